@@ -1,0 +1,191 @@
+#pragma once
+
+// The store's object archive: little-endian primitives, length-prefixed strings, counted
+// lists and object tags that name a record's class the first time it appears and refer
+// back to a record written before. One archive object serves one pass, in one direction.
+
+#include "model/DateTime.h"
+#include "model/Object.h"
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace sentrel {
+
+class CArchiveException : public std::runtime_error {
+public:
+    enum class Cause {
+        EndOfFile,     // a read ran past the end of the data
+        BadLength,     // a length that cannot be right (string over 2 GiB, class name of 64+)
+        BadIndex,      // a record or class number out of range
+        BadSchema,     // a stored schema that differs from the class's
+        BadClass,      // a class name that is not registered
+        WrongKind,     // a record of the wrong kind for its list (an alert among watches)
+        BadTimeStamp,  // a time stamp that does not fit in four bytes
+        NotArchivable, // a record whose class is not registered
+    };
+
+    CArchiveException(Cause cause, std::uint64_t offset, std::string detail);
+
+    Cause GetCause() const { return m_cause; }
+    std::uint64_t GetOffset() const { return m_offset; }
+    const std::string& GetDetail() const { return m_detail; }
+
+private:
+    Cause m_cause;
+    std::uint64_t m_offset;
+    std::string m_detail;
+};
+
+class CArchive {
+public:
+    // Loading from `data`, which must outlive the archive.
+    explicit CArchive(std::string_view data);
+    // Storing into an internal buffer (Data()).
+    CArchive();
+    ~CArchive();
+    CArchive(const CArchive&) = delete;
+    CArchive& operator=(const CArchive&) = delete;
+
+    bool IsLoading() const { return m_loading; }
+    bool IsStoring() const { return !m_loading; }
+
+    // Bytes read so far (loading) or written so far (storing).
+    std::uint64_t Offset() const { return m_loading ? m_pos : m_out.size(); }
+    const std::string& Data() const { return m_out; }
+    std::string TakeData() { return std::move(m_out); }
+
+    // Primitives, one pair per kind.
+    std::uint8_t ReadByte();
+    std::uint16_t ReadWord();
+    std::int32_t ReadInt();
+    std::uint32_t ReadUInt() { return static_cast<std::uint32_t>(ReadInt()); }
+    bool ReadBool() { return ReadInt() != 0; }
+    double ReadDouble();
+    std::string ReadString();
+    CDateTime ReadDateTime();
+    std::int64_t ReadTimeStamp();
+    std::uint32_t ReadCount();
+    // A record, a back reference or null. A new record is created empty, numbered and
+    // then reads its own body; it stays owned by the archive until a list claims it.
+    CObject* ReadObject();
+
+    void WriteByte(std::uint8_t value);
+    void WriteWord(std::uint16_t value);
+    void WriteInt(std::int32_t value);
+    void WriteUInt(std::uint32_t value) { WriteInt(static_cast<std::int32_t>(value)); }
+    void WriteBool(bool value) { WriteInt(value ? 1 : 0); }
+    void WriteDouble(double value);
+    void WriteString(std::string_view value);
+    void WriteDateTime(const CDateTime& value);
+    void WriteTimeStamp(std::int64_t value);
+    void WriteCount(std::uint32_t count);
+    void WriteObject(const CObject* object);
+
+    // Both directions in one call, for Serialize.
+    void Serialize(std::string& value);
+    void Serialize(bool& value);
+    void Serialize(std::int32_t& value);
+    void Serialize(std::uint32_t& value);
+    void Serialize(CDateTime& value);
+    void SerializeTimeStamp(std::int64_t& value);
+
+    // A list of records that the list owns (the document's lists).
+    template <class T> void SerializeOwned(std::vector<std::unique_ptr<T>>& list);
+    // A list of records owned elsewhere (an activation's watch and alerts).
+    template <class T> void SerializeReferences(std::vector<T*>& list);
+
+    // Takes a record this archive created out of its keeping. Null when the archive does
+    // not hold it (a back reference to a record already claimed).
+    std::unique_ptr<CObject> Claim(CObject* object);
+    // Every record created while loading that no list claimed, in creation order.
+    std::vector<std::unique_ptr<CObject>> TakeUnclaimed();
+
+private:
+    [[noreturn]] void Fail(CArchiveException::Cause cause, std::uint64_t offset,
+                           std::string detail) const;
+    const char* Need(std::size_t n); // the next n bytes, or end-of-file
+    std::uint64_t Remaining() const { return m_in.size() - m_pos; }
+    std::uint32_t ReadListCount(std::size_t minElementSize);
+    template <class T> T* ReadListElement(std::uint64_t offset);
+
+    bool m_loading;
+    // Loading
+    std::string_view m_in;
+    std::size_t m_pos = 0;
+    struct Entry {
+        const RecordClass* cls = nullptr; // set for class descriptors
+        CObject* object = nullptr;        // set for records
+    };
+    std::vector<Entry> m_loadTable; // index 0 is null
+    std::vector<std::unique_ptr<CObject>> m_created;
+    // Storing
+    std::string m_out;
+    std::unordered_map<const CObject*, std::uint32_t> m_objectNumbers;
+    std::unordered_map<const RecordClass*, std::uint32_t> m_classNumbers;
+    std::uint32_t m_nextNumber = 1;
+};
+
+template <class T> T* CArchive::ReadListElement(std::uint64_t offset) {
+    CObject* object = ReadObject();
+    if (!object) {
+        return nullptr;
+    }
+    T* typed = dynamic_cast<T*>(object);
+    if (!typed) {
+        Fail(CArchiveException::Cause::WrongKind, offset,
+             std::string(object->GetRuntimeClass().name) + " where a " + T::classInfo.name +
+                 " belongs");
+    }
+    return typed;
+}
+
+template <class T> void CArchive::SerializeOwned(std::vector<std::unique_ptr<T>>& list) {
+    if (IsStoring()) {
+        WriteCount(static_cast<std::uint32_t>(list.size()));
+        for (const auto& record : list) {
+            WriteObject(record.get());
+        }
+        return;
+    }
+    const std::uint32_t count = ReadListCount(2);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint64_t offset = Offset();
+        T* typed = ReadListElement<T>(offset);
+        if (!typed) {
+            continue; // a null entry holds nothing to keep
+        }
+        std::unique_ptr<CObject> owned = Claim(typed);
+        if (!owned) {
+            Fail(CArchiveException::Cause::BadIndex, offset,
+                 std::string("a ") + typed->GetRuntimeClass().name + " listed twice");
+        }
+        list.emplace_back(static_cast<T*>(owned.release()));
+    }
+}
+
+template <class T> void CArchive::SerializeReferences(std::vector<T*>& list) {
+    if (IsStoring()) {
+        WriteCount(static_cast<std::uint32_t>(list.size()));
+        for (const T* record : list) {
+            WriteObject(record);
+        }
+        return;
+    }
+    const std::uint32_t count = ReadListCount(2);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (T* typed = ReadListElement<T>(Offset())) {
+            list.push_back(typed);
+        }
+    }
+}
+
+// A readable account of an archive error: what went wrong (the offset is separate).
+std::string DescribeArchiveError(const CArchiveException& error);
+
+} // namespace sentrel

@@ -1,0 +1,50 @@
+#pragma once
+
+// Root of the archivable records, with the run-time class query that the archive uses to
+// name a record's class and to create an empty one when reading.
+
+#include <cstdint>
+#include <memory>
+
+namespace sentrel {
+
+class CArchive;
+class CObject;
+
+struct RecordClass {
+    const char* name;
+    std::uint16_t schema;
+    std::unique_ptr<CObject> (*create)(); // null for classes that cannot be created
+    const RecordClass* base;              // null for CObject
+};
+
+class CObject {
+public:
+    CObject() = default;
+    virtual ~CObject() = default;
+    CObject(const CObject&) = default;
+    CObject& operator=(const CObject&) = default;
+
+    virtual const RecordClass& GetRuntimeClass() const { return classInfo; }
+    virtual void Serialize(CArchive& ar);
+
+    // True when this record's class is `cls` or derives from it.
+    bool IsKindOf(const RecordClass& cls) const;
+
+    static const RecordClass classInfo;
+};
+
+} // namespace sentrel
+
+// In a class body: the run-time class of a concrete record.
+#define SENTREL_DECLARE_RECORD()                                                                   \
+public:                                                                                            \
+    static const ::sentrel::RecordClass classInfo;                                                 \
+    const ::sentrel::RecordClass& GetRuntimeClass() const override { return classInfo; }
+
+// In one source file: the class name (schema 0) and the factory of an empty record.
+#define SENTREL_IMPLEMENT_RECORD(Class, Base)                                                      \
+    const ::sentrel::RecordClass Class::classInfo{                                                 \
+        #Class, 0,                                                                                 \
+        []() -> std::unique_ptr<::sentrel::CObject> { return std::make_unique<Class>(); },         \
+        &Base::classInfo}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "model/Object.h"
+
+#include <string>
+
+namespace sentrel {
+
+// A watch observes one source and says whether something happened and what the message
+// is. The bare base is a store record of its own: it always triggers, with no message.
+class CWatch : public CObject {
+    SENTREL_DECLARE_RECORD()
+
+public:
+    void Serialize(CArchive& ar) override;
+
+    // The engine calls this with an empty message; true means triggered, and the message
+    // then holds the text that describes the occurrence.
+    virtual bool Check(std::string& message);
+
+    std::string name;
+};
+
+} // namespace sentrel

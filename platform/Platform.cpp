@@ -1,0 +1,62 @@
+#include "platform/Platform.h"
+
+#include "platform/PosixPlatform.h"
+
+namespace sentrel {
+
+namespace {
+
+// Until the sound and program services are installed these do nothing.
+class NoSound : public ISound {
+public:
+    void PlayFile(const std::string&) override {}
+};
+
+class NoProgramStarter : public IProgramStarter {
+public:
+    bool Start(const std::string&) override { return false; }
+};
+
+PlatformServices MakeDefaults() {
+    static PosixClock clock;
+    static ConsoleMessageBox messageBox;
+    static ConsoleAlertPopup alertPopup;
+    static NoSound sound;
+    static NoProgramStarter programStarter;
+    static PosixConnection connection;
+    static PosixPaths paths;
+    static XdgHelp help;
+    PlatformServices services;
+    services.clock = &clock;
+    services.messageBox = &messageBox;
+    services.alertPopup = &alertPopup;
+    services.sound = &sound;
+    services.programStarter = &programStarter;
+    services.connection = &connection;
+    services.paths = &paths;
+    services.help = &help;
+    return services;
+}
+
+} // namespace
+
+PlatformServices& Platform() {
+    static PlatformServices services = MakeDefaults();
+    return services;
+}
+
+PlatformServices InstallPlatform(const PlatformServices& services) {
+    PlatformServices& current = Platform();
+    const PlatformServices previous = current;
+    if (services.clock) current.clock = services.clock;
+    if (services.messageBox) current.messageBox = services.messageBox;
+    if (services.alertPopup) current.alertPopup = services.alertPopup;
+    if (services.sound) current.sound = services.sound;
+    if (services.programStarter) current.programStarter = services.programStarter;
+    if (services.connection) current.connection = services.connection;
+    if (services.paths) current.paths = services.paths;
+    if (services.help) current.help = services.help;
+    return previous;
+}
+
+} // namespace sentrel

@@ -1,0 +1,104 @@
+#pragma once
+
+// The desktop services the core needs. Start-up installs the real implementations (the
+// POSIX ones below, the Qt ones from ui/); tests install fakes. Every member is always
+// set: the defaults are the headless implementations.
+
+#include <cstdint>
+#include <string>
+
+namespace sentrel {
+
+class IClock {
+public:
+    virtual ~IClock() = default;
+    // Seconds since 1970-01-01 00:00:00 UTC.
+    virtual std::int64_t Now() const = 0;
+    // Milliseconds since some fixed moment; wraps at 2^32.
+    virtual std::uint32_t TickCount() const = 0;
+};
+
+enum class MessageIcon { None, Information, Warning, Stop };
+
+class IMessageBox {
+public:
+    virtual ~IMessageBox() = default;
+    // Modal, OK only.
+    virtual void Show(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
+};
+
+class IAlertPopup {
+public:
+    virtual ~IAlertPopup() = default;
+    // Opens one more independent "Alert" window showing text; returns a handle for Close.
+    virtual int Open(const std::string& text) = 0;
+    virtual void Close(int handle) = 0;
+};
+
+class ISound {
+public:
+    virtual ~ISound() = default;
+    // Plays a WAV file and returns when it has finished. When the file cannot be played,
+    // plays the desktop's default alert sound instead.
+    virtual void PlayFile(const std::string& path) = 0;
+};
+
+class IProgramStarter {
+public:
+    virtual ~IProgramStarter() = default;
+    // Starts a command line without waiting and without a shell.
+    virtual bool Start(const std::string& commandLine) = 0;
+};
+
+class IConnection {
+public:
+    virtual ~IConnection() = default;
+    virtual bool IsConnected() = 0;
+    virtual bool DialUnattended() = 0;
+    virtual void HangUp() = 0;
+};
+
+class IPaths {
+public:
+    virtual ~IPaths() = default;
+    // The folder of the store, the trace file and the help page; ends without a slash.
+    virtual std::string DataDir() const = 0;
+};
+
+class IHelp {
+public:
+    virtual ~IHelp() = default;
+    virtual void Open(const std::string& path) = 0;
+};
+
+struct PlatformServices {
+    IClock* clock = nullptr;
+    IMessageBox* messageBox = nullptr;
+    IAlertPopup* alertPopup = nullptr;
+    ISound* sound = nullptr;
+    IProgramStarter* programStarter = nullptr;
+    IConnection* connection = nullptr;
+    IPaths* paths = nullptr;
+    IHelp* help = nullptr;
+};
+
+// The process-wide services. Members are never null.
+PlatformServices& Platform();
+
+// Replaces the services that are set (non-null) in `services`; returns the previous set.
+PlatformServices InstallPlatform(const PlatformServices& services);
+
+// Restores the previous services when it goes out of scope (tests).
+class ScopedPlatform {
+public:
+    explicit ScopedPlatform(const PlatformServices& services)
+        : m_previous(InstallPlatform(services)) {}
+    ~ScopedPlatform() { Platform() = m_previous; }
+    ScopedPlatform(const ScopedPlatform&) = delete;
+    ScopedPlatform& operator=(const ScopedPlatform&) = delete;
+
+private:
+    PlatformServices m_previous;
+};
+
+} // namespace sentrel

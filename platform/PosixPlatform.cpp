@@ -1,0 +1,135 @@
+#include "platform/PosixPlatform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+#include <spawn.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace sentrel {
+
+std::int64_t PosixClock::Now() const {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec);
+}
+
+std::uint32_t PosixClock::TickCount() const {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    const auto ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
+                    static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
+    return static_cast<std::uint32_t>(ms);
+}
+
+void ConsoleMessageBox::Show(const std::string& text, const std::string& caption, MessageIcon) {
+    std::cerr << caption << ": " << text << std::endl;
+}
+
+int ConsoleAlertPopup::Open(const std::string& text) {
+    std::cout << "--- Alert ---\n" << text << "\n---" << std::endl;
+    return ++m_next;
+}
+
+void ConsoleAlertPopup::Close(int) {}
+
+bool PosixConnection::IsConnected() {
+    std::ifstream routes("/proc/net/route");
+    if (!routes) {
+        return true; // no way to tell: assume the network is there rather than "dial"
+    }
+    std::string line;
+    std::getline(routes, line); // header
+    while (std::getline(routes, line)) {
+        std::istringstream fields(line);
+        std::string iface, destination;
+        fields >> iface >> destination;
+        if (destination == "00000000") {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool PosixConnection::DialUnattended() { return false; }
+
+void PosixConnection::HangUp() {}
+
+std::string ExecutableDir() {
+    char buffer[4096];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) {
+        return {};
+    }
+    std::string path(buffer, static_cast<size_t>(n));
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return {};
+    }
+    return path.substr(0, slash == 0 ? 1 : slash);
+}
+
+bool MakeDirectories(const std::string& path) {
+    if (path.empty()) {
+        return false;
+    }
+    std::string partial;
+    std::size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = path.find('/', pos + 1);
+        partial = path.substr(0, pos);
+        if (partial.empty()) {
+            continue;
+        }
+        if (mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string PosixPaths::DataDir() const {
+    const std::string exeDir = ExecutableDir();
+    if (!exeDir.empty() && access(exeDir.c_str(), W_OK) == 0) {
+        return exeDir;
+    }
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
+        base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        base = std::string(home) + "/.local/share";
+    } else {
+        base = "/tmp";
+    }
+    const std::string dir = base + "/sentrel";
+    MakeDirectories(dir);
+    return dir;
+}
+
+void XdgHelp::Open(const std::string& path) {
+    // Double fork so that the opener is re-parented and never left as a zombie.
+    const pid_t child = fork();
+    if (child == 0) {
+        pid_t pid = 0;
+        char arg0[] = "xdg-open";
+        std::string copy = path;
+        char* argv[] = {arg0, copy.data(), nullptr};
+        const int rc = posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ);
+        _exit(rc == 0 ? 0 : 1);
+    }
+    if (child > 0) {
+        int status = 0;
+        waitpid(child, &status, 0);
+    }
+}
+
+} // namespace sentrel

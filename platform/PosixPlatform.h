@@ -1,0 +1,62 @@
+#pragma once
+
+// Headless implementations of the platform services, used by sentrelctl and as the
+// defaults until the Qt program installs its own windows.
+
+#include "platform/Platform.h"
+
+namespace sentrel {
+
+class PosixClock : public IClock {
+public:
+    std::int64_t Now() const override;
+    std::uint32_t TickCount() const override;
+};
+
+// Message boxes go to standard error as "caption: text".
+class ConsoleMessageBox : public IMessageBox {
+public:
+    void Show(const std::string& text, const std::string& caption, MessageIcon icon) override;
+};
+
+// An alert popup is its text between a line "--- Alert ---" and a line "---" on standard
+// output.
+class ConsoleAlertPopup : public IAlertPopup {
+public:
+    int Open(const std::string& text) override;
+    void Close(int handle) override;
+
+private:
+    int m_next = 0;
+};
+
+// Connected when the kernel has a default route. There is no dial-up service to drive,
+// so dialling and hanging up do nothing.
+class PosixConnection : public IConnection {
+public:
+    bool IsConnected() override;
+    bool DialUnattended() override;
+    void HangUp() override;
+};
+
+// The executable's folder when it is writable, otherwise $XDG_DATA_HOME/sentrel
+// (~/.local/share/sentrel), created when needed.
+class PosixPaths : public IPaths {
+public:
+    std::string DataDir() const override;
+};
+
+// Hands the page to the desktop's opener (xdg-open) without waiting.
+class XdgHelp : public IHelp {
+public:
+    void Open(const std::string& path) override;
+};
+
+// The folder that holds the running executable, without the trailing slash; empty when
+// it cannot be found.
+std::string ExecutableDir();
+
+// Creates a folder and its parents with mode 0700 for the new ones; true when it exists.
+bool MakeDirectories(const std::string& path);
+
+} // namespace sentrel

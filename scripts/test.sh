@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Sentrel and runs the whole test suite:
+#   1. the full build (program, sentrelctl, every test) with warnings as errors, all tests;
+#   2. the core tests again under AddressSanitizer and UndefinedBehaviorSanitizer;
+#   3. the store reader's fuzz target for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+JOBS="${JOBS:-$(nproc)}"
+export CTEST_OUTPUT_ON_FAILURE=1
+
+echo "== full build and tests"
+cmake -S . -B build/ci -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSENTREL_WERROR=ON
+cmake --build build/ci -j "$JOBS"
+ctest --test-dir build/ci -j "$JOBS" --timeout 600
+
+echo "== core tests with address and undefined-behaviour sanitizers"
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSENTREL_SANITIZE=ON \
+      -DSENTREL_BUILD_UI=OFF -DSENTREL_WERROR=ON
+cmake --build build/asan -j "$JOBS"
+ctest --test-dir build/asan -j "$JOBS" -L core --timeout 600
+
+if [ -f tests/fuzz/CMakeLists.txt ]; then
+  echo "== fuzzing the store reader"
+  CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DSENTREL_BUILD_FUZZERS=ON -DSENTREL_BUILD_UI=OFF -DSENTREL_BUILD_TESTS=OFF
+  cmake --build build/fuzz -j "$JOBS" --target store_reader_fuzzer
+  bash tests/fuzz/run-store-fuzzer.sh build/fuzz "${FUZZ_SECONDS:-60}"
+fi

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "model/Watch.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace sentrel {
+
+// Fires when a POP3 mailbox holds mail that it has not reported before.
+class CPOPWatch : public CWatch {
+    SENTREL_DECLARE_RECORD()
+
+public:
+    void Serialize(CArchive& ar) override;
+
+    std::string popPassword;
+    std::string popUserName;
+    std::string popServer;
+    std::int32_t oneIncludeContent = 0;
+    std::int32_t oneIncludeFrom = 0;
+    std::int32_t manyIncludeContent = 0;
+    std::int32_t manyIncludeCount = 0;
+    std::int32_t manyIncludeFrom = 0;
+    std::int32_t manyIncludeSubject = 0;
+    std::string manyText;
+    std::int32_t oneIncludeSubject = 0;
+    std::string oneText;
+    std::uint32_t maxSizeKb = 0;
+    std::int32_t skipIfOverSize = 0;
+    std::int32_t skipUppercaseSubject = 0;
+    // Unique ids of every message already considered in this run; never stored.
+    std::vector<std::string> seenUids;
+};
+
+} // namespace sentrel

@@ -1,0 +1,8 @@
+#pragma once
+
+namespace sentrel {
+
+// Registers the five watch kinds with the type registry, so that stores can name them.
+void RegisterWatchKinds();
+
+} // namespace sentrel
