@@ -289,7 +289,7 @@ void CArchive::WriteString(std::string_view value) {
 
 void CArchive::WriteDateTime(const CDateTime& value) {
     WriteInt(value.GetStatus());
-    WriteDouble(value.GetDay());
+    WriteDouble(value.GetDayNumber());
 }
 
 void CArchive::WriteTimeStamp(std::int64_t value) {

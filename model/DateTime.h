@@ -16,7 +16,7 @@ public:
     CDateTime(Status status, double day) : m_status(status), m_day(day) {}
 
     Status GetStatus() const { return m_status; }
-    double GetDay() const { return m_day; }
+    double GetDayNumber() const { return m_day; }
     bool IsValid() const { return m_status == Valid; }
 
     // Exact stored form: same status and the very same day number.
