@@ -1,0 +1,200 @@
+#include "ui/ActivationDialog.h"
+
+#include "engine/Schedule.h"
+#include "model/DateTime.h"
+#include "ui/EditorSupport.h"
+#include "ui_ActivationDialog.h"
+
+#include <QListWidget>
+
+#include <optional>
+
+namespace sentrel {
+
+using editors::FromQt;
+using editors::ToQt;
+
+namespace {
+
+// The entry a record's name selects: the first that shows it exactly, or else the
+// first that shows it in another case.
+QListWidgetItem* FindEntry(const QListWidget* list, const std::string& name) {
+    QListWidgetItem* caseless = nullptr;
+    const QString shown = ToQt(name);
+    for (int row = 0; row < list->count(); ++row) {
+        QListWidgetItem* item = list->item(row);
+        if (editors::EntryKey(item) == name) {
+            return item;
+        }
+        if (caseless == nullptr && item->text().compare(shown, Qt::CaseInsensitive) == 0) {
+            caseless = item;
+        }
+    }
+    return caseless;
+}
+
+} // namespace
+
+CActivationDialog::CActivationDialog(CActivation& activation, CSentrelDoc& doc, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::ActivationDialog>()), m_activation(activation),
+      m_doc(doc) {
+    m_ui->setupUi(this);
+    FillLists();
+
+    CActivation shown = activation;
+    if (activation.name.empty()) {
+        // A new activation: due now, every five minutes, the window ready for office hours.
+        const CDateTime now = CDateTime::Now();
+        shown.enabled = true;
+        shown.endTime = "5:00p";
+        shown.interval = "5";
+        shown.startTime = "9:00a";
+        shown.windowOn = false;
+        shown.nextDate = now.FormatDate();
+        shown.nextTime = now.FormatTime();
+        shown.containsFilterOn = false;
+        shown.excludesFilterOn = false;
+        shown.containsWords.clear();
+        shown.excludesWords.clear();
+    }
+    m_ui->nameEdit->setText(ToQt(shown.name));
+    m_ui->enableCheck->setChecked(shown.enabled);
+    m_ui->dateEdit->setText(ToQt(shown.nextDate));
+    m_ui->timeEdit->setText(ToQt(shown.nextTime));
+    m_ui->intervalEdit->setText(ToQt(shown.interval));
+    m_ui->windowCheck->setChecked(shown.windowOn);
+    m_ui->startTimeEdit->setText(ToQt(shown.startTime));
+    m_ui->endTimeEdit->setText(ToQt(shown.endTime));
+    m_ui->containsCheck->setChecked(shown.containsFilterOn);
+    m_ui->containsEdit->setText(ToQt(shown.containsWords));
+    m_ui->excludesCheck->setChecked(shown.excludesFilterOn);
+    m_ui->excludesEdit->setText(ToQt(shown.excludesWords));
+
+    connect(m_ui->okButton, &QPushButton::clicked, this, &CActivationDialog::OnOk);
+    connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+CActivationDialog::~CActivationDialog() = default;
+
+void CActivationDialog::FillLists() {
+    for (const auto& watch : m_doc.watches) {
+        editors::AddSorted(m_ui->watchList, ToQt(watch->name), watch->name);
+    }
+    for (const auto& alert : m_doc.alerts) {
+        editors::AddSorted(m_ui->alertList, ToQt(alert->name), alert->name);
+    }
+    if (const CWatch* watch = m_activation.GetWatch()) {
+        if (QListWidgetItem* entry = FindEntry(m_ui->watchList, watch->name)) {
+            m_ui->watchList->setCurrentItem(entry);
+        }
+    }
+    for (const CAlert* alert : m_activation.alerts) {
+        if (alert == nullptr) {
+            continue;
+        }
+        if (QListWidgetItem* entry = FindEntry(m_ui->alertList, alert->name)) {
+            entry->setSelected(true);
+        }
+    }
+}
+
+void CActivationDialog::OnOk() {
+    const std::string name = FromQt(m_ui->nameEdit->text(), m_activation.name);
+    const std::string nextDate = FromQt(m_ui->dateEdit->text(), m_activation.nextDate);
+    const std::string nextTime = FromQt(m_ui->timeEdit->text(), m_activation.nextTime);
+    const std::string interval = FromQt(m_ui->intervalEdit->text(), m_activation.interval);
+    const std::string startTime = FromQt(m_ui->startTimeEdit->text(), m_activation.startTime);
+    const std::string endTime = FromQt(m_ui->endTimeEdit->text(), m_activation.endTime);
+    const std::string containsWords =
+        FromQt(m_ui->containsEdit->text(), m_activation.containsWords);
+    const std::string excludesWords =
+        FromQt(m_ui->excludesEdit->text(), m_activation.excludesWords);
+
+    struct Check {
+        QWidget* focus;
+        const char* text;
+        const char* caption;
+    };
+    // Evaluated in order; the first failure stops. The window's times must parse even
+    // while the window is off.
+    const auto firstFailure = [&]() -> std::optional<Check> {
+        if (name.empty()) {
+            return Check{m_ui->nameEdit, "Specify an activation name.", "Invalid Name"};
+        }
+        if (!CDateTime::Parse(nextDate).IsValid()) {
+            return Check{m_ui->dateEdit, "The date is invalid.", "Invalid Date"};
+        }
+        if (!CDateTime::Parse(nextDate + " " + nextTime).IsValid()) {
+            return Check{m_ui->timeEdit, "The time is invalid.", "Invalid Time"};
+        }
+        if (ParseIntervalMinutes(interval) <= 0) {
+            return Check{m_ui->intervalEdit, "The interval is invalid.",
+                         "Invalid Interval"};
+        }
+        if (!CDateTime::Parse(startTime).IsValid()) {
+            return Check{m_ui->startTimeEdit, "The start time is invalid.",
+                         "Invalid Start Time"};
+        }
+        if (!CDateTime::Parse(endTime).IsValid()) {
+            return Check{m_ui->endTimeEdit, "The end time is invalid.",
+                         "Invalid End Time"};
+        }
+        if (m_ui->watchList->selectedItems().isEmpty()) {
+            return Check{m_ui->watchList, "A watch must be selected.", "Invalid Watch"};
+        }
+        if (m_ui->alertList->selectedItems().isEmpty()) {
+            return Check{m_ui->alertList, "At least one alert must be selected.",
+                         "Invalid Alert"};
+        }
+        return std::nullopt;
+    }();
+    if (firstFailure) {
+        editors::ShowMessage(firstFailure->text, firstFailure->caption, MessageIcon::None);
+        firstFailure->focus->setFocus();
+        return;
+    }
+
+    m_activation.name = name;
+    m_activation.containsFilterOn = m_ui->containsCheck->isChecked();
+    m_activation.excludesFilterOn = m_ui->excludesCheck->isChecked();
+    m_activation.enabled = m_ui->enableCheck->isChecked();
+    m_activation.windowOn = m_ui->windowCheck->isChecked();
+    m_activation.containsWords = containsWords;
+    m_activation.nextDate = nextDate;
+    m_activation.excludesWords = excludesWords;
+    m_activation.endTime = endTime;
+    m_activation.interval = interval;
+    m_activation.nextTime = nextTime;
+    m_activation.startTime = startTime;
+
+    // Records are found by exact name, the first in the document's order.
+    const std::string watchName = editors::EntryKey(m_ui->watchList->selectedItems().front());
+    for (const auto& watch : m_doc.watches) {
+        if (watch->name == watchName) {
+            m_activation.watch.assign(1, watch.get());
+            break;
+        }
+    }
+
+    // Each alert goes to the head of the list, so the activation holds them in reverse
+    // list order, and sends them in that order.
+    m_activation.alerts.clear();
+    int taken = 0;
+    for (int row = 0; row < m_ui->alertList->count() && taken < kMaxSelectedAlerts; ++row) {
+        const QListWidgetItem* entry = m_ui->alertList->item(row);
+        if (!entry->isSelected()) {
+            continue;
+        }
+        ++taken;
+        const std::string alertName = editors::EntryKey(entry);
+        for (const auto& alert : m_doc.alerts) {
+            if (alert->name == alertName) {
+                m_activation.alerts.insert(m_activation.alerts.begin(), alert.get());
+                break;
+            }
+        }
+    }
+    accept();
+}
+
+} // namespace sentrel

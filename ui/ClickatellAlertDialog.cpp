@@ -1,0 +1,93 @@
+#include "ui/ClickatellAlertDialog.h"
+
+#include "ui/EditorSupport.h"
+#include "ui_ClickatellAlertDialog.h"
+
+#include <QRegularExpressionValidator>
+
+#include <limits>
+
+namespace sentrel {
+
+using editors::FromQt;
+using editors::ToQt;
+
+namespace {
+
+constexpr const char* kFlash = "SMS_FLASH";
+constexpr const char* kText = "SMS_TEXT";
+
+} // namespace
+
+CClickatellAlertDialog::CClickatellAlertDialog(CClickatellAlert& alert, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::ClickatellAlertDialog>()), m_alert(alert) {
+    m_ui->setupUi(this);
+    m_ui->maxMessagesEdit->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9]{0,10}")), m_ui->maxMessagesEdit));
+
+    const bool isNew = alert.name.empty();
+    const std::int32_t sendMultiple = isNew ? 0 : alert.sendMultiple;
+    const std::int32_t maxMessages = isNew ? 1 : alert.maxMessages;
+    m_ui->nameEdit->setText(ToQt(alert.name));
+    m_ui->toEdit->setText(ToQt(alert.to));
+    m_ui->fromEdit->setText(ToQt(alert.from));
+    m_ui->userNameEdit->setText(ToQt(alert.apiUser));
+    m_ui->passwordEdit->setText(ToQt(alert.apiPassword));
+    m_ui->apiIdEdit->setText(ToQt(alert.apiId));
+    if (sendMultiple == 0) {
+        m_ui->truncateRadio->setChecked(true);
+    } else if (sendMultiple == 1) {
+        m_ui->multipleRadio->setChecked(true);
+    }
+    m_ui->maxMessagesEdit->setText(QString::number(maxMessages));
+    m_ui->flashCheck->setChecked(!isNew && alert.msgType == kFlash);
+
+    connect(m_ui->okButton, &QPushButton::clicked, this, &CClickatellAlertDialog::OnOk);
+    connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+CClickatellAlertDialog::~CClickatellAlertDialog() = default;
+
+void CClickatellAlertDialog::OnOk() {
+    const auto maxMessages = editors::ReadNumber(m_ui->maxMessagesEdit, 0,
+                                                 std::numeric_limits<std::int32_t>::max());
+    if (!maxMessages) {
+        return;
+    }
+    struct Required {
+        QLineEdit* edit;
+        const char* message;
+    };
+    const Required required[] = {
+        {m_ui->nameEdit, "Specify an alert name"},
+        {m_ui->apiIdEdit, "Specify an API ID"},
+        {m_ui->fromEdit, "Specify the sender (From)"},
+        {m_ui->toEdit, "Specify who to send to"},
+        {m_ui->userNameEdit, "Specify a Clickatell Username"},
+        {m_ui->passwordEdit, "Specify a Clickatell Password"},
+    };
+    for (const Required& field : required) {
+        if (field.edit->text().isEmpty()) {
+            editors::ShowMessage(field.message);
+            field.edit->setFocus();
+            return;
+        }
+    }
+
+    m_alert.name = FromQt(m_ui->nameEdit->text(), m_alert.name);
+    m_alert.to = FromQt(m_ui->toEdit->text(), m_alert.to);
+    m_alert.from = FromQt(m_ui->fromEdit->text(), m_alert.from);
+    m_alert.apiUser = FromQt(m_ui->userNameEdit->text(), m_alert.apiUser);
+    m_alert.apiPassword = FromQt(m_ui->passwordEdit->text(), m_alert.apiPassword);
+    m_alert.apiId = FromQt(m_ui->apiIdEdit->text(), m_alert.apiId);
+    if (m_ui->truncateRadio->isChecked()) {
+        m_alert.sendMultiple = 0;
+    } else if (m_ui->multipleRadio->isChecked()) {
+        m_alert.sendMultiple = 1;
+    }
+    m_alert.maxMessages = static_cast<std::int32_t>(*maxMessages);
+    m_alert.msgType = m_ui->flashCheck->isChecked() ? kFlash : kText;
+    accept();
+}
+
+} // namespace sentrel

@@ -1,0 +1,36 @@
+# The record editors: one Designer form and one class per dialog. The ui library adds
+# these to its sources (AUTOUIC builds the forms).
+set(SENTREL_UI_EDITOR_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/EditorSupport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EditorSupport.h
+  ${CMAKE_CURRENT_LIST_DIR}/ActivationDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ActivationDialog.h
+  ${CMAKE_CURRENT_LIST_DIR}/ActivationDialog.ui
+  ${CMAKE_CURRENT_LIST_DIR}/ClickatellAlertDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ClickatellAlertDialog.h
+  ${CMAKE_CURRENT_LIST_DIR}/ClickatellAlertDialog.ui
+  ${CMAKE_CURRENT_LIST_DIR}/DateTimeWatchDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DateTimeWatchDialog.h
+  ${CMAKE_CURRENT_LIST_DIR}/DateTimeWatchDialog.ui
+  ${CMAKE_CURRENT_LIST_DIR}/EmailAlertDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EmailAlertDialog.h
+  ${CMAKE_CURRENT_LIST_DIR}/EmailAlertDialog.ui
+  ${CMAKE_CURRENT_LIST_DIR}/FileWatchDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileWatchDialog.h
+  ${CMAKE_CURRENT_LIST_DIR}/FileWatchDialog.ui
+  ${CMAKE_CURRENT_LIST_DIR}/PingWatchDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PingWatchDialog.h
+  ${CMAKE_CURRENT_LIST_DIR}/PingWatchDialog.ui
+  ${CMAKE_CURRENT_LIST_DIR}/POPWatchDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/POPWatchDialog.h
+  ${CMAKE_CURRENT_LIST_DIR}/POPWatchDialog.ui
+  ${CMAKE_CURRENT_LIST_DIR}/RunProgramAlertDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RunProgramAlertDialog.h
+  ${CMAKE_CURRENT_LIST_DIR}/RunProgramAlertDialog.ui
+  ${CMAKE_CURRENT_LIST_DIR}/SoundAlertDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SoundAlertDialog.h
+  ${CMAKE_CURRENT_LIST_DIR}/SoundAlertDialog.ui
+  ${CMAKE_CURRENT_LIST_DIR}/WebPageWatchDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WebPageWatchDialog.h
+  ${CMAKE_CURRENT_LIST_DIR}/WebPageWatchDialog.ui
+)

@@ -1,0 +1,141 @@
+#include "ui/EmailAlertDialog.h"
+
+#include "ui/EditorSupport.h"
+#include "ui_EmailAlertDialog.h"
+
+#include <QRegularExpressionValidator>
+
+namespace sentrel {
+
+using editors::FromQt;
+using editors::ToQt;
+
+CEmailAlertDialog::CEmailAlertDialog(CEmailAlert& alert, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::EmailAlertDialog>()), m_alert(alert) {
+    m_ui->setupUi(this);
+    // The item data is the stored authentication type.
+    m_ui->authCombo->addItem(QStringLiteral("None"), 0);
+    m_ui->authCombo->addItem(QStringLiteral("CRAM MD5"), 1);
+    m_ui->authCombo->addItem(QStringLiteral("AUTH LOGIN"), 2);
+    m_ui->authCombo->addItem(QStringLiteral("LOGIN PLAIN"), 3);
+    const auto numbers = QRegularExpression(QStringLiteral("-?[0-9]{0,10}"));
+    for (QLineEdit* edit : {m_ui->maxMessagesEdit, m_ui->maxSmsCharsEdit, m_ui->portEdit}) {
+        edit->setValidator(new QRegularExpressionValidator(numbers, edit));
+    }
+
+    CEmailAlert shown = alert;
+    if (alert.name.empty()) {
+        // A new alert: whatever it holds, it opens with these values.
+        shown = CEmailAlert();
+        shown.maxMessages = 0;
+        shown.maxSmsChars = 0;
+        shown.smsSplitting = 0;
+        shown.multipleMessages = -1;
+        shown.subjectOnly = 1;
+        shown.authType = 0;
+        shown.port = 25;
+    }
+    m_ui->nameEdit->setText(ToQt(shown.name));
+    m_ui->recipientsEdit->setText(ToQt(shown.recipients));
+    m_ui->smsSplittingCheck->setChecked(shown.smsSplitting != 0);
+    if (shown.multipleMessages == 0) {
+        m_ui->truncateRadio->setChecked(true);
+    } else if (shown.multipleMessages == 1) {
+        m_ui->multipleRadio->setChecked(true);
+    }
+    m_ui->maxMessagesEdit->setText(QString::number(shown.maxMessages));
+    m_ui->maxSmsCharsEdit->setText(QString::number(shown.maxSmsChars));
+    m_ui->subjectOnlyCheck->setChecked(shown.subjectOnly != 0);
+    m_ui->fromNameEdit->setText(ToQt(shown.fromName));
+    m_ui->fromAddressEdit->setText(ToQt(shown.fromAddress));
+    m_ui->smtpHostEdit->setText(ToQt(shown.smtpHost));
+    m_ui->portEdit->setText(QString::number(shown.port));
+    m_ui->authCombo->setCurrentIndex(m_ui->authCombo->findData(shown.authType));
+    m_ui->userNameEdit->setText(ToQt(shown.userName));
+    m_ui->passwordEdit->setText(ToQt(shown.password));
+    UpdateCredentials();
+
+    connect(m_ui->authCombo, &QComboBox::currentIndexChanged, this,
+            &CEmailAlertDialog::UpdateCredentials);
+    connect(m_ui->okButton, &QPushButton::clicked, this, &CEmailAlertDialog::OnOk);
+    connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+CEmailAlertDialog::~CEmailAlertDialog() = default;
+
+void CEmailAlertDialog::UpdateCredentials() {
+    const bool withAuth = m_ui->authCombo->currentData().toInt() != 0;
+    for (QWidget* widget : {static_cast<QWidget*>(m_ui->userNameLabel),
+                            static_cast<QWidget*>(m_ui->userNameEdit),
+                            static_cast<QWidget*>(m_ui->passwordLabel),
+                            static_cast<QWidget*>(m_ui->passwordEdit)}) {
+        widget->setEnabled(withAuth);
+    }
+}
+
+void CEmailAlertDialog::OnOk() {
+    const auto maxMessages = editors::ReadNumber(m_ui->maxMessagesEdit, 0, 9999);
+    if (!maxMessages) {
+        return;
+    }
+    const auto maxSmsChars = editors::ReadNumber(m_ui->maxSmsCharsEdit, 0, 160);
+    if (!maxSmsChars) {
+        return;
+    }
+    const auto port = editors::ReadNumber(m_ui->portEdit, 1, 32000);
+    if (!port) {
+        return;
+    }
+    // A type not in the list (from an old store) is kept as it is.
+    const int authIndex = m_ui->authCombo->currentIndex();
+    const std::int32_t authType =
+        authIndex >= 0 ? m_ui->authCombo->itemData(authIndex).toInt() : m_alert.authType;
+
+    struct Required {
+        bool missing;
+        QWidget* focus;
+        const char* message;
+    };
+    const Required required[] = {
+        {m_ui->nameEdit->text().isEmpty(), m_ui->nameEdit, "Specify an alert name"},
+        {m_ui->recipientsEdit->text().isEmpty(), m_ui->recipientsEdit, "Specify an email address"},
+        {m_ui->fromAddressEdit->text().isEmpty(), m_ui->fromAddressEdit,
+         "Specify an email address"},
+        {m_ui->smtpHostEdit->text().isEmpty(), m_ui->smtpHostEdit, "Specify a SMTP host"},
+        {authType != 0 && m_ui->userNameEdit->text().isEmpty(), m_ui->authCombo,
+         "Specify a username"},
+    };
+    for (const Required& check : required) {
+        if (check.missing) {
+            editors::ShowMessage(check.message);
+            check.focus->setFocus();
+            return;
+        }
+    }
+
+    m_alert.name = FromQt(m_ui->nameEdit->text(), m_alert.name);
+    m_alert.recipients = FromQt(m_ui->recipientsEdit->text(), m_alert.recipients);
+    m_alert.maxMessages = static_cast<std::int32_t>(*maxMessages);
+    m_alert.maxSmsChars = static_cast<std::int32_t>(*maxSmsChars);
+    m_alert.smsSplitting = editors::FlagFrom(m_ui->smsSplittingCheck->isChecked(),
+                                             m_alert.smsSplitting);
+    // Neither button chosen is a value of its own; a stored value the buttons do not
+    // show stays as it was.
+    const std::int32_t stored = m_alert.multipleMessages;
+    m_alert.multipleMessages = m_ui->truncateRadio->isChecked()   ? 0
+                               : m_ui->multipleRadio->isChecked() ? 1
+                               : (stored == 0 || stored == 1)     ? -1
+                                                                  : stored;
+    m_alert.subjectOnly =
+        editors::FlagFrom(m_ui->subjectOnlyCheck->isChecked(), m_alert.subjectOnly);
+    m_alert.authType = authType;
+    m_alert.userName = FromQt(m_ui->userNameEdit->text(), m_alert.userName);
+    m_alert.password = FromQt(m_ui->passwordEdit->text(), m_alert.password);
+    m_alert.fromAddress = FromQt(m_ui->fromAddressEdit->text(), m_alert.fromAddress);
+    m_alert.smtpHost = FromQt(m_ui->smtpHostEdit->text(), m_alert.smtpHost);
+    m_alert.fromName = FromQt(m_ui->fromNameEdit->text(), m_alert.fromName);
+    m_alert.port = static_cast<std::int32_t>(*port);
+    accept();
+}
+
+} // namespace sentrel

@@ -1,0 +1,138 @@
+#include "ui/FileWatchDialog.h"
+
+#include "ui/EditorSupport.h"
+#include "ui_FileWatchDialog.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+namespace sentrel {
+
+using editors::FromQt;
+using editors::ToQt;
+
+namespace {
+
+constexpr const char* kUnableToOpen = "Unable to open the file";
+
+} // namespace
+
+CFileWatchDialog::CFileWatchDialog(const CFileWatch* watch, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::FileWatchDialog>()) {
+    m_ui->setupUi(this);
+    if (watch != nullptr) {
+        m_values = *watch;
+    }
+    m_ui->nameEdit->setText(ToQt(m_values.name));
+    m_ui->fileNameEdit->setText(ToQt(m_values.fileName));
+    m_ui->containsEdit->setText(ToQt(m_values.containsText));
+    m_ui->notContainsEdit->setText(ToQt(m_values.notContainsText));
+    m_ui->messageEdit->setText(ToQt(m_values.message));
+    // A stored mode the dialog does not know leaves every button clear.
+    QRadioButton* modes[] = {m_ui->modeDateRadio, m_ui->modeContentsRadio,
+                             m_ui->modeContainsRadio, m_ui->modeNotContainsRadio};
+    if (m_values.watchMode >= 0 && m_values.watchMode < 4) {
+        modes[m_values.watchMode]->setChecked(true);
+    }
+    (m_values.messageSource == 0 ? m_ui->sourceFileRadio : m_ui->sourceMessageRadio)
+        ->setChecked(true);
+
+    connect(m_ui->browseButton, &QPushButton::clicked, this, &CFileWatchDialog::OnBrowse);
+    connect(m_ui->okButton, &QPushButton::clicked, this, &CFileWatchDialog::OnOk);
+    connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+CFileWatchDialog::~CFileWatchDialog() = default;
+
+bool CFileWatchDialog::ReadBaseline(const std::string& path, std::string& text,
+                                    std::int64_t& modified) {
+    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "r");
+    if (file == nullptr) {
+        return false;
+    }
+    std::string joined;
+    char buffer[4096];
+    bool lineEnded = true;
+    while (std::fgets(buffer, sizeof buffer, file) != nullptr) {
+        std::string part(buffer);
+        lineEnded = !part.empty() && part.back() == '\n';
+        if (lineEnded) {
+            part.pop_back();
+            if (!part.empty() && part.back() == '\r') {
+                part.pop_back(); // a line end written on Windows
+            }
+        }
+        joined += part;
+    }
+    const bool failed = std::ferror(file) != 0;
+    struct stat info {};
+    const bool haveTime = ::fstat(fileno(file), &info) == 0;
+    std::fclose(file);
+    if (failed || !haveTime) {
+        return false;
+    }
+    text = std::move(joined);
+    modified = static_cast<std::int64_t>(info.st_mtime);
+    return true;
+}
+
+void CFileWatchDialog::OnBrowse() {
+    if (auto chosen = editors::FileChooser::ChooseExistingFile(this, kFilter)) {
+        m_values.fileName = *chosen;
+        m_ui->fileNameEdit->setText(ToQt(m_values.fileName));
+    }
+}
+
+void CFileWatchDialog::OnOk() {
+    std::string text;
+    std::int64_t modified = 0;
+    if (!ReadBaseline(m_values.fileName, text, modified)) {
+        editors::ShowMessage(kUnableToOpen);
+        return;
+    }
+    if (m_ui->nameEdit->text().isEmpty()) {
+        editors::ShowMessage("Specify a watch name");
+        m_ui->nameEdit->setFocus();
+        return;
+    }
+    m_values.lastContents = std::move(text);
+    m_values.lastModified = modified;
+    m_values.name = FromQt(m_ui->nameEdit->text(), m_values.name);
+    m_values.containsText = FromQt(m_ui->containsEdit->text(), m_values.containsText);
+    m_values.notContainsText = FromQt(m_ui->notContainsEdit->text(), m_values.notContainsText);
+    m_values.message = FromQt(m_ui->messageEdit->text(), m_values.message);
+    const QRadioButton* modes[] = {m_ui->modeDateRadio, m_ui->modeContentsRadio,
+                                   m_ui->modeContainsRadio, m_ui->modeNotContainsRadio};
+    for (int mode = 0; mode < 4; ++mode) {
+        if (modes[mode]->isChecked()) {
+            m_values.watchMode = mode;
+        }
+    }
+    if (m_ui->sourceFileRadio->isChecked()) {
+        m_values.messageSource = 0;
+    } else if (m_values.messageSource == 0) {
+        m_values.messageSource = 1;
+    }
+    accept();
+}
+
+void CFileWatchDialog::ApplyTo(CFileWatch& watch) const {
+    watch.name = m_values.name;
+    watch.containsText = m_values.containsText;
+    watch.notContainsText = m_values.notContainsText;
+    watch.fileName = m_values.fileName;
+    watch.message = m_values.message;
+    watch.messageSource = m_values.messageSource;
+    watch.watchMode = m_values.watchMode;
+    watch.lastContents = m_values.lastContents;
+    watch.lastModified = m_values.lastModified;
+}
+
+std::unique_ptr<CFileWatch> CFileWatchDialog::CreateWatch() const {
+    auto watch = std::make_unique<CFileWatch>();
+    ApplyTo(*watch);
+    return watch;
+}
+
+} // namespace sentrel
