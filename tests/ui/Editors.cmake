@@ -12,3 +12,4 @@ function(sentrel_add_editor_test name)
 endfunction()
 
 sentrel_add_editor_test(watch_editor_tests ${CMAKE_CURRENT_LIST_DIR}/WatchEditorsTest.cpp)
+sentrel_add_editor_test(alert_editor_tests ${CMAKE_CURRENT_LIST_DIR}/AlertEditorsTest.cpp)
