@@ -13,3 +13,4 @@ endfunction()
 
 sentrel_add_editor_test(watch_editor_tests ${CMAKE_CURRENT_LIST_DIR}/WatchEditorsTest.cpp)
 sentrel_add_editor_test(alert_editor_tests ${CMAKE_CURRENT_LIST_DIR}/AlertEditorsTest.cpp)
+sentrel_add_editor_test(activation_editor_tests ${CMAKE_CURRENT_LIST_DIR}/ActivationEditorTest.cpp)

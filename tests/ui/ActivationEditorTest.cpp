@@ -1,0 +1,392 @@
+// The activation editor, driven through its widgets: the defaults of a new activation,
+// the eight checks in order, and how the chosen watch and alerts are stored.
+
+#include "alerts/MessageAlert.h"
+#include "model/DateTime.h"
+#include "model/SentrelDoc.h"
+#include "tests/ui/EditorTestSupport.h"
+#include "ui/ActivationDialog.h"
+#include "watches/DateTimeWatch.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+
+using namespace sentrel;
+using namespace sentrel::test;
+
+namespace {
+
+CWatch* AddWatch(CSentrelDoc& doc, const std::string& name) {
+    auto watch = std::make_unique<CDateTimeWatch>();
+    watch->name = name;
+    doc.watches.push_back(std::move(watch));
+    return doc.watches.back().get();
+}
+
+CAlert* AddAlert(CSentrelDoc& doc, const std::string& name) {
+    auto alert = std::make_unique<CMessageAlert>();
+    alert->name = name;
+    doc.alerts.push_back(std::move(alert));
+    return doc.alerts.back().get();
+}
+
+QListWidgetItem* Entry(QDialog& dialog, const char* list, int row) {
+    return Find<QListWidget>(&dialog, list)->item(row);
+}
+
+QStringList Entries(QDialog& dialog, const char* list) {
+    QStringList texts;
+    auto* widget = Find<QListWidget>(&dialog, list);
+    for (int i = 0; i < widget->count(); ++i) {
+        texts << widget->item(i)->text();
+    }
+    return texts;
+}
+
+std::vector<std::string> Names(const std::vector<CAlert*>& alerts) {
+    std::vector<std::string> names;
+    for (const CAlert* alert : alerts) {
+        names.push_back(alert->name);
+    }
+    return names;
+}
+
+// An activation that passes every check.
+CActivation Valid(CWatch* watch, CAlert* alert) {
+    CActivation activation;
+    activation.name = "Morning";
+    activation.enabled = true;
+    activation.nextDate = "2026-12-08";
+    activation.nextTime = "7:30:00";
+    activation.interval = "60";
+    activation.startTime = "9:00a";
+    activation.endTime = "5:00p";
+    activation.windowOn = true;
+    activation.containsFilterOn = true;
+    activation.containsWords = "alarm,fire";
+    activation.excludesFilterOn = false;
+    activation.excludesWords = "test";
+    activation.watch = {watch};
+    activation.alerts = {alert};
+    return activation;
+}
+
+} // namespace
+
+class ActivationEditorTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void newActivationDefaults();
+    void checksInOrder();
+    void intervalForms();
+    void windowTimesCheckedEvenWhenOff();
+    void alertsStoredInReverseSortedOrder();
+    void watchFoundByExactName();
+    void roundTripAndCancel();
+};
+
+void ActivationEditorTest::newActivationDefaults() {
+    EditorFakes fakes;
+    CSentrelDoc doc;
+    AddWatch(doc, "W");
+    AddAlert(doc, "A");
+    CActivation activation;
+    CActivationDialog dialog(activation, doc);
+    ShowDialog(dialog);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Activation"));
+    QCOMPARE(Find<QLabel>(&dialog, "watchListLabel")->text(),
+             QStringLiteral("Set a watch on \n(select one) ..."));
+    QCOMPARE(Find<QLabel>(&dialog, "alertListLabel")->text(),
+             QStringLiteral("Alerts \n(select one or more) ..."));
+    QVERIFY(Find<QCheckBox>(&dialog, "enableCheck")->isChecked());
+    QVERIFY(!Find<QCheckBox>(&dialog, "windowCheck")->isChecked());
+    QVERIFY(!Find<QCheckBox>(&dialog, "containsCheck")->isChecked());
+    QVERIFY(!Find<QCheckBox>(&dialog, "excludesCheck")->isChecked());
+    QCOMPARE(Find<QLineEdit>(&dialog, "endTimeEdit")->text(), QStringLiteral("5:00p"));
+    QCOMPARE(Find<QLineEdit>(&dialog, "startTimeEdit")->text(), QStringLiteral("9:00a"));
+    QCOMPARE(Find<QLineEdit>(&dialog, "intervalEdit")->text(), QStringLiteral("5"));
+    for (const char* edit : {"nameEdit", "containsEdit", "excludesEdit"}) {
+        QVERIFY2(Find<QLineEdit>(&dialog, edit)->text().isEmpty(), edit);
+    }
+    // Due now: the date and the time as the schedule writes them, which parse back to now.
+    const CDateTime now = CDateTime::Now();
+    const QString date = Find<QLineEdit>(&dialog, "dateEdit")->text();
+    const QString time = Find<QLineEdit>(&dialog, "timeEdit")->text();
+    QCOMPARE(date, S(now.FormatDate()));
+    QCOMPARE(time, S(now.FormatTime()));
+    QVERIFY(CDateTime::Parse(date.toStdString() + " " + time.toStdString()) == now);
+    QVERIFY(Find<QListWidget>(&dialog, "watchList")->selectedItems().isEmpty());
+    QVERIFY(Find<QListWidget>(&dialog, "alertList")->selectedItems().isEmpty());
+
+    // Accepted without changes, it fails the first check.
+    Press(dialog, "okButton");
+    QCOMPARE(fakes.messages.shown.size(), size_t(1));
+    QCOMPARE(S(fakes.messages.shown[0].text), QStringLiteral("Specify an activation name."));
+    QCOMPARE(S(fakes.messages.shown[0].caption), QStringLiteral("Invalid Name"));
+    QCOMPARE(Focused(dialog)->objectName(), QStringLiteral("nameEdit"));
+    QVERIFY(dialog.isVisible());
+    QVERIFY(activation.name.empty() && activation.nextDate.empty() && !activation.enabled);
+}
+
+void ActivationEditorTest::checksInOrder() {
+    EditorFakes fakes;
+    CSentrelDoc doc;
+    AddWatch(doc, "W");
+    AddAlert(doc, "A");
+    CActivation activation;
+    CActivationDialog dialog(activation, doc);
+    ShowDialog(dialog);
+
+    // Each step breaks one more field than the checks before it reach; every failure
+    // shows its own text and caption, focuses its field and writes nothing.
+    Type(dialog, "nameEdit", "N");
+    Type(dialog, "dateEdit", "not a date");
+    Type(dialog, "timeEdit", "25:99");
+    Type(dialog, "intervalEdit", "0");
+    Type(dialog, "startTimeEdit", "nine");
+    Type(dialog, "endTimeEdit", "five");
+    const struct {
+        const char* text;
+        const char* caption;
+        const char* focus;
+        const char* mendField;
+        const char* mendValue;
+    } steps[] = {
+        {"The date is invalid.", "Invalid Date", "dateEdit", "dateEdit", "2026-12-08"},
+        {"The time is invalid.", "Invalid Time", "timeEdit", "timeEdit", "10:15"},
+        {"The interval is invalid.", "Invalid Interval", "intervalEdit", "intervalEdit", "15"},
+        {"The start time is invalid.", "Invalid Start Time", "startTimeEdit", "startTimeEdit",
+         "8:00"},
+        {"The end time is invalid.", "Invalid End Time", "endTimeEdit", "endTimeEdit", "18:00"},
+        {"A watch must be selected.", "Invalid Watch", "watchList", nullptr, nullptr},
+        {"At least one alert must be selected.", "Invalid Alert", "alertList", nullptr, nullptr},
+    };
+    for (const auto& step : steps) {
+        Find<QWidget>(&dialog, "containsEdit")->setFocus();
+        Press(dialog, "okButton");
+        QCOMPARE(fakes.messages.shown.size(), size_t(1));
+        QCOMPARE(S(fakes.messages.shown[0].text), QString::fromLatin1(step.text));
+        QCOMPARE(S(fakes.messages.shown[0].caption), QString::fromLatin1(step.caption));
+        fakes.messages.shown.clear();
+        QCOMPARE(Focused(dialog)->objectName(), QString::fromLatin1(step.focus));
+        QVERIFY(dialog.isVisible());
+        QVERIFY(activation.name.empty() && activation.watch.empty() && activation.alerts.empty());
+        if (step.mendField != nullptr) {
+            Type(dialog, step.mendField, step.mendValue);
+        } else if (QString::fromLatin1(step.focus) == "watchList") {
+            Entry(dialog, "watchList", 0)->setSelected(true);
+        }
+    }
+    Entry(dialog, "alertList", 0)->setSelected(true);
+    Press(dialog, "okButton");
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(S(activation.name), QStringLiteral("N"));
+    QCOMPARE(S(activation.nextTime), QStringLiteral("10:15"));
+}
+
+void ActivationEditorTest::intervalForms() {
+    EditorFakes fakes;
+    CSentrelDoc doc;
+    CWatch* watch = AddWatch(doc, "W");
+    CAlert* alert = AddAlert(doc, "A");
+    const struct {
+        const char* interval;
+        bool passes;
+    } forms[] = {{"0", false},  {"-5", false},        {"minutes 5", false}, {"", false},
+                 {"5", true},   {"5 minutes", true}, {"  7", true},        {"+3", true}};
+    for (const auto& form : forms) {
+        CActivation activation = Valid(watch, alert);
+        CActivationDialog dialog(activation, doc);
+        ShowDialog(dialog);
+        Type(dialog, "intervalEdit", form.interval);
+        Press(dialog, "okButton");
+        if (form.passes) {
+            QVERIFY2(fakes.messages.shown.empty(), form.interval);
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            // Kept as typed; the schedule converts it at every use.
+            QCOMPARE(S(activation.interval), QString::fromLatin1(form.interval));
+        } else {
+            QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"The interval is invalid."});
+            QCOMPARE(S(activation.interval), QStringLiteral("60"));
+        }
+    }
+}
+
+void ActivationEditorTest::windowTimesCheckedEvenWhenOff() {
+    EditorFakes fakes;
+    CSentrelDoc doc;
+    CWatch* watch = AddWatch(doc, "W");
+    CAlert* alert = AddAlert(doc, "A");
+    CActivation activation = Valid(watch, alert);
+    activation.windowOn = false;
+    CActivationDialog dialog(activation, doc);
+    ShowDialog(dialog);
+    QVERIFY(!Find<QCheckBox>(&dialog, "windowCheck")->isChecked());
+    Type(dialog, "startTimeEdit", "after lunch");
+    Press(dialog, "okButton");
+    QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"The start time is invalid."});
+    Type(dialog, "startTimeEdit", "1:00p");
+    Type(dialog, "endTimeEdit", "");
+    Press(dialog, "okButton");
+    QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"The end time is invalid."});
+    QCOMPARE(S(activation.startTime), QStringLiteral("9:00a"));
+    Type(dialog, "endTimeEdit", "5:30p");
+    Press(dialog, "okButton");
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(S(activation.startTime), QStringLiteral("1:00p"));
+    QCOMPARE(S(activation.endTime), QStringLiteral("5:30p"));
+}
+
+void ActivationEditorTest::alertsStoredInReverseSortedOrder() {
+    EditorFakes fakes;
+    CSentrelDoc doc;
+    CWatch* watch = AddWatch(doc, "W");
+    AddAlert(doc, "Mail");
+    AddAlert(doc, "Phone");
+    AddAlert(doc, "beeper");
+    AddAlert(doc, "Unused");
+    CActivation activation = Valid(watch, doc.alerts[3].get());
+    CActivationDialog dialog(activation, doc);
+    ShowDialog(dialog);
+    QCOMPARE(Entries(dialog, "alertList"), (QStringList{"beeper", "Mail", "Phone", "Unused"}));
+    QCOMPARE(Find<QListWidget>(&dialog, "alertList")->selectedItems().size(), 1);
+    QVERIFY(Entry(dialog, "alertList", 3)->isSelected());
+
+    // Each click toggles an entry.
+    auto* list = Find<QListWidget>(&dialog, "alertList");
+    for (int row : {0, 1, 2, 3}) {
+        const QRect rect = list->visualItemRect(list->item(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+    QCOMPARE(list->selectedItems().size(), 3);
+    QVERIFY(!Entry(dialog, "alertList", 3)->isSelected());
+
+    Press(dialog, "okButton");
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(Names(activation.alerts), (std::vector<std::string>{"Phone", "Mail", "beeper"}));
+    QCOMPARE(activation.alerts[0], doc.alerts[1].get());
+}
+
+void ActivationEditorTest::watchFoundByExactName() {
+    EditorFakes fakes;
+    CSentrelDoc doc;
+    CWatch* lower = AddWatch(doc, "server");
+    CWatch* upper = AddWatch(doc, "Server");
+    CWatch* firstDup = AddWatch(doc, "Dup");
+    AddWatch(doc, "Dup");
+    CAlert* alert = AddAlert(doc, "A");
+
+    {
+        // Opening selects the entry that names the activation's watch exactly.
+        CActivation activation = Valid(upper, alert);
+        CActivationDialog dialog(activation, doc);
+        ShowDialog(dialog);
+        const auto selected = Find<QListWidget>(&dialog, "watchList")->selectedItems();
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(selected[0]->text(), QStringLiteral("Server"));
+        Press(dialog, "okButton");
+        QCOMPARE(activation.GetWatch(), upper);
+    }
+    {
+        CActivation activation = Valid(lower, alert);
+        CActivationDialog dialog(activation, doc);
+        ShowDialog(dialog);
+        QCOMPARE(Entries(dialog, "watchList").size(), 4);
+        auto* list = Find<QListWidget>(&dialog, "watchList");
+        for (int row = 0; row < list->count(); ++row) {
+            if (list->item(row)->text() == "Server") {
+                list->setCurrentRow(row);
+            }
+        }
+        Press(dialog, "okButton");
+        QCOMPARE(activation.GetWatch(), upper);
+        QCOMPARE(activation.watch.size(), size_t(1));
+    }
+    {
+        // Alike names: the first in the document's order, whichever entry was chosen.
+        CActivation activation = Valid(lower, alert);
+        CActivationDialog dialog(activation, doc);
+        ShowDialog(dialog);
+        auto* list = Find<QListWidget>(&dialog, "watchList");
+        list->setCurrentRow(1); // the second "Dup" entry
+        QCOMPARE(list->currentItem()->text(), QStringLiteral("Dup"));
+        Press(dialog, "okButton");
+        QCOMPARE(activation.GetWatch(), firstDup);
+    }
+}
+
+void ActivationEditorTest::roundTripAndCancel() {
+    EditorFakes fakes;
+    CSentrelDoc doc;
+    CWatch* first = AddWatch(doc, "First");
+    CWatch* second = AddWatch(doc, "Second");
+    CAlert* a = AddAlert(doc, "A");
+    CAlert* b = AddAlert(doc, "B");
+    const CActivation stored = Valid(first, a);
+
+    {
+        CActivation activation = stored;
+        CActivationDialog dialog(activation, doc);
+        ShowDialog(dialog);
+        Type(dialog, "nameEdit", "Changed");
+        Find<QListWidget>(&dialog, "watchList")->setCurrentRow(1);
+        Press(dialog, "cancelButton");
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(S(activation.name), QStringLiteral("Morning"));
+        QCOMPARE(activation.GetWatch(), first);
+    }
+
+    CActivation activation = stored;
+    CActivationDialog dialog(activation, doc);
+    ShowDialog(dialog);
+    QCOMPARE(Find<QLineEdit>(&dialog, "nameEdit")->text(), QStringLiteral("Morning"));
+    QCOMPARE(Find<QLineEdit>(&dialog, "dateEdit")->text(), QStringLiteral("2026-12-08"));
+    QCOMPARE(Find<QLineEdit>(&dialog, "timeEdit")->text(), QStringLiteral("7:30:00"));
+    QCOMPARE(Find<QLineEdit>(&dialog, "intervalEdit")->text(), QStringLiteral("60"));
+    QCOMPARE(Find<QLineEdit>(&dialog, "containsEdit")->text(), QStringLiteral("alarm,fire"));
+    QCOMPARE(Find<QLineEdit>(&dialog, "excludesEdit")->text(), QStringLiteral("test"));
+    QVERIFY(Find<QCheckBox>(&dialog, "windowCheck")->isChecked());
+    QVERIFY(Find<QCheckBox>(&dialog, "containsCheck")->isChecked());
+    QVERIFY(!Find<QCheckBox>(&dialog, "excludesCheck")->isChecked());
+    QVERIFY(Entry(dialog, "watchList", 0)->isSelected());
+    QVERIFY(Entry(dialog, "alertList", 0)->isSelected());
+    QVERIFY(!Entry(dialog, "alertList", 1)->isSelected());
+
+    Type(dialog, "nameEdit", "Evening");
+    Find<QCheckBox>(&dialog, "enableCheck")->setChecked(false);
+    Type(dialog, "dateEdit", "2027-01-02");
+    Type(dialog, "timeEdit", "5:00p");
+    Type(dialog, "intervalEdit", "1440");
+    Find<QCheckBox>(&dialog, "windowCheck")->setChecked(false);
+    Type(dialog, "startTimeEdit", "6:00");
+    Type(dialog, "endTimeEdit", "23:00");
+    Find<QCheckBox>(&dialog, "containsCheck")->setChecked(false);
+    Type(dialog, "containsEdit", "");
+    Find<QCheckBox>(&dialog, "excludesCheck")->setChecked(true);
+    Type(dialog, "excludesEdit", ",spam");
+    Find<QListWidget>(&dialog, "watchList")->setCurrentRow(1);
+    Entry(dialog, "alertList", 0)->setSelected(false);
+    Entry(dialog, "alertList", 1)->setSelected(true);
+    Press(dialog, "okButton");
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+
+    QCOMPARE(S(activation.name), QStringLiteral("Evening"));
+    QVERIFY(!activation.enabled);
+    QCOMPARE(S(activation.nextDate), QStringLiteral("2027-01-02"));
+    QCOMPARE(S(activation.nextTime), QStringLiteral("5:00p"));
+    QCOMPARE(S(activation.interval), QStringLiteral("1440"));
+    QVERIFY(!activation.windowOn);
+    QCOMPARE(S(activation.startTime), QStringLiteral("6:00"));
+    QCOMPARE(S(activation.endTime), QStringLiteral("23:00"));
+    QVERIFY(!activation.containsFilterOn);
+    QCOMPARE(S(activation.containsWords), QString());
+    QVERIFY(activation.excludesFilterOn);
+    QCOMPARE(S(activation.excludesWords), QStringLiteral(",spam"));
+    QCOMPARE(activation.GetWatch(), second);
+    QCOMPARE(activation.alerts, std::vector<CAlert*>{b});
+}
+
+QTEST_MAIN(ActivationEditorTest)
+#include "ActivationEditorTest.moc"
