@@ -29,7 +29,9 @@ const std::array<unsigned char, 256>& DecodingTable() {
     return table;
 }
 
-std::size_t RoundedCapacity(std::size_t n) { return (n / 4096 + 1) * 4096; }
+std::size_t RoundedCapacity(std::size_t n) {
+    return (n / 4096 + 1) * 4096;
+}
 
 } // namespace
 
@@ -50,7 +52,9 @@ const unsigned char* CBase64Coder::RawData() const {
     return m_raw.empty() ? &empty : m_raw.data();
 }
 
-const char* CBase64Coder::TextData() const { return m_text.empty() ? "" : m_text.data(); }
+const char* CBase64Coder::TextData() const {
+    return m_text.empty() ? "" : m_text.data();
+}
 
 void CBase64Coder::ReserveText(std::size_t n) {
     if (m_text.size() < n || m_text.empty()) {

@@ -90,7 +90,9 @@ bool ConnectTcp(SocketHandle socket, const std::string& host, int port) {
     return true;
 }
 
-CSocketConnection::~CSocketConnection() { Close(); }
+CSocketConnection::~CSocketConnection() {
+    Close();
+}
 
 bool CSocketConnection::Open(const std::string& host, int port) {
     m_socket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -188,8 +190,8 @@ bool CSocketConnection::ReceiveUntil(std::string& text, std::size_t capacity,
         }
 
         const std::string_view received(buffer.data(), position);
-        const bool complete = isComplete ? isComplete(received, terminator)
-                                         : TerminatorFound(received, terminator);
+        const bool complete =
+            isComplete ? isComplete(received, terminator) : TerminatorFound(received, terminator);
         if (complete) {
             const std::size_t keep =
                 position >= terminator.size() ? position - terminator.size() : 0;

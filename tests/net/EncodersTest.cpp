@@ -1,5 +1,5 @@
-#include "net/Base64Coder.h"
 #include "net/Encoders.h"
+#include "net/Base64Coder.h"
 
 #include <gtest/gtest.h>
 
@@ -113,9 +113,9 @@ TEST(HmacMd5, MatchesPublishedDigests) {
     EXPECT_EQ(Hmac("Hi There", std::string(16, '\x0b')), "9294727a3638bb1c13f48ef8158bfc9d");
     EXPECT_EQ(Hmac("what do ya want for nothing?", "Jefe"), "750c783e6ab0b503eaa86e310a5db738");
     // A key longer than a block is hashed first.
-    EXPECT_EQ(Hmac("Test Using Larger Than Block-Size Key - Hash Key First",
-                   std::string(80, '\xaa')),
-              "6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd");
+    EXPECT_EQ(
+        Hmac("Test Using Larger Than Block-Size Key - Hash Key First", std::string(80, '\xaa')),
+        "6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd");
     // The CRAM-MD5 example exchange.
     EXPECT_EQ(Hmac("<1896.697170952@postoffice.reston.mci.net>", "tanstaaftanstaaf"),
               "b913a602c7eda7a495b4e6e7334d3890");

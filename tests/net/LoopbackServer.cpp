@@ -49,7 +49,9 @@ std::string CServerSession::ReadUntil(std::string_view terminator) {
     }
 }
 
-std::string CServerSession::ReadLine() { return ReadUntil("\r\n"); }
+std::string CServerSession::ReadLine() {
+    return ReadUntil("\r\n");
+}
 
 std::string CServerSession::ReadToEnd() {
     while (ReadMore()) {
@@ -83,7 +85,9 @@ void CServerSession::WriteBytewise(std::string_view bytes, int pauseMs) {
     }
 }
 
-void CServerSession::Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void CServerSession::Pause(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 void CServerSession::Close() {
     if (m_socket >= 0) {
