@@ -163,4 +163,18 @@ std::string CLoopbackServer::Transcript() {
     return all.empty() ? std::string() : all.front();
 }
 
+int UnusedLoopbackPort() {
+    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (s < 0 || bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("cannot bind on 127.0.0.1");
+    }
+    close(s); // nothing listens there now
+    return ntohs(address.sin_port);
+}
+
 } // namespace sentrel::test

@@ -77,4 +77,7 @@ private:
     std::thread m_thread;
 };
 
+// A port on 127.0.0.1 that nothing listens on (for refused connections).
+int UnusedLoopbackPort();
+
 } // namespace sentrel::test

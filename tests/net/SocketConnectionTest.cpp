@@ -24,19 +24,6 @@ long ElapsedMs(std::chrono::steady_clock::time_point since) {
                                  .count());
 }
 
-// A port on 127.0.0.1 that nothing listens on.
-int UnusedPort() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-    close(s);
-    return ntohs(address.sin_port);
-}
-
 TEST(SocketConnection, ConnectsToDottedAddressAndRejectsUnknownNameWithoutConnecting) {
     CLoopbackServer server([](CServerSession& s) { s.Write("hello\r\n"); });
     {
@@ -61,7 +48,7 @@ TEST(SocketConnection, ConnectsToDottedAddressAndRejectsUnknownNameWithoutConnec
 
 TEST(SocketConnection, RefusedConnectionFails) {
     CSocketConnection connection(2000);
-    EXPECT_FALSE(connection.Open("127.0.0.1", UnusedPort()));
+    EXPECT_FALSE(connection.Open("127.0.0.1", test::UnusedLoopbackPort()));
     EXPECT_EQ(GetLastError(), WSAECONNREFUSED);
     EXPECT_FALSE(connection.IsConnected());
 }
