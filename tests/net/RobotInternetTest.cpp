@@ -133,6 +133,17 @@ TEST_F(RobotInternetTest, SendsTheRequestAndReadsTheBodyAsText) {
                                         "\r\n");
 }
 
+TEST_F(RobotInternetTest, EscapesInTheAddressTravelAsTheyAre) {
+    ScriptedHttpServer server([](ScriptedHttpServer::Connection& c) {
+        c.Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    });
+    // Callers escape query values themselves; a split escape at the end stays as it is.
+    EXPECT_EQ(Fetch(server.Url("/q?from=%2B44%20x&text=%E9%0D%2")).code, 0);
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0].substr(0, server.Requests()[0].find("\r\n")),
+              "GET /q?from=%2B44%20x&text=%E9%0D%2 HTTP/1.1");
+}
+
 TEST_F(RobotInternetTest, StatusesOutsideTheUsualOnes) {
     std::string reply;
     ScriptedHttpServer server([&](ScriptedHttpServer::Connection& c) { c.Send(reply); });
