@@ -2,6 +2,7 @@
 
 #include "alerts/AlertKinds.h"
 #include "model/SentrelDoc.h"
+#include "tools/EngineCommands.h"
 #include "watches/WatchKinds.h"
 
 #include <iostream>
@@ -15,6 +16,9 @@ int Usage(const std::string& problem) {
         std::cerr << "sentrelctl: " << problem << "\n";
     }
     std::cerr << "usage: sentrelctl check STORE\n";
+    for (const auto& command : sentrel::tools::EngineCommands()) {
+        std::cerr << "       sentrelctl " << command.name << " " << command.arguments << "\n";
+    }
     return 2;
 }
 
@@ -35,6 +39,19 @@ int main(int argc, char** argv) {
         std::cout << doc.alerts.size() << " alerts, " << doc.watches.size() << " watches, "
                   << doc.activations.size() << " activations\n";
         return 0;
+    }
+    for (const auto& command : tools::EngineCommands()) {
+        if (!args.empty() && args[0] == command.name) {
+            const std::vector<std::string> rest(args.begin() + 1, args.end());
+            if (rest.size() < command.minArguments || rest.size() > command.maxArguments) {
+                return Usage(std::string(command.name) + " takes " + std::string(command.arguments));
+            }
+            try {
+                return command.run(rest);
+            } catch (const tools::UsageError& error) {
+                return Usage(error.what());
+            }
+        }
     }
     return Usage(args.empty() ? "" : "unknown command " + args[0]);
 }
