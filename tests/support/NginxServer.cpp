@@ -72,7 +72,8 @@ int FreeLoopbackPort() {
     return port;
 }
 
-bool RunAndCapture(const std::vector<std::string>& args, std::string& output) {
+bool RunAndCapture(const std::vector<std::string>& args, std::string& output,
+                   const std::vector<std::string>& extraEnvironment) {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
         return false;
@@ -85,6 +86,9 @@ bool RunAndCapture(const std::vector<std::string>& args, std::string& output) {
     }
     if (pid == 0) {
         ::dup2(pipeFds[1], STDOUT_FILENO);
+        for (const auto& setting : extraEnvironment) {
+            ::putenv(const_cast<char*>(setting.c_str()));
+        }
         auto argv = ArgvOf(args);
         ::execvp(argv[0], argv.data());
         ::_exit(127);

@@ -53,9 +53,11 @@ private:
     pid_t m_pid = -1;
 };
 
-// Runs a program (no shell) and returns its standard output; false when it could not be
-// run or exited with a non-zero status.
-bool RunAndCapture(const std::vector<std::string>& argv, std::string& output);
+// Runs a program (no shell) with `extraEnvironment` ("NAME=value") added to ours and
+// returns its standard output; false when it could not be run or exited with a non-zero
+// status.
+bool RunAndCapture(const std::vector<std::string>& argv, std::string& output,
+                   const std::vector<std::string>& extraEnvironment = {});
 
 // A port on 127.0.0.1 that was free a moment ago.
 int FreeLoopbackPort();
