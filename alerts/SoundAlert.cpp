@@ -1,6 +1,7 @@
 #include "alerts/SoundAlert.h"
 
 #include "model/Archive.h"
+#include "platform/Platform.h"
 
 namespace sentrel {
 
@@ -10,5 +11,7 @@ void CSoundAlert::Serialize(CArchive& ar) {
     CAlert::Serialize(ar);
     ar.Serialize(soundFile);
 }
+
+void CSoundAlert::Send(std::string) { Platform().sound->PlayFile(soundFile); }
 
 } // namespace sentrel

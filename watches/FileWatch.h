@@ -13,6 +13,10 @@ class CFileWatch : public CWatch {
 public:
     void Serialize(CArchive& ar) override;
 
+    // Reads the file and tests it by the mode; modes 0 and 1 move their baseline when they
+    // fire. A file that cannot be opened or read is logged and does not fire.
+    bool Check(std::string& message) override;
+
     std::string containsText;
     std::string notContainsText;
     std::string fileName;
@@ -22,5 +26,16 @@ public:
     std::string lastContents;       // baseline of mode 1
     std::int64_t lastModified = 0;  // baseline of mode 0, seconds since 1970 UTC
 };
+
+// A file's text as the watch sees it: read line by line, each line's terminator (LF or
+// CR LF) removed, the lines joined with nothing between them.
+std::string JoinLines(const std::string& bytes);
+
+enum class FileReadResult { Ok, OpenFailed, ReadFailed };
+
+// Reads a watched file: its joined text and its last-write time (seconds since 1970 UTC,
+// taken from the open file). The watch and its editor both take their state this way.
+FileReadResult ReadWatchedFile(const std::string& path, std::string& text,
+                               std::int64_t& modified);
 
 } // namespace sentrel
