@@ -79,6 +79,10 @@ bool ReadAll(int fd, std::string& bytes) {
 
 } // namespace
 
+std::int64_t StoredTimeStamp(std::int64_t seconds) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(seconds));
+}
+
 FileReadResult ReadWatchedFile(const std::string& path, std::string& text,
                                std::int64_t& modified) {
     // Non-blocking open: a named pipe without a writer must not stall the engine. A folder
@@ -93,7 +97,7 @@ FileReadResult ReadWatchedFile(const std::string& path, std::string& text,
         return FileReadResult::ReadFailed;
     }
     text = JoinLines(bytes);
-    modified = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+    modified = StoredTimeStamp(static_cast<std::int64_t>(st.st_mtim.tv_sec));
     return FileReadResult::Ok;
 }
 

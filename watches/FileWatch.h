@@ -31,10 +31,15 @@ public:
 // CR LF) removed, the lines joined with nothing between them.
 std::string JoinLines(const std::string& bytes);
 
+// A last-write time as the store gives it back: its low 32 bits, signed. The baseline is
+// kept in this form, so that it always fits the store (a file dated past 2106 would
+// otherwise make every save fail) and compares equal to itself after a reload.
+std::int64_t StoredTimeStamp(std::int64_t seconds);
+
 enum class FileReadResult { Ok, OpenFailed, ReadFailed };
 
 // Reads a watched file: its joined text and its last-write time (seconds since 1970 UTC,
-// taken from the open file). The watch and its editor both take their state this way.
+// taken from the open file, in its stored form). The watch and its editor both take their state this way.
 FileReadResult ReadWatchedFile(const std::string& path, std::string& text,
                                std::int64_t& modified);
 

@@ -1,6 +1,7 @@
 #include "watches/FileWatch.h"
 
 #include "engine/EventLog.h"
+#include "model/Archive.h"
 #include "tests/support/TestSupport.h"
 
 #include <chrono>
@@ -79,6 +80,29 @@ TEST_F(FileWatchTest, ModifiedModeFiresOncePerNewWriteTime) {
     EXPECT_TRUE(watch.Check(message));
     EXPECT_EQ(message, "fixed");
     EXPECT_EQ(watch.lastModified, 1600000000);
+}
+
+// The baseline goes into a four-byte field of the store; it must always fit and must
+// still match the file after a reload, or a restart would fire (or saving would fail).
+TEST_F(FileWatchTest, ModifiedBaselineSurvivesTheStoreForLateDates) {
+    WriteFile(path, "x");
+    watch.watchMode = 0;
+    std::string message;
+    for (std::int64_t when : {std::int64_t{3000000000}, std::int64_t{7258118400}}) {
+        SetModified(path, when); // 2065 (past 2^31), 2200 (past 2^32)
+        EXPECT_TRUE(watch.Check(message)) << when;
+        EXPECT_EQ(watch.lastModified, StoredTimeStamp(when));
+
+        CArchive out;
+        ASSERT_NO_THROW(watch.Serialize(out));
+        CArchive in(out.Data());
+        CFileWatch reloaded;
+        reloaded.Serialize(in);
+        EXPECT_EQ(reloaded.lastModified, watch.lastModified);
+        EXPECT_FALSE(reloaded.Check(message)) << when;
+    }
+    EXPECT_EQ(StoredTimeStamp(1700000000), 1700000000);
+    EXPECT_EQ(StoredTimeStamp(-86400), -86400);
 }
 
 TEST_F(FileWatchTest, ContentsModeComparesJoinedText) {
