@@ -6,6 +6,8 @@ namespace sentrel {
 
 SENTREL_IMPLEMENT_RECORD(CMessageAlert, CAlert);
 
-void CMessageAlert::Send(std::string message) { Platform().alertPopup->Open(message); }
+void CMessageAlert::Send(std::string message) {
+    Platform().alertPopup->Open(message);
+}
 
 } // namespace sentrel

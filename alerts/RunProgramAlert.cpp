@@ -23,6 +23,8 @@ std::string CRunProgramAlert::CommandLine() const {
     return command;
 }
 
-void CRunProgramAlert::Send(std::string) { Platform().programStarter->Start(CommandLine()); }
+void CRunProgramAlert::Send(std::string) {
+    Platform().programStarter->Start(CommandLine());
+}
 
 } // namespace sentrel

@@ -12,6 +12,8 @@ void CSoundAlert::Serialize(CArchive& ar) {
     ar.Serialize(soundFile);
 }
 
-void CSoundAlert::Send(std::string) { Platform().sound->PlayFile(soundFile); }
+void CSoundAlert::Send(std::string) {
+    Platform().sound->PlayFile(soundFile);
+}
 
 } // namespace sentrel

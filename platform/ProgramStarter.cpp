@@ -14,7 +14,9 @@ namespace sentrel {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 bool IsExecutableFile(const std::string& path) {
     struct stat st {};

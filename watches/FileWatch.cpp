@@ -83,8 +83,7 @@ std::int64_t StoredTimeStamp(std::int64_t seconds) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(seconds));
 }
 
-FileReadResult ReadWatchedFile(const std::string& path, std::string& text,
-                               std::int64_t& modified) {
+FileReadResult ReadWatchedFile(const std::string& path, std::string& text, std::int64_t& modified) {
     // Non-blocking open: a named pipe without a writer must not stall the engine. A folder
     // is not a file that can be opened for reading.
     FileHandle file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));

@@ -39,8 +39,8 @@ std::int64_t StoredTimeStamp(std::int64_t seconds);
 enum class FileReadResult { Ok, OpenFailed, ReadFailed };
 
 // Reads a watched file: its joined text and its last-write time (seconds since 1970 UTC,
-// taken from the open file, in its stored form). The watch and its editor both take their state this way.
-FileReadResult ReadWatchedFile(const std::string& path, std::string& text,
-                               std::int64_t& modified);
+// taken from the open file, in its stored form). The watch and its editor both take their state
+// this way.
+FileReadResult ReadWatchedFile(const std::string& path, std::string& text, std::int64_t& modified);
 
 } // namespace sentrel

@@ -30,8 +30,8 @@ int main(int argc, char** argv) {
         }
         closedir(dir);
     }
-    std::string record = std::to_string(getppid()) + '\0' + std::to_string(getsid(0)) + '\0' +
-                         fds + '\0';
+    std::string record =
+        std::to_string(getppid()) + '\0' + std::to_string(getsid(0)) + '\0' + fds + '\0';
     for (int i = 1; i < argc; ++i) {
         record += argv[i];
         record += '\0';

@@ -47,16 +47,15 @@ protected:
                                  nullptr};
             execle("/usr/bin/pulseaudio", "pulseaudio", "-n", "--daemonize=no",
                    "--exit-idle-time=-1", "--disable-shm=yes", "--use-pid-file=no", "-L",
-                   "module-null-sink sink_name=nullsink", "-L", nativeModule.c_str(), nullptr,
-                   env);
+                   "module-null-sink sink_name=nullsink", "-L", nativeModule.c_str(), nullptr, env);
             _exit(127);
         }
         const auto deadline = Clock::now() + std::chrono::seconds(15);
         while (access(socket.c_str(), F_OK) != 0 && Clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        ASSERT_EQ(access(socket.c_str(), F_OK), 0)
-            << "pulseaudio did not start:\n" << test::ReadFile(log);
+        ASSERT_EQ(access(socket.c_str(), F_OK), 0) << "pulseaudio did not start:\n"
+                                                   << test::ReadFile(log);
         setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
     }
 

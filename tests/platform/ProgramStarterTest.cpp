@@ -49,8 +49,8 @@ TEST(ParseCommandLine, FindsTheProgramAsTheLoaderDoes) {
     TempDir dir;
     const std::string tools = dir.File("my tools");
     ASSERT_TRUE(std::filesystem::create_directory(tools));
-    ASSERT_TRUE(std::filesystem::create_directory(tools + "/run"));        // a folder
-    test::WriteFile(tools + "/run me", "not executable");                   // not executable
+    ASSERT_TRUE(std::filesystem::create_directory(tools + "/run")); // a folder
+    test::WriteFile(tools + "/run me", "not executable");           // not executable
     MakeExecutable(tools + "/run me now");
     MakeExecutable(tools + "/run me now please");
 

@@ -39,9 +39,9 @@ private:
 TEST(FileWatchText, LinesLoseLfOrCrLfAndAreJoined) {
     EXPECT_EQ(JoinLines("a\nb\n"), "ab");
     EXPECT_EQ(JoinLines("a\r\nb\r\n"), "ab");
-    EXPECT_EQ(JoinLines("a\r\nb"), "ab");           // last line without terminator
+    EXPECT_EQ(JoinLines("a\r\nb"), "ab");               // last line without terminator
     EXPECT_EQ(JoinLines("one\n\n\r\ntwo\n"), "onetwo"); // empty lines vanish
-    EXPECT_EQ(JoinLines("a\rb\n"), "a\rb");         // a lone CR is not a terminator
+    EXPECT_EQ(JoinLines("a\rb\n"), "a\rb");             // a lone CR is not a terminator
     EXPECT_EQ(JoinLines("a\r\r\nb"), "a\rb");
     EXPECT_EQ(JoinLines(""), "");
     EXPECT_EQ(JoinLines(std::string("x\0y\n", 4)), std::string("x\0y", 3));
