@@ -59,9 +59,9 @@ public:
 // How web pages are fetched: true with the body on success, false with the fetcher's
 // result text otherwise. Credentials are empty when the watch has no user name. Without
 // an installed fetcher, pages come over HTTP; tests install their own.
-using WebPageFetcher = std::function<bool(const std::string& url, const std::string& user,
-                                          const std::string& password, std::string& body,
-                                          std::string& resultText)>;
+using WebPageFetcher =
+    std::function<bool(const std::string& url, const std::string& user, const std::string& password,
+                       std::string& body, std::string& resultText)>;
 
 // Installs the fetcher; returns the previous one.
 WebPageFetcher SetWebPageFetcher(WebPageFetcher fetcher);

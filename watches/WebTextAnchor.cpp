@@ -43,8 +43,7 @@ struct Backward {
 };
 
 // z[i] = length of the longest common prefix of pat and pat[i..]; z[0] = pat.size.
-template <class View>
-std::vector<std::uint32_t> ZArray(const View& pat) {
+template <class View> std::vector<std::uint32_t> ZArray(const View& pat) {
     const std::size_t m = pat.size;
     std::vector<std::uint32_t> z(m, 0);
     if (m == 0)

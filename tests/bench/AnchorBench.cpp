@@ -54,12 +54,24 @@ void Release(void* ptr) noexcept {
 
 } // namespace
 
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void operator delete(void* p) noexcept { Release(p); }
-void operator delete[](void* p) noexcept { Release(p); }
-void operator delete(void* p, std::size_t) noexcept { Release(p); }
-void operator delete[](void* p, std::size_t) noexcept { Release(p); }
+void* operator new(std::size_t size) {
+    return Allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return Allocate(size);
+}
+void operator delete(void* p) noexcept {
+    Release(p);
+}
+void operator delete[](void* p) noexcept {
+    Release(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    Release(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    Release(p);
+}
 
 namespace {
 
@@ -68,8 +80,8 @@ constexpr std::size_t kPageSize = 1 << 20;
 // ---- pages ----
 
 std::string Word(std::mt19937& rng) {
-    static const char* syllables[] = {"ka", "lo", "mi", "ne", "ru", "sa", "te", "vo", "ber",
-                                      "dan", "gor", "lin", "mar", "pel", "ston", "wick"};
+    static const char* syllables[] = {"ka",  "lo",  "mi",  "ne",  "ru",  "sa",  "te",   "vo",
+                                      "ber", "dan", "gor", "lin", "mar", "pel", "ston", "wick"};
     std::string w;
     const int n = 1 + static_cast<int>(rng() % 3);
     for (int i = 0; i < n; ++i)
@@ -148,8 +160,8 @@ Case RealisticPage() {
     std::string page = head + body + "<footer>&copy; Catalogue</footer>\n</body>\n</html>\n";
     std::string changed = page;
     changed.replace(changed.find("1,234.56"), 8, "1,199.00");
-    return {"realistic page", "Special offer: 1,234.56", page, changed, "Special offer: 1,199.00",
-            false};
+    return {"realistic page", "Special offer: 1,234.56", page,
+            changed,          "Special offer: 1,199.00", false};
 }
 
 Case AlikeRowsPage() {
@@ -157,7 +169,8 @@ Case AlikeRowsPage() {
     const std::string tail = "</table>\n</body></html>\n";
     const std::string row = "<tr><td>Widget</td><td>10.00</td><td>in stock</td></tr>\n";
     const std::string watched = "<tr><td>Widget</td><td>12.50</td><td>in stock</td></tr>\n";
-    const std::size_t half = (kPageSize - head.size() - tail.size() - watched.size()) / row.size() / 2;
+    const std::size_t half =
+        (kPageSize - head.size() - tail.size() - watched.size()) / row.size() / 2;
     std::string rows;
     for (std::size_t i = 0; i < half; ++i)
         rows += row;
@@ -171,8 +184,7 @@ Case AlikeRowsPage() {
 
 using Clock = std::chrono::steady_clock;
 
-template <class F>
-double Median(int runs, F f) {
+template <class F> double Median(int runs, F f) {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
         const auto start = Clock::now();

@@ -105,7 +105,8 @@ inline int EnclosingElementText(const std::string& page, const std::string& t, s
         return 514;
     long j = e;
     for (; j < len - 3; ++j) {
-        if (page[j] == '<' && page[j + 1] == '/' && LowerCase(page[j + 2]) == LowerCase(page[i + 1]))
+        if (page[j] == '<' && page[j + 1] == '/' &&
+            LowerCase(page[j + 2]) == LowerCase(page[i + 1]))
             break;
     }
     if (j >= len - 3)
@@ -154,7 +155,7 @@ inline int ExtractWatchedText(const std::string& watchedText, const std::string&
     const char* white = " \t\r\n\v\f";
     std::string t = watchedText;
     t.erase(0, t.find_first_not_of(white) == std::string::npos ? t.size()
-                                                                : t.find_first_not_of(white));
+                                                               : t.find_first_not_of(white));
     t.erase(t.find_last_not_of(white) + 1);
 
     std::string head, tail;

@@ -181,10 +181,9 @@ TEST_F(WebPageWatchTest, CredentialsOnlyWithUserName) {
     rec.events.clear();
     v.webPassword = "pw";
     ASSERT_TRUE(watch.ApplyEditorValues(v));
-    EXPECT_EQ(rec.events, (std::vector<std::string>{"open Fetching web page... Please wait...",
-                                                    "connect",
-                                                    "fetch http://127.0.0.1/shop [ann:pw]",
-                                                    "close 7"}));
+    EXPECT_EQ(rec.events,
+              (std::vector<std::string>{"open Fetching web page... Please wait...", "connect",
+                                        "fetch http://127.0.0.1/shop [ann:pw]", "close 7"}));
 }
 
 TEST_F(WebPageWatchTest, EditorNeedsNameAndAddress) {
@@ -205,13 +204,13 @@ TEST_F(WebPageWatchTest, EditorFetchFails) {
     watch.lastPage = "old last";
     page.clear();
     EXPECT_FALSE(watch.ApplyEditorValues(Values(0)));
-    EXPECT_EQ(rec.events, (std::vector<std::string>{
-                              "open Fetching web page... Please wait...", "connect",
-                              "fetch http://127.0.0.1/shop [:]", "close 7",
-                              "box Sentrel: Unable to fetch web page.\nNot found"}));
-    EXPECT_NE(Trace().find(
-                  " Web Page Watch Dialog Failed to fetch web page: http://127.0.0.1/shop\r\n"),
-              std::string::npos)
+    EXPECT_EQ(rec.events,
+              (std::vector<std::string>{"open Fetching web page... Please wait...", "connect",
+                                        "fetch http://127.0.0.1/shop [:]", "close 7",
+                                        "box Sentrel: Unable to fetch web page.\nNot found"}));
+    EXPECT_NE(
+        Trace().find(" Web Page Watch Dialog Failed to fetch web page: http://127.0.0.1/shop\r\n"),
+        std::string::npos)
         << Trace();
     EXPECT_EQ(watch.referencePage, "old reference");
     EXPECT_EQ(watch.lastPage, "old last");

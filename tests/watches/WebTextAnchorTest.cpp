@@ -188,7 +188,7 @@ public:
     }
 
     std::string Tagged(std::size_t cells) {
-        static const std::vector<std::string> tags = {"<p>", "</p>", "<td>", "</td>",
+        static const std::vector<std::string> tags = {"<p>", "</p>", "<td>",     "</td>",
                                                       "<b>", "</b>", "<TD x=1>", "<pre>"};
         std::string s;
         for (std::size_t i = 0; i < cells; ++i) {
@@ -210,10 +210,14 @@ public:
 
     std::string Page() {
         switch (Below(4)) {
-        case 0: return Random(1 + Below(60), "ab");
-        case 1: return Random(1 + Below(300), "abc <>/pdt");
-        case 2: return Tagged(1 + Below(40));
-        default: return Rows(Below(60));
+        case 0:
+            return Random(1 + Below(60), "ab");
+        case 1:
+            return Random(1 + Below(300), "abc <>/pdt");
+        case 2:
+            return Tagged(1 + Below(40));
+        default:
+            return Rows(Below(60));
         }
     }
 
@@ -223,9 +227,15 @@ public:
         for (std::size_t e = 0; e < edits && !page.empty(); ++e) {
             const std::size_t at = Below(page.size());
             switch (Below(3)) {
-            case 0: page[at] = "ab9<>"[Below(5)]; break;
-            case 1: page.erase(at, 1 + Below(10)); break;
-            default: page.insert(at, page.substr(at, 1 + Below(30))); break;
+            case 0:
+                page[at] = "ab9<>"[Below(5)];
+                break;
+            case 1:
+                page.erase(at, 1 + Below(10));
+                break;
+            default:
+                page.insert(at, page.substr(at, 1 + Below(30)));
+                break;
             }
         }
         return page;
@@ -237,12 +247,18 @@ public:
         const std::size_t at = Below(page.size());
         const std::size_t len = 1 + Below(Below(4) == 0 ? page.size() : 12);
         switch (Below(7)) {
-        case 0: return page.substr(0, len);                                       // at the start
-        case 1: return page.substr(page.size() - std::min(len, page.size()));     // at the end
-        case 2: return Random(1 + Below(6), "abz");                                // maybe absent
-        case 3: return " \t" + page.substr(at, len) + "\r\n";                      // with blanks
-        case 4: return VisibleText(page.substr(at, len));                          // as typed
-        default: return page.substr(at, len);
+        case 0:
+            return page.substr(0, len); // at the start
+        case 1:
+            return page.substr(page.size() - std::min(len, page.size())); // at the end
+        case 2:
+            return Random(1 + Below(6), "abz"); // maybe absent
+        case 3:
+            return " \t" + page.substr(at, len) + "\r\n"; // with blanks
+        case 4:
+            return VisibleText(page.substr(at, len)); // as typed
+        default:
+            return page.substr(at, len);
         }
     }
 
