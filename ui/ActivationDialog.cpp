@@ -3,6 +3,7 @@
 #include "engine/Schedule.h"
 #include "model/DateTime.h"
 #include "ui/EditorSupport.h"
+#include "ui/TextCodec.h"
 #include "ui_ActivationDialog.h"
 
 #include <QListWidget>
@@ -11,16 +12,13 @@
 
 namespace sentrel {
 
-using editors::FromQt;
-using editors::ToQt;
-
 namespace {
 
 // The entry a record's name selects: the first that shows it exactly, or else the
 // first that shows it in another case.
 QListWidgetItem* FindEntry(const QListWidget* list, const std::string& name) {
     QListWidgetItem* caseless = nullptr;
-    const QString shown = ToQt(name);
+    const QString shown = FromStored(name);
     for (int row = 0; row < list->count(); ++row) {
         QListWidgetItem* item = list->item(row);
         if (editors::EntryKey(item) == name) {
@@ -57,18 +55,18 @@ CActivationDialog::CActivationDialog(CActivation& activation, CSentrelDoc& doc, 
         shown.containsWords.clear();
         shown.excludesWords.clear();
     }
-    m_ui->nameEdit->setText(ToQt(shown.name));
+    m_ui->nameEdit->setText(FromStored(shown.name));
     m_ui->enableCheck->setChecked(shown.enabled);
-    m_ui->dateEdit->setText(ToQt(shown.nextDate));
-    m_ui->timeEdit->setText(ToQt(shown.nextTime));
-    m_ui->intervalEdit->setText(ToQt(shown.interval));
+    m_ui->dateEdit->setText(FromStored(shown.nextDate));
+    m_ui->timeEdit->setText(FromStored(shown.nextTime));
+    m_ui->intervalEdit->setText(FromStored(shown.interval));
     m_ui->windowCheck->setChecked(shown.windowOn);
-    m_ui->startTimeEdit->setText(ToQt(shown.startTime));
-    m_ui->endTimeEdit->setText(ToQt(shown.endTime));
+    m_ui->startTimeEdit->setText(FromStored(shown.startTime));
+    m_ui->endTimeEdit->setText(FromStored(shown.endTime));
     m_ui->containsCheck->setChecked(shown.containsFilterOn);
-    m_ui->containsEdit->setText(ToQt(shown.containsWords));
+    m_ui->containsEdit->setText(FromStored(shown.containsWords));
     m_ui->excludesCheck->setChecked(shown.excludesFilterOn);
-    m_ui->excludesEdit->setText(ToQt(shown.excludesWords));
+    m_ui->excludesEdit->setText(FromStored(shown.excludesWords));
 
     connect(m_ui->okButton, &QPushButton::clicked, this, &CActivationDialog::OnOk);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -78,10 +76,10 @@ CActivationDialog::~CActivationDialog() = default;
 
 void CActivationDialog::FillLists() {
     for (const auto& watch : m_doc.watches) {
-        editors::AddSorted(m_ui->watchList, ToQt(watch->name), watch->name);
+        editors::AddSorted(m_ui->watchList, FromStored(watch->name), watch->name);
     }
     for (const auto& alert : m_doc.alerts) {
-        editors::AddSorted(m_ui->alertList, ToQt(alert->name), alert->name);
+        editors::AddSorted(m_ui->alertList, FromStored(alert->name), alert->name);
     }
     if (const CWatch* watch = m_activation.GetWatch()) {
         if (QListWidgetItem* entry = FindEntry(m_ui->watchList, watch->name)) {
@@ -99,16 +97,16 @@ void CActivationDialog::FillLists() {
 }
 
 void CActivationDialog::OnOk() {
-    const std::string name = FromQt(m_ui->nameEdit->text(), m_activation.name);
-    const std::string nextDate = FromQt(m_ui->dateEdit->text(), m_activation.nextDate);
-    const std::string nextTime = FromQt(m_ui->timeEdit->text(), m_activation.nextTime);
-    const std::string interval = FromQt(m_ui->intervalEdit->text(), m_activation.interval);
-    const std::string startTime = FromQt(m_ui->startTimeEdit->text(), m_activation.startTime);
-    const std::string endTime = FromQt(m_ui->endTimeEdit->text(), m_activation.endTime);
+    const std::string name = ToStored(m_ui->nameEdit->text(), m_activation.name);
+    const std::string nextDate = ToStored(m_ui->dateEdit->text(), m_activation.nextDate);
+    const std::string nextTime = ToStored(m_ui->timeEdit->text(), m_activation.nextTime);
+    const std::string interval = ToStored(m_ui->intervalEdit->text(), m_activation.interval);
+    const std::string startTime = ToStored(m_ui->startTimeEdit->text(), m_activation.startTime);
+    const std::string endTime = ToStored(m_ui->endTimeEdit->text(), m_activation.endTime);
     const std::string containsWords =
-        FromQt(m_ui->containsEdit->text(), m_activation.containsWords);
+        ToStored(m_ui->containsEdit->text(), m_activation.containsWords);
     const std::string excludesWords =
-        FromQt(m_ui->excludesEdit->text(), m_activation.excludesWords);
+        ToStored(m_ui->excludesEdit->text(), m_activation.excludesWords);
 
     struct Check {
         QWidget* focus;

@@ -1,6 +1,7 @@
 #include "ui/ClickatellAlertDialog.h"
 
 #include "ui/EditorSupport.h"
+#include "ui/TextCodec.h"
 #include "ui_ClickatellAlertDialog.h"
 
 #include <QRegularExpressionValidator>
@@ -9,9 +10,6 @@
 
 namespace sentrel {
 
-using editors::FromQt;
-using editors::ToQt;
-
 namespace {
 
 constexpr const char* kFlash = "SMS_FLASH";
@@ -19,7 +17,7 @@ constexpr const char* kText = "SMS_TEXT";
 
 } // namespace
 
-CClickatellAlertDialog::CClickatellAlertDialog(CClickatellAlert& alert, QWidget* parent)
+CClickatellAlertDialog::CClickatellAlertDialog(CClickatellAlert& alert, CSentrelDoc& /*doc*/, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::ClickatellAlertDialog>()), m_alert(alert) {
     m_ui->setupUi(this);
     m_ui->maxMessagesEdit->setValidator(new QRegularExpressionValidator(
@@ -28,12 +26,12 @@ CClickatellAlertDialog::CClickatellAlertDialog(CClickatellAlert& alert, QWidget*
     const bool isNew = alert.name.empty();
     const std::int32_t sendMultiple = isNew ? 0 : alert.sendMultiple;
     const std::int32_t maxMessages = isNew ? 1 : alert.maxMessages;
-    m_ui->nameEdit->setText(ToQt(alert.name));
-    m_ui->toEdit->setText(ToQt(alert.to));
-    m_ui->fromEdit->setText(ToQt(alert.from));
-    m_ui->userNameEdit->setText(ToQt(alert.apiUser));
-    m_ui->passwordEdit->setText(ToQt(alert.apiPassword));
-    m_ui->apiIdEdit->setText(ToQt(alert.apiId));
+    m_ui->nameEdit->setText(FromStored(alert.name));
+    m_ui->toEdit->setText(FromStored(alert.to));
+    m_ui->fromEdit->setText(FromStored(alert.from));
+    m_ui->userNameEdit->setText(FromStored(alert.apiUser));
+    m_ui->passwordEdit->setText(FromStored(alert.apiPassword));
+    m_ui->apiIdEdit->setText(FromStored(alert.apiId));
     if (sendMultiple == 0) {
         m_ui->truncateRadio->setChecked(true);
     } else if (sendMultiple == 1) {
@@ -74,12 +72,12 @@ void CClickatellAlertDialog::OnOk() {
         }
     }
 
-    m_alert.name = FromQt(m_ui->nameEdit->text(), m_alert.name);
-    m_alert.to = FromQt(m_ui->toEdit->text(), m_alert.to);
-    m_alert.from = FromQt(m_ui->fromEdit->text(), m_alert.from);
-    m_alert.apiUser = FromQt(m_ui->userNameEdit->text(), m_alert.apiUser);
-    m_alert.apiPassword = FromQt(m_ui->passwordEdit->text(), m_alert.apiPassword);
-    m_alert.apiId = FromQt(m_ui->apiIdEdit->text(), m_alert.apiId);
+    m_alert.name = ToStored(m_ui->nameEdit->text(), m_alert.name);
+    m_alert.to = ToStored(m_ui->toEdit->text(), m_alert.to);
+    m_alert.from = ToStored(m_ui->fromEdit->text(), m_alert.from);
+    m_alert.apiUser = ToStored(m_ui->userNameEdit->text(), m_alert.apiUser);
+    m_alert.apiPassword = ToStored(m_ui->passwordEdit->text(), m_alert.apiPassword);
+    m_alert.apiId = ToStored(m_ui->apiIdEdit->text(), m_alert.apiId);
     if (m_ui->truncateRadio->isChecked()) {
         m_alert.sendMultiple = 0;
     } else if (m_ui->multipleRadio->isChecked()) {

@@ -2,6 +2,8 @@
 
 #include "alerts/ClickatellAlert.h"
 
+#include "model/SentrelDoc.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -19,7 +21,7 @@ class CClickatellAlertDialog : public QDialog {
 
 public:
     // An alert without a name is new and opens with the defaults of a new alert.
-    explicit CClickatellAlertDialog(CClickatellAlert& alert, QWidget* parent = nullptr);
+    CClickatellAlertDialog(CClickatellAlert& alert, CSentrelDoc& doc, QWidget* parent = nullptr);
     ~CClickatellAlertDialog() override;
 
 private:

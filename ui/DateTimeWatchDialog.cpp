@@ -1,14 +1,12 @@
 #include "ui/DateTimeWatchDialog.h"
 
 #include "ui/EditorSupport.h"
+#include "ui/TextCodec.h"
 #include "ui_DateTimeWatchDialog.h"
 
 #include <QLocale>
 
 namespace sentrel {
-
-using editors::FromQt;
-using editors::ToQt;
 
 namespace {
 
@@ -54,7 +52,7 @@ CDateTimeWatchDialog::CDateTimeWatchDialog(const CDateTimeWatch* watch, QWidget*
         Load(m_ui->onceTimeEdit, m_values.onceTime);
         Load(m_ui->dailyTimeEdit, m_values.dailyTime);
     }
-    m_ui->nameEdit->setText(ToQt(m_values.name));
+    m_ui->nameEdit->setText(FromStored(m_values.name));
     m_ui->onceEnableCheck->setChecked(m_values.onceOn);
     m_ui->dailyEnableCheck->setChecked(m_values.dailyOn);
     m_ui->mondayCheck->setChecked(m_values.onMonday);
@@ -64,7 +62,7 @@ CDateTimeWatchDialog::CDateTimeWatchDialog(const CDateTimeWatch* watch, QWidget*
     m_ui->fridayCheck->setChecked(m_values.onFriday);
     m_ui->saturdayCheck->setChecked(m_values.onSaturday);
     m_ui->sundayCheck->setChecked(m_values.onSunday);
-    m_ui->messageEdit->setText(ToQt(m_values.message));
+    m_ui->messageEdit->setText(FromStored(m_values.message));
 
     connect(m_ui->okButton, &QPushButton::clicked, this, &CDateTimeWatchDialog::OnOk);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -86,7 +84,7 @@ CDateTime CDateTimeWatchDialog::Read(const QDateTimeEdit* picker,
 }
 
 void CDateTimeWatchDialog::OnOk() {
-    m_values.name = FromQt(m_ui->nameEdit->text(), m_values.name);
+    m_values.name = ToStored(m_ui->nameEdit->text(), m_values.name);
     m_values.onceOn = m_ui->onceEnableCheck->isChecked();
     m_values.onceDate = Read(m_ui->onceDateEdit, m_values.onceDate);
     m_values.onceTime = Read(m_ui->onceTimeEdit, m_values.onceTime);
@@ -99,7 +97,7 @@ void CDateTimeWatchDialog::OnOk() {
     m_values.onFriday = m_ui->fridayCheck->isChecked();
     m_values.onSaturday = m_ui->saturdayCheck->isChecked();
     m_values.onSunday = m_ui->sundayCheck->isChecked();
-    m_values.message = FromQt(m_ui->messageEdit->text(), m_values.message);
+    m_values.message = ToStored(m_ui->messageEdit->text(), m_values.message);
     accept();
 }
 
@@ -120,7 +118,7 @@ void CDateTimeWatchDialog::ApplyTo(CDateTimeWatch& watch) const {
     watch.message = m_values.message;
 }
 
-std::unique_ptr<CDateTimeWatch> CDateTimeWatchDialog::CreateWatch() const {
+std::unique_ptr<CDateTimeWatch> CDateTimeWatchDialog::CreateRecord() const {
     auto watch = std::make_unique<CDateTimeWatch>();
     ApplyTo(*watch);
     watch->lastCheck = editors::FromPicker(editors::LocalNowForPicker());

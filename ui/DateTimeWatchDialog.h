@@ -28,7 +28,7 @@ public:
     void ApplyTo(CDateTimeWatch& watch) const;
     // A new watch holding the edited fields, last checked now, so that moments already
     // past never fire.
-    std::unique_ptr<CDateTimeWatch> CreateWatch() const;
+    std::unique_ptr<CDateTimeWatch> CreateRecord() const;
 
 private:
     void OnOk();

@@ -1,8 +1,7 @@
 #pragma once
 
-// Small pieces the record editors share: stored text to and from the widgets, the
-// editors' message boxes, the file chooser behind a facade that tests answer, sorted
-// list boxes and the date pickers' values.
+// Small pieces the record editors share: their message boxes, number fields, file
+// choices, sorted list boxes and the date pickers' values.
 
 #include "model/DateTime.h"
 #include "platform/Platform.h"
@@ -11,25 +10,15 @@
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 
-class QAbstractButton;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QWidget;
 
 namespace sentrel::editors {
-
-// Stored text as shown: UTF-8 when it is valid UTF-8, otherwise Windows-1252, so that
-// stores written on Windows still show their accented letters.
-QString ToQt(const std::string& bytes);
-
-// What to store for a text box: the original bytes when the box still shows them
-// unchanged, otherwise the box's text as UTF-8.
-std::string FromQt(const QString& shown, const std::string& original);
 
 // A stored 32-bit flag from a check box; a set flag keeps its stored value when the box
 // still shows it set.
@@ -59,18 +48,10 @@ CDateTime FromPicker(const QDateTime& value);
 // The current local date and time to the second, as a picker value.
 QDateTime LocalNowForPicker();
 
-// The file-open chooser: only existing files may be chosen. `filter` is written as
-// "Description (*.ext)|*.ext||"; the result is the chosen file's full path as the file
-// system names it, or nothing when the user cancelled.
-class FileChooser {
-public:
-    using Answer = std::function<std::optional<std::string>(const std::string& filter)>;
-    static std::optional<std::string> ChooseExistingFile(QWidget* parent,
-                                                         const std::string& filter);
-    // Tests answer the chooser instead of the user; an empty function restores it.
-    static void SetAnswer(Answer answer);
-    // The chooser's filter as the Qt file dialog takes it.
-    static QString ToQtFilter(const std::string& filter);
-};
+// Lets the user choose an existing file through the file-open chooser, starting at
+// `current`; the chosen file's full path as the file system names it, or nothing when
+// the chooser was cancelled.
+std::optional<std::string> ChooseFile(QWidget* parent, const char* filter,
+                                      const std::string& current);
 
 } // namespace sentrel::editors

@@ -1,16 +1,14 @@
 #include "ui/EmailAlertDialog.h"
 
 #include "ui/EditorSupport.h"
+#include "ui/TextCodec.h"
 #include "ui_EmailAlertDialog.h"
 
 #include <QRegularExpressionValidator>
 
 namespace sentrel {
 
-using editors::FromQt;
-using editors::ToQt;
-
-CEmailAlertDialog::CEmailAlertDialog(CEmailAlert& alert, QWidget* parent)
+CEmailAlertDialog::CEmailAlertDialog(CEmailAlert& alert, CSentrelDoc& /*doc*/, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::EmailAlertDialog>()), m_alert(alert) {
     m_ui->setupUi(this);
     // The item data is the stored authentication type.
@@ -35,8 +33,8 @@ CEmailAlertDialog::CEmailAlertDialog(CEmailAlert& alert, QWidget* parent)
         shown.authType = 0;
         shown.port = 25;
     }
-    m_ui->nameEdit->setText(ToQt(shown.name));
-    m_ui->recipientsEdit->setText(ToQt(shown.recipients));
+    m_ui->nameEdit->setText(FromStored(shown.name));
+    m_ui->recipientsEdit->setText(FromStored(shown.recipients));
     m_ui->smsSplittingCheck->setChecked(shown.smsSplitting != 0);
     if (shown.multipleMessages == 0) {
         m_ui->truncateRadio->setChecked(true);
@@ -46,13 +44,13 @@ CEmailAlertDialog::CEmailAlertDialog(CEmailAlert& alert, QWidget* parent)
     m_ui->maxMessagesEdit->setText(QString::number(shown.maxMessages));
     m_ui->maxSmsCharsEdit->setText(QString::number(shown.maxSmsChars));
     m_ui->subjectOnlyCheck->setChecked(shown.subjectOnly != 0);
-    m_ui->fromNameEdit->setText(ToQt(shown.fromName));
-    m_ui->fromAddressEdit->setText(ToQt(shown.fromAddress));
-    m_ui->smtpHostEdit->setText(ToQt(shown.smtpHost));
+    m_ui->fromNameEdit->setText(FromStored(shown.fromName));
+    m_ui->fromAddressEdit->setText(FromStored(shown.fromAddress));
+    m_ui->smtpHostEdit->setText(FromStored(shown.smtpHost));
     m_ui->portEdit->setText(QString::number(shown.port));
     m_ui->authCombo->setCurrentIndex(m_ui->authCombo->findData(shown.authType));
-    m_ui->userNameEdit->setText(ToQt(shown.userName));
-    m_ui->passwordEdit->setText(ToQt(shown.password));
+    m_ui->userNameEdit->setText(FromStored(shown.userName));
+    m_ui->passwordEdit->setText(FromStored(shown.password));
     UpdateCredentials();
 
     connect(m_ui->authCombo, &QComboBox::currentIndexChanged, this,
@@ -113,8 +111,8 @@ void CEmailAlertDialog::OnOk() {
         }
     }
 
-    m_alert.name = FromQt(m_ui->nameEdit->text(), m_alert.name);
-    m_alert.recipients = FromQt(m_ui->recipientsEdit->text(), m_alert.recipients);
+    m_alert.name = ToStored(m_ui->nameEdit->text(), m_alert.name);
+    m_alert.recipients = ToStored(m_ui->recipientsEdit->text(), m_alert.recipients);
     m_alert.maxMessages = static_cast<std::int32_t>(*maxMessages);
     m_alert.maxSmsChars = static_cast<std::int32_t>(*maxSmsChars);
     m_alert.smsSplitting = editors::FlagFrom(m_ui->smsSplittingCheck->isChecked(),
@@ -129,11 +127,11 @@ void CEmailAlertDialog::OnOk() {
     m_alert.subjectOnly =
         editors::FlagFrom(m_ui->subjectOnlyCheck->isChecked(), m_alert.subjectOnly);
     m_alert.authType = authType;
-    m_alert.userName = FromQt(m_ui->userNameEdit->text(), m_alert.userName);
-    m_alert.password = FromQt(m_ui->passwordEdit->text(), m_alert.password);
-    m_alert.fromAddress = FromQt(m_ui->fromAddressEdit->text(), m_alert.fromAddress);
-    m_alert.smtpHost = FromQt(m_ui->smtpHostEdit->text(), m_alert.smtpHost);
-    m_alert.fromName = FromQt(m_ui->fromNameEdit->text(), m_alert.fromName);
+    m_alert.userName = ToStored(m_ui->userNameEdit->text(), m_alert.userName);
+    m_alert.password = ToStored(m_ui->passwordEdit->text(), m_alert.password);
+    m_alert.fromAddress = ToStored(m_ui->fromAddressEdit->text(), m_alert.fromAddress);
+    m_alert.smtpHost = ToStored(m_ui->smtpHostEdit->text(), m_alert.smtpHost);
+    m_alert.fromName = ToStored(m_ui->fromNameEdit->text(), m_alert.fromName);
     m_alert.port = static_cast<std::int32_t>(*port);
     accept();
 }

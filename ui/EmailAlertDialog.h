@@ -2,6 +2,8 @@
 
 #include "alerts/EmailAlert.h"
 
+#include "model/SentrelDoc.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -19,7 +21,7 @@ class CEmailAlertDialog : public QDialog {
 
 public:
     // An alert without a name is new and opens with the defaults of a new alert.
-    explicit CEmailAlertDialog(CEmailAlert& alert, QWidget* parent = nullptr);
+    CEmailAlertDialog(CEmailAlert& alert, CSentrelDoc& doc, QWidget* parent = nullptr);
     ~CEmailAlertDialog() override;
 
 private:

@@ -1,6 +1,7 @@
 #include "ui/FileWatchDialog.h"
 
 #include "ui/EditorSupport.h"
+#include "ui/TextCodec.h"
 #include "ui_FileWatchDialog.h"
 
 #include <sys/stat.h>
@@ -8,9 +9,6 @@
 #include <cstdio>
 
 namespace sentrel {
-
-using editors::FromQt;
-using editors::ToQt;
 
 namespace {
 
@@ -24,11 +22,11 @@ CFileWatchDialog::CFileWatchDialog(const CFileWatch* watch, QWidget* parent)
     if (watch != nullptr) {
         m_values = *watch;
     }
-    m_ui->nameEdit->setText(ToQt(m_values.name));
-    m_ui->fileNameEdit->setText(ToQt(m_values.fileName));
-    m_ui->containsEdit->setText(ToQt(m_values.containsText));
-    m_ui->notContainsEdit->setText(ToQt(m_values.notContainsText));
-    m_ui->messageEdit->setText(ToQt(m_values.message));
+    m_ui->nameEdit->setText(FromStored(m_values.name));
+    m_ui->fileNameEdit->setText(FromStored(m_values.fileName));
+    m_ui->containsEdit->setText(FromStored(m_values.containsText));
+    m_ui->notContainsEdit->setText(FromStored(m_values.notContainsText));
+    m_ui->messageEdit->setText(FromStored(m_values.message));
     // A stored mode the dialog does not know leaves every button clear.
     QRadioButton* modes[] = {m_ui->modeDateRadio, m_ui->modeContentsRadio,
                              m_ui->modeContainsRadio, m_ui->modeNotContainsRadio};
@@ -78,9 +76,9 @@ bool CFileWatchDialog::ReadBaseline(const std::string& path, std::string& text,
 }
 
 void CFileWatchDialog::OnBrowse() {
-    if (auto chosen = editors::FileChooser::ChooseExistingFile(this, kFilter)) {
+    if (auto chosen = editors::ChooseFile(this, kFilter, m_values.fileName)) {
         m_values.fileName = *chosen;
-        m_ui->fileNameEdit->setText(ToQt(m_values.fileName));
+        m_ui->fileNameEdit->setText(FromStored(m_values.fileName));
     }
 }
 
@@ -98,10 +96,10 @@ void CFileWatchDialog::OnOk() {
     }
     m_values.lastContents = std::move(text);
     m_values.lastModified = modified;
-    m_values.name = FromQt(m_ui->nameEdit->text(), m_values.name);
-    m_values.containsText = FromQt(m_ui->containsEdit->text(), m_values.containsText);
-    m_values.notContainsText = FromQt(m_ui->notContainsEdit->text(), m_values.notContainsText);
-    m_values.message = FromQt(m_ui->messageEdit->text(), m_values.message);
+    m_values.name = ToStored(m_ui->nameEdit->text(), m_values.name);
+    m_values.containsText = ToStored(m_ui->containsEdit->text(), m_values.containsText);
+    m_values.notContainsText = ToStored(m_ui->notContainsEdit->text(), m_values.notContainsText);
+    m_values.message = ToStored(m_ui->messageEdit->text(), m_values.message);
     const QRadioButton* modes[] = {m_ui->modeDateRadio, m_ui->modeContentsRadio,
                                    m_ui->modeContainsRadio, m_ui->modeNotContainsRadio};
     for (int mode = 0; mode < 4; ++mode) {
@@ -129,7 +127,7 @@ void CFileWatchDialog::ApplyTo(CFileWatch& watch) const {
     watch.lastModified = m_values.lastModified;
 }
 
-std::unique_ptr<CFileWatch> CFileWatchDialog::CreateWatch() const {
+std::unique_ptr<CFileWatch> CFileWatchDialog::CreateRecord() const {
     auto watch = std::make_unique<CFileWatch>();
     ApplyTo(*watch);
     return watch;

@@ -26,7 +26,7 @@ public:
 
     // Copies every field, the new baseline included, into `watch`.
     void ApplyTo(CFileWatch& watch) const;
-    std::unique_ptr<CFileWatch> CreateWatch() const;
+    std::unique_ptr<CFileWatch> CreateRecord() const;
 
     // The file's text as the watch reads it (its lines joined without their line
     // ends) and its last-write time; false when it cannot be opened or read.

@@ -5,7 +5,17 @@
 #include "alerts/MessageAlert.h"
 #include "alerts/RunProgramAlert.h"
 #include "alerts/SoundAlert.h"
+#include "ui/ActivationDialog.h"
+#include "ui/ClickatellAlertDialog.h"
+#include "ui/DateTimeWatchDialog.h"
+#include "ui/EmailAlertDialog.h"
+#include "ui/FileWatchDialog.h"
 #include "ui/MessageAlertDialog.h"
+#include "ui/POPWatchDialog.h"
+#include "ui/PingWatchDialog.h"
+#include "ui/RunProgramAlertDialog.h"
+#include "ui/SoundAlertDialog.h"
+#include "ui/WebPageWatchDialog.h"
 #include "watches/DateTimeWatch.h"
 #include "watches/FileWatch.h"
 #include "watches/PINGWatch.h"
@@ -29,13 +39,23 @@ const std::array<const RecordClass*, 5> kWatchKinds = {
 
 const std::vector<AlertEditor>& AlertEditors() {
     static const std::vector<AlertEditor> editors = {
+        EditorFirst<CAlert, CEmailAlert, CEmailAlertDialog>(),
+        EditorCopy<CAlert, CSoundAlert, CSoundAlertDialog>(),
         EditorAfterOk<CAlert, CMessageAlert, CMessageAlertDialog>(),
+        EditorCopy<CAlert, CRunProgramAlert, CRunProgramAlertDialog>(),
+        EditorFirst<CAlert, CClickatellAlert, CClickatellAlertDialog>(),
     };
     return editors;
 }
 
 const std::vector<WatchEditor>& WatchEditors() {
-    static const std::vector<WatchEditor> editors = {};
+    static const std::vector<WatchEditor> editors = {
+        EditorCopy<CWatch, CPOPWatch, CPOPWatchDialog>(),
+        EditorCopy<CWatch, CPINGWatch, CPingWatchDialog>(),
+        EditorCopy<CWatch, CDateTimeWatch, CDateTimeWatchDialog>(),
+        EditorFirst<CWatch, CWebPageWatch, CWebPageWatchDialog>(),
+        EditorCopy<CWatch, CFileWatch, CFileWatchDialog>(),
+    };
     return editors;
 }
 
@@ -87,9 +107,9 @@ bool EditWatch(CWatch& watch, CSentrelDoc& doc, QWidget* parent) {
     return editor && editor->edit(watch, doc, parent);
 }
 
-bool EditActivation(CActivation&, CSentrelDoc&, QWidget*) {
-    // The activation editor joins here.
-    return false;
+bool EditActivation(CActivation& activation, CSentrelDoc& doc, QWidget* parent) {
+    CActivationDialog dialog(activation, doc, parent);
+    return detail::RunEditor(dialog) == QDialog::Accepted;
 }
 
 } // namespace sentrel

@@ -10,7 +10,9 @@
 //
 // An editor class for AfterOk takes (QWidget* parent) and has Load(const Record&) and
 // Store(Record&) const; one for First takes (Record&, CSentrelDoc&, QWidget* parent).
-// Both accept() on a valid OK.
+// An AfterOk editor whose new record has defaults of its own (EditorCopy) takes
+// (const Record*, QWidget* parent), null for a new record, and has CreateRecord() const
+// and ApplyTo(Record&) const. All accept() on a valid OK.
 
 #include "model/Activation.h"
 #include "model/Alert.h"
@@ -92,6 +94,28 @@ template <class Base, class Record, class Dialog> KindEditor<Base> EditorFirst()
     editor.edit = [](Base& record, CSentrelDoc& doc, QWidget* parent) {
         Dialog dialog(static_cast<Record&>(record), doc, parent);
         return detail::RunEditor(dialog) == QDialog::Accepted;
+    };
+    return editor;
+}
+
+template <class Base, class Record, class Dialog> KindEditor<Base> EditorCopy() {
+    KindEditor<Base> editor;
+    editor.kind = &Record::classInfo;
+    editor.creation = Creation::AfterOk;
+    editor.create = [](CSentrelDoc&, QWidget* parent) -> std::unique_ptr<Base> {
+        Dialog dialog(nullptr, parent);
+        if (detail::RunEditor(dialog) != QDialog::Accepted) {
+            return nullptr;
+        }
+        return dialog.CreateRecord();
+    };
+    editor.edit = [](Base& record, CSentrelDoc&, QWidget* parent) {
+        Dialog dialog(&static_cast<const Record&>(record), parent);
+        if (detail::RunEditor(dialog) != QDialog::Accepted) {
+            return false;
+        }
+        dialog.ApplyTo(static_cast<Record&>(record));
+        return true;
     };
     return editor;
 }

@@ -1,6 +1,7 @@
 #include "ui/POPWatchDialog.h"
 
 #include "ui/EditorSupport.h"
+#include "ui/TextCodec.h"
 #include "ui_POPWatchDialog.h"
 
 #include <QRegularExpressionValidator>
@@ -10,9 +11,6 @@
 namespace sentrel {
 
 using editors::FlagFrom;
-using editors::FromQt;
-using editors::ToQt;
-
 CPOPWatchDialog::CPOPWatchDialog(const CPOPWatch* watch, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::POPWatchDialog>()) {
     m_ui->setupUi(this);
@@ -23,16 +21,16 @@ CPOPWatchDialog::CPOPWatchDialog(const CPOPWatch* watch, QWidget* parent)
     m_ui->maxSizeEdit->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[0-9]{0,10}")), m_ui->maxSizeEdit));
 
-    m_ui->nameEdit->setText(ToQt(m_values.name));
-    m_ui->serverEdit->setText(ToQt(m_values.popServer));
-    m_ui->userNameEdit->setText(ToQt(m_values.popUserName));
-    m_ui->passwordEdit->setText(ToQt(m_values.popPassword));
-    m_ui->oneTextEdit->setText(ToQt(m_values.oneText));
+    m_ui->nameEdit->setText(FromStored(m_values.name));
+    m_ui->serverEdit->setText(FromStored(m_values.popServer));
+    m_ui->userNameEdit->setText(FromStored(m_values.popUserName));
+    m_ui->passwordEdit->setText(FromStored(m_values.popPassword));
+    m_ui->oneTextEdit->setText(FromStored(m_values.oneText));
     m_ui->oneFromCheck->setChecked(m_values.oneIncludeFrom != 0);
     m_ui->oneSubjectCheck->setChecked(m_values.oneIncludeSubject != 0);
     m_ui->oneContentCheck->setChecked(m_values.oneIncludeContent != 0);
     m_ui->manyCountCheck->setChecked(m_values.manyIncludeCount != 0);
-    m_ui->manyTextEdit->setText(ToQt(m_values.manyText));
+    m_ui->manyTextEdit->setText(FromStored(m_values.manyText));
     m_ui->manyFromCheck->setChecked(m_values.manyIncludeFrom != 0);
     m_ui->manySubjectCheck->setChecked(m_values.manyIncludeSubject != 0);
     m_ui->manyContentCheck->setChecked(m_values.manyIncludeContent != 0);
@@ -70,11 +68,11 @@ void CPOPWatchDialog::OnOk() {
         }
     }
 
-    m_values.name = FromQt(m_ui->nameEdit->text(), m_values.name);
-    m_values.popServer = FromQt(m_ui->serverEdit->text(), m_values.popServer);
-    m_values.popUserName = FromQt(m_ui->userNameEdit->text(), m_values.popUserName);
-    m_values.popPassword = FromQt(m_ui->passwordEdit->text(), m_values.popPassword);
-    m_values.oneText = FromQt(m_ui->oneTextEdit->text(), m_values.oneText);
+    m_values.name = ToStored(m_ui->nameEdit->text(), m_values.name);
+    m_values.popServer = ToStored(m_ui->serverEdit->text(), m_values.popServer);
+    m_values.popUserName = ToStored(m_ui->userNameEdit->text(), m_values.popUserName);
+    m_values.popPassword = ToStored(m_ui->passwordEdit->text(), m_values.popPassword);
+    m_values.oneText = ToStored(m_ui->oneTextEdit->text(), m_values.oneText);
     m_values.oneIncludeFrom = FlagFrom(m_ui->oneFromCheck->isChecked(), m_values.oneIncludeFrom);
     m_values.oneIncludeSubject =
         FlagFrom(m_ui->oneSubjectCheck->isChecked(), m_values.oneIncludeSubject);
@@ -82,7 +80,7 @@ void CPOPWatchDialog::OnOk() {
         FlagFrom(m_ui->oneContentCheck->isChecked(), m_values.oneIncludeContent);
     m_values.manyIncludeCount =
         FlagFrom(m_ui->manyCountCheck->isChecked(), m_values.manyIncludeCount);
-    m_values.manyText = FromQt(m_ui->manyTextEdit->text(), m_values.manyText);
+    m_values.manyText = ToStored(m_ui->manyTextEdit->text(), m_values.manyText);
     m_values.manyIncludeFrom = FlagFrom(m_ui->manyFromCheck->isChecked(), m_values.manyIncludeFrom);
     m_values.manyIncludeSubject =
         FlagFrom(m_ui->manySubjectCheck->isChecked(), m_values.manyIncludeSubject);
@@ -114,7 +112,7 @@ void CPOPWatchDialog::ApplyTo(CPOPWatch& watch) const {
     watch.skipUppercaseSubject = m_values.skipUppercaseSubject;
 }
 
-std::unique_ptr<CPOPWatch> CPOPWatchDialog::CreateWatch() const {
+std::unique_ptr<CPOPWatch> CPOPWatchDialog::CreateRecord() const {
     auto watch = std::make_unique<CPOPWatch>();
     ApplyTo(*watch);
     return watch;

@@ -22,7 +22,7 @@ public:
 
     // Copies every edited field into `watch`; the identifiers it has seen stay.
     void ApplyTo(CPOPWatch& watch) const;
-    std::unique_ptr<CPOPWatch> CreateWatch() const;
+    std::unique_ptr<CPOPWatch> CreateRecord() const;
 
 private:
     void OnOk();

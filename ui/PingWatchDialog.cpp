@@ -1,12 +1,10 @@
 #include "ui/PingWatchDialog.h"
 
 #include "ui/EditorSupport.h"
+#include "ui/TextCodec.h"
 #include "ui_PingWatchDialog.h"
 
 namespace sentrel {
-
-using editors::FromQt;
-using editors::ToQt;
 
 CPingWatchDialog::CPingWatchDialog(const CPINGWatch* watch, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::PingWatchDialog>()) {
@@ -19,12 +17,12 @@ CPingWatchDialog::CPingWatchDialog(const CPINGWatch* watch, QWidget* parent)
         m_values.timeToLiveText = "10";
         m_values.timeoutText = "5000";
     }
-    m_ui->nameEdit->setText(ToQt(m_values.name));
-    m_ui->hostEdit->setText(ToQt(m_values.hostName));
-    m_ui->timeoutEdit->setText(ToQt(m_values.timeoutText));
-    m_ui->ttlEdit->setText(ToQt(m_values.timeToLiveText));
-    m_ui->packetSizeEdit->setText(ToQt(m_values.packetSizeText));
-    m_ui->failureMessageEdit->setText(ToQt(m_values.failureMessage));
+    m_ui->nameEdit->setText(FromStored(m_values.name));
+    m_ui->hostEdit->setText(FromStored(m_values.hostName));
+    m_ui->timeoutEdit->setText(FromStored(m_values.timeoutText));
+    m_ui->ttlEdit->setText(FromStored(m_values.timeToLiveText));
+    m_ui->packetSizeEdit->setText(FromStored(m_values.packetSizeText));
+    m_ui->failureMessageEdit->setText(FromStored(m_values.failureMessage));
 
     connect(m_ui->okButton, &QPushButton::clicked, this, &CPingWatchDialog::OnOk);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -39,12 +37,12 @@ void CPingWatchDialog::OnOk() {
         return;
     }
     // The numbers are kept as typed; the watch converts them at every check.
-    m_values.name = FromQt(m_ui->nameEdit->text(), m_values.name);
-    m_values.hostName = FromQt(m_ui->hostEdit->text(), m_values.hostName);
-    m_values.timeoutText = FromQt(m_ui->timeoutEdit->text(), m_values.timeoutText);
-    m_values.timeToLiveText = FromQt(m_ui->ttlEdit->text(), m_values.timeToLiveText);
-    m_values.packetSizeText = FromQt(m_ui->packetSizeEdit->text(), m_values.packetSizeText);
-    m_values.failureMessage = FromQt(m_ui->failureMessageEdit->text(), m_values.failureMessage);
+    m_values.name = ToStored(m_ui->nameEdit->text(), m_values.name);
+    m_values.hostName = ToStored(m_ui->hostEdit->text(), m_values.hostName);
+    m_values.timeoutText = ToStored(m_ui->timeoutEdit->text(), m_values.timeoutText);
+    m_values.timeToLiveText = ToStored(m_ui->ttlEdit->text(), m_values.timeToLiveText);
+    m_values.packetSizeText = ToStored(m_ui->packetSizeEdit->text(), m_values.packetSizeText);
+    m_values.failureMessage = ToStored(m_ui->failureMessageEdit->text(), m_values.failureMessage);
     accept();
 }
 
@@ -57,7 +55,7 @@ void CPingWatchDialog::ApplyTo(CPINGWatch& watch) const {
     watch.failureMessage = m_values.failureMessage;
 }
 
-std::unique_ptr<CPINGWatch> CPingWatchDialog::CreateWatch() const {
+std::unique_ptr<CPINGWatch> CPingWatchDialog::CreateRecord() const {
     auto watch = std::make_unique<CPINGWatch>();
     ApplyTo(*watch);
     return watch;

@@ -23,7 +23,7 @@ public:
 
     // Copies every edited field into `watch`.
     void ApplyTo(CPINGWatch& watch) const;
-    std::unique_ptr<CPINGWatch> CreateWatch() const;
+    std::unique_ptr<CPINGWatch> CreateRecord() const;
 
     // The host a new watch pings.
     static constexpr const char* kDefaultHost = "www.debian.org";

@@ -1,12 +1,10 @@
 #include "ui/RunProgramAlertDialog.h"
 
 #include "ui/EditorSupport.h"
+#include "ui/TextCodec.h"
 #include "ui_RunProgramAlertDialog.h"
 
 namespace sentrel {
-
-using editors::FromQt;
-using editors::ToQt;
 
 CRunProgramAlertDialog::CRunProgramAlertDialog(const CRunProgramAlert* alert, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::RunProgramAlertDialog>()) {
@@ -14,9 +12,9 @@ CRunProgramAlertDialog::CRunProgramAlertDialog(const CRunProgramAlert* alert, QW
     if (alert != nullptr) {
         m_values = *alert;
     }
-    m_ui->nameEdit->setText(ToQt(m_values.name));
-    m_ui->programEdit->setText(ToQt(m_values.program));
-    m_ui->argumentsEdit->setText(ToQt(m_values.arguments));
+    m_ui->nameEdit->setText(FromStored(m_values.name));
+    m_ui->programEdit->setText(FromStored(m_values.program));
+    m_ui->argumentsEdit->setText(FromStored(m_values.arguments));
 
     connect(m_ui->browseButton, &QPushButton::clicked, this, &CRunProgramAlertDialog::OnBrowse);
     connect(m_ui->okButton, &QPushButton::clicked, this, &CRunProgramAlertDialog::OnOk);
@@ -27,9 +25,9 @@ CRunProgramAlertDialog::~CRunProgramAlertDialog() = default;
 
 void CRunProgramAlertDialog::OnBrowse() {
     // The path field only ever holds what the chooser returned.
-    if (auto chosen = editors::FileChooser::ChooseExistingFile(this, kFilter)) {
+    if (auto chosen = editors::ChooseFile(this, kFilter, m_values.program)) {
         m_values.program = *chosen;
-        m_ui->programEdit->setText(ToQt(m_values.program));
+        m_ui->programEdit->setText(FromStored(m_values.program));
     }
 }
 
@@ -40,8 +38,8 @@ void CRunProgramAlertDialog::OnOk() {
         return;
     }
     // The program is not checked: an alert without one can be kept.
-    m_values.name = FromQt(m_ui->nameEdit->text(), m_values.name);
-    m_values.arguments = FromQt(m_ui->argumentsEdit->text(), m_values.arguments);
+    m_values.name = ToStored(m_ui->nameEdit->text(), m_values.name);
+    m_values.arguments = ToStored(m_ui->argumentsEdit->text(), m_values.arguments);
     accept();
 }
 
@@ -51,7 +49,7 @@ void CRunProgramAlertDialog::ApplyTo(CRunProgramAlert& alert) const {
     alert.program = m_values.program;
 }
 
-std::unique_ptr<CRunProgramAlert> CRunProgramAlertDialog::CreateAlert() const {
+std::unique_ptr<CRunProgramAlert> CRunProgramAlertDialog::CreateRecord() const {
     auto alert = std::make_unique<CRunProgramAlert>();
     ApplyTo(*alert);
     return alert;

@@ -24,7 +24,7 @@ public:
     ~CRunProgramAlertDialog() override;
 
     void ApplyTo(CRunProgramAlert& alert) const;
-    std::unique_ptr<CRunProgramAlert> CreateAlert() const;
+    std::unique_ptr<CRunProgramAlert> CreateRecord() const;
 
 private:
     void OnBrowse();

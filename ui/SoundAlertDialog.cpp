@@ -2,12 +2,10 @@
 
 #include "platform/Platform.h"
 #include "ui/EditorSupport.h"
+#include "ui/TextCodec.h"
 #include "ui_SoundAlertDialog.h"
 
 namespace sentrel {
-
-using editors::FromQt;
-using editors::ToQt;
 
 CSoundAlertDialog::CSoundAlertDialog(const CSoundAlert* alert, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::SoundAlertDialog>()) {
@@ -15,8 +13,8 @@ CSoundAlertDialog::CSoundAlertDialog(const CSoundAlert* alert, QWidget* parent)
     if (alert != nullptr) {
         m_values = *alert;
     }
-    m_ui->nameEdit->setText(ToQt(m_values.name));
-    m_ui->soundFileEdit->setText(ToQt(m_values.soundFile));
+    m_ui->nameEdit->setText(FromStored(m_values.name));
+    m_ui->soundFileEdit->setText(FromStored(m_values.soundFile));
 
     connect(m_ui->browseButton, &QPushButton::clicked, this, &CSoundAlertDialog::OnBrowse);
     connect(m_ui->testButton, &QPushButton::clicked, this, &CSoundAlertDialog::OnTest);
@@ -27,9 +25,9 @@ CSoundAlertDialog::CSoundAlertDialog(const CSoundAlert* alert, QWidget* parent)
 CSoundAlertDialog::~CSoundAlertDialog() = default;
 
 void CSoundAlertDialog::OnBrowse() {
-    if (auto chosen = editors::FileChooser::ChooseExistingFile(this, kFilter)) {
+    if (auto chosen = editors::ChooseFile(this, kFilter, m_values.soundFile)) {
         m_values.soundFile = *chosen;
-        m_ui->soundFileEdit->setText(ToQt(m_values.soundFile));
+        m_ui->soundFileEdit->setText(FromStored(m_values.soundFile));
     }
 }
 
@@ -50,7 +48,7 @@ void CSoundAlertDialog::OnOk() {
         m_ui->browseButton->setFocus();
         return;
     }
-    m_values.name = FromQt(m_ui->nameEdit->text(), m_values.name);
+    m_values.name = ToStored(m_ui->nameEdit->text(), m_values.name);
     accept();
 }
 
@@ -59,7 +57,7 @@ void CSoundAlertDialog::ApplyTo(CSoundAlert& alert) const {
     alert.soundFile = m_values.soundFile;
 }
 
-std::unique_ptr<CSoundAlert> CSoundAlertDialog::CreateAlert() const {
+std::unique_ptr<CSoundAlert> CSoundAlertDialog::CreateRecord() const {
     auto alert = std::make_unique<CSoundAlert>();
     ApplyTo(*alert);
     return alert;

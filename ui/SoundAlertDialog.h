@@ -23,7 +23,7 @@ public:
     ~CSoundAlertDialog() override;
 
     void ApplyTo(CSoundAlert& alert) const;
-    std::unique_ptr<CSoundAlert> CreateAlert() const;
+    std::unique_ptr<CSoundAlert> CreateRecord() const;
 
 private:
     void OnBrowse();

@@ -1,80 +1,30 @@
 #include "ui/WebPageWatchDialog.h"
 
-#include "engine/Connection.h"
-#include "engine/EventLog.h"
-#include "net/RobotInternet.h"
-#include "platform/Platform.h"
-#include "ui/EditorSupport.h"
+#include "ui/TextCodec.h"
 #include "ui_WebPageWatchDialog.h"
-#include "watches/WebTextAnchor.h"
 
 namespace sentrel {
 
-using editors::FromQt;
-using editors::ToQt;
-
-namespace {
-
-CWebPageWatchDialog::Fetcher& TestFetcher() {
-    static CWebPageWatchDialog::Fetcher fetcher;
-    return fetcher;
-}
-
-bool Fetch(const std::string& url, const std::string& user, const std::string& password,
-           std::string& body, std::string& failureText) {
-    if (TestFetcher()) {
-        return TestFetcher()(url, user, password, body, failureText);
-    }
-    CRobotInternet robot;
-    if (!user.empty()) {
-        robot.user = user;
-        robot.password = password;
-    }
-    int code = 0;
-    return robot.Fetch(url, body, code, failureText);
-}
-
-// Closes the "please wait" popup however the fetch ends.
-class WaitPopup {
-public:
-    explicit WaitPopup(const std::string& text) : m_handle(Platform().alertPopup->Open(text)) {}
-    ~WaitPopup() { Close(); }
-    WaitPopup(const WaitPopup&) = delete;
-    WaitPopup& operator=(const WaitPopup&) = delete;
-    void Close() {
-        if (m_open) {
-            m_open = false;
-            Platform().alertPopup->Close(m_handle);
-        }
-    }
-
-private:
-    int m_handle;
-    bool m_open = true;
-};
-
-} // namespace
-
-void CWebPageWatchDialog::SetFetcher(Fetcher fetcher) { TestFetcher() = std::move(fetcher); }
-
-CWebPageWatchDialog::CWebPageWatchDialog(CWebPageWatch& watch, QWidget* parent)
+CWebPageWatchDialog::CWebPageWatchDialog(CWebPageWatch& watch, CSentrelDoc& /*doc*/,
+                                         QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::WebPageWatchDialog>()), m_watch(watch) {
     m_ui->setupUi(this);
-    m_ui->nameEdit->setText(ToQt(watch.name));
-    m_ui->urlEdit->setText(ToQt(watch.url));
-    m_ui->userNameEdit->setText(ToQt(watch.webUserName));
-    m_ui->passwordEdit->setText(ToQt(watch.webPassword));
+    const WebPageWatchValues values = watch.EditorValues();
+    m_ui->nameEdit->setText(FromStored(values.name));
+    m_ui->urlEdit->setText(FromStored(values.url));
+    m_ui->userNameEdit->setText(FromStored(values.webUserName));
+    m_ui->passwordEdit->setText(FromStored(values.webPassword));
     QRadioButton* modes[] = {m_ui->modeChangesRadio, m_ui->modeContainsRadio,
                              m_ui->modeAbsentRadio, m_ui->modeSpecificRadio};
-    if (watch.mode >= 0 && watch.mode < 4) {
-        modes[watch.mode]->setChecked(true);
+    if (values.mode >= 0 && values.mode < 4) {
+        modes[values.mode]->setChecked(true);
     }
-    m_ui->changedMessageEdit->setText(ToQt(watch.changedMessage));
-    m_ui->containsTextEdit->setText(ToQt(watch.containsText));
-    m_ui->containsMessageEdit->setText(ToQt(watch.containsMessage));
-    m_ui->absentTextEdit->setText(ToQt(watch.absentText));
-    m_ui->absentMessageEdit->setText(ToQt(watch.absentMessage));
-    m_ui->textToWatchEdit->setPlainText(ToQt(watch.textToWatch));
+    m_ui->changedMessageEdit->setText(FromStored(values.changedMessage));
+    m_ui->containsTextEdit->setText(FromStored(values.containsText));
+    m_ui->containsMessageEdit->setText(FromStored(values.containsMessage));
+    m_ui->absentTextEdit->setText(FromStored(values.absentText));
+    m_ui->absentMessageEdit->setText(FromStored(values.absentMessage));
+    m_ui->textToWatchEdit->setPlainText(FromStored(values.textToWatch));
 
     connect(m_ui->okButton, &QPushButton::clicked, this, &CWebPageWatchDialog::OnOk);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -83,72 +33,40 @@ CWebPageWatchDialog::CWebPageWatchDialog(CWebPageWatch& watch, QWidget* parent)
 CWebPageWatchDialog::~CWebPageWatchDialog() = default;
 
 void CWebPageWatchDialog::OnOk() {
-    const std::string name = FromQt(m_ui->nameEdit->text(), m_watch.name);
-    const std::string url = FromQt(m_ui->urlEdit->text(), m_watch.url);
-    const std::string userName = FromQt(m_ui->userNameEdit->text(), m_watch.webUserName);
-    const std::string password = FromQt(m_ui->passwordEdit->text(), m_watch.webPassword);
-    std::string textToWatch = FromQt(m_ui->textToWatchEdit->toPlainText(), m_watch.textToWatch);
-    std::int32_t mode = m_watch.mode;
+    const CWebPageWatch& w = m_watch;
+    WebPageWatchValues typed;
+    typed.name = ToStored(m_ui->nameEdit->text(), w.name);
+    typed.url = ToStored(m_ui->urlEdit->text(), w.url);
+    typed.webUserName = ToStored(m_ui->userNameEdit->text(), w.webUserName);
+    typed.webPassword = ToStored(m_ui->passwordEdit->text(), w.webPassword);
+    // A stored mode the buttons do not show stays as it is.
+    typed.mode = w.mode;
     const QRadioButton* modes[] = {m_ui->modeChangesRadio, m_ui->modeContainsRadio,
                                    m_ui->modeAbsentRadio, m_ui->modeSpecificRadio};
-    for (int i = 0; i < 4; ++i) {
-        if (modes[i]->isChecked()) {
-            mode = i;
+    for (int mode = 0; mode < 4; ++mode) {
+        if (modes[mode]->isChecked()) {
+            typed.mode = mode;
         }
     }
+    typed.changedMessage = ToStored(m_ui->changedMessageEdit->text(), w.changedMessage);
+    typed.containsText = ToStored(m_ui->containsTextEdit->text(), w.containsText);
+    typed.containsMessage = ToStored(m_ui->containsMessageEdit->text(), w.containsMessage);
+    typed.absentText = ToStored(m_ui->absentTextEdit->text(), w.absentText);
+    typed.absentMessage = ToStored(m_ui->absentMessageEdit->text(), w.absentMessage);
+    typed.textToWatch = ToStored(m_ui->textToWatchEdit->toPlainText(), w.textToWatch);
 
-    if (name.empty()) {
-        editors::ShowMessage("Enter a Name for this Watch");
+    // The watch checks the values, fetches the page and reports problems itself.
+    if (m_watch.ApplyEditorValues(typed)) {
+        accept();
+        return;
+    }
+    if (typed.name.empty()) {
         m_ui->nameEdit->setFocus();
-        return;
-    }
-    if (url.empty()) {
-        editors::ShowMessage("Enter a web address");
+    } else if (typed.url.empty()) {
         m_ui->urlEdit->setFocus();
-        return;
+    } else if (typed.mode == 3) {
+        m_ui->textToWatchEdit->setFocus();
     }
-
-    {
-        WaitPopup popup("Fetching web page... Please wait...");
-        RequestConnection();
-        std::string failureText;
-        // The page lands in the watch even if the user cancels afterwards.
-        if (!Fetch(url, userName, password, m_watch.referencePage, failureText)) {
-            Log("Web Page Watch Dialog", "Failed to fetch web page: " + url);
-            popup.Close();
-            editors::ShowMessage("Unable to fetch web page.\n" + failureText);
-            return;
-        }
-    }
-    m_watch.lastPage = m_watch.referencePage;
-
-    if (mode == 3) {
-        std::string latest;
-        const int result =
-            ExtractWatchedText(textToWatch, m_watch.referencePage, m_watch.lastPage, latest);
-        const char* problem = result == kAnchorNotUnique ? "The text to watch is not unique in the web page"
-                              : result == kAnchorNotFound ? "The text and/or web page is too complex to analyse"
-                              : result == kAnchorNoWatchedText ? "Please enter text to watch"
-                                                               : nullptr;
-        if (problem != nullptr) {
-            editors::ShowMessage(problem);
-            m_ui->textToWatchEdit->setFocus();
-            return;
-        }
-    }
-
-    m_watch.name = name;
-    m_watch.textToWatch = textToWatch;
-    m_watch.url = url;
-    m_watch.changedMessage = FromQt(m_ui->changedMessageEdit->text(), m_watch.changedMessage);
-    m_watch.mode = mode;
-    m_watch.webUserName = userName;
-    m_watch.webPassword = password;
-    m_watch.containsText = FromQt(m_ui->containsTextEdit->text(), m_watch.containsText);
-    m_watch.containsMessage = FromQt(m_ui->containsMessageEdit->text(), m_watch.containsMessage);
-    m_watch.absentText = FromQt(m_ui->absentTextEdit->text(), m_watch.absentText);
-    m_watch.absentMessage = FromQt(m_ui->absentMessageEdit->text(), m_watch.absentMessage);
-    accept();
 }
 
 } // namespace sentrel

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "model/SentrelDoc.h"
 #include "watches/WebPageWatch.h"
 
 #include <QDialog>
 
-#include <functional>
 #include <memory>
-#include <string>
 
 namespace Ui {
 class WebPageWatchDialog;
@@ -15,24 +14,14 @@ class WebPageWatchDialog;
 namespace sentrel {
 
 // "Web Page Watch": edits the watch itself. OK fetches the page once and keeps it in the
-// watch as the reference the specific-text mode anchors on; the other fields are written
-// only when every check has passed.
+// watch as the reference the specific-text mode anchors on (even if a later check fails
+// or the user then cancels); the other fields are written only when every check passed.
 class CWebPageWatchDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // Fetches url (with Basic credentials when user is not empty) into body; on failure
-    // returns false and the fetcher's text for its result.
-    using Fetcher = std::function<bool(const std::string& url, const std::string& user,
-                                       const std::string& password, std::string& body,
-                                       std::string& failureText)>;
-
-    explicit CWebPageWatchDialog(CWebPageWatch& watch, QWidget* parent = nullptr);
+    CWebPageWatchDialog(CWebPageWatch& watch, CSentrelDoc& doc, QWidget* parent = nullptr);
     ~CWebPageWatchDialog() override;
-
-    // Tests fetch from a script instead of the network; an empty function restores the
-    // HTTP fetcher.
-    static void SetFetcher(Fetcher fetcher);
 
 private:
     void OnOk();

@@ -1,6 +1,7 @@
 // The alert editors, driven through their widgets: what a new alert shows, what OK
 // writes, what Cancel leaves, and the checks on OK with their texts and focus.
 
+#include "model/SentrelDoc.h"
 #include "tests/ui/EditorTestSupport.h"
 #include "ui/ClickatellAlertDialog.h"
 #include "ui/EmailAlertDialog.h"
@@ -79,8 +80,9 @@ private slots:
 
 void AlertEditorsTest::smsNewDefaults() {
     EditorFakes fakes;
+    CSentrelDoc doc;
     CClickatellAlert alert;
-    CClickatellAlertDialog dialog(alert);
+    CClickatellAlertDialog dialog(alert, doc);
     ShowDialog(dialog);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Clickatell Alert (SMS)"));
     QVERIFY(Find<QRadioButton>(&dialog, "truncateRadio")->isChecked());
@@ -94,8 +96,9 @@ void AlertEditorsTest::smsNewDefaults() {
 
 void AlertEditorsTest::smsChecksInOrder() {
     EditorFakes fakes;
+    CSentrelDoc doc;
     CClickatellAlert alert;
-    CClickatellAlertDialog dialog(alert);
+    CClickatellAlertDialog dialog(alert, doc);
     ShowDialog(dialog);
     const struct {
         const char* fill;
@@ -130,10 +133,11 @@ void AlertEditorsTest::smsChecksInOrder() {
 
 void AlertEditorsTest::smsRoundTripAndCancel() {
     EditorFakes fakes;
+    CSentrelDoc doc;
     const CClickatellAlert stored = FilledSms();
     {
         CClickatellAlert alert = stored;
-        CClickatellAlertDialog dialog(alert);
+        CClickatellAlertDialog dialog(alert, doc);
         ShowDialog(dialog);
         Type(dialog, "nameEdit", "Other");
         Find<QCheckBox>(&dialog, "flashCheck")->setChecked(false);
@@ -143,7 +147,7 @@ void AlertEditorsTest::smsRoundTripAndCancel() {
     }
 
     CClickatellAlert alert = stored;
-    CClickatellAlertDialog dialog(alert);
+    CClickatellAlertDialog dialog(alert, doc);
     ShowDialog(dialog);
     QVERIFY(Find<QRadioButton>(&dialog, "multipleRadio")->isChecked());
     QVERIFY(Find<QCheckBox>(&dialog, "flashCheck")->isChecked());
@@ -174,9 +178,10 @@ void AlertEditorsTest::smsRoundTripAndCancel() {
 
 void AlertEditorsTest::emailNewDefaults() {
     EditorFakes fakes;
+    CSentrelDoc doc;
     CEmailAlert alert;
     alert.port = 99; // a new alert opens with its defaults whatever it holds
-    CEmailAlertDialog dialog(alert);
+    CEmailAlertDialog dialog(alert, doc);
     ShowDialog(dialog);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Email Alert"));
     auto* auth = Find<QComboBox>(&dialog, "authCombo");
@@ -214,8 +219,9 @@ void AlertEditorsTest::emailNewDefaults() {
 
 void AlertEditorsTest::emailCredentialsFollowAuthentication() {
     EditorFakes fakes;
+    CSentrelDoc doc;
     CEmailAlert alert = FilledEmail();
-    CEmailAlertDialog dialog(alert);
+    CEmailAlertDialog dialog(alert, doc);
     ShowDialog(dialog);
     auto* auth = Find<QComboBox>(&dialog, "authCombo");
     QCOMPARE(auth->currentText(), QStringLiteral("AUTH LOGIN"));
@@ -234,13 +240,14 @@ void AlertEditorsTest::emailCredentialsFollowAuthentication() {
 
     CEmailAlert plain = FilledEmail();
     plain.authType = 0;
-    CEmailAlertDialog opened(plain);
+    CEmailAlertDialog opened(plain, doc);
     ShowDialog(opened);
     QVERIFY(!Find<QWidget>(&opened, "userNameEdit")->isEnabled());
 }
 
 void AlertEditorsTest::emailRangeChecks() {
     EditorFakes fakes;
+    CSentrelDoc doc;
     const struct {
         const char* edit;
         const char* bad;
@@ -255,7 +262,7 @@ void AlertEditorsTest::emailRangeChecks() {
     };
     CEmailAlert alert = FilledEmail();
     const CEmailAlert stored = alert;
-    CEmailAlertDialog dialog(alert);
+    CEmailAlertDialog dialog(alert, doc);
     ShowDialog(dialog);
     // The numbers are checked before the other fields.
     Type(dialog, "nameEdit", "");
@@ -274,8 +281,9 @@ void AlertEditorsTest::emailRangeChecks() {
 
 void AlertEditorsTest::emailChecksInOrder() {
     EditorFakes fakes;
+    CSentrelDoc doc;
     CEmailAlert alert;
-    CEmailAlertDialog dialog(alert);
+    CEmailAlertDialog dialog(alert, doc);
     ShowDialog(dialog);
     Find<QComboBox>(&dialog, "authCombo")->setCurrentIndex(1);
     const struct {
@@ -308,10 +316,11 @@ void AlertEditorsTest::emailChecksInOrder() {
 
 void AlertEditorsTest::emailRoundTripAndCancel() {
     EditorFakes fakes;
+    CSentrelDoc doc;
     const CEmailAlert stored = FilledEmail();
     {
         CEmailAlert alert = stored;
-        CEmailAlertDialog dialog(alert);
+        CEmailAlertDialog dialog(alert, doc);
         ShowDialog(dialog);
         Type(dialog, "smtpHostEdit", "elsewhere");
         Find<QComboBox>(&dialog, "authCombo")->setCurrentIndex(3);
@@ -320,7 +329,7 @@ void AlertEditorsTest::emailRoundTripAndCancel() {
     }
 
     CEmailAlert alert = stored;
-    CEmailAlertDialog dialog(alert);
+    CEmailAlertDialog dialog(alert, doc);
     ShowDialog(dialog);
     QVERIFY(Find<QCheckBox>(&dialog, "smsSplittingCheck")->isChecked());
     QVERIFY(Find<QRadioButton>(&dialog, "multipleRadio")->isChecked());
@@ -376,7 +385,7 @@ void AlertEditorsTest::runProgramEditor() {
         Type(dialog, "nameEdit", "Beep");
         Press(dialog, "okButton");
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        const auto created = dialog.CreateAlert();
+        const auto created = dialog.CreateRecord();
         QCOMPARE(S(created->name), QStringLiteral("Beep"));
         QVERIFY(created->program.empty());
     }
@@ -394,7 +403,7 @@ void AlertEditorsTest::runProgramEditor() {
     fakes.AnswerChooser("/opt/tools/notify");
     Type(dialog, "argumentsEdit", "-n \"3\"");
     Press(dialog, "browseButton");
-    QCOMPARE(fakes.chooserFilters.back(), std::string("Program files (*.exe)|*.exe||"));
+    QCOMPARE(EditorFakes::ChooserFilter(), std::string("Program files (*.exe)|*.exe||"));
     QCOMPARE(Find<QLineEdit>(&dialog, "argumentsEdit")->text(), QStringLiteral("-n \"3\""));
     Press(dialog, "okButton");
     QCOMPARE(record.program, std::string("/usr/bin/true")); // a copy until the caller applies it
@@ -423,7 +432,7 @@ void AlertEditorsTest::soundEditor() {
 
     fakes.AnswerChooser("/usr/share/sounds/bell.wav");
     Press(dialog, "browseButton");
-    QCOMPARE(fakes.chooserFilters.back(), std::string("WAV files (*.wav)|*.wav||"));
+    QCOMPARE(EditorFakes::ChooserFilter(), std::string("WAV files (*.wav)|*.wav||"));
     QVERIFY(fakes.messages.shown.empty());
     Press(dialog, "testButton");
     QCOMPARE(fakes.sound.played, std::vector<std::string>{"/usr/share/sounds/bell.wav"});

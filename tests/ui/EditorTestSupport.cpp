@@ -1,5 +1,7 @@
 #include "tests/ui/EditorTestSupport.h"
 
+#include "ui/FileChooser.h"
+
 namespace sentrel::test {
 
 namespace {
@@ -15,16 +17,19 @@ PlatformServices Services(EditorFakes& fakes) {
 
 } // namespace
 
-EditorFakes::EditorFakes() : m_platform(Services(*this)) {
-    editors::FileChooser::SetAnswer([this](const std::string& filter) {
-        chooserFilters.push_back(filter);
-        return m_answer;
-    });
+EditorFakes::EditorFakes() : m_platform(Services(*this)) { CFileChooser::ClearAnswers(); }
+
+EditorFakes::~EditorFakes() { CFileChooser::ClearAnswers(); }
+
+void EditorFakes::AnswerChooser(std::optional<std::string> path) {
+    if (path) {
+        CFileChooser::SetNextAnswer(QString::fromStdString(*path));
+    } else {
+        CFileChooser::SetNextAnswer(std::nullopt);
+    }
 }
 
-EditorFakes::~EditorFakes() { editors::FileChooser::SetAnswer({}); }
-
-void EditorFakes::AnswerChooser(std::optional<std::string> path) { m_answer = std::move(path); }
+std::string EditorFakes::ChooserFilter() { return CFileChooser::LastFilter(); }
 
 std::vector<std::string> EditorFakes::TakeTexts() {
     std::vector<std::string> texts;

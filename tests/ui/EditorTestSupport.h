@@ -35,8 +35,8 @@ public:
 
     // The next choice of the file chooser; nothing means the user cancels it.
     void AnswerChooser(std::optional<std::string> path);
-    // Filters the chooser was opened with, in order.
-    std::vector<std::string> chooserFilters;
+    // The filter the chooser was last opened with.
+    static std::string ChooserFilter();
 
     FakeMessageBox messages;
     FakeAlertPopup popups;
@@ -47,7 +47,6 @@ public:
     std::vector<std::string> TakeTexts();
 
 private:
-    std::optional<std::string> m_answer;
     ScopedPlatform m_platform;
 };
 
