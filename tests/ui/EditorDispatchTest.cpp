@@ -1,0 +1,344 @@
+// The editors as the main window reaches them: a kind chosen in the type selection opens
+// its own editor, a new record appears only after OK, and the web page watch editor's
+// fetch and checks.
+
+#include "alerts/ClickatellAlert.h"
+#include "alerts/EmailAlert.h"
+#include "model/SentrelDoc.h"
+#include "tests/ui/EditorTestSupport.h"
+#include "ui/KindEditors.h"
+#include "ui/WebPageWatchDialog.h"
+#include "watches/DateTimeWatch.h"
+#include "watches/FileWatch.h"
+#include "watches/PINGWatch.h"
+#include "watches/WebPageWatch.h"
+
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <functional>
+
+using namespace sentrel;
+using namespace sentrel::test;
+
+namespace {
+
+// Acts on the modal editor as soon as it is open (the call that opens it blocks).
+void WhenModal(std::function<void(QDialog&)> action) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, action]() {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            action(*dialog);
+        }
+    });
+    timer->start();
+}
+
+// A fetcher that serves one page, or fails with a text.
+struct FakeWeb {
+    bool succeed = true;
+    std::string page;
+    std::vector<std::string> asked;
+    WebPageFetcher previous;
+
+    FakeWeb() {
+        previous = SetWebPageFetcher([this](const std::string& url, const std::string& user,
+                                            const std::string& password, std::string& body,
+                                            std::string& resultText) {
+            asked.push_back(url + " " + user + ":" + password);
+            if (!succeed) {
+                resultText = "Unable to connect to server";
+                return false;
+            }
+            body = page;
+            return true;
+        });
+    }
+    ~FakeWeb() { SetWebPageFetcher(previous); }
+};
+
+} // namespace
+
+class EditorDispatchTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void newCopyKindsAreCreatedAfterOk();
+    void newRecordKindsLeaveNothingOnCancel();
+    void editCopiesBackOnlyOnOk();
+    void activationEditorFromTheDispatch();
+    void webPageChecksAndFetch();
+    void webPageSpecificTextChecks();
+    void webPageRoundTripAndCancel();
+};
+
+void EditorDispatchTest::newCopyKindsAreCreatedAfterOk() {
+    EditorFakes fakes;
+    CSentrelDoc doc;
+
+    // Position 1 of the watch selection: a ping watch with its own defaults.
+    WhenModal([](QDialog& dialog) {
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Ping Watch"));
+        Type(dialog, "nameEdit", "Host");
+        Press(dialog, "okButton");
+    });
+    std::unique_ptr<CWatch> watch = NewWatch(1, doc, nullptr);
+    QVERIFY(watch);
+    auto* ping = dynamic_cast<CPINGWatch*>(watch.get());
+    QVERIFY(ping != nullptr);
+    QCOMPARE(S(ping->name), QStringLiteral("Host"));
+    QCOMPARE(S(ping->packetSizeText), QStringLiteral("32"));
+    QCOMPARE(S(ping->timeoutText), QStringLiteral("5000"));
+    QVERIFY(!ping->hostName.empty());
+
+    // A new date/time watch was last checked when it was created.
+    fakes.clock.now = 1796661331;
+    WhenModal([&fakes](QDialog& dialog) {
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Date/Time Watch"));
+        fakes.clock.Advance(30);
+        Press(dialog, "okButton");
+    });
+    watch = NewWatch(2, doc, nullptr);
+    auto* timed = dynamic_cast<CDateTimeWatch*>(watch.get());
+    QVERIFY(timed != nullptr);
+    QVERIFY(timed->lastCheck == CDateTime::Now());
+    QCOMPARE(CDateTime::Now().FormatTime(), timed->lastCheck.FormatTime());
+
+    // Cancel creates nothing.
+    WhenModal([](QDialog& dialog) {
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("File Watch"));
+        Press(dialog, "cancelButton");
+    });
+    QVERIFY(!NewWatch(4, doc, nullptr));
+    WhenModal([](QDialog& dialog) {
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Sound Alert"));
+        Press(dialog, "cancelButton");
+    });
+    QVERIFY(!NewAlert(1, doc, nullptr));
+    QVERIFY(doc.watches.empty() && doc.alerts.empty());
+}
+
+void EditorDispatchTest::newRecordKindsLeaveNothingOnCancel() {
+    EditorFakes fakes;
+    CSentrelDoc doc;
+    WhenModal([](QDialog& dialog) {
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Email Alert"));
+        Type(dialog, "nameEdit", "half done");
+        Press(dialog, "cancelButton");
+    });
+    QVERIFY(!NewAlert(0, doc, nullptr));
+
+    WhenModal([](QDialog& dialog) {
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Clickatell Alert (SMS)"));
+        for (const char* edit : {"nameEdit", "toEdit", "fromEdit", "userNameEdit",
+                                 "passwordEdit", "apiIdEdit"}) {
+            Type(dialog, edit, edit);
+        }
+        Press(dialog, "okButton");
+    });
+    std::unique_ptr<CAlert> alert = NewAlert(4, doc, nullptr);
+    auto* sms = dynamic_cast<CClickatellAlert*>(alert.get());
+    QVERIFY(sms != nullptr);
+    QCOMPARE(S(sms->apiId), QStringLiteral("apiIdEdit"));
+    QCOMPARE(sms->maxMessages, 1);
+
+    FakeWeb web;
+    WhenModal([](QDialog& dialog) {
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Web Page Watch"));
+        Press(dialog, "cancelButton");
+    });
+    QVERIFY(!NewWatch(3, doc, nullptr));
+    QVERIFY(web.asked.empty());
+    QVERIFY(doc.alerts.empty() && doc.watches.empty());
+}
+
+void EditorDispatchTest::editCopiesBackOnlyOnOk() {
+    EditorFakes fakes;
+    TempDir dir;
+    WriteFile(dir.File("f.txt"), "line");
+    CSentrelDoc doc;
+    CFileWatch watch;
+    watch.name = "F";
+    watch.fileName = dir.File("f.txt");
+
+    WhenModal([](QDialog& dialog) {
+        Type(dialog, "nameEdit", "Changed");
+        Press(dialog, "cancelButton");
+    });
+    QVERIFY(!EditWatch(watch, doc, nullptr));
+    QCOMPARE(S(watch.name), QStringLiteral("F"));
+    QVERIFY(watch.lastContents.empty());
+
+    WhenModal([](QDialog& dialog) {
+        Type(dialog, "nameEdit", "Changed");
+        Find<QRadioButton>(&dialog, "modeContentsRadio")->setChecked(true);
+        Press(dialog, "okButton");
+    });
+    QVERIFY(EditWatch(watch, doc, nullptr));
+    QCOMPARE(S(watch.name), QStringLiteral("Changed"));
+    QCOMPARE(watch.watchMode, 1);
+    QCOMPARE(S(watch.lastContents), QStringLiteral("line"));
+    // The watch sees no change until the file changes.
+    std::string message;
+    QVERIFY(!watch.Check(message));
+}
+
+void EditorDispatchTest::activationEditorFromTheDispatch() {
+    EditorFakes fakes;
+    CSentrelDoc doc;
+    auto watch = std::make_unique<CPINGWatch>();
+    watch->name = "W";
+    doc.watches.push_back(std::move(watch));
+    auto alert = std::make_unique<CEmailAlert>();
+    alert->name = "A";
+    doc.alerts.push_back(std::move(alert));
+
+    CActivation activation;
+    WhenModal([](QDialog& dialog) {
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Activation"));
+        Type(dialog, "nameEdit", "Tie");
+        Find<QListWidget>(&dialog, "watchList")->setCurrentRow(0);
+        Find<QListWidget>(&dialog, "alertList")->item(0)->setSelected(true);
+        Press(dialog, "okButton");
+    });
+    QVERIFY(EditActivation(activation, doc, nullptr));
+    QCOMPARE(S(activation.name), QStringLiteral("Tie"));
+    QCOMPARE(activation.GetWatch(), doc.watches[0].get());
+    QCOMPARE(activation.alerts, std::vector<CAlert*>{doc.alerts[0].get()});
+    QCOMPARE(S(activation.interval), QStringLiteral("5"));
+}
+
+void EditorDispatchTest::webPageChecksAndFetch() {
+    EditorFakes fakes;
+    FakeWeb web;
+    CSentrelDoc doc;
+    CWebPageWatch watch;
+    CWebPageWatchDialog dialog(watch, doc);
+    ShowDialog(dialog);
+    QVERIFY(Find<QRadioButton>(&dialog, "modeChangesRadio")->isChecked());
+    QCOMPARE(Find<QLineEdit>(&dialog, "passwordEdit")->echoMode(), QLineEdit::Password);
+
+    Find<QWidget>(&dialog, "urlEdit")->setFocus();
+    Press(dialog, "okButton");
+    QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"Enter a Name for this Watch"});
+    QCOMPARE(Focused(dialog)->objectName(), QStringLiteral("nameEdit"));
+    Type(dialog, "nameEdit", "News");
+    Press(dialog, "okButton");
+    QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"Enter a web address"});
+    QCOMPARE(Focused(dialog)->objectName(), QStringLiteral("urlEdit"));
+    QVERIFY(web.asked.empty() && fakes.popups.opened.empty());
+
+    // A failed fetch: the popup came and went, the fetcher's text is shown, nothing kept.
+    web.succeed = false;
+    Type(dialog, "urlEdit", "http://127.0.0.1/news");
+    Type(dialog, "userNameEdit", "reader");
+    Press(dialog, "okButton");
+    QCOMPARE(fakes.TakeTexts(),
+             std::vector<std::string>{"Unable to fetch web page.\nUnable to connect to server"});
+    QCOMPARE(fakes.popups.opened, std::vector<std::string>{"Fetching web page... Please wait..."});
+    QCOMPARE(fakes.popups.closed, std::vector<int>{1});
+    QVERIFY(dialog.isVisible());
+    QVERIFY(watch.name.empty() && watch.url.empty() && watch.referencePage.empty());
+
+    web.succeed = true;
+    web.page = "<p>Headline</p>";
+    Type(dialog, "changedMessageEdit", "News changed");
+    Press(dialog, "okButton");
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(web.asked.back(), std::string("http://127.0.0.1/news reader:"));
+    QCOMPARE(S(watch.name), QStringLiteral("News"));
+    QCOMPARE(S(watch.url), QStringLiteral("http://127.0.0.1/news"));
+    QCOMPARE(S(watch.webUserName), QStringLiteral("reader"));
+    QCOMPARE(S(watch.changedMessage), QStringLiteral("News changed"));
+    QCOMPARE(S(watch.referencePage), QStringLiteral("<p>Headline</p>"));
+    QCOMPARE(S(watch.lastPage), QStringLiteral("<p>Headline</p>"));
+    QCOMPARE(watch.mode, 0);
+}
+
+void EditorDispatchTest::webPageSpecificTextChecks() {
+    EditorFakes fakes;
+    FakeWeb web;
+    web.page = "<td>Price 10</td><td>Stock 5</td><td>Price 10</td>";
+    CSentrelDoc doc;
+    CWebPageWatch watch;
+    CWebPageWatchDialog dialog(watch, doc);
+    ShowDialog(dialog);
+    Type(dialog, "nameEdit", "Shop");
+    Type(dialog, "urlEdit", "http://127.0.0.1/shop");
+    Find<QRadioButton>(&dialog, "modeSpecificRadio")->setChecked(true);
+    auto* text = Find<QPlainTextEdit>(&dialog, "textToWatchEdit");
+    const struct {
+        const char* watched;
+        const char* problem;
+    } cases[] = {
+        {"", "Please enter text to watch"},
+        {"Price 10", "The text to watch is not unique in the web page"},
+        {"Not there", "The text and/or web page is too complex to analyse"},
+    };
+    for (const auto& c : cases) {
+        text->setPlainText(QString::fromLatin1(c.watched));
+        Press(dialog, "okButton");
+        QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{c.problem});
+        QVERIFY(dialog.isVisible());
+        // The page is kept even though the fields are not.
+        QCOMPARE(S(watch.referencePage), S(web.page));
+        QVERIFY(watch.name.empty());
+    }
+    text->setPlainText(QStringLiteral("Stock 5"));
+    Press(dialog, "okButton");
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(watch.mode, 3);
+    QCOMPARE(S(watch.textToWatch), QStringLiteral("Stock 5"));
+}
+
+void EditorDispatchTest::webPageRoundTripAndCancel() {
+    EditorFakes fakes;
+    FakeWeb web;
+    web.page = "page";
+    CSentrelDoc doc;
+    CWebPageWatch watch;
+    watch.name = "W";
+    watch.url = "http://127.0.0.1/a";
+    watch.mode = 2;
+    watch.absentText = "gone";
+    watch.absentMessage = "It is gone";
+    watch.webUserName = "u";
+    watch.webPassword = "p";
+    watch.textToWatch = "line 1\nline 2";
+    {
+        CWebPageWatchDialog dialog(watch, doc);
+        ShowDialog(dialog);
+        QVERIFY(Find<QRadioButton>(&dialog, "modeAbsentRadio")->isChecked());
+        QCOMPARE(Find<QPlainTextEdit>(&dialog, "textToWatchEdit")->toPlainText(),
+                 QStringLiteral("line 1\nline 2"));
+        Type(dialog, "nameEdit", "X");
+        Press(dialog, "cancelButton");
+        QCOMPARE(S(watch.name), QStringLiteral("W"));
+        QVERIFY(web.asked.empty());
+    }
+    CWebPageWatchDialog dialog(watch, doc);
+    ShowDialog(dialog);
+    Find<QRadioButton>(&dialog, "modeContainsRadio")->setChecked(true);
+    Type(dialog, "containsTextEdit", "sale");
+    Type(dialog, "containsMessageEdit", "On sale");
+    Type(dialog, "absentTextEdit", "");
+    Type(dialog, "passwordEdit", "p2");
+    Press(dialog, "okButton");
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(web.asked.back(), std::string("http://127.0.0.1/a u:p2"));
+    QCOMPARE(watch.mode, 1);
+    QCOMPARE(S(watch.containsText), QStringLiteral("sale"));
+    QCOMPARE(S(watch.containsMessage), QStringLiteral("On sale"));
+    QCOMPARE(S(watch.absentText), QString());
+    QCOMPARE(S(watch.absentMessage), QStringLiteral("It is gone"));
+    QCOMPARE(S(watch.webPassword), QStringLiteral("p2"));
+    QCOMPARE(S(watch.textToWatch), QStringLiteral("line 1\nline 2"));
+}
+
+QTEST_MAIN(EditorDispatchTest)
+#include "EditorDispatchTest.moc"
