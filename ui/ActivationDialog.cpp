@@ -126,23 +126,19 @@ void CActivationDialog::OnOk() {
             return Check{m_ui->timeEdit, "The time is invalid.", "Invalid Time"};
         }
         if (ParseIntervalMinutes(interval) <= 0) {
-            return Check{m_ui->intervalEdit, "The interval is invalid.",
-                         "Invalid Interval"};
+            return Check{m_ui->intervalEdit, "The interval is invalid.", "Invalid Interval"};
         }
         if (!CDateTime::Parse(startTime).IsValid()) {
-            return Check{m_ui->startTimeEdit, "The start time is invalid.",
-                         "Invalid Start Time"};
+            return Check{m_ui->startTimeEdit, "The start time is invalid.", "Invalid Start Time"};
         }
         if (!CDateTime::Parse(endTime).IsValid()) {
-            return Check{m_ui->endTimeEdit, "The end time is invalid.",
-                         "Invalid End Time"};
+            return Check{m_ui->endTimeEdit, "The end time is invalid.", "Invalid End Time"};
         }
         if (m_ui->watchList->selectedItems().isEmpty()) {
             return Check{m_ui->watchList, "A watch must be selected.", "Invalid Watch"};
         }
         if (m_ui->alertList->selectedItems().isEmpty()) {
-            return Check{m_ui->alertList, "At least one alert must be selected.",
-                         "Invalid Alert"};
+            return Check{m_ui->alertList, "At least one alert must be selected.", "Invalid Alert"};
         }
         return std::nullopt;
     }();

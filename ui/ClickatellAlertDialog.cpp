@@ -17,7 +17,8 @@ constexpr const char* kText = "SMS_TEXT";
 
 } // namespace
 
-CClickatellAlertDialog::CClickatellAlertDialog(CClickatellAlert& alert, CSentrelDoc& /*doc*/, QWidget* parent)
+CClickatellAlertDialog::CClickatellAlertDialog(CClickatellAlert& alert, CSentrelDoc& /*doc*/,
+                                               QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::ClickatellAlertDialog>()), m_alert(alert) {
     m_ui->setupUi(this);
     m_ui->maxMessagesEdit->setValidator(new QRegularExpressionValidator(
@@ -47,8 +48,8 @@ CClickatellAlertDialog::CClickatellAlertDialog(CClickatellAlert& alert, CSentrel
 CClickatellAlertDialog::~CClickatellAlertDialog() = default;
 
 void CClickatellAlertDialog::OnOk() {
-    const auto maxMessages = editors::ReadNumber(m_ui->maxMessagesEdit, 0,
-                                                 std::numeric_limits<std::int32_t>::max());
+    const auto maxMessages =
+        editors::ReadNumber(m_ui->maxMessagesEdit, 0, std::numeric_limits<std::int32_t>::max());
     if (!maxMessages) {
         return;
     }

@@ -74,8 +74,7 @@ void CDateTimeWatchDialog::Load(QDateTimeEdit* picker, const CDateTime& value) {
     picker->setDateTime(editors::ToPicker(value));
 }
 
-CDateTime CDateTimeWatchDialog::Read(const QDateTimeEdit* picker,
-                                     const CDateTime& original) const {
+CDateTime CDateTimeWatchDialog::Read(const QDateTimeEdit* picker, const CDateTime& original) const {
     // A picker the user left alone keeps the stored value exactly as it was.
     if (picker->dateTime() == editors::ToPicker(original)) {
         return original;

@@ -58,8 +58,7 @@ QListWidgetItem* AddSorted(QListWidget* list, const QString& text, const std::st
         ++row;
     }
     auto* item = new QListWidgetItem(text);
-    item->setData(Qt::UserRole,
-                  QByteArray(key.data(), static_cast<qsizetype>(key.size())));
+    item->setData(Qt::UserRole, QByteArray(key.data(), static_cast<qsizetype>(key.size())));
     list->insertItem(row, item);
     return item;
 }
@@ -88,8 +87,8 @@ QDateTime ToPicker(const CDateTime& value) {
 CDateTime FromPicker(const QDateTime& value) {
     const qint64 days = kDayZero.daysTo(value.date());
     const double fraction = value.time().msecsSinceStartOfDay() / 1000 / 86400.0;
-    const double day = days >= 0 ? static_cast<double>(days) + fraction
-                                 : static_cast<double>(days) - fraction;
+    const double day =
+        days >= 0 ? static_cast<double>(days) + fraction : static_cast<double>(days) - fraction;
     return CDateTime(CDateTime::Valid, day);
 }
 

@@ -63,10 +63,9 @@ CEmailAlertDialog::~CEmailAlertDialog() = default;
 
 void CEmailAlertDialog::UpdateCredentials() {
     const bool withAuth = m_ui->authCombo->currentData().toInt() != 0;
-    for (QWidget* widget : {static_cast<QWidget*>(m_ui->userNameLabel),
-                            static_cast<QWidget*>(m_ui->userNameEdit),
-                            static_cast<QWidget*>(m_ui->passwordLabel),
-                            static_cast<QWidget*>(m_ui->passwordEdit)}) {
+    for (QWidget* widget :
+         {static_cast<QWidget*>(m_ui->userNameLabel), static_cast<QWidget*>(m_ui->userNameEdit),
+          static_cast<QWidget*>(m_ui->passwordLabel), static_cast<QWidget*>(m_ui->passwordEdit)}) {
         widget->setEnabled(withAuth);
     }
 }
@@ -115,8 +114,8 @@ void CEmailAlertDialog::OnOk() {
     m_alert.recipients = ToStored(m_ui->recipientsEdit->text(), m_alert.recipients);
     m_alert.maxMessages = static_cast<std::int32_t>(*maxMessages);
     m_alert.maxSmsChars = static_cast<std::int32_t>(*maxSmsChars);
-    m_alert.smsSplitting = editors::FlagFrom(m_ui->smsSplittingCheck->isChecked(),
-                                             m_alert.smsSplitting);
+    m_alert.smsSplitting =
+        editors::FlagFrom(m_ui->smsSplittingCheck->isChecked(), m_alert.smsSplitting);
     // Neither button chosen is a value of its own; a stored value the buttons do not
     // show stays as it was.
     const std::int32_t stored = m_alert.multipleMessages;

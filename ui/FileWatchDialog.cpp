@@ -28,8 +28,8 @@ CFileWatchDialog::CFileWatchDialog(const CFileWatch* watch, QWidget* parent)
     m_ui->notContainsEdit->setText(FromStored(m_values.notContainsText));
     m_ui->messageEdit->setText(FromStored(m_values.message));
     // A stored mode the dialog does not know leaves every button clear.
-    QRadioButton* modes[] = {m_ui->modeDateRadio, m_ui->modeContentsRadio,
-                             m_ui->modeContainsRadio, m_ui->modeNotContainsRadio};
+    QRadioButton* modes[] = {m_ui->modeDateRadio, m_ui->modeContentsRadio, m_ui->modeContainsRadio,
+                             m_ui->modeNotContainsRadio};
     if (m_values.watchMode >= 0 && m_values.watchMode < 4) {
         modes[m_values.watchMode]->setChecked(true);
     }

@@ -45,8 +45,8 @@ CPOPWatchDialog::CPOPWatchDialog(const CPOPWatch* watch, QWidget* parent)
 CPOPWatchDialog::~CPOPWatchDialog() = default;
 
 void CPOPWatchDialog::OnOk() {
-    const auto maxSize = editors::ReadNumber(m_ui->maxSizeEdit, 0,
-                                             std::numeric_limits<std::uint32_t>::max());
+    const auto maxSize =
+        editors::ReadNumber(m_ui->maxSizeEdit, 0, std::numeric_limits<std::uint32_t>::max());
     if (!maxSize) {
         return;
     }

@@ -14,8 +14,8 @@ CWebPageWatchDialog::CWebPageWatchDialog(CWebPageWatch& watch, CSentrelDoc& /*do
     m_ui->urlEdit->setText(FromStored(values.url));
     m_ui->userNameEdit->setText(FromStored(values.webUserName));
     m_ui->passwordEdit->setText(FromStored(values.webPassword));
-    QRadioButton* modes[] = {m_ui->modeChangesRadio, m_ui->modeContainsRadio,
-                             m_ui->modeAbsentRadio, m_ui->modeSpecificRadio};
+    QRadioButton* modes[] = {m_ui->modeChangesRadio, m_ui->modeContainsRadio, m_ui->modeAbsentRadio,
+                             m_ui->modeSpecificRadio};
     if (values.mode >= 0 && values.mode < 4) {
         modes[values.mode]->setChecked(true);
     }

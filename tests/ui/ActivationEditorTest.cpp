@@ -194,8 +194,8 @@ void ActivationEditorTest::intervalForms() {
     const struct {
         const char* interval;
         bool passes;
-    } forms[] = {{"0", false},  {"-5", false},        {"minutes 5", false}, {"", false},
-                 {"5", true},   {"5 minutes", true}, {"  7", true},        {"+3", true}};
+    } forms[] = {{"0", false}, {"-5", false},       {"minutes 5", false}, {"", false},
+                 {"5", true},  {"5 minutes", true}, {"  7", true},        {"+3", true}};
     for (const auto& form : forms) {
         CActivation activation = Valid(watch, alert);
         CActivationDialog dialog(activation, doc);

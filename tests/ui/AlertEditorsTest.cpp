@@ -56,8 +56,8 @@ bool SameEmail(const CEmailAlert& a, const CEmailAlert& b) {
            a.maxSmsChars == b.maxSmsChars && a.smsSplitting == b.smsSplitting &&
            a.multipleMessages == b.multipleMessages && a.subjectOnly == b.subjectOnly &&
            a.authType == b.authType && a.userName == b.userName && a.password == b.password &&
-           a.fromAddress == b.fromAddress && a.smtpHost == b.smtpHost &&
-           a.fromName == b.fromName && a.port == b.port;
+           a.fromAddress == b.fromAddress && a.smtpHost == b.smtpHost && a.fromName == b.fromName &&
+           a.port == b.port;
 }
 
 } // namespace

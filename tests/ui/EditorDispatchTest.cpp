@@ -135,8 +135,8 @@ void EditorDispatchTest::newRecordKindsLeaveNothingOnCancel() {
 
     WhenModal([](QDialog& dialog) {
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Clickatell Alert (SMS)"));
-        for (const char* edit : {"nameEdit", "toEdit", "fromEdit", "userNameEdit",
-                                 "passwordEdit", "apiIdEdit"}) {
+        for (const char* edit :
+             {"nameEdit", "toEdit", "fromEdit", "userNameEdit", "passwordEdit", "apiIdEdit"}) {
             Type(dialog, edit, edit);
         }
         Press(dialog, "okButton");

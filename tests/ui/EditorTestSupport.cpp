@@ -17,9 +17,13 @@ PlatformServices Services(EditorFakes& fakes) {
 
 } // namespace
 
-EditorFakes::EditorFakes() : m_platform(Services(*this)) { CFileChooser::ClearAnswers(); }
+EditorFakes::EditorFakes() : m_platform(Services(*this)) {
+    CFileChooser::ClearAnswers();
+}
 
-EditorFakes::~EditorFakes() { CFileChooser::ClearAnswers(); }
+EditorFakes::~EditorFakes() {
+    CFileChooser::ClearAnswers();
+}
 
 void EditorFakes::AnswerChooser(std::optional<std::string> path) {
     if (path) {
@@ -29,7 +33,9 @@ void EditorFakes::AnswerChooser(std::optional<std::string> path) {
     }
 }
 
-std::string EditorFakes::ChooserFilter() { return CFileChooser::LastFilter(); }
+std::string EditorFakes::ChooserFilter() {
+    return CFileChooser::LastFilter();
+}
 
 std::vector<std::string> EditorFakes::TakeTexts() {
     std::vector<std::string> texts;
@@ -56,6 +62,8 @@ void Type(QDialog& dialog, const char* edit, const QString& text) {
     Find<QLineEdit>(&dialog, edit)->setText(text);
 }
 
-QWidget* Focused(QDialog& dialog) { return dialog.focusWidget(); }
+QWidget* Focused(QDialog& dialog) {
+    return dialog.focusWidget();
+}
 
 } // namespace sentrel::test

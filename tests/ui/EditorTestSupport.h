@@ -50,8 +50,7 @@ private:
     ScopedPlatform m_platform;
 };
 
-template <class T>
-T* Find(QWidget* parent, const char* name) {
+template <class T> T* Find(QWidget* parent, const char* name) {
     T* child = parent->findChild<T*>(QString::fromLatin1(name));
     if (child == nullptr) {
         qFatal("no widget %s", name);
@@ -66,7 +65,9 @@ void Press(QDialog& dialog, const char* button);
 // Replaces a line edit's text as a user would.
 void Type(QDialog& dialog, const char* edit, const QString& text);
 // Stored bytes as a QString, for readable comparisons.
-inline QString S(const std::string& bytes) { return QString::fromStdString(bytes); }
+inline QString S(const std::string& bytes) {
+    return QString::fromStdString(bytes);
+}
 // The widget that has the focus in the dialog.
 QWidget* Focused(QDialog& dialog);
 

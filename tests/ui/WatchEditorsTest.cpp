@@ -57,7 +57,6 @@ void WatchEditorsTest::sharedHelpers() {
     const QDateTime late = editors::ToPicker(CDateTime(CDateTime::Valid, 46000.75));
     QCOMPARE(late, QDateTime(QDate(2025, 12, 9), QTime(18, 0), Qt::UTC));
     QCOMPARE(editors::FromPicker(late).GetDayNumber(), 46000.75);
-
 }
 
 void WatchEditorsTest::dateTimeNewDefaults() {
@@ -71,9 +70,9 @@ void WatchEditorsTest::dateTimeNewDefaults() {
         QCOMPARE(Find<QDateTimeEdit>(&dialog, picker)->dateTime(), opened);
     }
     QVERIFY(Find<QDateTimeEdit>(&dialog, "onceTimeEdit")->displayFormat().contains("ss"));
-    for (const char* box : {"onceEnableCheck", "dailyEnableCheck", "mondayCheck", "tuesdayCheck",
-                            "wednesdayCheck", "thursdayCheck", "fridayCheck", "saturdayCheck",
-                            "sundayCheck"}) {
+    for (const char* box :
+         {"onceEnableCheck", "dailyEnableCheck", "mondayCheck", "tuesdayCheck", "wednesdayCheck",
+          "thursdayCheck", "fridayCheck", "saturdayCheck", "sundayCheck"}) {
         QVERIFY2(!Find<QCheckBox>(&dialog, box)->isChecked(), box);
     }
     QVERIFY(Find<QLineEdit>(&dialog, "nameEdit")->text().isEmpty());
@@ -239,8 +238,8 @@ void WatchEditorsTest::fileBaselineAndFields() {
     CFileWatchDialog dialog(&record);
     ShowDialog(dialog);
     QCOMPARE(Find<QLineEdit>(&dialog, "fileNameEdit")->text(), S(file));
-    for (const char* mode : {"modeDateRadio", "modeContentsRadio", "modeContainsRadio",
-                             "modeNotContainsRadio"}) {
+    for (const char* mode :
+         {"modeDateRadio", "modeContentsRadio", "modeContainsRadio", "modeNotContainsRadio"}) {
         QVERIFY(!Find<QRadioButton>(&dialog, mode)->isChecked());
     }
     QVERIFY(Find<QRadioButton>(&dialog, "sourceMessageRadio")->isChecked());
@@ -369,7 +368,8 @@ void WatchEditorsTest::popChecksInOrder() {
     // The example host follows the text.
     Find<QLineEdit>(&dialog, "serverEdit")->clear();
     Press(dialog, "okButton");
-    QVERIFY(fakes.messages.shown[0].text.size() > std::string("Enter a POP server name e.g. ").size());
+    QVERIFY(fakes.messages.shown[0].text.size() >
+            std::string("Enter a POP server name e.g. ").size());
     fakes.messages.shown.clear();
 
     Type(dialog, "serverEdit", "pop.example.net");
@@ -411,9 +411,9 @@ void WatchEditorsTest::popRoundTrip() {
     Type(dialog, "oneTextEdit", "A mail");
     Type(dialog, "manyTextEdit", " mails");
     Type(dialog, "maxSizeEdit", "250");
-    for (const char* box : {"oneFromCheck", "oneSubjectCheck", "oneContentCheck", "manyCountCheck",
-                            "manyFromCheck", "manySubjectCheck", "manyContentCheck",
-                            "uppercaseCheck", "overSizeCheck"}) {
+    for (const char* box :
+         {"oneFromCheck", "oneSubjectCheck", "oneContentCheck", "manyCountCheck", "manyFromCheck",
+          "manySubjectCheck", "manyContentCheck", "uppercaseCheck", "overSizeCheck"}) {
         auto* check = Find<QCheckBox>(&dialog, box);
         check->setChecked(!check->isChecked());
     }
