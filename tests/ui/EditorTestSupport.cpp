@@ -46,6 +46,14 @@ std::vector<std::string> EditorFakes::TakeTexts() {
     return texts;
 }
 
+QString EditorFakes::ShownTexts() const {
+    QStringList texts;
+    for (const auto& shown : messages.shown) {
+        texts << QString::fromStdString(shown.text);
+    }
+    return texts.join('\n');
+}
+
 void ShowDialog(QDialog& dialog) {
     dialog.show();
     dialog.activateWindow();

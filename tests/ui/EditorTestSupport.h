@@ -45,6 +45,8 @@ public:
 
     // The texts shown so far, and forgets them.
     std::vector<std::string> TakeTexts();
+    // The texts shown so far, one a line, for comparisons that show what was shown.
+    QString ShownTexts() const;
 
 private:
     ScopedPlatform m_platform;

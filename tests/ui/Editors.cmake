@@ -15,3 +15,4 @@ sentrel_add_editor_test(watch_editor_tests ${CMAKE_CURRENT_LIST_DIR}/WatchEditor
 sentrel_add_editor_test(alert_editor_tests ${CMAKE_CURRENT_LIST_DIR}/AlertEditorsTest.cpp)
 sentrel_add_editor_test(activation_editor_tests ${CMAKE_CURRENT_LIST_DIR}/ActivationEditorTest.cpp)
 sentrel_add_editor_test(editor_dispatch_tests ${CMAKE_CURRENT_LIST_DIR}/EditorDispatchTest.cpp)
+sentrel_add_editor_test(main_window_editor_tests ${CMAKE_CURRENT_LIST_DIR}/MainWindowEditorsTest.cpp)

@@ -1,0 +1,264 @@
+// A new user's round through the main window: every kind is created through the type
+// selection and its editor, edited and deleted; an activation ties a watch to an alert
+// and fires through the engine; and the store the program wrote loads back.
+
+#include "alerts/AlertKinds.h"
+#include "alerts/ClickatellAlert.h"
+#include "alerts/EmailAlert.h"
+#include "alerts/MessageAlert.h"
+#include "alerts/RunProgramAlert.h"
+#include "alerts/SoundAlert.h"
+#include "model/SentrelDoc.h"
+#include "tests/ui/EditorTestSupport.h"
+#include "ui/MainDialog.h"
+#include "watches/DateTimeWatch.h"
+#include "watches/FileWatch.h"
+#include "watches/PINGWatch.h"
+#include "watches/POPWatch.h"
+#include "watches/WatchKinds.h"
+#include "watches/WebPageWatch.h"
+
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QDialogButtonBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <functional>
+
+using namespace sentrel;
+using namespace sentrel::test;
+
+namespace {
+
+class FakePaths : public IPaths {
+public:
+    std::string DataDir() const override { return dir; }
+    std::string dir;
+};
+
+// Acts on the modal dialog with this title as soon as it is open.
+void WhenModal(const QString& title, std::function<void(QDialog&)> action) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, title, action]() {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog != nullptr && dialog->windowTitle() == title) {
+            timer->stop();
+            timer->deleteLater();
+            action(*dialog);
+        }
+    });
+    timer->start();
+}
+
+// Picks a kind in a type selection dialog, then fills its editor with `fill` and OK.
+void ChooseKind(const char* selection, const char* radio, const char* editor,
+                std::function<void(QDialog&)> fill) {
+    WhenModal(QString::fromLatin1(selection), [=](QDialog& dialog) {
+        Find<QRadioButton>(&dialog, radio)->setChecked(true);
+        WhenModal(QString::fromLatin1(editor), [fill](QDialog& editorDialog) {
+            fill(editorDialog);
+            Press(editorDialog, "okButton");
+        });
+        Find<QDialogButtonBox>(&dialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
+    });
+}
+
+void Select(CMainDialog& main, const char* list, const QString& text) {
+    auto* widget = Find<QListWidget>(&main, list);
+    const auto found = widget->findItems(text, Qt::MatchExactly);
+    QVERIFY2(!found.isEmpty(), qPrintable(text));
+    widget->setCurrentItem(found.front());
+}
+
+template <class T> T* As(const std::unique_ptr<CWatch>& watch) {
+    return dynamic_cast<T*>(watch.get());
+}
+template <class T> T* As(const std::unique_ptr<CAlert>& alert) {
+    return dynamic_cast<T*>(alert.get());
+}
+
+} // namespace
+
+class MainWindowEditorsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyKindThroughTheMainWindow();
+};
+
+void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
+    RegisterWatchKinds();
+    RegisterAlertKinds();
+    EditorFakes fakes;
+    TempDir dir;
+    FakePaths paths;
+    paths.dir = dir.Path();
+    PlatformServices services;
+    services.paths = &paths;
+    ScopedPlatform withPaths(services);
+    WebPageFetcher previousFetcher =
+        SetWebPageFetcher([](const std::string&, const std::string&, const std::string&,
+                             std::string& body, std::string&) {
+            body = "<p>page</p>";
+            return true;
+        });
+    WriteFile(dir.File("watched.txt"), "contents");
+    WriteFile(dir.File("bell.wav"), "RIFF");
+
+    CMainDialog main;
+    main.Initialise();
+    main.show();
+    fakes.messages.shown.clear(); // no tray on the offscreen desktop
+
+    ChooseKind("Watch Selection", "popRadio", "POP Watch", [](QDialog& d) {
+        Type(d, "nameEdit", "Mailbox");
+        Type(d, "serverEdit", "127.0.0.1");
+        Type(d, "userNameEdit", "me");
+        Type(d, "passwordEdit", "pw");
+        Find<QCheckBox>(&d, "manyCountCheck")->setChecked(true);
+    });
+    main.OnNewWatch();
+    ChooseKind("Watch Selection", "pingRadio", "Ping Watch",
+               [](QDialog& d) { Type(d, "nameEdit", "Router"); });
+    main.OnNewWatch();
+    ChooseKind("Watch Selection", "dateTimeRadio", "Date/Time Watch", [](QDialog& d) {
+        Type(d, "nameEdit", "Clock");
+        Type(d, "messageEdit", "Time is up");
+        Find<QCheckBox>(&d, "onceEnableCheck")->setChecked(true);
+        auto* time = Find<QDateTimeEdit>(&d, "onceTimeEdit");
+        time->setDateTime(time->dateTime().addSecs(60));
+    });
+    main.OnNewWatch();
+    ChooseKind("Watch Selection", "webPageRadio", "Web Page Watch", [](QDialog& d) {
+        Type(d, "nameEdit", "Page");
+        Type(d, "urlEdit", "http://127.0.0.1/");
+    });
+    main.OnNewWatch();
+    fakes.AnswerChooser(dir.File("watched.txt"));
+    ChooseKind("Watch Selection", "fileRadio", "File Watch", [](QDialog& d) {
+        Press(d, "browseButton");
+        Type(d, "nameEdit", "Log");
+    });
+    main.OnNewWatch();
+
+    ChooseKind("Alert Selection", "emailRadio", "Email Alert", [](QDialog& d) {
+        Type(d, "nameEdit", "Mail");
+        Type(d, "recipientsEdit", "to@example.org");
+        Type(d, "fromAddressEdit", "from@example.org");
+        Type(d, "smtpHostEdit", "127.0.0.1");
+    });
+    main.OnNewAlert();
+    fakes.AnswerChooser(dir.File("bell.wav"));
+    ChooseKind("Alert Selection", "soundRadio", "Sound Alert", [](QDialog& d) {
+        Type(d, "nameEdit", "Bell");
+        Press(d, "browseButton");
+    });
+    main.OnNewAlert();
+    ChooseKind("Alert Selection", "messageRadio", "Message Alert",
+               [](QDialog& d) { Type(d, "nameEdit", "Popup"); });
+    main.OnNewAlert();
+    ChooseKind("Alert Selection", "runProgramRadio", "Run Program Alert", [](QDialog& d) {
+        Type(d, "nameEdit", "Script");
+        Type(d, "argumentsEdit", "-v");
+    });
+    main.OnNewAlert();
+    ChooseKind("Alert Selection", "clickatellRadio", "Clickatell Alert (SMS)", [](QDialog& d) {
+        for (const char* edit :
+             {"nameEdit", "toEdit", "fromEdit", "userNameEdit", "passwordEdit", "apiIdEdit"}) {
+            Type(d, edit, "sms");
+        }
+    });
+    main.OnNewAlert();
+
+    WhenModal("Activation", [](QDialog& d) {
+        Type(d, "nameEdit", "Remind me");
+        auto* watches = Find<QListWidget>(&d, "watchList");
+        watches->setCurrentItem(watches->findItems("Clock", Qt::MatchExactly).front());
+        Find<QListWidget>(&d, "alertList")
+            ->findItems("Popup", Qt::MatchExactly)
+            .front()
+            ->setSelected(true);
+        Press(d, "okButton");
+    });
+    main.OnNewActivation();
+    QCOMPARE(fakes.ShownTexts(), QString());
+
+    // The store holds every record with its kind and fields.
+    {
+        CSentrelDoc stored(dir.File("Sentrel.bin"));
+        QVERIFY(!stored.Load(false));
+        QCOMPARE(stored.watches.size(), size_t(5));
+        QCOMPARE(stored.alerts.size(), size_t(5));
+        QCOMPARE(stored.activations.size(), size_t(1));
+        QVERIFY(As<CPOPWatch>(stored.watches[0]) != nullptr);
+        QCOMPARE(As<CPOPWatch>(stored.watches[0])->manyIncludeCount, 1);
+        QCOMPARE(S(As<CPINGWatch>(stored.watches[1])->timeoutText), QStringLiteral("5000"));
+        QVERIFY(As<CDateTimeWatch>(stored.watches[2])->onceOn);
+        QCOMPARE(S(As<CWebPageWatch>(stored.watches[3])->referencePage),
+                 QStringLiteral("<p>page</p>"));
+        QCOMPARE(S(As<CFileWatch>(stored.watches[4])->lastContents), QStringLiteral("contents"));
+        QCOMPARE(As<CEmailAlert>(stored.alerts[0])->port, 25);
+        QCOMPARE(S(As<CSoundAlert>(stored.alerts[1])->soundFile), S(dir.File("bell.wav")));
+        QVERIFY(As<CMessageAlert>(stored.alerts[2]) != nullptr);
+        QCOMPARE(S(As<CRunProgramAlert>(stored.alerts[3])->arguments), QStringLiteral("-v"));
+        QCOMPARE(S(As<CClickatellAlert>(stored.alerts[4])->msgType), QStringLiteral("SMS_TEXT"));
+        const CActivation& tie = *stored.activations[0];
+        QCOMPARE(S(tie.name), QStringLiteral("Remind me"));
+        QCOMPARE(tie.GetWatch(), stored.watches[2].get());
+        QCOMPARE(tie.alerts, std::vector<CAlert*>{stored.alerts[2].get()});
+    }
+
+    // The activation fires through the engine once the moment has passed: the message
+    // alert opens one more popup (the first was the web page editor's "please wait").
+    const std::size_t popupsBefore = fakes.popups.opened.size();
+    fakes.clock.Advance(120);
+    main.Engine().RunPass();
+    QCOMPARE(fakes.popups.opened.size(), popupsBefore + 1);
+    main.Engine().RunPass(); // not due again for five minutes
+    QCOMPARE(fakes.popups.opened.size(), popupsBefore + 1);
+
+    // Edits land in the record and the store.
+    Select(main, "watchList", "Router");
+    WhenModal("Ping Watch", [](QDialog& d) {
+        Type(d, "hostEdit", "192.0.2.9");
+        Press(d, "okButton");
+    });
+    main.OnEditWatch();
+    Select(main, "alertList", "Mail");
+    WhenModal("Email Alert", [](QDialog& d) {
+        Type(d, "portEdit", "2525");
+        Press(d, "okButton");
+    });
+    main.OnEditAlert();
+    {
+        CSentrelDoc stored(dir.File("Sentrel.bin"));
+        stored.Load(false);
+        QCOMPARE(S(As<CPINGWatch>(stored.watches[1])->hostName), QStringLiteral("192.0.2.9"));
+        QCOMPARE(As<CEmailAlert>(stored.alerts[0])->port, 2525);
+    }
+
+    // Everything can be deleted again, the activation first.
+    Select(main, "activationList", "Remind me");
+    main.OnDeleteActivation();
+    for (const char* name : {"Mailbox", "Router", "Clock", "Page", "Log"}) {
+        Select(main, "watchList", name);
+        main.OnDeleteWatch();
+    }
+    for (const char* name : {"Mail", "Bell", "Popup", "Script", "sms"}) {
+        Select(main, "alertList", name);
+        main.OnDeleteAlert();
+    }
+    QCOMPARE(fakes.ShownTexts(), QString());
+    QVERIFY(main.Document().watches.empty());
+    QVERIFY(main.Document().alerts.empty());
+    QVERIFY(main.Document().activations.empty());
+    QCOMPARE(Find<QListWidget>(&main, "watchList")->count(), 0);
+    SetWebPageFetcher(previousFetcher);
+}
+
+QTEST_MAIN(MainWindowEditorsTest)
+#include "MainWindowEditorsTest.moc"
