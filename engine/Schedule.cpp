@@ -51,6 +51,10 @@ long ParseIntervalMinutes(const std::string& text) {
 
 CDateTime AdvanceNext(const CActivation& activation, const CDateTime& next, const CDateTime& now,
                       long intervalMinutes) {
+    // An interval longer than the whole calendar (some ten thousand years) leaves it.
+    if (intervalMinutes > 6'000'000'000L) {
+        return CDateTime(CDateTime::Invalid, 0.0);
+    }
     // Whole intervals until next lies after now, in one step rather than one by one.
     const std::int64_t span = static_cast<std::int64_t>(intervalMinutes) * 60;
     const std::int64_t behind = now.TotalSeconds() - next.TotalSeconds(); // >= 0
