@@ -126,8 +126,10 @@ std::vector<std::string> SplitWords(const std::string& list) {
 }
 
 bool PassesFilter(const CActivation& activation, const std::string& message) {
-    const bool contains = activation.containsFilterOn && AnyWordIn(activation.containsWords, message);
-    const bool clear = !activation.excludesFilterOn || !AnyWordIn(activation.excludesWords, message);
+    const bool contains =
+        activation.containsFilterOn && AnyWordIn(activation.containsWords, message);
+    const bool clear =
+        !activation.excludesFilterOn || !AnyWordIn(activation.excludesWords, message);
     return (!activation.containsFilterOn || contains) && clear;
 }
 
