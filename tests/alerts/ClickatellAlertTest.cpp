@@ -183,9 +183,5 @@ TEST_F(ClickatellAlertTest, TheEscapeTable) {
                            "%20%7B%7C%7D%7E%7F%01%80%FF'()*-._aZ09"}));
 }
 
-TEST(ClickatellGatewayTest, TheVendorsHostIsTheDefault) {
-    EXPECT_EQ(CClickatellAlert::GatewayHost(), "api.clickatell.com");
-}
-
 } // namespace
 } // namespace sentrel
