@@ -46,8 +46,7 @@ CDateTimeWatchDialog::CDateTimeWatchDialog(const CDateTimeWatch* watch, QWidget*
         Load(m_ui->dailyTimeEdit, m_values.dailyTime);
     } else {
         // A new watch: every picker shows the moment the editor opened.
-        const QDateTime now = editors::LocalNowForPicker();
-        m_values.onceDate = m_values.onceTime = m_values.dailyTime = editors::FromPicker(now);
+        m_values.onceDate = m_values.onceTime = m_values.dailyTime = CDateTime::Now();
         Load(m_ui->onceDateEdit, m_values.onceDate);
         Load(m_ui->onceTimeEdit, m_values.onceTime);
         Load(m_ui->dailyTimeEdit, m_values.dailyTime);
@@ -120,7 +119,7 @@ void CDateTimeWatchDialog::ApplyTo(CDateTimeWatch& watch) const {
 std::unique_ptr<CDateTimeWatch> CDateTimeWatchDialog::CreateRecord() const {
     auto watch = std::make_unique<CDateTimeWatch>();
     ApplyTo(*watch);
-    watch->lastCheck = editors::FromPicker(editors::LocalNowForPicker());
+    watch->lastCheck = CDateTime::Now();
     return watch;
 }
 

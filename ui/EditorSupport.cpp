@@ -92,11 +92,6 @@ CDateTime FromPicker(const QDateTime& value) {
     return CDateTime(CDateTime::Valid, day);
 }
 
-QDateTime LocalNowForPicker() {
-    const QDateTime local = QDateTime::fromSecsSinceEpoch(Platform().clock->Now(), Qt::LocalTime);
-    return QDateTime(local.date(), local.time(), Qt::UTC);
-}
-
 std::optional<std::string> ChooseFile(QWidget* parent, const char* filter,
                                       const std::string& current) {
     const std::optional<QString> chosen =

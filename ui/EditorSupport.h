@@ -45,8 +45,6 @@ std::string EntryKey(const QListWidgetItem* item);
 // The date pickers hold wall-clock values without a time zone.
 QDateTime ToPicker(const CDateTime& value);
 CDateTime FromPicker(const QDateTime& value);
-// The current local date and time to the second, as a picker value.
-QDateTime LocalNowForPicker();
 
 // Lets the user choose an existing file through the file-open chooser, starting at
 // `current`; the chosen file's full path as the file system names it, or nothing when

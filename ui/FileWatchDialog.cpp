@@ -4,10 +4,6 @@
 #include "ui/TextCodec.h"
 #include "ui_FileWatchDialog.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
-
 namespace sentrel {
 
 namespace {
@@ -43,38 +39,6 @@ CFileWatchDialog::CFileWatchDialog(const CFileWatch* watch, QWidget* parent)
 
 CFileWatchDialog::~CFileWatchDialog() = default;
 
-bool CFileWatchDialog::ReadBaseline(const std::string& path, std::string& text,
-                                    std::int64_t& modified) {
-    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "r");
-    if (file == nullptr) {
-        return false;
-    }
-    std::string joined;
-    char buffer[4096];
-    bool lineEnded = true;
-    while (std::fgets(buffer, sizeof buffer, file) != nullptr) {
-        std::string part(buffer);
-        lineEnded = !part.empty() && part.back() == '\n';
-        if (lineEnded) {
-            part.pop_back();
-            if (!part.empty() && part.back() == '\r') {
-                part.pop_back(); // a line end written on Windows
-            }
-        }
-        joined += part;
-    }
-    const bool failed = std::ferror(file) != 0;
-    struct stat info {};
-    const bool haveTime = ::fstat(fileno(file), &info) == 0;
-    std::fclose(file);
-    if (failed || !haveTime) {
-        return false;
-    }
-    text = std::move(joined);
-    modified = static_cast<std::int64_t>(info.st_mtime);
-    return true;
-}
-
 void CFileWatchDialog::OnBrowse() {
     if (auto chosen = editors::ChooseFile(this, kFilter, m_values.fileName)) {
         m_values.fileName = *chosen;
@@ -85,7 +49,9 @@ void CFileWatchDialog::OnBrowse() {
 void CFileWatchDialog::OnOk() {
     std::string text;
     std::int64_t modified = 0;
-    if (!ReadBaseline(m_values.fileName, text, modified)) {
+    // The baseline is taken exactly as the watch reads the file.
+    if (m_values.fileName.empty() ||
+        ReadWatchedFile(m_values.fileName, text, modified) != FileReadResult::Ok) {
         editors::ShowMessage(kUnableToOpen);
         return;
     }

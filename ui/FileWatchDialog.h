@@ -28,10 +28,6 @@ public:
     void ApplyTo(CFileWatch& watch) const;
     std::unique_ptr<CFileWatch> CreateRecord() const;
 
-    // The file's text as the watch reads it (its lines joined without their line
-    // ends) and its last-write time; false when it cannot be opened or read.
-    static bool ReadBaseline(const std::string& path, std::string& text, std::int64_t& modified);
-
 private:
     void OnBrowse();
     void OnOk();

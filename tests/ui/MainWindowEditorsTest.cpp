@@ -218,6 +218,7 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
     fakes.clock.Advance(120);
     main.Engine().RunPass();
     QCOMPARE(fakes.popups.opened.size(), popupsBefore + 1);
+    QCOMPARE(S(fakes.popups.opened.back()), QStringLiteral("Time is up"));
     main.Engine().RunPass(); // not due again for five minutes
     QCOMPARE(fakes.popups.opened.size(), popupsBefore + 1);
 
