@@ -29,7 +29,7 @@ inline constexpr const char* kProgramCaption = "Sentrel";
 
 // Shows a modal message (OK only) through the platform's message box.
 void ShowMessage(const std::string& text, const std::string& caption = kProgramCaption,
-                 MessageIcon icon = MessageIcon::Warning);
+                 MessageIcon icon = MessageIcon::None);
 
 // Reads a whole number from a text box. Shows "Please enter an integer." when the box
 // holds no number, or "Please enter an integer between %1 and %2." when it lies outside

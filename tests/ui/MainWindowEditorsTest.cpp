@@ -212,6 +212,21 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
         QCOMPARE(tie.alerts, std::vector<CAlert*>{stored.alerts[2].get()});
     }
 
+    // A new record cancelled in its editor leaves the lists and the store as they were,
+    // also for the kinds whose record exists while the editor is open.
+    const std::string storeBefore = ReadFile(dir.File("Sentrel.bin"));
+    WhenModal("Alert Selection", [](QDialog& d) {
+        WhenModal("Email Alert", [](QDialog& editor) {
+            Type(editor, "nameEdit", "Abandoned");
+            Press(editor, "cancelButton");
+        });
+        Find<QDialogButtonBox>(&d, "buttonBox")->button(QDialogButtonBox::Ok)->click();
+    });
+    main.OnNewAlert();
+    QCOMPARE(main.Document().alerts.size(), size_t(5));
+    QCOMPARE(Find<QListWidget>(&main, "alertList")->count(), 5);
+    QVERIFY(ReadFile(dir.File("Sentrel.bin")) == storeBefore);
+
     // The activation fires through the engine once the moment has passed: the message
     // alert opens one more popup (the first was the web page editor's "please wait").
     const std::size_t popupsBefore = fakes.popups.opened.size();
