@@ -64,13 +64,17 @@ TEST(EmailAlertCommand, SendAlertDeliversWithEachMethodAndTracesFailures) {
         add("cram", SmtpAuthCramMd5, "pa55 word", "ann@example.org", server.Port());
         add("login", SmtpAuthLogin, "pa55 word", "ann@example.org", server.Port());
         add("bad login", SmtpAuthLogin, "guess", "ann@example.org", server.Port());
+        add("bad cram", SmtpAuthCramMd5, "guess", "ann@example.org", server.Port());
+        // This server has no clear-text prompt dialogue: it refuses "AUTH LOGIN PLAIN".
+        add("login plain", SmtpAuthLoginPlain, "pa55 word", "ann@example.org", server.Port());
         add("refused", SmtpAuthCramMd5, "pa55 word", "refused@example.org", server.Port());
         add("down", SmtpAuthNone, "", "ann@example.org", test::UnusedLoopbackPort());
         ASSERT_TRUE(doc.Save());
     }
 
     std::string err;
-    for (const char* name : {"none", "cram", "login", "bad login", "refused", "down"}) {
+    for (const char* name :
+         {"none", "cram", "login", "bad login", "bad cram", "login plain", "refused", "down"}) {
         EXPECT_EQ(RunCtl({"send-alert", store, name, std::string("Sent by ") + name}, dir, err), 0)
             << err;
     }
@@ -94,9 +98,10 @@ TEST(EmailAlertCommand, SendAlertDeliversWithEachMethodAndTracesFailures) {
         events.push_back(trace.substr(at + 13, end - at - 13));
         at = end;
     }
-    EXPECT_EQ(events, (std::vector<std::string>{"Failed to connect to: 127.0.0.1",
-                                                "Failed to send email message",
-                                                "Failed to connect to: 127.0.0.1"}))
+    EXPECT_EQ(events, (std::vector<std::string>{
+                          "Failed to connect to: 127.0.0.1", "Failed to connect to: 127.0.0.1",
+                          "Failed to connect to: 127.0.0.1", "Failed to send email message",
+                          "Failed to connect to: 127.0.0.1"}))
         << trace;
 }
 
