@@ -213,7 +213,7 @@ TEST_F(SmtpClientTest, LoginPlainAnswersOnlyTheExpectedPromptsInClear) {
     CLoopbackServer other(EhloServer([](CServerSession& s) {
         s.ReadLine();
         s.Write("334 Who are you?\r\n");
-        s.Pause(50);
+        s.Pause(200); // two replies, not one read
         s.Write("334 Secret word?\r\n");
         Farewell(s);
     }));
