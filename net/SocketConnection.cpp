@@ -133,6 +133,11 @@ bool CSocketConnection::Send(std::string_view text) {
 bool CSocketConnection::ReceiveUntil(std::string& text, std::size_t capacity,
                                      std::string_view terminator, std::size_t growth,
                                      const CompletionTest& isComplete) {
+    if (m_socket == INVALID_SOCKET) {
+        text.clear();
+        SetLastError(WSAENOTCONN);
+        return false;
+    }
     std::vector<char> buffer(capacity > 0 ? capacity : 1);
     std::size_t position = 0;
     std::uint32_t lastActivity = Ticks();
