@@ -13,7 +13,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   locales
   # real servers and desktop pieces used by the integration tests
-  dovecot-pop3d nginx apache2-utils iproute2 nftables nodejs
+  dovecot-pop3d nginx apache2-utils iproute2 nftables nodejs openssl
   pulseaudio libcanberra-pulse sound-theme-freedesktop
   xvfb xauth trayer imagemagick
 )
