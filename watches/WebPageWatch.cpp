@@ -41,7 +41,7 @@ bool FetchPage(const std::string& url, const std::string& user, const std::strin
 }
 
 void Warn(const std::string& text) {
-    Platform().messageBox->Show(text, kCaption, MessageIcon::Warning);
+    Platform().messageBox->Show(text, kCaption, MessageIcon::None);
 }
 
 } // namespace
