@@ -205,10 +205,10 @@ TEST_F(WebPageWatchTest, EditorFetchFails) {
     watch.lastPage = "old last";
     page.clear();
     EXPECT_FALSE(watch.ApplyEditorValues(Values(0)));
-    EXPECT_EQ(rec.events,
-              (std::vector<std::string>{"open Fetching web page... Please wait...", "connect",
-                                        "fetch http://127.0.0.1/shop [:]", "close 7",
-                                        "box Sentrel: Unable to fetch web page.\nConnection failed"}));
+    EXPECT_EQ(rec.events, (std::vector<std::string>{
+                              "open Fetching web page... Please wait...", "connect",
+                              "fetch http://127.0.0.1/shop [:]", "close 7",
+                              "box Sentrel: Unable to fetch web page.\nConnection failed"}));
     EXPECT_NE(
         Trace().find(" Web Page Watch Dialog Failed to fetch web page: http://127.0.0.1/shop\r\n"),
         std::string::npos)
