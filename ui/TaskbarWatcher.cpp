@@ -1,9 +1,10 @@
 #include "ui/TaskbarWatcher.h"
 
+#include "ui/TrayNotifyIcon.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
-#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
 
@@ -16,7 +17,7 @@ QEvent::Type TaskbarCreatedEvent() {
 
 CTaskbarWatcher::CTaskbarWatcher(QWidget* window, int pollMs, QObject* parent)
     : QObject(parent), m_window(window) {
-    m_trayWasThere = QSystemTrayIcon::isSystemTrayAvailable();
+    m_trayWasThere = CTrayNotifyIcon::TrayAvailable();
 
     const QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
@@ -38,7 +39,7 @@ void CTaskbarWatcher::NotifyTaskbarCreated() {
 }
 
 void CTaskbarWatcher::Poll() {
-    const bool there = QSystemTrayIcon::isSystemTrayAvailable();
+    const bool there = CTrayNotifyIcon::TrayAvailable();
     if (there && !m_trayWasThere) {
         NotifyTaskbarCreated();
     }
