@@ -172,20 +172,31 @@ std::uint32_t CArchive::ReadListCount(std::size_t minElementSize) {
     return count;
 }
 
-CObject* CArchive::ReadObject() {
+namespace {
+
+bool DerivesFrom(const RecordClass* cls, const RecordClass& kind) {
+    for (; cls; cls = cls->base) {
+        if (cls == &kind) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+CObject* CArchive::ReadObject(const RecordClass* kind) {
     const std::uint64_t start = m_pos;
     const std::uint16_t tag = ReadWord();
     std::uint32_t classNumber = 0;
     std::uint32_t recordNumber = 0;
+    bool isClassReference = false;
     const RecordClass* cls = nullptr;
 
     if (tag == kBigTag) {
         const std::uint32_t v = ReadUInt();
-        if (v & kBigClassBit) {
-            classNumber = v & ~kBigClassBit;
-        } else {
-            recordNumber = v;
-        }
+        isClassReference = (v & kBigClassBit) != 0;
+        (isClassReference ? classNumber : recordNumber) = v & ~kBigClassBit;
     } else if (tag == kNewClassTag) {
         const std::uint16_t schema = ReadWord();
         const std::uint16_t length = ReadWord();
@@ -204,22 +215,28 @@ CObject* CArchive::ReadObject() {
         }
         m_loadTable.push_back(Entry{cls, nullptr});
     } else if (tag & kClassTagBit) {
+        isClassReference = true;
         classNumber = tag & ~kClassTagBit;
+    } else if (tag == 0) {
+        return nullptr;
     } else {
         recordNumber = tag;
-        if (recordNumber == 0) {
-            return nullptr;
-        }
     }
 
-    if (!cls && classNumber == 0) {
+    if (!cls && !isClassReference) {
         // A back reference.
         if (recordNumber == 0 || recordNumber >= m_loadTable.size() ||
             !m_loadTable[recordNumber].object) {
             Fail(CArchiveException::Cause::BadIndex, start,
                  "record number " + std::to_string(recordNumber) + " is not a record read before");
         }
-        return m_loadTable[recordNumber].object;
+        CObject* object = m_loadTable[recordNumber].object;
+        if (kind && !object->IsKindOf(*kind)) {
+            Fail(CArchiveException::Cause::WrongKind, start,
+                 std::string(object->GetRuntimeClass().name) + " where a " + kind->name +
+                     " belongs");
+        }
+        return object;
     }
     if (!cls) {
         if (classNumber == 0 || classNumber >= m_loadTable.size() ||
@@ -229,34 +246,38 @@ CObject* CArchive::ReadObject() {
         }
         cls = m_loadTable[classNumber].cls;
     }
+    if (kind && !DerivesFrom(cls, *kind)) {
+        Fail(CArchiveException::Cause::WrongKind, start,
+             std::string(cls->name) + " where a " + kind->name + " belongs");
+    }
 
-    m_created.push_back(cls->create());
-    CObject* object = m_created.back().get();
+    const std::size_t index = m_created.size();
+    m_created.push_back(Created{cls->create(), false});
+    CObject* object = m_created.back().object.get();
+    m_createdIndex.emplace(object, index);
     m_loadTable.push_back(Entry{nullptr, object});
     object->Serialize(*this);
+    m_created[index].complete = true;
     return object;
 }
 
 std::unique_ptr<CObject> CArchive::Claim(CObject* object) {
-    // Records are claimed in the order they are created, so look from the back.
-    for (auto it = m_created.rbegin(); it != m_created.rend(); ++it) {
-        if (it->get() == object) {
-            std::unique_ptr<CObject> owned = std::move(*it);
-            m_created.erase(std::next(it).base());
-            return owned;
-        }
+    const auto it = m_createdIndex.find(object);
+    if (it == m_createdIndex.end()) {
+        return nullptr;
     }
-    return nullptr;
+    return std::move(m_created[it->second].object);
 }
 
 std::vector<std::unique_ptr<CObject>> CArchive::TakeUnclaimed() {
     std::vector<std::unique_ptr<CObject>> rest;
-    for (auto& object : m_created) {
-        if (object) {
-            rest.push_back(std::move(object));
+    for (auto& created : m_created) {
+        if (created.object && created.complete) {
+            rest.push_back(std::move(created.object));
         }
     }
     m_created.clear();
+    m_createdIndex.clear();
     return rest;
 }
 

@@ -73,7 +73,9 @@ public:
     std::uint32_t ReadCount();
     // A record, a back reference or null. A new record is created empty, numbered and
     // then reads its own body; it stays owned by the archive until a list claims it.
-    CObject* ReadObject();
+    // With `kind`, a record of another kind is an error, raised before its body is read
+    // (so a record can never nest inside one of its own kind, however the bytes go).
+    CObject* ReadObject(const RecordClass* kind = nullptr);
 
     void WriteByte(std::uint8_t value);
     void WriteWord(std::uint16_t value);
@@ -103,7 +105,9 @@ public:
     // Takes a record this archive created out of its keeping. Null when the archive does
     // not hold it (a back reference to a record already claimed).
     std::unique_ptr<CObject> Claim(CObject* object);
-    // Every record created while loading that no list claimed, in creation order.
+    // Every record read completely while loading that no list claimed, in creation order.
+    // A record whose body was cut short by an error is dropped: nothing complete refers
+    // to it.
     std::vector<std::unique_ptr<CObject>> TakeUnclaimed();
 
 private:
@@ -112,7 +116,6 @@ private:
     const char* Need(std::size_t n); // the next n bytes, or end-of-file
     std::uint64_t Remaining() const { return m_in.size() - m_pos; }
     std::uint32_t ReadListCount(std::size_t minElementSize);
-    template <class T> T* ReadListElement(std::uint64_t offset);
 
     bool m_loading;
     // Loading
@@ -123,27 +126,18 @@ private:
         CObject* object = nullptr;        // set for records
     };
     std::vector<Entry> m_loadTable; // index 0 is null
-    std::vector<std::unique_ptr<CObject>> m_created;
+    struct Created {
+        std::unique_ptr<CObject> object; // null once claimed
+        bool complete = false;           // its body was read to the end
+    };
+    std::vector<Created> m_created;
+    std::unordered_map<const CObject*, std::size_t> m_createdIndex;
     // Storing
     std::string m_out;
     std::unordered_map<const CObject*, std::uint32_t> m_objectNumbers;
     std::unordered_map<const RecordClass*, std::uint32_t> m_classNumbers;
     std::uint32_t m_nextNumber = 1;
 };
-
-template <class T> T* CArchive::ReadListElement(std::uint64_t offset) {
-    CObject* object = ReadObject();
-    if (!object) {
-        return nullptr;
-    }
-    T* typed = dynamic_cast<T*>(object);
-    if (!typed) {
-        Fail(CArchiveException::Cause::WrongKind, offset,
-             std::string(object->GetRuntimeClass().name) + " where a " + T::classInfo.name +
-                 " belongs");
-    }
-    return typed;
-}
 
 template <class T> void CArchive::SerializeOwned(std::vector<std::unique_ptr<T>>& list) {
     if (IsStoring()) {
@@ -156,7 +150,7 @@ template <class T> void CArchive::SerializeOwned(std::vector<std::unique_ptr<T>>
     const std::uint32_t count = ReadListCount(2);
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint64_t offset = Offset();
-        T* typed = ReadListElement<T>(offset);
+        T* typed = static_cast<T*>(ReadObject(&T::classInfo));
         if (!typed) {
             continue; // a null entry holds nothing to keep
         }
@@ -179,7 +173,7 @@ template <class T> void CArchive::SerializeReferences(std::vector<T*>& list) {
     }
     const std::uint32_t count = ReadListCount(2);
     for (std::uint32_t i = 0; i < count; ++i) {
-        if (T* typed = ReadListElement<T>(Offset())) {
+        if (T* typed = static_cast<T*>(ReadObject(&T::classInfo))) {
             list.push_back(typed);
         }
     }

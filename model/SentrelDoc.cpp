@@ -132,12 +132,8 @@ void CSentrelDoc::Serialize(CArchive& ar) {
     ar.SerializeOwned(activations);
 }
 
-std::optional<StoreDamage> CSentrelDoc::Load(bool report) {
-    std::string bytes;
-    if (!ReadWholeFile(m_storePath, bytes)) {
-        return std::nullopt;
-    }
-    CArchive ar{std::string_view(bytes)};
+std::optional<StoreDamage> CSentrelDoc::Decode(std::string_view bytes) {
+    CArchive ar{bytes};
     std::optional<StoreDamage> damage;
     try {
         Serialize(ar);
@@ -147,6 +143,21 @@ std::optional<StoreDamage> CSentrelDoc::Load(bool report) {
     for (auto& record : ar.TakeUnclaimed()) {
         m_unlisted.push_back(std::move(record));
     }
+    return damage;
+}
+
+std::string CSentrelDoc::Encode() {
+    CArchive ar;
+    Serialize(ar);
+    return ar.TakeData();
+}
+
+std::optional<StoreDamage> CSentrelDoc::Load(bool report) {
+    std::string bytes;
+    if (!ReadWholeFile(m_storePath, bytes)) {
+        return std::nullopt;
+    }
+    const std::optional<StoreDamage> damage = Decode(bytes);
     if (damage && report) {
         Platform().messageBox->Show(StoreDamageMessage(*damage), "Sentrel", MessageIcon::Warning);
     }
@@ -156,9 +167,7 @@ std::optional<StoreDamage> CSentrelDoc::Load(bool report) {
 bool CSentrelDoc::Save() {
     bool saved = false;
     try {
-        CArchive ar;
-        Serialize(ar);
-        saved = ReplaceFileAtomically(m_storePath, ar.Data());
+        saved = ReplaceFileAtomically(m_storePath, Encode());
     } catch (const CArchiveException&) {
         saved = false;
     }

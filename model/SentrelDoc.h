@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sentrel {
@@ -42,7 +43,13 @@ public:
     // failure the user sees "Unable to create Sentrel.bin". Returns whether it was written.
     bool Save();
 
-    // The document's bytes as the store holds them.
+    // Reads a document from store bytes into this one, as Load does with the file's bytes,
+    // but without any message box.
+    std::optional<StoreDamage> Decode(std::string_view bytes);
+    // The document's bytes as the store holds them. Throws CArchiveException for a record
+    // that cannot be stored.
+    std::string Encode();
+
     void Serialize(CArchive& ar);
 
     CWatch* FindWatch(const std::string& name) const;

@@ -97,15 +97,14 @@ bool MakeDirectories(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string PosixPaths::DataDir() const {
-    const std::string exeDir = ExecutableDir();
+std::string ChooseDataDir(const std::string& exeDir, const char* xdgDataHome, const char* home) {
     if (!exeDir.empty() && access(exeDir.c_str(), W_OK) == 0) {
         return exeDir;
     }
     std::string base;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
-        base = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
+    if (xdgDataHome && *xdgDataHome == '/') {
+        base = xdgDataHome; // a relative value is not valid and is ignored
+    } else if (home && *home) {
         base = std::string(home) + "/.local/share";
     } else {
         base = "/tmp";
@@ -113,6 +112,10 @@ std::string PosixPaths::DataDir() const {
     const std::string dir = base + "/sentrel";
     MakeDirectories(dir);
     return dir;
+}
+
+std::string PosixPaths::DataDir() const {
+    return ChooseDataDir(ExecutableDir(), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
 }
 
 void XdgHelp::Open(const std::string& path) {

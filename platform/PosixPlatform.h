@@ -56,6 +56,11 @@ public:
 // it cannot be found.
 std::string ExecutableDir();
 
+// The data folder for an executable in `exeDir`: that folder when it is writable,
+// otherwise "sentrel" under `xdgDataHome` (when absolute) or under `home`/.local/share,
+// created when needed. The environment is passed in so that tests can choose it.
+std::string ChooseDataDir(const std::string& exeDir, const char* xdgDataHome, const char* home);
+
 // Creates a folder and its parents with mode 0700 for the new ones; true when it exists.
 bool MakeDirectories(const std::string& path);
 

@@ -1,0 +1,214 @@
+#include "alerts/AlertKinds.h"
+#include "alerts/MessageAlert.h"
+#include "alerts/SoundAlert.h"
+#include "model/SentrelDoc.h"
+#include "tests/model/StoreBytes.h"
+#include "tests/support/ChildProcess.h"
+#include "watches/FileWatch.h"
+#include "watches/PINGWatch.h"
+#include "watches/WatchKinds.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <dirent.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace sentrel {
+namespace {
+
+using namespace test;
+
+std::vector<std::string> FolderEntries(const std::string& path) {
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(path.c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") {
+                names.push_back(name);
+            }
+        }
+        closedir(dir);
+    }
+    return names;
+}
+
+unsigned Mode(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+class SentrelDocTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        RegisterWatchKinds();
+        RegisterAlertKinds();
+    }
+
+    // A document with an alert, two watches of the same name and two activations.
+    static void Fill(CSentrelDoc& doc) {
+        auto alert = std::make_unique<CSoundAlert>();
+        alert->name = "Bell";
+        alert->soundFile = "/bell.wav";
+        auto first = std::make_unique<CPINGWatch>();
+        first->name = "Same";
+        first->hostName = "one";
+        auto second = std::make_unique<CFileWatch>();
+        second->name = "Same";
+        second->lastContents = std::string(5000, 'z');
+        for (const char* name : {"A1", "A2"}) {
+            auto activation = std::make_unique<CActivation>();
+            activation->name = name;
+            activation->alerts.push_back(alert.get());
+            activation->watch.push_back(second.get());
+            doc.activations.push_back(std::move(activation));
+        }
+        doc.alerts.push_back(std::move(alert));
+        doc.watches.push_back(std::move(first));
+        doc.watches.push_back(std::move(second));
+        doc.traceOn = true;
+    }
+
+    TempDir dir;
+    FakeMessageBox messages;
+    ScopedPlatform platform{[this] {
+        PlatformServices services;
+        services.messageBox = &messages;
+        return services;
+    }()};
+};
+
+TEST_F(SentrelDocTest, FirstRunStartsEmptyAndFirstSaveWritesTenBytesForTheOwnerOnly) {
+    const std::string path = dir.File("Sentrel.bin");
+    CSentrelDoc doc(path);
+    EXPECT_FALSE(doc.Load());
+    EXPECT_TRUE(doc.alerts.empty() && doc.watches.empty() && doc.activations.empty());
+    EXPECT_FALSE(doc.traceOn);
+    EXPECT_TRUE(messages.shown.empty());
+
+    ASSERT_TRUE(doc.Save());
+    EXPECT_EQ(ReadFile(path), std::string(10, '\0'));
+    EXPECT_EQ(Mode(path), 0600u);
+
+    // A store that others could read becomes owner-only at the next save.
+    chmod(path.c_str(), 0644);
+    ASSERT_TRUE(doc.Save());
+    EXPECT_EQ(Mode(path), 0600u);
+    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"Sentrel.bin"});
+}
+
+TEST_F(SentrelDocTest, SavingUnchangedContentsGivesTheSameBytes) {
+    const std::string path = dir.File("Sentrel.bin");
+    CSentrelDoc doc(path);
+    Fill(doc);
+    ASSERT_TRUE(doc.Save());
+    const std::string first = ReadFile(path);
+
+    CSentrelDoc reloaded(path);
+    EXPECT_FALSE(reloaded.Load());
+    ASSERT_EQ(reloaded.activations.size(), 2u);
+    EXPECT_TRUE(reloaded.traceOn);
+    ASSERT_TRUE(reloaded.Save());
+    EXPECT_EQ(ReadFile(path), first);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(SentrelDocTest, FailedSaveLeavesTheOldStoreAndSaysSo) {
+    // A folder the user may not write to. The tests may run as root, whom permissions do
+    // not stop, so the save runs in a child as an ordinary user.
+    const std::string folder = dir.File("readonly");
+    const std::string path = folder + "/Sentrel.bin";
+    const std::string old = kNoTrace + kEmptyList + kEmptyList + kEmptyList;
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    WriteFile(path, old);
+    chmod(path.c_str(), 0644);
+    chmod(folder.c_str(), 0555);
+    chmod(dir.Path().c_str(), 0755);
+    EXPECT_TRUE(RunInChild(
+        [&] {
+            CSentrelDoc doc(path);
+            Fill(doc);
+            return !doc.Save() && messages.shown.size() == 1 &&
+                   messages.shown[0].text == "Unable to create Sentrel.bin" &&
+                   messages.shown[0].caption == "Sentrel";
+        },
+        true));
+    EXPECT_EQ(ReadFile(path), old);
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"Sentrel.bin"});
+    chmod(folder.c_str(), 0755);
+
+    // A write that fails half-way (here a file size limit, as a full disk would) leaves
+    // the old store whole and no temporary file behind.
+    EXPECT_TRUE(RunInChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{100, 100};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        CSentrelDoc doc(path);
+        Fill(doc);
+        return !doc.Save() && messages.shown.size() == 1 &&
+               messages.shown[0].text == "Unable to create Sentrel.bin";
+    }));
+    EXPECT_EQ(ReadFile(path), old);
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"Sentrel.bin"});
+
+    // The document in memory is unchanged, and the next save point tries again.
+    CSentrelDoc doc(dir.File("missing-folder/Sentrel.bin"));
+    Fill(doc);
+    EXPECT_FALSE(doc.Save());
+    EXPECT_EQ(doc.watches.size(), 2u);
+    doc.SetStorePath(path);
+    EXPECT_TRUE(doc.Save());
+    EXPECT_NE(ReadFile(path), old);
+}
+
+TEST_F(SentrelDocTest, DamagedStoreKeepsWhatWasReadAndTellsTheUser) {
+    const std::string path = dir.File("Sentrel.bin");
+    const std::string bytes = kNoTrace + Hex("0200") + NewClass("CMessageAlert") + Str("kept") +
+                              NewClass("CFooAlert") + Str("lost");
+    WriteFile(path, bytes);
+    CSentrelDoc doc(path);
+    const auto damage = doc.Load();
+    ASSERT_TRUE(damage);
+    EXPECT_EQ(damage->offset, 30u); // the tag of the unknown class
+    ASSERT_EQ(doc.alerts.size(), 1u);
+    EXPECT_EQ(doc.alerts[0]->name, "kept");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    const std::string& text = messages.shown[0].text;
+    EXPECT_NE(text.find("damaged"), std::string::npos) << text;
+    EXPECT_NE(text.find("byte 30"), std::string::npos) << text;
+    EXPECT_NE(text.find("unknown class name \"CFooAlert\""), std::string::npos) << text;
+    EXPECT_NE(text.find("before that point were loaded"), std::string::npos) << text;
+
+    CSentrelDoc quiet(path);
+    EXPECT_TRUE(quiet.Load(false));
+    EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+TEST_F(SentrelDocTest, LookupByNameAndInUseByIdentity) {
+    CSentrelDoc doc;
+    Fill(doc);
+    CWatch* first = doc.watches[0].get();
+    CWatch* second = doc.watches[1].get();
+    EXPECT_EQ(doc.FindWatch("Same"), first); // with duplicates the first one wins
+    EXPECT_EQ(doc.FindWatch("same"), nullptr);
+    EXPECT_EQ(doc.FindAlert("Bell"), doc.alerts[0].get());
+    EXPECT_EQ(doc.FindActivation("A2"), doc.activations[1].get());
+
+    // In use means this very record, not one of the same name.
+    EXPECT_EQ(doc.FindUser(first), nullptr);
+    EXPECT_EQ(doc.FindUser(second), doc.activations[0].get());
+    EXPECT_EQ(doc.FindUser(doc.alerts[0].get()), doc.activations[0].get());
+
+    // Removing an activation leaves its watch and alert in the document.
+    ASSERT_TRUE(doc.Remove(doc.activations[0].get()));
+    EXPECT_EQ(doc.FindUser(second), doc.activations[0].get());
+    ASSERT_TRUE(doc.Remove(doc.activations[0].get()));
+    EXPECT_EQ(doc.FindUser(second), nullptr);
+    EXPECT_EQ(doc.watches.size(), 2u);
+    EXPECT_EQ(doc.alerts.size(), 1u);
+    EXPECT_FALSE(doc.Remove(static_cast<const CActivation*>(nullptr)));
+}
+
+} // namespace
+} // namespace sentrel
