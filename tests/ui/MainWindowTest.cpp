@@ -4,6 +4,7 @@
 #include "alerts/AlertKinds.h"
 #include "alerts/MessageAlert.h"
 #include "engine/EventLog.h"
+#include "model/DateTime.h"
 #include "model/SentrelDoc.h"
 #include "platform/PosixPlatform.h"
 #include "tests/ui/UiTestSupport.h"
@@ -373,6 +374,31 @@ private slots:
         QVERIFY(!window->IsTimerActive(CEngine::kEngineTimer));
         QCOMPARE(TraceEvents(env.TracePath()),
                  (std::vector<std::string>{"TRACE Trace Switched on", "Sentrel Activations started",
+                                           "Sentrel Activations stopped"}));
+    }
+
+    void startedEngineFiresDueActivationsOnItsTimer() {
+        UiEnvironment env;
+        {
+            CSentrelDoc doc(env.StorePath());
+            doc.traceOn = true;
+            CWatch* always = AddWatch(doc, "Always"); // the bare watch always triggers
+            CAlert* popup = AddAlert(doc, "Popup");
+            CActivation* activation = AddActivation(doc, "Act", always, popup);
+            activation->enabled = true;
+            activation->interval = "5";
+            activation->nextDate = CDateTime::Now().FormatDate();
+            activation->nextTime = CDateTime::Now().FormatTime();
+            QVERIFY(doc.Save());
+        }
+        auto window = OpenWindow();
+        Button(window.get(), "startButton")->click();
+        QVERIFY(env.popups.opened.empty()); // the first pass comes with the timer
+        QTRY_COMPARE_WITH_TIMEOUT(env.popups.opened.size(), std::size_t(1), 3000);
+        Button(window.get(), "stopButton")->click();
+        QCOMPARE(TraceEvents(env.TracePath()),
+                 (std::vector<std::string>{"TRACE Trace Switched on", "Sentrel Activations started",
+                                           "Act:Always Triggered", "Act:Popup Triggered",
                                            "Sentrel Activations stopped"}));
     }
 
