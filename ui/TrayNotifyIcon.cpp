@@ -87,10 +87,17 @@ bool CTrayNotifyIcon::CreateIcon(QWidget* notifyWindow, QWidget* frame, int id,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 TrayMouse mouse = TrayMouse::MiddleClick;
                 switch (reason) {
-                case QSystemTrayIcon::Trigger: mouse = TrayMouse::LeftClick; break;
-                case QSystemTrayIcon::DoubleClick: mouse = TrayMouse::LeftDoubleClick; break;
-                case QSystemTrayIcon::Context: mouse = TrayMouse::RightButtonUp; break;
-                default: break;
+                case QSystemTrayIcon::Trigger:
+                    mouse = TrayMouse::LeftClick;
+                    break;
+                case QSystemTrayIcon::DoubleClick:
+                    mouse = TrayMouse::LeftDoubleClick;
+                    break;
+                case QSystemTrayIcon::Context:
+                    mouse = TrayMouse::RightButtonUp;
+                    break;
+                default:
+                    break;
                 }
                 if (m_notifyWindow) {
                     CTrayCallbackEvent event(m_id, mouse);
@@ -105,10 +112,17 @@ bool CTrayNotifyIcon::CreateIcon(QWidget* notifyWindow, QWidget* frame, int id,
     m_icon->show();
     QSystemTrayIcon::MessageIcon kind = QSystemTrayIcon::NoIcon;
     switch (balloonKind) {
-    case BalloonWarning: kind = QSystemTrayIcon::Warning; break;
-    case BalloonError: kind = QSystemTrayIcon::Critical; break;
-    case BalloonInfo: kind = QSystemTrayIcon::Information; break;
-    default: break;
+    case BalloonWarning:
+        kind = QSystemTrayIcon::Warning;
+        break;
+    case BalloonError:
+        kind = QSystemTrayIcon::Critical;
+        break;
+    case BalloonInfo:
+        kind = QSystemTrayIcon::Information;
+        break;
+    default:
+        break;
     }
     m_icon->showMessage(balloonTitle, balloonText, kind, balloonSeconds * 1000);
     ++m_balloons;
@@ -128,7 +142,9 @@ bool CTrayNotifyIcon::RemoveIcon() {
     return unhooked;
 }
 
-bool CTrayNotifyIcon::IsShown() const { return m_icon && m_icon->isVisible() && TrayAvailable(); }
+bool CTrayNotifyIcon::IsShown() const {
+    return m_icon && m_icon->isVisible() && TrayAvailable();
+}
 
 int CTrayNotifyIcon::HandleTrayMessage(int id, TrayMouse mouse) {
     if (id != m_id) {

@@ -50,9 +50,13 @@ template <class T> T* Child(QWidget* parent, const char* name) {
     return child;
 }
 
-QPushButton* Button(QWidget* parent, const char* name) { return Child<QPushButton>(parent, name); }
+QPushButton* Button(QWidget* parent, const char* name) {
+    return Child<QPushButton>(parent, name);
+}
 
-QListWidget* List(QWidget* parent, const char* name) { return Child<QListWidget>(parent, name); }
+QListWidget* List(QWidget* parent, const char* name) {
+    return Child<QListWidget>(parent, name);
+}
 
 void Select(QListWidget* list, int row) {
     list->clearSelection();
@@ -171,7 +175,8 @@ private slots:
         // Accepting is a save point.
         const auto stored = LoadStore(env.StorePath());
         QCOMPARE(Names(stored->alerts), std::vector<std::string>{"Popup"});
-        QCOMPARE(std::string(stored->alerts[0]->GetRuntimeClass().name), std::string("CMessageAlert"));
+        QCOMPARE(std::string(stored->alerts[0]->GetRuntimeClass().name),
+                 std::string("CMessageAlert"));
 
         // Edited by a double click on its entry, then saved.
         WhenShown("MessageAlertDialog", [](QWidget* editor) {
@@ -258,9 +263,9 @@ private slots:
         Button(window.get(), "deleteAlertButton")->click();
         Select(List(window.get(), "watchList"), 0);
         Button(window.get(), "deleteWatchButton")->click();
-        QCOMPARE(env.Messages(), (std::vector<std::string>{
-                                     "Unable to delete alert.\nAlert is is use by Zulu",
-                                     "Unable to delete watch.\nWatch is is use by Zulu"}));
+        QCOMPARE(env.Messages(),
+                 (std::vector<std::string>{"Unable to delete alert.\nAlert is is use by Zulu",
+                                           "Unable to delete watch.\nWatch is is use by Zulu"}));
         QCOMPARE(env.messageBox.shown[0].caption, std::string("Sentrel"));
         QCOMPARE(doc.alerts.size(), std::size_t(1));
         QCOMPARE(doc.watches.size(), std::size_t(1));
@@ -274,7 +279,8 @@ private slots:
         QCOMPARE(Names(doc.activations), std::vector<std::string>{"Alpha"});
         Select(List(window.get(), "watchList"), 0);
         Button(window.get(), "deleteWatchButton")->click();
-        QCOMPARE(env.Messages().back(), std::string("Unable to delete watch.\nWatch is is use by Alpha"));
+        QCOMPARE(env.Messages().back(),
+                 std::string("Unable to delete watch.\nWatch is is use by Alpha"));
         Select(activations, 0);
         Button(window.get(), "deleteActivationButton")->click();
         Select(List(window.get(), "watchList"), 0);
@@ -293,17 +299,18 @@ private slots:
         }
         auto window = OpenWindow();
         env.messageBox.shown.clear();
-        for (const char* button : {"editWatchButton", "deleteWatchButton", "editActivationButton",
-                                   "deleteActivationButton", "editAlertButton", "deleteAlertButton"}) {
+        for (const char* button :
+             {"editWatchButton", "deleteWatchButton", "editActivationButton",
+              "deleteActivationButton", "editAlertButton", "deleteAlertButton"}) {
             Button(window.get(), button)->click();
         }
-        QCOMPARE(env.Messages(), (std::vector<std::string>{
-                                     "Select a Watch before clicking Edit",
-                                     "Select a Watch before clicking Delete",
-                                     "Select an Activation before clicking Edit",
-                                     "Select an Activation before clicking Delete",
-                                     "Select an Alert before clicking Edit",
-                                     "Select an Alert before clicking Delete"}));
+        QCOMPARE(env.Messages(),
+                 (std::vector<std::string>{"Select a Watch before clicking Edit",
+                                           "Select a Watch before clicking Delete",
+                                           "Select an Activation before clicking Edit",
+                                           "Select an Activation before clicking Delete",
+                                           "Select an Alert before clicking Edit",
+                                           "Select an Alert before clicking Delete"}));
         QCOMPARE(window->Document().watches.size(), std::size_t(1));
     }
 

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -227,6 +228,54 @@ private slots:
         QTRY_VERIFY(tray.IsShown());
         QVERIFY(!tray.IsCreated());
         QCOMPARE(tray.BalloonCount(), 0);
+    }
+
+    // Under a real X server (with-xvfb.sh): a panel with a notification area comes, goes
+    // and comes back.
+    void realNotificationArea() {
+        if (qEnvironmentVariableIsEmpty("SENTREL_TRAY_TEST")) {
+            QSKIP("runs under the X server that with-xvfb.sh starts");
+        }
+        QProcess panel;
+        const QStringList args = {"--edge", "top", "--align", "right", "--widthtype", "request"};
+        panel.start("trayer", args);
+        QVERIFY2(panel.waitForStarted(5000), "trayer did not start");
+        QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+
+        UiEnvironment env;
+        auto frame = std::make_unique<QWidget>();
+        CMainDialog window(frame.get());
+        CTaskbarWatcher watcher(frame.get());
+        window.Initialise();
+        window.show();
+        QVERIFY(env.messageBox.shown.empty());
+        QVERIFY(window.Tray().IsCreated());
+        QVERIFY(window.Tray().IsShown());
+        window.OnMinimise();
+        QVERIFY(!window.isVisible());
+        window.OnOpen();
+        QVERIFY(window.isVisible());
+
+        // The panel restarts at once: the frame learns of it and the icon is added again.
+        struct CountingHook : CHookWnd {
+            int created = 0;
+            bool HandleMessage(QWidget*, QEvent* event) override {
+                created += event->type() == TaskbarCreatedEvent();
+                return false;
+            }
+        } counter;
+        QVERIFY(counter.HookWindow(frame.get()));
+        panel.kill();
+        panel.waitForFinished(5000);
+        panel.start("trayer", args);
+        QVERIFY(panel.waitForStarted(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(counter.created, 1, 10000);
+        QTRY_VERIFY(QSystemTrayIcon::isSystemTrayAvailable());
+        QVERIFY(window.Tray().IsShown());
+        QCOMPARE(window.Tray().BalloonCount(), 1);
+        counter.UnhookWindow();
+        panel.kill();
+        panel.waitForFinished(5000);
     }
 
     void alertPopupsAreIndependentWindows() {

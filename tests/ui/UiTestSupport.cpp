@@ -24,7 +24,9 @@ UiEnvironment::UiEnvironment() {
     CTraceFile::Instance().SwitchOff();
 }
 
-UiEnvironment::~UiEnvironment() { CTraceFile::Instance().SwitchOff(); }
+UiEnvironment::~UiEnvironment() {
+    CTraceFile::Instance().SwitchOff();
+}
 
 std::vector<std::string> UiEnvironment::Messages() const {
     std::vector<std::string> texts;
