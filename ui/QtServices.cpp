@@ -32,6 +32,10 @@ void CQtMessageBox::Show(const std::string& text, const std::string& caption, Me
     }
     QMessageBox box(qtIcon, FromStored(caption), FromStored(text), QMessageBox::Ok, parent);
     box.setObjectName("messageBox");
+    // Like the editors, a message blocks the window it belongs to, not the alert popups.
+    if (parent) {
+        box.setWindowModality(Qt::WindowModal);
+    }
     box.exec();
 }
 

@@ -50,6 +50,8 @@ CTrayNotifyIcon::CTrayNotifyIcon(QObject* parent) : QObject(parent), m_hook(*thi
 CTrayNotifyIcon::~CTrayNotifyIcon() {
     RemoveIcon();
     m_hook.UnhookWindow();
+    delete m_icon; // before the menu it shows
+    m_icon = nullptr;
 }
 
 void CTrayNotifyIcon::SetTrayAvailableForTesting(std::optional<bool> available) {
