@@ -116,20 +116,20 @@ private slots:
         UiEnvironment env;
         {
             CSentrelDoc doc(env.StorePath());
-            for (const char* name : {"b", "A", "c"}) {
+            for (const char* name : {"b", "A", "c", "D"}) {
                 AddWatch(doc, name);
                 AddAlert(doc, name);
             }
             QVERIFY(doc.Save());
         }
         auto window = OpenWindow();
-        QCOMPARE(Entries(List(window.get(), "watchList")), (QStringList{"A", "b", "c"}));
-        QCOMPARE(Entries(List(window.get(), "alertList")), (QStringList{"A", "b", "c"}));
-        QCOMPARE(Names(window->Document().watches), (std::vector<std::string>{"b", "A", "c"}));
+        QCOMPARE(Entries(List(window.get(), "watchList")), (QStringList{"A", "b", "c", "D"}));
+        QCOMPARE(Entries(List(window.get(), "alertList")), (QStringList{"A", "b", "c", "D"}));
+        QCOMPARE(Names(window->Document().watches), (std::vector<std::string>{"b", "A", "c", "D"}));
 
         Button(window.get(), "exitButton")->click();
         QCOMPARE(Names(LoadStore(env.StorePath())->watches),
-                 (std::vector<std::string>{"b", "A", "c"}));
+                 (std::vector<std::string>{"b", "A", "c", "D"}));
     }
 
     void newMessageAlertThroughTypeSelection() {
