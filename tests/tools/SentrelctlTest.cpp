@@ -194,5 +194,23 @@ TEST_F(SentrelctlTest, BadArgumentsGiveUsageAndExitTwo) {
     EXPECT_FALSE(std::ifstream(dir.File("out.bin")).good());
 }
 
+// examples/Sentrel.bin is what make_example_store writes, and it dumps cleanly.
+TEST_F(SentrelctlTest, ExampleStoreIsUpToDate) {
+    const std::string example = std::string(SENTREL_SOURCE_DIR) + "/examples/Sentrel.bin";
+    const std::string fresh = dir.File("example.bin");
+    std::string program = MAKE_EXAMPLE_STORE_PATH;
+    std::string target = fresh;
+    char* argv[] = {program.data(), target.data(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ), 0);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ReadFile(fresh), ReadFile(example));
+    const Result r = Run({"dump", example});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_GE(Json::parse(r.out)["activations"].size(), 2u);
+}
+
 } // namespace
 } // namespace sentrel
