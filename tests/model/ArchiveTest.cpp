@@ -227,7 +227,8 @@ TEST_F(ArchiveTest, NullEntriesAreDropped) {
 }
 
 TEST_F(ArchiveTest, TimeStampsAndFlags) {
-    CArchive in{std::string_view(Hex("FEFFFFFF FFFFFF7F 02000000"))};
+    const std::string bytes = Hex("FEFFFFFF FFFFFF7F 02000000");
+    CArchive in{std::string_view(bytes)};
     EXPECT_EQ(in.ReadTimeStamp(), -2);
     EXPECT_EQ(in.ReadTimeStamp(), 0x7FFFFFFF);
     EXPECT_TRUE(in.ReadBool()); // any non-zero value is true
