@@ -20,6 +20,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace sentrel::tools {
 
@@ -199,27 +200,37 @@ Json AlertToJson(const CAlert& alert) {
     return j;
 }
 
+// Where each watch and alert sits in the document's lists.
+struct ListIndexes {
+    explicit ListIndexes(const CSentrelDoc& doc) {
+        for (std::size_t i = 0; i < doc.alerts.size(); ++i) {
+            alerts.emplace(doc.alerts[i].get(), i);
+        }
+        for (std::size_t i = 0; i < doc.watches.size(); ++i) {
+            watches.emplace(doc.watches[i].get(), i);
+        }
+    }
+    std::unordered_map<const CAlert*, std::size_t> alerts;
+    std::unordered_map<const CWatch*, std::size_t> watches;
+};
+
 // The index of a record in the document's list; a record that the store holds only inside
 // an activation has no index and is shown in full in its place.
 template <class T>
-Json Reference(const std::vector<std::unique_ptr<T>>& list, const T* record,
+Json Reference(const std::unordered_map<const T*, std::size_t>& indexes, const T* record,
                Json (*full)(const T&)) {
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        if (list[i].get() == record) {
-            return i;
-        }
-    }
-    return full(*record);
+    const auto it = indexes.find(record);
+    return it != indexes.end() ? Json(it->second) : full(*record);
 }
 
-Json ActivationToJson(const CSentrelDoc& doc, const CActivation& activation) {
+Json ActivationToJson(const ListIndexes& indexes, const CActivation& activation) {
     Json alerts = Json::array();
     for (const CAlert* alert : activation.alerts) {
-        alerts.push_back(Reference(doc.alerts, alert, &AlertToJson));
+        alerts.push_back(Reference(indexes.alerts, alert, &AlertToJson));
     }
     Json watch = Json::array();
     for (const CWatch* w : activation.watch) {
-        watch.push_back(Reference(doc.watches, w, &WatchToJson));
+        watch.push_back(Reference(indexes.watches, w, &WatchToJson));
     }
     return Json{
         {"class", activation.GetRuntimeClass().name},
@@ -335,9 +346,10 @@ Json DocumentToJson(const CSentrelDoc& doc) {
     for (const auto& watch : doc.watches) {
         watches.push_back(WatchToJson(*watch));
     }
+    const ListIndexes indexes(doc);
     Json activations = Json::array();
     for (const auto& activation : doc.activations) {
-        activations.push_back(ActivationToJson(doc, *activation));
+        activations.push_back(ActivationToJson(indexes, *activation));
     }
     return Json{{"trace", doc.traceOn},
                 {"alerts", alerts},

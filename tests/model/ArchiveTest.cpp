@@ -226,7 +226,7 @@ TEST_F(ArchiveTest, NullEntriesAreDropped) {
     EXPECT_EQ(doc->activations[0]->watch, std::vector<CWatch*>{doc->watches[0].get()});
 }
 
-TEST_F(ArchiveTest, TimeStampsAndFlags) {
+TEST_F(ArchiveTest, TimeStampsFlagsAndWriteErrors) {
     const std::string bytes = Hex("FEFFFFFF FFFFFF7F 02000000");
     CArchive in{std::string_view(bytes)};
     EXPECT_EQ(in.ReadTimeStamp(), -2);
@@ -244,6 +244,20 @@ TEST_F(ArchiveTest, TimeStampsAndFlags) {
         EXPECT_EQ(e.GetCause(), CArchiveException::Cause::BadTimeStamp);
     }
     EXPECT_EQ(out.Data().size(), 8u); // nothing more was written
+
+    // A record of a class the store does not know cannot be written.
+    struct CStrayAlert : CAlert {
+        const RecordClass& GetRuntimeClass() const override { return stray; }
+        RecordClass stray{"CStrayAlert", 0, nullptr, &CAlert::classInfo};
+    };
+    CSentrelDoc doc;
+    doc.alerts.push_back(std::make_unique<CStrayAlert>());
+    try {
+        doc.Encode();
+        FAIL() << "a record of an unknown class was written";
+    } catch (const CArchiveException& e) {
+        EXPECT_EQ(e.GetCause(), CArchiveException::Cause::NotArchivable);
+    }
 }
 
 // Every kind, from bytes written by hand with a distinct value in every field: loading

@@ -114,6 +114,17 @@ TEST_F(SentrelctlTest, DumpPrintsTheStoreAsJson) {
         "containsWords": "", "excludesWords": "spam", "nextDate": "07/12/2026",
         "endTime": "5:00p", "interval": "5", "startTime": "9:00a", "nextTime": "09:00:00",
         "windowOn": false})"));
+
+    // An alert that the store holds only inside an activation is shown in its place.
+    const std::string unlisted = kNoTrace + kEmptyList + Hex("0100") + NewClass("CWatch") +
+                                 Str("w") + Hex("0100") + NewClass("CActivation") + Hex("0100") +
+                                 NewClass("CSoundAlert") + Str("hidden") + Str("/x.wav") +
+                                 Hex("0100 0200") + Hex("00000000 00000000") + Str("a") +
+                                 Hex("01000000 00 00 00 00 00 00 00 00000000");
+    const Result u = Run({"dump", Store("u.bin", unlisted)});
+    ASSERT_EQ(u.exitCode, 0) << u.err;
+    EXPECT_EQ(Json::parse(u.out)["activations"][0]["alerts"],
+              Json::parse(R"([{"class":"CSoundAlert","name":"hidden","soundFile":"/x.wav"}])"));
 }
 
 TEST_F(SentrelctlTest, CheckAndResave) {
