@@ -62,12 +62,16 @@ std::size_t Utf8SequenceAt(const std::string& s, std::size_t i) {
         length = 2;
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
         length = 3;
-        if (b0 == 0xE0) low = 0xA0;  // no overlong forms
-        if (b0 == 0xED) high = 0x9F; // no surrogates
+        if (b0 == 0xE0)
+            low = 0xA0; // no overlong forms
+        if (b0 == 0xED)
+            high = 0x9F; // no surrogates
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
         length = 4;
-        if (b0 == 0xF0) low = 0x90;
-        if (b0 == 0xF4) high = 0x8F; // nothing above U+10FFFF
+        if (b0 == 0xF0)
+            low = 0x90;
+        if (b0 == 0xF4)
+            high = 0x8F; // nothing above U+10FFFF
     } else {
         return 0;
     }
@@ -90,7 +94,9 @@ Json DateTimeToJson(const CDateTime& value) {
                 {"day", value.GetDayNumber()}};
 }
 
-Json Text(const std::string& bytes) { return TextFromStore(bytes); }
+Json Text(const std::string& bytes) {
+    return TextFromStore(bytes);
+}
 
 void AddWatchFields(Json& j, const CWatch& watch) {
     if (const auto* w = dynamic_cast<const CDateTimeWatch*>(&watch)) {
@@ -302,8 +308,7 @@ int Resave(const std::vector<std::string>& args) {
 constexpr std::array<Command, 3> kCommands = {{
     {"dump", "STORE", "print the store as JSON", 1, 1, &Dump},
     {"check", "STORE", "check that the whole store decodes; print its counts", 1, 1, &Check},
-    {"resave", "STORE OUT", "load STORE and write it to OUT as the program saves", 2, 2,
-     &Resave},
+    {"resave", "STORE OUT", "load STORE and write it to OUT as the program saves", 2, 2, &Resave},
 }};
 
 } // namespace
@@ -357,6 +362,8 @@ Json DocumentToJson(const CSentrelDoc& doc) {
                 {"activations", activations}};
 }
 
-std::span<const Command> StoreCommands() { return kCommands; }
+std::span<const Command> StoreCommands() {
+    return kCommands;
+}
 
 } // namespace sentrel::tools

@@ -27,7 +27,8 @@ std::string Page(int seed) {
     std::string page;
     page.reserve(256 * 1024);
     while (page.size() < 256 * 1024) {
-        page += "<p>Item " + std::to_string(seed++) + ": the quick brown fox jumps over the lazy "
+        page += "<p>Item " + std::to_string(seed++) +
+                ": the quick brown fox jumps over the lazy "
                 "dog, and the page goes on.</p>\n";
     }
     page.resize(256 * 1024);
