@@ -7,6 +7,10 @@ namespace sentrel {
 // Shows the message in an alert popup of its own.
 class CMessageAlert : public CAlert {
     SENTREL_DECLARE_RECORD()
+
+public:
+    // Opens one more popup and returns without waiting for the user.
+    void Send(std::string message) override;
 };
 
 } // namespace sentrel

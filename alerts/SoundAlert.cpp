@@ -1,6 +1,7 @@
 #include "alerts/SoundAlert.h"
 
 #include "model/Archive.h"
+#include "platform/Platform.h"
 
 namespace sentrel {
 
@@ -9,6 +10,10 @@ SENTREL_IMPLEMENT_RECORD(CSoundAlert, CAlert);
 void CSoundAlert::Serialize(CArchive& ar) {
     CAlert::Serialize(ar);
     ar.Serialize(soundFile);
+}
+
+void CSoundAlert::Send(std::string) {
+    Platform().sound->PlayFile(soundFile);
 }
 
 } // namespace sentrel

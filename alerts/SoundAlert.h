@@ -11,6 +11,10 @@ class CSoundAlert : public CAlert {
 public:
     void Serialize(CArchive& ar) override;
 
+    // Plays the file (or the default sound when it cannot) and returns when it has ended;
+    // the message is not used.
+    void Send(std::string message) override;
+
     std::string soundFile;
 };
 

@@ -1,28 +1,19 @@
 #include "platform/Platform.h"
 
+#include "platform/CanberraSound.h"
 #include "platform/PosixPlatform.h"
+#include "platform/ProgramStarter.h"
 
 namespace sentrel {
 
 namespace {
 
-// Until the sound and program services are installed these do nothing.
-class NoSound : public ISound {
-public:
-    void PlayFile(const std::string&) override {}
-};
-
-class NoProgramStarter : public IProgramStarter {
-public:
-    bool Start(const std::string&) override { return false; }
-};
-
 PlatformServices MakeDefaults() {
     static PosixClock clock;
     static ConsoleMessageBox messageBox;
     static ConsoleAlertPopup alertPopup;
-    static NoSound sound;
-    static NoProgramStarter programStarter;
+    static CanberraSound sound;
+    static PosixProgramStarter programStarter;
     static PosixConnection connection;
     static PosixPaths paths;
     static XdgHelp help;

@@ -13,7 +13,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   locales
   # real servers and desktop pieces used by the integration tests
-  dovecot-pop3d nginx apache2-utils iproute2 nftables
+  dovecot-pop3d nginx apache2-utils iproute2 nftables nodejs openssl
   pulseaudio libcanberra-pulse sound-theme-freedesktop
   xvfb xauth trayer imagemagick
 )
@@ -42,3 +42,13 @@ for l in "${need_locales[@]}"; do
   fi
 done
 if [ "$gen" -eq 1 ]; then $SUDO locale-gen >/dev/null; fi
+
+# npm packages of the test servers (tests/servers/*), at the versions their lock files pin.
+if ! command -v npm >/dev/null 2>&1; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get install -y -qq --no-install-recommends npm
+fi
+for lock in "$(dirname "$0")"/../tests/servers/*/package-lock.json; do
+  [ -f "$lock" ] || continue
+  (cd "$(dirname "$lock")" && npm ci --no-audit --no-fund --loglevel=error)
+done

@@ -3,6 +3,7 @@
 
 #include "alerts/AlertKinds.h"
 #include "tools/Command.h"
+#include "tools/EngineCommands.h"
 #include "tools/StoreCommands.h"
 #include "watches/WatchKinds.h"
 
@@ -17,7 +18,7 @@ using sentrel::tools::Command;
 
 std::vector<Command> AllCommands() {
     std::vector<Command> all;
-    for (const auto& group : {sentrel::tools::StoreCommands()}) {
+    for (const auto& group : {sentrel::tools::StoreCommands(), sentrel::tools::EngineCommands()}) {
         all.insert(all.end(), group.begin(), group.end());
     }
     return all;

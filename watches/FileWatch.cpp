@@ -1,6 +1,12 @@
 #include "watches/FileWatch.h"
 
+#include "engine/EventLog.h"
 #include "model/Archive.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace sentrel {
 
@@ -16,6 +22,125 @@ void CFileWatch::Serialize(CArchive& ar) {
     ar.Serialize(watchMode);
     ar.Serialize(lastContents);
     ar.SerializeTimeStamp(lastModified);
+}
+
+std::string JoinLines(const std::string& bytes) {
+    std::string text;
+    text.reserve(bytes.size());
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) {
+            text.append(bytes, start, std::string::npos); // last line without terminator
+            break;
+        }
+        std::size_t lineEnd = end;
+        if (lineEnd > start && bytes[lineEnd - 1] == '\r') {
+            --lineEnd;
+        }
+        text.append(bytes, start, lineEnd - start);
+        start = end + 1;
+    }
+    return text;
+}
+
+namespace {
+
+// Closes the descriptor on every way out of Check.
+class FileHandle {
+public:
+    explicit FileHandle(int fd) : m_fd(fd) {}
+    ~FileHandle() {
+        if (m_fd >= 0) {
+            close(m_fd);
+        }
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+bool ReadAll(int fd, std::string& bytes) {
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0) {
+            return true;
+        } else if (errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+} // namespace
+
+std::int64_t StoredTimeStamp(std::int64_t seconds) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(seconds));
+}
+
+FileReadResult ReadWatchedFile(const std::string& path, std::string& text, std::int64_t& modified) {
+    // Non-blocking open: a named pipe without a writer must not stall the engine. A folder
+    // is not a file that can be opened for reading.
+    FileHandle file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (file.get() < 0 || fstat(file.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
+        return FileReadResult::OpenFailed;
+    }
+    std::string bytes;
+    if (!ReadAll(file.get(), bytes)) {
+        return FileReadResult::ReadFailed;
+    }
+    text = JoinLines(bytes);
+    modified = StoredTimeStamp(static_cast<std::int64_t>(st.st_mtim.tv_sec));
+    return FileReadResult::Ok;
+}
+
+bool CFileWatch::Check(std::string& outMessage) {
+    std::string text;
+    std::int64_t modified = 0;
+    switch (ReadWatchedFile(fileName, text, modified)) {
+    case FileReadResult::OpenFailed:
+        Log("File Watch", "Failed to open file: " + fileName);
+        return false;
+    case FileReadResult::ReadFailed:
+        Log("File Watch", "Failed to write to file: " + fileName);
+        return false;
+    case FileReadResult::Ok:
+        break;
+    }
+
+    bool fire = false;
+    switch (watchMode) {
+    case 0:
+        if (modified != lastModified) {
+            lastModified = modified;
+            fire = true;
+        }
+        break;
+    case 1:
+        if (text != lastContents) {
+            lastContents = text;
+            fire = true;
+        }
+        break;
+    case 2:
+        fire = text.find(containsText) != std::string::npos;
+        break;
+    case 3:
+        fire = text.find(notContainsText) == std::string::npos;
+        break;
+    default:
+        break;
+    }
+    if (fire) {
+        outMessage = messageSource == 0 ? text : message;
+    }
+    return fire;
 }
 
 } // namespace sentrel

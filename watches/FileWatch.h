@@ -13,6 +13,10 @@ class CFileWatch : public CWatch {
 public:
     void Serialize(CArchive& ar) override;
 
+    // Reads the file and tests it by the mode; modes 0 and 1 move their baseline when they
+    // fire. A file that cannot be opened or read is logged and does not fire.
+    bool Check(std::string& message) override;
+
     std::string containsText;
     std::string notContainsText;
     std::string fileName;
@@ -22,5 +26,21 @@ public:
     std::string lastContents;       // baseline of mode 1
     std::int64_t lastModified = 0;  // baseline of mode 0, seconds since 1970 UTC
 };
+
+// A file's text as the watch sees it: read line by line, each line's terminator (LF or
+// CR LF) removed, the lines joined with nothing between them.
+std::string JoinLines(const std::string& bytes);
+
+// A last-write time as the store gives it back: its low 32 bits, signed. The baseline is
+// kept in this form, so that it always fits the store (a file dated past 2106 would
+// otherwise make every save fail) and compares equal to itself after a reload.
+std::int64_t StoredTimeStamp(std::int64_t seconds);
+
+enum class FileReadResult { Ok, OpenFailed, ReadFailed };
+
+// Reads a watched file: its joined text and its last-write time (seconds since 1970 UTC,
+// taken from the open file, in its stored form). The watch and its editor both take their state
+// this way.
+FileReadResult ReadWatchedFile(const std::string& path, std::string& text, std::int64_t& modified);
 
 } // namespace sentrel

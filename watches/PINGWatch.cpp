@@ -1,6 +1,12 @@
 #include "watches/PINGWatch.h"
 
+#include "engine/Connection.h"
 #include "model/Archive.h"
+#include "net/IcmpEcho.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 
 namespace sentrel {
 
@@ -13,6 +19,49 @@ void CPINGWatch::Serialize(CArchive& ar) {
     ar.Serialize(timeToLiveText);
     ar.Serialize(timeoutText);
     ar.Serialize(failureMessage);
+}
+
+namespace {
+
+// The number at the start of a text: leading blanks, an optional sign, the digits up to
+// the first non-digit; 0 when there are none.
+int LeadingNumber(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > INT_MAX) {
+            value = static_cast<long long>(INT_MAX) + 1; // saturate; sign applied below
+        }
+    }
+    if (negative) {
+        value = -value;
+    }
+    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
+
+} // namespace
+
+bool CPINGWatch::Check(std::string& message) {
+    RequestConnection();
+    // Only the low byte of the packet size counts: 300 means 44.
+    const auto packetSize = static_cast<std::uint8_t>(LeadingNumber(packetSizeText) & 0xFF);
+    // A negative time-out would wrap to weeks of waiting on the program's only thread.
+    const int timeout = std::max(0, LeadingNumber(timeoutText));
+    if (SendIcmpEcho(hostName.c_str(), static_cast<unsigned>(timeout), packetSize,
+                     LeadingNumber(timeToLiveText))) {
+        return false;
+    }
+    message = failureMessage;
+    return true;
 }
 
 } // namespace sentrel

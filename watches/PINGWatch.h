@@ -11,6 +11,10 @@ class CPINGWatch : public CWatch {
 public:
     void Serialize(CArchive& ar) override;
 
+    // Pings the host once; triggers with failureMessage when no reply comes in time or
+    // the echo cannot be made at all.
+    bool Check(std::string& message) override;
+
     // The numbers are kept as typed and converted at every check.
     std::string hostName;
     std::string packetSizeText;

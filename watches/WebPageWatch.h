@@ -3,8 +3,25 @@
 #include "model/Watch.h"
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 namespace sentrel {
+
+// What the user typed into the web page watch's editor.
+struct WebPageWatchValues {
+    std::string name;
+    std::string url;
+    std::string webUserName;
+    std::string webPassword;
+    std::int32_t mode = 0;
+    std::string changedMessage;
+    std::string containsText;
+    std::string containsMessage;
+    std::string absentText;
+    std::string absentMessage;
+    std::string textToWatch;
+};
 
 // Fetches a web page at every check and fires when it changes, holds a text, lacks a
 // text, or when a chosen piece of its text changes.
@@ -13,6 +30,17 @@ class CWebPageWatch : public CWatch {
 
 public:
     void Serialize(CArchive& ar) override;
+
+    // Fetches url and triggers by mode; the page is kept in lastPage when it triggers.
+    bool Check(std::string& message) override;
+
+    // The values the editor opens with.
+    WebPageWatchValues EditorValues() const;
+
+    // The editor's OK: checks the values, fetches the page (which becomes referencePage and
+    // lastPage even when a later check fails) and, when all is well, stores the values.
+    // Problems are shown in message boxes; returns true when the editor may close.
+    bool ApplyEditorValues(const WebPageWatchValues& typed);
 
     std::string textToWatch;
     std::string url;
@@ -27,5 +55,15 @@ public:
     std::string referencePage; // the page as fetched by the editor
     std::string lastPage;      // the page as of the last change Check saw
 };
+
+// How web pages are fetched: true with the body on success, false with the fetcher's
+// result text otherwise. Credentials are empty when the watch has no user name. Without
+// an installed fetcher, pages come over HTTP; tests install their own.
+using WebPageFetcher =
+    std::function<bool(const std::string& url, const std::string& user, const std::string& password,
+                       std::string& body, std::string& resultText)>;
+
+// Installs the fetcher; returns the previous one.
+WebPageFetcher SetWebPageFetcher(WebPageFetcher fetcher);
 
 } // namespace sentrel

@@ -1,0 +1,84 @@
+// Sentrel: start-up and shut-down around the main window.
+
+#include "alerts/AlertKinds.h"
+#include "ui/MainDialog.h"
+#include "ui/QtServices.h"
+#include "ui/TaskbarWatcher.h"
+#include "watches/WatchKinds.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include <xcb/xcb.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+// QApplication ends the process when it cannot reach a display; say why instead.
+bool DisplayReachable() {
+    if (const char* platform = std::getenv("QT_QPA_PLATFORM"); platform && *platform) {
+        return true; // the user chose the platform (offscreen, wayland, ...)
+    }
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (wayland && *wayland) {
+        return true;
+    }
+    const char* x11 = std::getenv("DISPLAY");
+    if (!x11 || !*x11) {
+        return false;
+    }
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool ok = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!DisplayReachable()) {
+        const char* x11 = std::getenv("DISPLAY");
+        std::fprintf(stderr,
+                     "Sentrel needs a graphical desktop, and none was found (%s).\n"
+                     "Start it from a desktop session, or under a virtual X server such as "
+                     "xvfb-run.\n",
+                     x11 && *x11 ? "the display in DISPLAY cannot be reached"
+                                 : "neither DISPLAY nor WAYLAND_DISPLAY is set");
+        return 2;
+    }
+
+    // A peer that closes a connection must end that request, not the program.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Sentrel");
+    QApplication::setDesktopFileName("sentrel");
+    // Hidden in the notification area, the program has no window open, and alert popups
+    // come and go: only "Exit" or the end of the main window ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    sentrel::InstallQtServices();
+    sentrel::RegisterWatchKinds();
+    sentrel::RegisterAlertKinds();
+
+    // The hidden top-level frame owns the program's life; the tray icon follows it.
+    auto frame = std::make_unique<QWidget>();
+    frame->setWindowTitle("Sentrel");
+    auto mainWindow = std::make_unique<sentrel::CMainDialog>(frame.get());
+    sentrel::CTaskbarWatcher taskbar(frame.get());
+
+    QObject::connect(mainWindow.get(), &QDialog::finished, &app, &QApplication::quit);
+    mainWindow->Initialise();
+    mainWindow->show();
+    QApplication::exec();
+
+    // The frame goes first (the tray icon leaves with it), then the main window with the
+    // document and every record.
+    frame.reset();
+    mainWindow.reset();
+    return 0;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+// ICMP echo (ping) over IPv4: one echo request, then wait for its reply. Uses a raw ICMP
+// socket when the process may open one, otherwise the unprivileged ICMP datagram socket
+// (allowed to the groups in net.ipv4.ping_group_range).
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace sentrel {
+
+// Sends one echo request of `packetSize` fill bytes to `host` (dotted IPv4 address or
+// name) and waits at most `timeoutMs` for the reply. False on failure, with the thread's
+// last error set: WSAENOBUFS for a packet size below 8, WSAEINVAL for a name that does not
+// resolve, WSAETIMEDOUT when no reply came in time, or the error of the failing socket
+// call. Datagrams that are not the reply to this request are skipped. A `timeToLive` of 1
+// to 255 is applied to the request; any other value leaves the system's default.
+bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize,
+                  int timeToLive = 0);
+
+// The Internet checksum (one's complement sum of 16-bit words), read and returned in the
+// machine's byte order so it can be stored back as it was summed.
+std::uint16_t InternetChecksum(const unsigned char* data, std::size_t size);
+
+// The echo request as sent: type 8, code 0, checksum, identifier, sequence 0, a 4-byte
+// time stamp and `fillSize` bytes of 'E'; all fields little-endian.
+std::string BuildEchoRequest(std::uint16_t identifier, std::uint32_t timestamp,
+                             std::uint8_t fillSize);
+
+// True when `datagram` is an echo reply carrying `identifier` (compared as the two bytes
+// the request carried). A raw socket hands over the IP header first; a datagram socket
+// hands over the ICMP message alone.
+bool IsEchoReply(const unsigned char* datagram, std::size_t size, bool withIpHeader,
+                 std::uint16_t identifier);
+
+} // namespace sentrel

@@ -1,0 +1,331 @@
+#include "net/RobotInternet.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace sentrel {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// The body is read in blocks of this size; each block is taken as NUL-terminated text.
+constexpr std::size_t kReadBlock = 1023;
+
+void GlobalInit() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+std::string Trim(const std::string& text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && IsBlank(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && IsBlank(text[end - 1])) {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+bool EqualsNoCase(const char* a, const char* b) {
+    for (; *a && *b; ++a, ++b) {
+        char ca = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a - 'A' + 'a') : *a;
+        char cb = *b >= 'A' && *b <= 'Z' ? static_cast<char>(*b - 'A' + 'a') : *b;
+        if (ca != cb) {
+            return false;
+        }
+    }
+    return *a == *b;
+}
+
+// Parses the address; on success `canonical` is the address as it will be requested.
+// Only plain http is accepted.
+bool ParseHttpUrl(const std::string& address, std::string& canonical) {
+    CURLU* parsed = curl_url();
+    if (!parsed) {
+        return false;
+    }
+    bool ok = false;
+    // Spaces are escaped, as a browser would, rather than refusing the address.
+    if (curl_url_set(parsed, CURLUPART_URL, address.c_str(),
+                     CURLU_NON_SUPPORT_SCHEME | CURLU_ALLOW_SPACE | CURLU_URLENCODE) == CURLUE_OK) {
+        char* scheme = nullptr;
+        char* host = nullptr;
+        char* full = nullptr;
+        if (curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+            EqualsNoCase(scheme, "http") &&
+            curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK && host[0] != '\0' &&
+            curl_url_get(parsed, CURLUPART_URL, &full, 0) == CURLUE_OK) {
+            canonical = full;
+            ok = true;
+        }
+        curl_free(scheme);
+        curl_free(host);
+        curl_free(full);
+    }
+    curl_url_cleanup(parsed);
+    return ok;
+}
+
+int CodeForStatus(long status) {
+    if (status == 403 || status == 407) {
+        return CRobotInternet::NotAuthorized;
+    }
+    if (status == 404) {
+        return CRobotInternet::NotFound;
+    }
+    return CRobotInternet::ConnectionFailed;
+}
+
+// What one transfer has seen so far; shared with libcurl's callbacks.
+struct Transfer {
+    CURL* curl = nullptr;
+    std::string accumulator;
+    std::string block;        // the read block being filled
+    bool bodyStarted = false; // the final reply was accepted and its body began
+    bool refused = false;     // the final reply had a status of 400 or more
+    long idleTimeoutMs = 0;
+    SteadyClock::time_point lastActivity;
+    curl_off_t lastReceived = -1;
+
+    void Touch() { lastActivity = SteadyClock::now(); }
+
+    // Appends the block up to its first NUL, as text.
+    void FlushBlock() {
+        accumulator.append(block.c_str());
+        block.clear();
+    }
+
+    void Append(const char* data, std::size_t size) {
+        while (size > 0) {
+            const std::size_t take = std::min(size, kReadBlock - block.size());
+            block.append(data, take);
+            data += take;
+            size -= take;
+            if (block.size() == kReadBlock) {
+                FlushBlock();
+            }
+        }
+    }
+};
+
+long ResponseStatus(CURL* curl) {
+    long status = 0;
+    if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) {
+        return 0;
+    }
+    return status;
+}
+
+std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* context) {
+    auto* transfer = static_cast<Transfer*>(context);
+    transfer->Touch();
+    const std::size_t bytes = size * count;
+    if (!transfer->bodyStarted) {
+        // The status is looked at once, before the first byte is kept; a refused reply's
+        // body is not read.
+        if (ResponseStatus(transfer->curl) >= 400) {
+            transfer->refused = true;
+            return 0;
+        }
+        transfer->bodyStarted = true;
+    }
+    transfer->Append(data, bytes);
+    return bytes;
+}
+
+std::size_t OnHeader(char*, std::size_t size, std::size_t count, void* context) {
+    static_cast<Transfer*>(context)->Touch();
+    return size * count;
+}
+
+int OnProgress(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
+    auto* transfer = static_cast<Transfer*>(context);
+    if (received != transfer->lastReceived) {
+        transfer->lastReceived = received;
+        transfer->Touch();
+    }
+    const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() -
+                                                                            transfer->lastActivity);
+    return idle.count() > transfer->idleTimeoutMs ? 1 : 0;
+}
+
+struct CurlHandle {
+    CURL* handle = curl_easy_init();
+    curl_slist* headers = nullptr;
+    ~CurlHandle() {
+        if (handle) {
+            curl_easy_cleanup(handle);
+        }
+        curl_slist_free_all(headers);
+    }
+};
+
+} // namespace
+
+std::string EncodeBasicCredentials(const std::string& text) {
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((text.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 3 <= text.size(); i += 3) {
+        const unsigned v = (static_cast<unsigned char>(text[i]) << 16) |
+                           (static_cast<unsigned char>(text[i + 1]) << 8) |
+                           static_cast<unsigned char>(text[i + 2]);
+        out += kAlphabet[(v >> 18) & 63];
+        out += kAlphabet[(v >> 12) & 63];
+        out += kAlphabet[(v >> 6) & 63];
+        out += kAlphabet[v & 63];
+    }
+    const std::size_t rest = text.size() - i;
+    if (rest > 0) {
+        unsigned v = static_cast<unsigned char>(text[i]) << 16;
+        if (rest == 2) {
+            v |= static_cast<unsigned char>(text[i + 1]) << 8;
+        }
+        out += kAlphabet[(v >> 18) & 63];
+        out += kAlphabet[(v >> 12) & 63];
+        out += rest == 2 ? kAlphabet[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+std::string CRobotInternet::ErrorText(int code) {
+    switch (code) {
+    case Successful:
+        return "Successful";
+    case InvalidUrl:
+        return "Invalid URL";
+    case InvalidParameter:
+        return "Invalid parameter";
+    case ConnectionFailed:
+        return "Connection failed";
+    case TimedOut:
+        return "Timed out";
+    case NotFound:
+        return "Not found";
+    case NotAuthorized:
+        return "Not authorized";
+    case DiskFileError:
+        return "Disk/file error";
+    default: {
+        char text[48];
+        std::snprintf(text, sizeof text, "CRobotInternet error %d", code);
+        return text;
+    }
+    }
+}
+
+std::string CRobotInternet::BuildRequestHeaders() const {
+    std::string headers = "Accept: */*\r\n";
+    if (!user.empty()) {
+        headers += "Authorization: Basic " + EncodeBasicCredentials(user + ":" + password) + "\r\n";
+    }
+    headers += "\r\n";
+    return headers;
+}
+
+bool CRobotInternet::Fetch(const std::string& url, std::string& body, int& code,
+                           std::string& resultText) {
+    resultText.clear();
+    code = Successful;
+    const std::string headerBlock = BuildRequestHeaders();
+
+    std::string address = Trim(url);
+    if (address.find(':') == std::string::npos) {
+        address.insert(0, !address.empty() && address[0] == '/' ? "http:" : "http://");
+    }
+
+    std::string canonical;
+    if (url.empty()) {
+        code = InvalidParameter;
+    } else if (!ParseHttpUrl(address, canonical)) {
+        code = InvalidUrl;
+    } else {
+        GlobalInit();
+        CurlHandle curl;
+        Transfer transfer;
+        transfer.curl = curl.handle;
+        transfer.idleTimeoutMs = idleTimeoutMs;
+        // The header block becomes the request's extra header lines.
+        std::size_t start = 0;
+        for (std::size_t end; (end = headerBlock.find("\r\n", start)) != std::string::npos;
+             start = end + 2) {
+            if (end > start) {
+                curl.headers =
+                    curl_slist_append(curl.headers, headerBlock.substr(start, end - start).c_str());
+            }
+        }
+        // Always a fresh copy from the server, never one from a cache on the way.
+        curl.headers = curl_slist_append(curl.headers, "Cache-Control: no-cache");
+        curl.headers = curl_slist_append(curl.headers, "Pragma: no-cache");
+
+        CURL* h = curl.handle;
+        if (!h) {
+            code = ConnectionFailed;
+        } else {
+            curl_easy_setopt(h, CURLOPT_URL, canonical.c_str());
+            curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http");
+            curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http");
+            curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+            curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
+            // Credentials in our own header are dropped by libcurl when a redirect leads
+            // to another host or port; keep it that way.
+            curl_easy_setopt(h, CURLOPT_UNRESTRICTED_AUTH, 0L);
+            curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
+            curl_easy_setopt(h, CURLOPT_HTTPHEADER, curl.headers);
+            curl_easy_setopt(h, CURLOPT_HTTP09_ALLOWED, 1L);
+            curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+            curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs);
+            curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &OnBody);
+            curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+            curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &OnHeader);
+            curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
+            curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+            curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
+            curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+
+            transfer.Touch();
+            const CURLcode result = curl_easy_perform(h);
+            const long status = ResponseStatus(h);
+            if (transfer.refused) {
+                code = CodeForStatus(status);
+            } else if (result == CURLE_OK) {
+                // A reply without a status line counts as 200.
+                if (status >= 400) {
+                    code = CodeForStatus(status);
+                } else {
+                    transfer.FlushBlock();
+                    body = transfer.accumulator;
+                }
+            } else if (transfer.bodyStarted || (status >= 200 && status < 300)) {
+                // Broken off after the reply began: hand back what was read.
+                transfer.FlushBlock();
+                body = transfer.accumulator;
+                code = ConnectionFailed;
+            } else if (status >= 400) {
+                code = CodeForStatus(status);
+            } else {
+                code = ConnectionFailed;
+            }
+        }
+    }
+
+    resultText = ErrorText(code);
+    return code == Successful;
+}
+
+} // namespace sentrel

@@ -1,0 +1,220 @@
+#include "net/SmtpClient.h"
+
+#include "net/Base64Coder.h"
+#include "net/Encoders.h"
+#include "net/MailMessage.h"
+#include "platform/ErrorCodes.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace sentrel {
+
+bool IsSmtpReplyComplete(std::string_view text, std::string_view terminator) {
+    // Each CR LF-ended line in turn; the reply ends with the first that does not carry
+    // the continuation hyphen after its code.
+    std::size_t start = 0;
+    for (;;) {
+        const auto end = text.find(terminator, start);
+        if (end == std::string_view::npos) {
+            return false;
+        }
+        const std::string_view line = text.substr(start, end - start);
+        if (line.size() < 4 || line[3] != '-') {
+            return true;
+        }
+        start = end + terminator.size();
+    }
+}
+
+CSmtpClient::~CSmtpClient() {
+    if (m_connection.IsConnected()) {
+        Quit();
+    }
+    m_connection.Close();
+}
+
+bool CSmtpClient::ReceiveUntil(std::size_t capacity, std::string_view terminator,
+                               std::size_t growth, int expectedCode) {
+    std::string text;
+    if (!m_connection.ReceiveUntil(text, capacity, terminator, growth, IsSmtpReplyComplete)) {
+        return false;
+    }
+    m_replyCode = std::atoi(text.substr(0, 3).c_str());
+    m_connection.SetLastReply(text);
+    if (m_replyCode != expectedCode) {
+        SetLastError(WSAEPROTONOSUPPORT);
+        return false;
+    }
+    return true;
+}
+
+bool CSmtpClient::ReadReply(int expectedCode) {
+    return ReceiveUntil(256, "\r\n", 4096, expectedCode);
+}
+
+bool CSmtpClient::Command(const std::string& text, int expectedCode) {
+    return m_connection.Send(text) && ReadReply(expectedCode);
+}
+
+std::string CSmtpClient::Challenge() const {
+    const std::string& reply = m_connection.LastReply();
+    return reply.size() > 4 ? reply.substr(4) : std::string();
+}
+
+bool CSmtpClient::Connect(const std::string& host, int authType, const std::string& userName,
+                          const std::string& password, int port) {
+    if (!m_connection.Open(host, port)) {
+        return false;
+    }
+    bool ok = ReadReply(220);
+    if (ok) {
+        char hostName[100] = {};
+        if (gethostname(hostName, sizeof hostName - 1) != 0) {
+            hostName[0] = '\0';
+        }
+        if (authType == SmtpAuthNone) {
+            ok = Command("HELO " + std::string(hostName) + "\r\n", 250);
+        } else {
+            ok = Command("EHLO " + std::string(hostName) + "\r\n", 250);
+            if (ok) {
+                switch (authType) {
+                case SmtpAuthCramMd5:
+                    ok = AuthCramMd5(userName, password);
+                    break;
+                case SmtpAuthLogin:
+                    ok = AuthLogin(userName, password);
+                    break;
+                case SmtpAuthLoginPlain:
+                    ok = AuthLoginPlain(userName, password);
+                    break;
+                default:
+                    SetLastError(WSAEINVAL);
+                    ok = false;
+                    break;
+                }
+            }
+        }
+    }
+    if (!ok) {
+        // Quit reads the server's answer to QUIT; keep the reply and the cause of the
+        // failure for the caller instead.
+        const int cause = GetLastError();
+        std::string reply = m_connection.LastReply();
+        const int code = m_replyCode;
+        Quit();
+        m_connection.SetLastReply(std::move(reply));
+        m_replyCode = code;
+        SetLastError(cause);
+        return false;
+    }
+    return true;
+}
+
+bool CSmtpClient::AuthLogin(const std::string& userName, const std::string& password) {
+    CBase64Coder coder;
+    if (!Command("AUTH LOGIN\r\n", 334)) {
+        return false;
+    }
+    coder.DecodeText(Challenge().c_str());
+    if (std::strcmp(reinterpret_cast<const char*>(coder.RawData()), "Username:") != 0) {
+        SetLastError(WSAEPROTONOSUPPORT);
+        return false;
+    }
+    coder.EncodeText(userName.c_str());
+    if (!Command(std::string(coder.TextData()) + "\r\n", 334)) {
+        return false;
+    }
+    coder.DecodeText(Challenge().c_str());
+    if (std::strcmp(reinterpret_cast<const char*>(coder.RawData()), "Password:") != 0) {
+        SetLastError(WSAEPROTONOSUPPORT);
+        return false;
+    }
+    coder.EncodeText(password.c_str());
+    return Command(std::string(coder.TextData()) + "\r\n", 235);
+}
+
+bool CSmtpClient::AuthLoginPlain(const std::string& userName, const std::string& password) {
+    if (!Command("AUTH LOGIN PLAIN\r\n", 334)) {
+        return false;
+    }
+    if (Challenge() == "Username:" && !m_connection.Send(userName + "\r\n")) {
+        return false;
+    }
+    if (!ReadReply(334)) {
+        return false;
+    }
+    if (Challenge() == "Password:") {
+        return Command(password + "\r\n", 235);
+    }
+    // Some other prompt: nothing is sent, and the next commands' replies decide.
+    return true;
+}
+
+bool CSmtpClient::AuthCramMd5(const std::string& userName, const std::string& password) {
+    if (!Command("AUTH CRAM-MD5\r\n", 334)) {
+        return false;
+    }
+    CBase64Coder coder;
+    coder.DecodeText(Challenge().c_str());
+    const char* challenge = reinterpret_cast<const char*>(coder.RawData());
+    const std::string key(password.c_str());
+    unsigned char digest[16];
+    HmacMd5(reinterpret_cast<const unsigned char*>(challenge), std::strlen(challenge),
+            reinterpret_cast<const unsigned char*>(key.data()), key.size(), digest);
+    std::string response = userName + " ";
+    char hex[3];
+    for (unsigned char byte : digest) {
+        std::snprintf(hex, sizeof hex, "%02x", byte);
+        response += hex;
+    }
+    coder.EncodeText(response.c_str());
+    return Command(std::string(coder.TextData()) + "\r\n", 235);
+}
+
+bool CSmtpClient::SendMail(const CMailMessage& message) {
+    auto refused = [] {
+        if (GetLastError() == WSAEPROTONOSUPPORT) {
+            SetLastError(ERROR_BAD_COMMAND);
+        }
+        return false;
+    };
+    if (!Command("MAIL FROM:<" + message.from.address + ">\r\n", 250)) {
+        return refused();
+    }
+    for (const auto* list : {&message.to, &message.cc, &message.bcc}) {
+        for (const auto& recipient : *list) {
+            if (!Command("RCPT TO:<" + recipient.address + ">\r\n", 250)) {
+                return refused();
+            }
+        }
+    }
+    if (!Command("DATA\r\n", 354)) {
+        return refused();
+    }
+    if (!m_connection.Send(message.BuildHeaders()) || !m_connection.Send(message.Body())) {
+        return false;
+    }
+    if (!Command("\r\n.\r\n", 250)) {
+        return refused();
+    }
+    return true;
+}
+
+bool CSmtpClient::Quit() {
+    bool result = false;
+    if (m_connection.IsConnected()) {
+        m_connection.Send("QUIT\r\n");
+        result = ReadReply(221);
+        if (!result) {
+            SetLastError(ERROR_BAD_COMMAND);
+        }
+        m_connection.SetConnected(false);
+    }
+    m_connection.Close();
+    return result;
+}
+
+} // namespace sentrel

@@ -1,0 +1,68 @@
+#pragma once
+
+// SMTP client: a subset of RFC 5321 (HELO/EHLO, MAIL, RCPT, DATA, QUIT) with AUTH LOGIN,
+// a clear-text "AUTH LOGIN PLAIN" dialogue and AUTH CRAM-MD5 (RFC 2195). One object
+// serves one connection and delivers its messages; it says QUIT when destroyed.
+
+#include "net/SocketConnection.h"
+
+#include <string>
+#include <string_view>
+
+namespace sentrel {
+
+class CMailMessage;
+
+enum SmtpAuthType {
+    SmtpAuthNone = 0,
+    SmtpAuthCramMd5 = 1,
+    SmtpAuthLogin = 2,
+    SmtpAuthLoginPlain = 3
+};
+
+// True once the text holds a whole reply: a CR LF-ended line that is not a continuation
+// line (one whose code is followed by "-"). Earlier continuation lines may have arrived
+// in separate pieces.
+bool IsSmtpReplyComplete(std::string_view text, std::string_view terminator);
+
+class CSmtpClient {
+public:
+    explicit CSmtpClient(unsigned timeoutMs = 60000) : m_connection(timeoutMs) {}
+    virtual ~CSmtpClient();
+    CSmtpClient(const CSmtpClient&) = delete;
+    CSmtpClient& operator=(const CSmtpClient&) = delete;
+
+    // Connects, reads the greeting, says HELO (no authentication) or EHLO, and
+    // authenticates. On a failure after the TCP connect it quits by itself.
+    bool Connect(const std::string& host, int authType, const std::string& userName,
+                 const std::string& password, int port);
+    // The envelope and the message text. A refused command fails with ERROR_BAD_COMMAND.
+    bool SendMail(const CMailMessage& message);
+    // QUIT (when connected) and close. False when not connected or QUIT was refused.
+    bool Quit();
+
+    // Reads one reply and succeeds when its code is the expected one; otherwise fails
+    // with WSAEPROTONOSUPPORT. The text goes to LastReply, the code to ReplyCode.
+    virtual bool ReadReply(int expectedCode);
+
+    const std::string& LastReply() const { return m_connection.LastReply(); }
+    int ReplyCode() const { return m_replyCode; }
+    bool IsConnected() const { return m_connection.IsConnected(); }
+
+protected:
+    virtual bool ReceiveUntil(std::size_t capacity, std::string_view terminator, std::size_t growth,
+                              int expectedCode);
+
+private:
+    bool Command(const std::string& text, int expectedCode);
+    bool AuthLogin(const std::string& userName, const std::string& password);
+    bool AuthLoginPlain(const std::string& userName, const std::string& password);
+    bool AuthCramMd5(const std::string& userName, const std::string& password);
+    // The last reply without its code and the blank after it.
+    std::string Challenge() const;
+
+    CSocketConnection m_connection;
+    int m_replyCode = 0;
+};
+
+} // namespace sentrel

@@ -1,0 +1,137 @@
+// The e-mail alert against a real SMTP server on 127.0.0.1: what the server accepts and
+// stores is read back.
+
+#include "alerts/EmailAlert.h"
+
+#include "engine/EventLog.h"
+#include "net/SmtpClient.h"
+#include "tests/net/RealSmtpServer.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+namespace sentrel {
+namespace {
+
+using test::CRealSmtpServer;
+
+class EmailAlertRealServer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CTraceFile::Instance().SetPath(dir.File("trace.txt"));
+        CTraceFile::Instance().SwitchOn();
+        alert.name = "mail";
+        alert.recipients = "Ann <ann@example.org>, bob@example.org";
+        alert.fromName = "Sentrel Watch";
+        alert.fromAddress = "watch@example.org";
+        alert.smtpHost = "127.0.0.1";
+        alert.port = server.Port();
+        alert.userName = "ann";
+        alert.password = "s3cret pass";
+        alert.maxSmsChars = 160;
+        alert.maxMessages = 5;
+        alert.multipleMessages = 1;
+    }
+    void TearDown() override { CTraceFile::Instance().SwitchOff(); }
+    std::string Trace() { return test::ReadFile(dir.File("trace.txt")); }
+
+    test::TempDir dir;
+    CRealSmtpServer server{R"({"ann":"s3cret pass"})"};
+    CEmailAlert alert;
+};
+
+TEST_F(EmailAlertRealServer, DeliversWithEachAuthenticationMethod) {
+    const struct {
+        int authType;
+        const char* method;
+    } cases[] = {
+        {SmtpAuthNone, "null"}, {SmtpAuthCramMd5, "\"CRAM-MD5\""}, {SmtpAuthLogin, "\"LOGIN\""}};
+    for (const auto& c : cases) {
+        alert.authType = c.authType;
+        alert.Send("Disk almost full\r\n.hidden\r\n..two dots\r\n");
+    }
+    EXPECT_EQ(Trace(), "");
+    const auto messages = server.Messages();
+    ASSERT_EQ(messages.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(cases[i].method);
+        const auto& m = messages[i];
+        EXPECT_NE(m.envelope.find(std::string("\"method\":") + cases[i].method), std::string::npos)
+            << m.envelope;
+        EXPECT_NE(m.envelope.find(
+                      R"("from":"watch@example.org","to":["ann@example.org","bob@example.org"])"),
+                  std::string::npos)
+            << m.envelope;
+        EXPECT_EQ(m.Header("Subject"), "Email Alert");
+        EXPECT_EQ(m.Header("From"), "Sentrel Watch <watch@example.org>");
+        EXPECT_EQ(m.Header("To"), "Ann <ann@example.org>,bob@example.org");
+        EXPECT_EQ(m.Header("Reply-To"), "Sentrel Watch <watch@example.org>");
+        EXPECT_EQ(m.Header("X-Mailer"), "Sentrel");
+        EXPECT_TRUE(std::regex_match(m.Header("Date"),
+                                     std::regex(R"([A-Z][a-z]{2}, \d\d [A-Z][a-z]{2} \d{4} )"
+                                                R"(\d\d:\d\d:\d\d [+-]\d{4})")))
+            << m.Header("Date");
+        // The server has taken the stuffed dots off again.
+        EXPECT_EQ(m.Body(), "Disk almost full\r\n.hidden\r\n..two dots\r\n\r\n");
+    }
+}
+
+TEST_F(EmailAlertRealServer, SmsPiecesArriveAsSeparateMessages) {
+    alert.authType = SmtpAuthCramMd5;
+    alert.smsSplitting = 1;
+    std::string text;
+    for (int i = 0; i < 400; ++i) {
+        text += static_cast<char>('a' + i % 26);
+    }
+    alert.Send(text);
+    alert.subjectOnly = 1;
+    alert.maxMessages = 2;
+    alert.Send(text);
+
+    const auto messages = server.Messages();
+    ASSERT_EQ(messages.size(), 5u);
+    EXPECT_EQ(messages[0].Body(), text.substr(0, 160) + "\r\n");
+    EXPECT_EQ(messages[1].Body(), text.substr(160, 160) + "\r\n");
+    EXPECT_EQ(messages[2].Body(), text.substr(320) + "\r\n");
+    EXPECT_EQ(messages[0].Header("Subject"), "");
+    EXPECT_EQ(messages[3].Header("Subject"), text.substr(0, 160));
+    EXPECT_EQ(messages[4].Header("Subject"), text.substr(160, 160));
+    EXPECT_EQ(messages[4].Body(), "\r\n");
+    EXPECT_EQ(Trace(), "");
+}
+
+TEST_F(EmailAlertRealServer, RefusalsAndAStoppedServerAreLogged) {
+    alert.authType = SmtpAuthLogin;
+    alert.password = "wrong";
+    alert.Send("never");
+    alert.authType = SmtpAuthCramMd5;
+    alert.Send("never");
+    alert.password = "s3cret pass";
+    // This server has no clear-text prompt dialogue: it refuses "AUTH LOGIN PLAIN".
+    alert.authType = SmtpAuthLoginPlain;
+    alert.Send("never");
+    alert.authType = SmtpAuthCramMd5;
+    alert.recipients = "refused@example.org";
+    alert.Send("never");
+    server.Stop();
+    alert.recipients = "ann@example.org";
+    alert.Send("never");
+
+    EXPECT_TRUE(server.Messages().empty());
+    const std::regex line(R"([A-Za-z]+,[A-Za-z]+\d\d,\d{4},\d\d:\d\d:\d\d Email Alert (.*)\r\n)");
+    std::vector<std::string> events;
+    const std::string trace = Trace();
+    for (std::sregex_iterator it(trace.begin(), trace.end(), line), end; it != end; ++it) {
+        events.push_back((*it)[1]);
+    }
+    EXPECT_EQ(events, (std::vector<std::string>{
+                          "Failed to connect to: 127.0.0.1", "Failed to connect to: 127.0.0.1",
+                          "Failed to connect to: 127.0.0.1", "Failed to send email message",
+                          "Failed to connect to: 127.0.0.1"}))
+        << trace;
+}
+
+} // namespace
+} // namespace sentrel

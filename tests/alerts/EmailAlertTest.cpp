@@ -1,0 +1,226 @@
+#include "alerts/EmailAlert.h"
+
+#include "engine/Connection.h"
+#include "engine/EventLog.h"
+#include "tests/net/LoopbackServer.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace sentrel {
+namespace {
+
+using test::CLoopbackServer;
+using test::CServerSession;
+
+// An SMTP server that accepts everything, except recipients whose address contains
+// "refused" (and, with refuseFirst, every recipient of the first connection).
+CLoopbackServer::Handler AcceptingServer(bool refuseFirst = false) {
+    auto connections = std::make_shared<int>(0);
+    return [refuseFirst, connections](CServerSession& s) {
+        const bool refuseAll = refuseFirst && (*connections)++ == 0;
+        s.Write("220 test\r\n");
+        for (;;) {
+            const std::string line = s.ReadLine();
+            if (line.empty() || line == "QUIT\r\n") {
+                s.Write("221 bye\r\n");
+                return;
+            }
+            if (line.rfind("RCPT", 0) == 0 &&
+                (refuseAll || line.find("refused") != std::string::npos)) {
+                s.Write("550 no such user\r\n");
+            } else if (line == "DATA\r\n") {
+                s.Write("354 go\r\n");
+                s.ReadUntil("\r\n.\r\n");
+                s.Write("250 queued\r\n");
+            } else {
+                s.Write("250 ok\r\n");
+            }
+        }
+    };
+}
+
+// One delivered message, read back from what the client sent.
+struct Delivered {
+    std::string envelope; // the commands before DATA
+    std::string headers;
+    std::string subject;
+    std::string body;
+};
+
+Delivered Parse(const std::string& transcript) {
+    Delivered d;
+    const auto data = transcript.find("DATA\r\n");
+    if (data == std::string::npos) {
+        d.envelope = transcript;
+        return d;
+    }
+    d.envelope = transcript.substr(0, data);
+    const auto start = data + 6;
+    const auto blank = transcript.find("\r\n\r\n", start);
+    const auto end = transcript.rfind("\r\n.\r\n");
+    d.headers = transcript.substr(start, blank + 2 - start);
+    d.body = transcript.substr(blank + 4, end - blank - 4);
+    const auto subject = d.headers.find("Subject: ");
+    d.subject = d.headers.substr(subject + 9, d.headers.find("\r\n", subject) - subject - 9);
+    return d;
+}
+
+class EmailAlertTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CTraceFile::Instance().SetPath(dir.File("trace.txt"));
+        CTraceFile::Instance().SwitchOn();
+        previousRequester = SetConnectionRequester([this] {
+            ++connectionRequests;
+            connectionsBeforeRequest += server ? static_cast<int>(server->Transcripts().size()) : 0;
+        });
+        alert.name = "mail";
+        alert.recipients = "Ann <ann@example.org>; bob@example.org";
+        alert.fromName = "Sentrel Watch";
+        alert.fromAddress = "watch@example.org";
+        alert.smtpHost = "127.0.0.1";
+        alert.authType = 0;
+        alert.maxSmsChars = 160;
+        alert.maxMessages = 5;
+        alert.multipleMessages = 1;
+    }
+    void TearDown() override {
+        CTraceFile::Instance().SwitchOff();
+        SetConnectionRequester(previousRequester);
+    }
+
+    std::vector<Delivered> SendThrough(CLoopbackServer::Handler handler, const std::string& text) {
+        server = std::make_unique<CLoopbackServer>(std::move(handler));
+        alert.port = server->Port();
+        alert.Send(text);
+        server->Stop();
+        std::vector<Delivered> all;
+        for (const auto& t : server->Transcripts()) {
+            all.push_back(Parse(t));
+        }
+        return all;
+    }
+
+    std::string Trace() { return test::ReadFile(dir.File("trace.txt")); }
+
+    test::TempDir dir;
+    CEmailAlert alert;
+    std::unique_ptr<CLoopbackServer> server;
+    std::function<void()> previousRequester;
+    int connectionRequests = 0;
+    int connectionsBeforeRequest = 0;
+};
+
+// 400 characters that show where each piece was cut.
+std::string FourHundred() {
+    std::string text;
+    for (int i = 0; i < 400; ++i) {
+        text += static_cast<char>('a' + (i / 10) % 26);
+    }
+    return text;
+}
+
+TEST_F(EmailAlertTest, PlainMailKeepsLinesAndUsesTheFixedSubject) {
+    const auto sent = SendThrough(AcceptingServer(), "line one\n.line two");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(connectionRequests, 1);
+    EXPECT_EQ(connectionsBeforeRequest, 0);
+    EXPECT_EQ(sent[0].subject, "Email Alert");
+    EXPECT_EQ(sent[0].body, "line one\n..line two");
+    EXPECT_NE(sent[0].headers.find("From: Sentrel Watch <watch@example.org>\r\n"),
+              std::string::npos);
+    EXPECT_NE(sent[0].headers.find("To: Ann <ann@example.org>,bob@example.org\r\n"),
+              std::string::npos);
+    EXPECT_NE(sent[0].headers.find("Reply-To: Sentrel Watch <watch@example.org>\r\n"),
+              std::string::npos);
+    EXPECT_NE(sent[0].envelope.find("HELO "), std::string::npos);
+    EXPECT_NE(sent[0].envelope.find("MAIL FROM:<watch@example.org>\r\n"
+                                    "RCPT TO:<ann@example.org>\r\nRCPT TO:<bob@example.org>\r\n"),
+              std::string::npos);
+    EXPECT_EQ(Trace(), "");
+}
+
+TEST_F(EmailAlertTest, MultipleModeSendsPiecesUpToTheLimit) {
+    alert.smsSplitting = 1;
+    const std::string text = FourHundred();
+    auto sent = SendThrough(AcceptingServer(), text);
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0].body, text.substr(0, 160));
+    EXPECT_EQ(sent[1].body, text.substr(160, 160));
+    EXPECT_EQ(sent[2].body, text.substr(320));
+    for (const auto& d : sent) {
+        EXPECT_EQ(d.subject, "");
+        EXPECT_NE(d.envelope.find("RCPT TO:<bob@example.org>"), std::string::npos);
+    }
+
+    alert.maxMessages = 2;
+    sent = SendThrough(AcceptingServer(), text);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[1].body, text.substr(160, 160));
+
+    // "Neither chosen" behaves as multiple mode; exactly one piece's worth is one message.
+    alert.multipleMessages = -1;
+    alert.maxMessages = 5;
+    sent = SendThrough(AcceptingServer(), text.substr(0, 160));
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].body, text.substr(0, 160));
+}
+
+TEST_F(EmailAlertTest, ZeroCharactersSendsEmptyPiecesAtLeastOnce) {
+    alert.smsSplitting = 1;
+    alert.maxSmsChars = 0;
+    alert.maxMessages = 3;
+    auto sent = SendThrough(AcceptingServer(), "hello");
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[2].body, "");
+    alert.maxMessages = 0;
+    sent = SendThrough(AcceptingServer(), "hello");
+    EXPECT_EQ(sent.size(), 1u);
+}
+
+TEST_F(EmailAlertTest, TruncateModeAndSubjectOnlyFlattenTheText) {
+    alert.smsSplitting = 1;
+    alert.multipleMessages = 0;
+    const std::string text = FourHundred();
+    auto sent = SendThrough(AcceptingServer(), text);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].body, text.substr(0, 160));
+
+    alert.subjectOnly = 1;
+    sent = SendThrough(AcceptingServer(), "first\r\nsecond\nthird");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].subject, "first\r second third");
+    EXPECT_EQ(sent[0].body, "");
+}
+
+TEST_F(EmailAlertTest, FailuresAreLoggedAndLaterPiecesStillGo) {
+    alert.smsSplitting = 1;
+    alert.maxSmsChars = 3;
+    auto sent = SendThrough(AcceptingServer(true), "abcdef");
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].body, ""); // refused before DATA
+    EXPECT_EQ(sent[1].body, "def");
+    std::string trace = Trace();
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 1);
+    EXPECT_NE(trace.find(" Email Alert Failed to send email message\r\n"), std::string::npos);
+
+    alert.smsSplitting = 0;
+    alert.port = test::UnusedLoopbackPort();
+    alert.Send("nobody listens");
+    trace = Trace();
+    EXPECT_NE(trace.find(" Email Alert Failed to connect to: 127.0.0.1\r\n"), std::string::npos);
+
+    // A faulty piece of the list stops it, but the recipients before it still get mail.
+    alert.recipients = "ann@example.org; broken> <x@example.org; bob@example.org";
+    sent = SendThrough(AcceptingServer(), "partly addressed");
+    ASSERT_EQ(sent.size(), 1u);
+    const std::string& envelope = sent[0].envelope;
+    EXPECT_EQ(envelope.substr(envelope.find("RCPT")), "RCPT TO:<ann@example.org>\r\n");
+    EXPECT_EQ(sent[0].body, "partly addressed");
+}
+
+} // namespace
+} // namespace sentrel

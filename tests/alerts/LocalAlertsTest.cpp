@@ -1,0 +1,148 @@
+#include "alerts/MessageAlert.h"
+#include "alerts/RunProgramAlert.h"
+#include "alerts/SoundAlert.h"
+
+#include "engine/EventLog.h"
+#include "platform/ProgramStarter.h"
+#include "tests/support/ArgRecording.h"
+#include "tests/support/TestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace sentrel {
+namespace {
+
+using Args = std::vector<std::string>;
+
+class RecordingStarter : public IProgramStarter {
+public:
+    bool Start(const std::string& commandLine) override {
+        started.push_back(commandLine);
+        return false; // failure must not matter to the alert
+    }
+    std::vector<std::string> started;
+};
+
+class RecordingSound : public ISound {
+public:
+    void PlayFile(const std::string& path) override { played.push_back(path); }
+    std::vector<std::string> played;
+};
+
+TEST(MessageAlert, EverySendOpensOneMorePopupWithItsMessage) {
+    test::FakeAlertPopup popups;
+    PlatformServices services;
+    services.alertPopup = &popups;
+    ScopedPlatform scoped(services);
+
+    CMessageAlert alert;
+    alert.Send("first\r\nline two");
+    alert.Send("second");
+    alert.Send("");
+    EXPECT_EQ(popups.opened, (Args{"first\r\nline two", "second", ""}));
+    EXPECT_TRUE(popups.closed.empty()); // nothing waits for or closes a popup
+}
+
+TEST(RunProgramAlert, CommandLineIsThePathThenTheQuotedArguments) {
+    CRunProgramAlert alert;
+    alert.program = "/opt/beep tool/beep";
+    EXPECT_EQ(alert.CommandLine(), "/opt/beep tool/beep");
+    alert.arguments = "-n 3";
+    EXPECT_EQ(alert.CommandLine(), "/opt/beep tool/beep \"-n 3\"");
+    alert.arguments = "say \"hi\" \\";
+    EXPECT_EQ(alert.CommandLine(), "/opt/beep tool/beep \"say \"hi\" \\\"");
+    alert.program.clear();
+    alert.arguments = "x";
+    EXPECT_EQ(alert.CommandLine(), " \"x\"");
+
+    RecordingStarter starter;
+    PlatformServices services;
+    services.programStarter = &starter;
+    ScopedPlatform scoped(services);
+    alert.program = "p";
+    alert.arguments.clear();
+    alert.Send("the message is not passed");
+    EXPECT_EQ(starter.started, Args{"p"});
+}
+
+class RunProgramAlertStarts : public ::testing::Test {
+protected:
+    void SetUp() override {
+        recordPath = dir.File("record");
+        setenv("SENTREL_RECORD_TO", recordPath.c_str(), 1);
+        std::filesystem::create_directory(dir.File("alert tools"));
+        program = dir.File("alert tools/record args");
+        std::filesystem::copy_file(ARG_RECORDER_PATH, program);
+        chmod(program.c_str(), 0755);
+        PlatformServices services;
+        services.programStarter = &starter;
+        scoped = std::make_unique<ScopedPlatform>(services);
+        CTraceFile::Instance().SetPath(dir.File("trace.txt"));
+        CTraceFile::Instance().SwitchOn();
+    }
+    void TearDown() override {
+        CTraceFile::Instance().SwitchOff();
+        unsetenv("SENTREL_RECORD_TO");
+    }
+    test::TempDir dir;
+    std::string recordPath;
+    std::string program;
+    PosixProgramStarter starter;
+    std::unique_ptr<ScopedPlatform> scoped;
+};
+
+TEST_F(RunProgramAlertStarts, ShellCharactersAndQuotesReachTheProgram) {
+    CRunProgramAlert alert;
+    alert.program = program; // unquoted, with blanks
+    alert.arguments = "$(touch pwned); rm -rf `echo x` it's";
+    alert.Send("ignored");
+    test::ArgRecord record = test::WaitForRecord(recordPath);
+    ASSERT_TRUE(record.found);
+    EXPECT_EQ(record.args, Args{"$(touch pwned); rm -rf `echo x` it's"});
+    EXPECT_FALSE(std::filesystem::exists("pwned"));
+
+    // A double quote in the arguments is passed on unchanged inside the quotes; the
+    // program's argument splitting then sees it end the quoted part.
+    std::filesystem::remove(recordPath);
+    alert.arguments = "a \"b c\" d";
+    alert.Send("");
+    record = test::WaitForRecord(recordPath);
+    ASSERT_TRUE(record.found);
+    EXPECT_EQ(record.args, (Args{"a b", "c d"}));
+
+    std::filesystem::remove(recordPath);
+    alert.arguments.clear();
+    alert.Send("");
+    record = test::WaitForRecord(recordPath);
+    ASSERT_TRUE(record.found);
+    EXPECT_EQ(record.args, Args{});
+}
+
+TEST_F(RunProgramAlertStarts, MissingProgramReturnsAndLogsNothing) {
+    CRunProgramAlert alert;
+    alert.program = dir.File("uninstalled/tool.exe");
+    alert.arguments = "x";
+    alert.Send("m");
+    alert.program.clear();
+    alert.Send("m");
+    EXPECT_EQ(test::ReadFile(dir.File("trace.txt")), "");
+}
+
+TEST(SoundAlert, PlaysItsFileWhateverTheMessage) {
+    RecordingSound sound;
+    PlatformServices services;
+    services.sound = &sound;
+    ScopedPlatform scoped(services);
+    CSoundAlert alert;
+    alert.soundFile = "/media/chime.wav";
+    alert.Send("not a file name");
+    alert.soundFile = "";
+    alert.Send("x");
+    EXPECT_EQ(sound.played, (Args{"/media/chime.wav", ""}));
+}
+
+} // namespace
+} // namespace sentrel

@@ -1,0 +1,272 @@
+#include "engine/Engine.h"
+
+#include "engine/Connection.h"
+#include "engine/EventLog.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "tests/support/FakeTimerHost.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace sentrel {
+namespace {
+
+using test::LocalSeconds;
+using test::NextOf;
+using test::RecordingAlert;
+using test::ScriptWatch;
+
+class FakeConnection : public IConnection {
+public:
+    bool connected = false;
+    int dials = 0, hangUps = 0;
+    bool IsConnected() override { return connected; }
+    bool DialUnattended() override {
+        ++dials;
+        return false; // the result is not looked at
+    }
+    void HangUp() override { ++hangUps; }
+};
+
+// The trace written during a test, as lines without their time stamps.
+class EngineTest : public ::testing::Test, public test::DocFixture {
+protected:
+    EngineTest() : m_platform(Services()) {
+        clock.now = LocalSeconds(2026, 12, 7, 8, 59, 58);
+        host.onTimer = [this](int id) { engine.OnTimer(id); };
+        CTraceFile::Instance().SetPath(dir.File("trace.txt"));
+        CTraceFile::Instance().SwitchOn();
+    }
+    ~EngineTest() override { CTraceFile::Instance().SwitchOff(); }
+
+    PlatformServices Services() {
+        PlatformServices services;
+        services.clock = &clock;
+        services.messageBox = &messages;
+        services.connection = &connection;
+        return services;
+    }
+
+    std::vector<std::string> Events() {
+        std::vector<std::string> events;
+        std::istringstream in(test::ReadFile(dir.File("trace.txt")));
+        std::string line;
+        while (std::getline(in, line)) {
+            // "Monday,December07,2026,08:59:58 source event\r"
+            const auto blank = line.find(' ');
+            events.push_back(line.substr(blank + 1, line.size() - blank - 2));
+        }
+        return events;
+    }
+
+    test::FakeClock clock;
+    test::FakeMessageBox messages;
+    FakeConnection connection;
+    ScopedPlatform m_platform;
+    test::FakeTimerHost host{clock};
+    CEngine engine{doc, host};
+};
+
+TEST_F(EngineTest, StartAndStopDriveTheEngineTimer) {
+    EXPECT_FALSE(engine.IsRunning());
+    engine.Start();
+    EXPECT_TRUE(engine.IsRunning());
+    ASSERT_TRUE(host.IsSet(CEngine::kEngineTimer));
+    EXPECT_EQ(host.DueAt(CEngine::kEngineTimer), 1000u);
+    engine.Stop();
+    EXPECT_FALSE(engine.IsRunning());
+    EXPECT_FALSE(host.IsSet(CEngine::kEngineTimer));
+    // A stale timer message while stopped does nothing.
+    ScriptWatch* w = AddWatch("w");
+    AddActivation("a", w, CDateTime::FromParts(2026, 1, 1, 0, 0, 0), "5");
+    host.Fire(CEngine::kEngineTimer);
+    EXPECT_TRUE(w->checkedAt.empty());
+    EXPECT_EQ(Events(), (std::vector<std::string>{"Sentrel Activations started",
+                                                  "Sentrel Activations stopped"}));
+}
+
+TEST_F(EngineTest, WholeDaysInsideTheWindow) {
+    ScriptWatch* w = AddWatch("w");
+    RecordingAlert* alert = AddAlert("phone");
+    CActivation* a = AddActivation("hourly", w, CDateTime::FromParts(2026, 12, 7, 9, 0, 0), "60");
+    a->alerts.push_back(alert);
+    a->windowOn = true;
+    a->startTime = "9:00a";
+    a->endTime = "5:00p";
+    engine.Start();
+    host.Advance(2ull * 86400 * 1000);
+    // 09:00 to 17:00 on both days, on the second.
+    ASSERT_EQ(w->checkedAt.size(), 18u);
+    for (std::size_t i = 0; i < w->checkedAt.size(); ++i) {
+        const CDateTime& at = w->checkedAt[i];
+        EXPECT_EQ(at.GetDay(), i < 9 ? 7 : 8);
+        EXPECT_EQ(at.GetHour(), 9 + static_cast<int>(i % 9));
+        EXPECT_EQ(at.GetMinute(), 0);
+        EXPECT_EQ(at.GetSecond(), 0);
+    }
+    EXPECT_EQ(alert->sent.size(), 18u);
+    EXPECT_TRUE(NextOf(*a) == CDateTime::FromParts(2026, 12, 9, 9, 0, 0));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(EngineTest, DisabledAndWatchlessActivationsAreSkipped) {
+    ScriptWatch* w = AddWatch("w");
+    CActivation* off = AddActivation("off", w, CDateTime::FromParts(2026, 12, 7, 8, 0, 0), "1");
+    off->enabled = false;
+    CActivation* empty = AddActivation("empty", nullptr, CDateTime::FromParts(2026, 12, 7, 8, 0, 0), "1");
+    engine.Start();
+    host.Advance(5000);
+    EXPECT_TRUE(w->checkedAt.empty());
+    EXPECT_EQ(off->nextTime, "08:00:00");      // a disabled one is not even advanced
+    EXPECT_EQ(empty->nextTime, "09:01:00");    // due and advanced, but nothing to check
+}
+
+TEST_F(EngineTest, TriggeredEventsInDocumentOrder) {
+    std::vector<std::string> order;
+    ScriptWatch* w1 = AddWatch("W1");
+    w1->onCheck = [&](std::string& message) {
+        order.push_back("check W1");
+        message = "fire alarm";
+        return true;
+    };
+    ScriptWatch* w2 = AddWatch("W2");
+    w2->onCheck = [&](std::string& message) {
+        order.push_back("check W2");
+        message = "all quiet";
+        return true;
+    };
+    const CDateTime due = CDateTime::FromParts(2026, 12, 7, 9, 0, 0);
+    CActivation* first = AddActivation("A1", w1, due, "60");
+    for (const char* name : {"X", "Y", "Z"}) {
+        RecordingAlert* alert = AddAlert(name);
+        alert->onSend = [&order, name] { order.push_back(std::string("send ") + name); };
+        first->alerts.push_back(alert);
+    }
+    CActivation* second = AddActivation("A2", w2, due, "60");
+    second->containsFilterOn = true;
+    second->containsWords = "alarm"; // rejects "all quiet"
+    second->alerts.push_back(first->alerts[0]);
+
+    engine.Start();
+    host.Advance(3000);
+    EXPECT_EQ(order, (std::vector<std::string>{"check W1", "send X", "send Y", "send Z", "check W2"}));
+    EXPECT_EQ(Events(), (std::vector<std::string>{
+                            "Sentrel Activations started", "A1:W1 Triggered", "A1:X Triggered",
+                            "A1:Y Triggered", "A1:Z Triggered", "A2:W2 Triggered"}));
+    EXPECT_EQ(static_cast<RecordingAlert*>(first->alerts[2])->sent,
+              std::vector<std::string>{"fire alarm"});
+}
+
+TEST_F(EngineTest, NextPassStartsASecondAfterALongPassEnded) {
+    ScriptWatch* slow = AddWatch("slow");
+    slow->onCheck = [this](std::string&) {
+        host.Elapse(5500); // a blocking network wait
+        return false;
+    };
+    AddActivation("a", slow, CDateTime::FromParts(2026, 12, 7, 9, 0, 0), "1");
+    engine.Start();
+    host.Advance(2000); // 09:00:00, the pass runs until 09:00:05.5
+    ASSERT_EQ(slow->checkedAt.size(), 1u);
+    EXPECT_FALSE(engine.IsBusy());
+    EXPECT_EQ(host.DueAt(CEngine::kEngineTimer), 2000u + 5500 + 1000);
+}
+
+TEST_F(EngineTest, StopAndStartDuringAPassDoNotNestPasses) {
+    int passes = 0;
+    ScriptWatch* w = AddWatch("w");
+    w->onCheck = [&](std::string&) {
+        ++passes;
+        EXPECT_TRUE(engine.IsBusy());
+        engine.Stop();
+        engine.Start();
+        host.Fire(CEngine::kEngineTimer); // a timer message delivered inside the pass
+        return true;
+    };
+    RecordingAlert* alert = AddAlert("x");
+    AddActivation("a", w, CDateTime::FromParts(2026, 12, 7, 9, 0, 0), "60")->alerts.push_back(alert);
+    engine.Start();
+    host.Advance(2000);
+    EXPECT_EQ(passes, 1);
+    EXPECT_EQ(alert->sent.size(), 1u);
+    EXPECT_TRUE(engine.IsRunning());
+    EXPECT_FALSE(engine.IsBusy());
+    EXPECT_TRUE(host.IsSet(CEngine::kEngineTimer));
+
+    // Stop inside a pass: the pass finishes, later timer messages are ignored.
+    w->onCheck = [&](std::string&) {
+        ++passes;
+        engine.Stop();
+        return true;
+    };
+    host.Advance(3600 * 1000);
+    EXPECT_EQ(passes, 2);
+    EXPECT_EQ(alert->sent.size(), 2u); // the stopped pass still sent its alerts
+    host.Advance(3 * 3600 * 1000);
+    EXPECT_EQ(passes, 2);
+}
+
+TEST_F(EngineTest, DialledConnectionHangsUpAMinuteAfterTheLastRequest) {
+    RequestConnection(); // through the process-wide entry point
+    EXPECT_TRUE(engine.IsDialled());
+    EXPECT_EQ(connection.dials, 1); // dialled although the dial "failed"
+    host.Advance(30000);
+    engine.RequestConnection();
+    EXPECT_EQ(connection.dials, 2);
+    host.Advance(59999);
+    EXPECT_EQ(connection.hangUps, 0);
+    host.Advance(1);
+    EXPECT_EQ(connection.hangUps, 1);
+    EXPECT_FALSE(engine.IsDialled());
+    EXPECT_FALSE(host.IsSet(CEngine::kHangUpTimer));
+    host.Advance(600000);
+    EXPECT_EQ(connection.hangUps, 1);
+    EXPECT_EQ(Events(), (std::vector<std::string>{
+                            "Sentrel Connecting to Internet", "Sentrel Connected to Internet",
+                            "Sentrel Connecting to Internet", "Sentrel Connected to Internet",
+                            "Sentrel Disconnecting from Internet"}));
+}
+
+TEST_F(EngineTest, ExistingConnectionIsNeverHungUp) {
+    connection.connected = true;
+    engine.RequestConnection();
+    EXPECT_FALSE(engine.IsDialled());
+    EXPECT_EQ(connection.dials, 0);
+    EXPECT_TRUE(host.IsSet(CEngine::kHangUpTimer)); // armed, but finds nothing to do
+    host.Advance(300000);
+    EXPECT_EQ(connection.hangUps, 0);
+    EXPECT_TRUE(Events().empty());
+
+    // Dialled earlier, then a request finds the line up: the hang-up still comes, a
+    // minute after that request.
+    connection.connected = false;
+    engine.RequestConnection();
+    host.Advance(20000);
+    connection.connected = true;
+    engine.RequestConnection();
+    host.Advance(59000);
+    EXPECT_EQ(connection.hangUps, 0);
+    host.Advance(1000);
+    EXPECT_EQ(connection.hangUps, 1);
+}
+
+TEST(EngineLifetime, RequestConnectionHandlerLastsAsLongAsTheEngine) {
+    test::FakeClock clock;
+    FakeConnection connection;
+    PlatformServices services;
+    services.clock = &clock;
+    services.connection = &connection;
+    ScopedPlatform platform(services);
+    CSentrelDoc doc;
+    test::FakeTimerHost host(clock);
+    {
+        CEngine engine(doc, host);
+        RequestConnection();
+        EXPECT_EQ(connection.dials, 1);
+    }
+    RequestConnection(); // no engine: nothing is dialled
+    EXPECT_EQ(connection.dials, 1);
+}
+
+} // namespace
+} // namespace sentrel

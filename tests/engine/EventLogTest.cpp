@@ -1,0 +1,111 @@
+#include "engine/EventLog.h"
+
+#include "model/SentrelDoc.h"
+#include "tests/engine/EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace sentrel {
+namespace {
+
+class EventLogTest : public ::testing::Test, public test::DocFixture {
+protected:
+    EventLogTest() : m_platform(Services()) {
+        clock.now = test::LocalSeconds(2026, 12, 6, 20, 55, 31);
+        CTraceFile::Instance().SwitchOff();
+    }
+    ~EventLogTest() override { CTraceFile::Instance().SwitchOff(); }
+
+    PlatformServices Services() {
+        PlatformServices services;
+        services.clock = &clock;
+        services.messageBox = &messages;
+        return services;
+    }
+    std::string Trace() const { return test::ReadFile(dir.File("trace.txt")); }
+
+    test::FakeClock clock;
+    test::FakeMessageBox messages;
+
+private:
+    ScopedPlatform m_platform;
+};
+
+TEST_F(EventLogTest, OffWritesNothingAndCreatesNothing) {
+    ApplyTraceSwitch(doc, false);
+    Log("Sentrel", "Activations started");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("trace.txt")));
+    EXPECT_FALSE(CTraceFile::Instance().IsEnabled());
+}
+
+TEST_F(EventLogTest, SwitchingOnAndOffFramesTheEvents) {
+    ApplyTraceSwitch(doc, true);
+    EXPECT_EQ(CTraceFile::Instance().GetPath(), dir.File("trace.txt")); // beside the store
+    {
+        CSentrelDoc saved(doc.StorePath());
+        saved.Load(false);
+        EXPECT_TRUE(saved.traceOn);
+    }
+    clock.Advance(1);
+    Log("Sentrel", "Activations started");
+    ApplyTraceSwitch(doc, false);
+    Log("Sentrel", "lost");
+    EXPECT_EQ(Trace(), "Sunday,December06,2026,20:55:31 TRACE Trace Switched on\r\n"
+                       "Sunday,December06,2026,20:55:32 Sentrel Activations started\r\n"
+                       "Sunday,December06,2026,20:55:32 TRACE Trace Switched off\r\n");
+    CSentrelDoc saved(doc.StorePath());
+    saved.Load(false);
+    EXPECT_FALSE(saved.traceOn);
+}
+
+TEST_F(EventLogTest, AppendsToAnExistingFileAcrossRuns) {
+    test::WriteFile(dir.File("trace.txt"), "earlier run\r\n");
+    ApplyTraceSwitch(doc, true);
+    ApplyTraceSwitch(doc, false);
+    ApplyTraceSwitch(doc, true);
+    Log("a\nb", "c\nd");
+    CTraceFile::Instance().SwitchOff();
+    EXPECT_EQ(Trace(), "earlier run\r\n"
+                       "Sunday,December06,2026,20:55:31 TRACE Trace Switched on\r\n"
+                       "Sunday,December06,2026,20:55:31 TRACE Trace Switched off\r\n"
+                       "Sunday,December06,2026,20:55:31 TRACE Trace Switched on\r\n"
+                       "Sunday,December06,2026,20:55:31 a\r\nb c\r\nd\r\n");
+}
+
+TEST_F(EventLogTest, WriteOnlyFileIsAppendedNotTruncated) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "permissions do not bind the superuser";
+    }
+    test::WriteFile(dir.File("trace.txt"), "keep me\r\n");
+    ASSERT_EQ(chmod(dir.File("trace.txt").c_str(), 0200), 0);
+    ApplyTraceSwitch(doc, true);
+    CTraceFile::Instance().SwitchOff();
+    ASSERT_EQ(chmod(dir.File("trace.txt").c_str(), 0600), 0);
+    EXPECT_EQ(Trace(), "keep me\r\nSunday,December06,2026,20:55:31 TRACE Trace Switched on\r\n");
+}
+
+TEST_F(EventLogTest, UnopenableFileLosesEventsQuietly) {
+    CSentrelDoc elsewhere(dir.File("missing/Sentrel.bin"));
+    ApplyTraceSwitch(elsewhere, true); // neither store nor trace can be written there
+    EXPECT_TRUE(CTraceFile::Instance().IsEnabled());
+    EXPECT_FALSE(CTraceFile::Instance().IsOpen());
+    Log("Sentrel", "Triggered");
+    ASSERT_EQ(messages.shown.size(), 1u); // only the failed save is reported
+    EXPECT_EQ(messages.shown[0].text, "Unable to create Sentrel.bin");
+}
+
+TEST(TraceTimeStamp, EnglishNamesWhateverTheLocale) {
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    ASSERT_TRUE(std::setlocale(LC_ALL, "de_DE.UTF-8"));
+    const std::string stamp = TraceTimeStamp(test::LocalSeconds(2027, 3, 1, 7, 5, 9));
+    std::setlocale(LC_ALL, previous.c_str());
+    EXPECT_EQ(stamp, "Monday,March01,2027,07:05:09 ");
+}
+
+} // namespace
+} // namespace sentrel

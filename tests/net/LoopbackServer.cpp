@@ -1,0 +1,180 @@
+#include "tests/net/LoopbackServer.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace sentrel::test {
+
+namespace {
+constexpr int kReadLimitMs = 10000;
+}
+
+bool CServerSession::ReadMore() {
+    if (m_socket < 0) {
+        return false;
+    }
+    pollfd ready{m_socket, POLLIN, 0};
+    if (poll(&ready, 1, kReadLimitMs) <= 0) {
+        return false;
+    }
+    char buffer[4096];
+    const ssize_t n = recv(m_socket, buffer, sizeof buffer, 0);
+    if (n <= 0) {
+        return false;
+    }
+    m_received.append(buffer, static_cast<std::size_t>(n));
+    m_pending.append(buffer, static_cast<std::size_t>(n));
+    return true;
+}
+
+std::string CServerSession::ReadUntil(std::string_view terminator) {
+    for (;;) {
+        const auto at = m_pending.find(terminator);
+        if (at != std::string::npos) {
+            std::string part = m_pending.substr(0, at + terminator.size());
+            m_pending.erase(0, at + terminator.size());
+            return part;
+        }
+        if (!ReadMore()) {
+            std::string part;
+            part.swap(m_pending);
+            return part;
+        }
+    }
+}
+
+std::string CServerSession::ReadLine() {
+    return ReadUntil("\r\n");
+}
+
+std::string CServerSession::ReadToEnd() {
+    while (ReadMore()) {
+    }
+    std::string part;
+    part.swap(m_pending);
+    return part;
+}
+
+void CServerSession::Write(std::string_view bytes) {
+    if (m_socket >= 0 && !bytes.empty()) {
+        (void)send(m_socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    }
+}
+
+void CServerSession::WriteEach(const std::vector<std::string>& pieces, int pauseMs) {
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (i > 0) {
+            Pause(pauseMs);
+        }
+        Write(pieces[i]);
+    }
+}
+
+void CServerSession::WriteBytewise(std::string_view bytes, int pauseMs) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i > 0) {
+            Pause(pauseMs);
+        }
+        Write(bytes.substr(i, 1));
+    }
+}
+
+void CServerSession::Pause(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void CServerSession::Close() {
+    if (m_socket >= 0) {
+        close(m_socket);
+        m_socket = -1;
+    }
+}
+
+CLoopbackServer::CLoopbackServer(Handler handler) : m_handler(std::move(handler)) {
+    m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    socklen_t length = sizeof address;
+    if (m_listener < 0 ||
+        bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(m_listener, 8) != 0 ||
+        getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("cannot listen on 127.0.0.1");
+    }
+    m_port = ntohs(address.sin_port);
+    m_thread = std::thread([this] { Run(); });
+}
+
+CLoopbackServer::~CLoopbackServer() {
+    Stop();
+    if (m_listener >= 0) {
+        close(m_listener);
+    }
+}
+
+void CLoopbackServer::Run() {
+    for (;;) {
+        pollfd ready{m_listener, POLLIN, 0};
+        const int polled = poll(&ready, 1, 20);
+        if (polled <= 0) {
+            if (m_stop) {
+                return;
+            }
+            continue;
+        }
+        const int client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0) {
+            continue;
+        }
+        const int one = 1;
+        setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        CServerSession session(client);
+        m_handler(session);
+        // Keep whatever else the client sends (a closing command, say) until it hangs up.
+        session.ReadToEnd();
+        session.Close();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_transcripts.push_back(session.Received());
+    }
+}
+
+void CLoopbackServer::Stop() {
+    m_stop = true;
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+std::vector<std::string> CLoopbackServer::Transcripts() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_transcripts;
+}
+
+std::string CLoopbackServer::Transcript() {
+    auto all = Transcripts();
+    return all.empty() ? std::string() : all.front();
+}
+
+int UnusedLoopbackPort() {
+    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (s < 0 || bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("cannot bind on 127.0.0.1");
+    }
+    close(s); // nothing listens there now
+    return ntohs(address.sin_port);
+}
+
+} // namespace sentrel::test

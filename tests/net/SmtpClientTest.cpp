@@ -1,0 +1,338 @@
+#include "net/SmtpClient.h"
+
+#include "net/MailMessage.h"
+#include "platform/ErrorCodes.h"
+#include "tests/net/LoopbackServer.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <unistd.h>
+
+namespace sentrel {
+namespace {
+
+using test::CLoopbackServer;
+using test::CServerSession;
+
+std::string HostName() {
+    char name[100] = {};
+    gethostname(name, sizeof name - 1);
+    return name;
+}
+
+// Answers QUIT, if the client says it.
+void Farewell(CServerSession& s) {
+    if (s.ReadLine() == "QUIT\r\n") {
+        s.Write("221 bye\r\n");
+    }
+}
+
+TEST(SmtpReply, IsCompleteOnlyWithItsLastLine) {
+    EXPECT_FALSE(IsSmtpReplyComplete("250 ok", "\r\n"));
+    EXPECT_TRUE(IsSmtpReplyComplete("250 ok\r\n", "\r\n"));
+    EXPECT_FALSE(IsSmtpReplyComplete("250-first\r\n", "\r\n"));
+    EXPECT_FALSE(IsSmtpReplyComplete("250-first\r\n250-second\r\n250 la", "\r\n"));
+    EXPECT_TRUE(IsSmtpReplyComplete("250-first\r\n250 last\r\n", "\r\n"));
+    // Lines too short to carry a hyphen, and lines that are no reply at all, end it.
+    EXPECT_TRUE(IsSmtpReplyComplete("250\r\n", "\r\n"));
+    EXPECT_TRUE(IsSmtpReplyComplete("hello there\r\n", "\r\n"));
+}
+
+class SmtpClientTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "Europe/Berlin", 1);
+        tzset();
+    }
+    test::FakeClock clock; // stands at 1796661331, 2026-12-07 16:35:31 UTC
+    ScopedPlatform platform{PlatformServices{&clock}};
+};
+
+TEST_F(SmtpClientTest, DeliversWithHeloAndTheExactEnvelope) {
+    CLoopbackServer server([](CServerSession& s) {
+        s.Write("220 test ESMTP\r\n");
+        s.ReadLine();
+        s.Write("250 hello\r\n");
+        for (int i = 0; i < 5; ++i) { // MAIL and four RCPT
+            s.ReadLine();
+            s.Write("250 ok\r\n");
+        }
+        s.ReadLine();
+        s.Write("354 go ahead\r\n");
+        s.ReadUntil("\r\n.\r\n");
+        s.Write("250 queued\r\n");
+        Farewell(s);
+    });
+    CMailMessage message;
+    message.from = {"Watcher", "me@example.org"};
+    message.replyTo = message.from;
+    message.subject = "Email Alert";
+    ASSERT_TRUE(message.AddRecipients("Ann <ann@example.org>; bob@example.org", RecipientKind::To));
+    ASSERT_TRUE(message.AddRecipients("cc@example.org", RecipientKind::Cc));
+    ASSERT_TRUE(message.AddRecipients("hidden@example.org", RecipientKind::Bcc));
+    message.SetBody("first\r\n.second\r\n");
+    {
+        CSmtpClient client(2000);
+        ASSERT_TRUE(client.Connect("127.0.0.1", SmtpAuthNone, "", "", server.Port()));
+        ASSERT_TRUE(client.SendMail(message));
+        EXPECT_EQ(client.LastReply(), "250 queued");
+        EXPECT_EQ(client.ReplyCode(), 250);
+    }
+    server.Stop();
+    EXPECT_EQ(server.Transcript(), "HELO " + HostName() +
+                                       "\r\n"
+                                       "MAIL FROM:<me@example.org>\r\n"
+                                       "RCPT TO:<ann@example.org>\r\n"
+                                       "RCPT TO:<bob@example.org>\r\n"
+                                       "RCPT TO:<cc@example.org>\r\n"
+                                       "RCPT TO:<hidden@example.org>\r\n"
+                                       "DATA\r\n"
+                                       "From: Watcher <me@example.org>\r\n"
+                                       "To: Ann <ann@example.org>,bob@example.org\r\n"
+                                       "Cc: cc@example.org\r\n"
+                                       "Subject: Email Alert\r\n"
+                                       "Date: Mon, 07 Dec 2026 17:35:31 +0100\r\n"
+                                       "X-Mailer: Sentrel\r\n"
+                                       "Reply-To: Watcher <me@example.org>\r\n"
+                                       "MIME-Version: 1.0\r\n"
+                                       "Content-type: text/plain; charset=US-ASCII\r\n"
+                                       "\r\n"
+                                       "first\r\n..second\r\n"
+                                       "\r\n.\r\n"
+                                       "QUIT\r\n");
+}
+
+// A server that greets, answers EHLO with its lines as separate segments (or one),
+// and then runs `rest`.
+CLoopbackServer::Handler EhloServer(std::function<void(CServerSession&)> rest,
+                                    bool linesApart = true) {
+    return [rest, linesApart](CServerSession& s) {
+        s.Write("220 test ESMTP\r\n");
+        s.ReadLine();
+        const std::vector<std::string> lines = {"250-test greets you\r\n",
+                                                "250-AUTH LOGIN CRAM-MD5 PLAIN\r\n",
+                                                "250-8BITMIME\r\n", "250 HELP\r\n"};
+        if (linesApart) {
+            s.WriteEach(lines);
+        } else {
+            s.Write(lines[0] + lines[1] + lines[2] + lines[3]);
+        }
+        rest(s);
+    };
+}
+
+TEST_F(SmtpClientTest, AuthLoginSurvivesAMultiLineReplyArrivingLineByLine) {
+    CLoopbackServer server(EhloServer([](CServerSession& s) {
+        s.ReadLine();
+        s.Write("334 VXNlcm5hbWU6\r\n");
+        s.ReadLine();
+        s.Write("334 UGFzc3dvcmQ6\r\n");
+        s.ReadLine();
+        s.Write("235 2.7.0 Authentication successful\r\n");
+        Farewell(s);
+    }));
+    {
+        CSmtpClient client(2000);
+        ASSERT_TRUE(client.Connect("127.0.0.1", SmtpAuthLogin, "user", "secret", server.Port()))
+            << client.LastReply();
+        EXPECT_EQ(client.ReplyCode(), 235);
+    }
+    server.Stop();
+    EXPECT_EQ(server.Transcript(),
+              "EHLO " + HostName() + "\r\nAUTH LOGIN\r\ndXNlcg==\r\nc2VjcmV0\r\nQUIT\r\n");
+}
+
+TEST_F(SmtpClientTest, MultiLineReplyInOneSegmentIsOneReplyWithTheFirstLinesCode) {
+    CLoopbackServer server(EhloServer([](CServerSession& s) { Farewell(s); }, false));
+    CSmtpClient client(2000);
+    // An unknown authentication type fails after EHLO, leaving EHLO's reply to look at.
+    EXPECT_FALSE(client.Connect("127.0.0.1", 7, "user", "secret", server.Port()));
+    EXPECT_EQ(client.ReplyCode(), 250);
+    EXPECT_EQ(client.LastReply(),
+              "250-test greets you\r\n250-AUTH LOGIN CRAM-MD5 PLAIN\r\n250-8BITMIME\r\n250 HELP");
+    EXPECT_FALSE(client.IsConnected());
+}
+
+TEST_F(SmtpClientTest, EhloIsNeverRetriedAsHelo) {
+    CLoopbackServer server([](CServerSession& s) {
+        s.Write("220 old server\r\n");
+        s.ReadLine();
+        s.Write("502 5.5.2 EHLO not implemented\r\n");
+        Farewell(s);
+    });
+    {
+        CSmtpClient client(2000);
+        EXPECT_FALSE(client.Connect("127.0.0.1", SmtpAuthCramMd5, "u", "p", server.Port()));
+        EXPECT_EQ(GetLastError(), WSAEPROTONOSUPPORT);
+        EXPECT_EQ(client.ReplyCode(), 502);
+        EXPECT_EQ(client.LastReply(), "502 5.5.2 EHLO not implemented");
+    }
+    server.Stop();
+    EXPECT_EQ(server.Transcript(), "EHLO " + HostName() + "\r\nQUIT\r\n");
+}
+
+TEST_F(SmtpClientTest, AuthLoginRefusesAChallengeOtherThanUsername) {
+    CLoopbackServer server(EhloServer([](CServerSession& s) {
+        s.ReadLine();
+        s.Write("334 TG9naW46\r\n"); // "Login:"
+        Farewell(s);
+    }));
+    {
+        CSmtpClient client(2000);
+        EXPECT_FALSE(client.Connect("127.0.0.1", SmtpAuthLogin, "user", "secret", server.Port()));
+    }
+    server.Stop();
+    EXPECT_EQ(server.Transcript(), "EHLO " + HostName() + "\r\nAUTH LOGIN\r\nQUIT\r\n");
+}
+
+TEST_F(SmtpClientTest, LoginPlainAnswersOnlyTheExpectedPromptsInClear) {
+    CLoopbackServer plain(EhloServer([](CServerSession& s) {
+        s.ReadLine();
+        s.Write("334 Username:\r\n");
+        s.ReadLine();
+        s.Write("334 Password:\r\n");
+        s.ReadLine();
+        s.Write("235 ok\r\n");
+        Farewell(s);
+    }));
+    {
+        CSmtpClient client(2000);
+        EXPECT_TRUE(
+            client.Connect("127.0.0.1", SmtpAuthLoginPlain, "user", "secret", plain.Port()));
+    }
+    plain.Stop();
+    EXPECT_EQ(plain.Transcript(),
+              "EHLO " + HostName() + "\r\nAUTH LOGIN PLAIN\r\nuser\r\nsecret\r\nQUIT\r\n");
+
+    // Another first prompt: the user name is held back and the second 334 is read; an
+    // unknown second prompt gets nothing either, and the connection counts as made.
+    CLoopbackServer other(EhloServer([](CServerSession& s) {
+        s.ReadLine();
+        s.Write("334 Who are you?\r\n");
+        s.Pause(50);
+        s.Write("334 Secret word?\r\n");
+        Farewell(s);
+    }));
+    {
+        CSmtpClient client(2000);
+        EXPECT_TRUE(
+            client.Connect("127.0.0.1", SmtpAuthLoginPlain, "user", "secret", other.Port()));
+        EXPECT_EQ(client.LastReply(), "334 Secret word?");
+    }
+    other.Stop();
+    EXPECT_EQ(other.Transcript(), "EHLO " + HostName() + "\r\nAUTH LOGIN PLAIN\r\nQUIT\r\n");
+}
+
+TEST_F(SmtpClientTest, CramMd5AnswersWithUserAndHexDigest) {
+    CLoopbackServer server(EhloServer([](CServerSession& s) {
+        s.ReadLine();
+        s.Write("334 PDE4OTYuNjk3MTcwOTUyQHBvc3RvZmZpY2UucmVzdG9uLm1jaS5uZXQ+\r\n");
+        s.ReadLine();
+        s.Write("235 welcome\r\n");
+        Farewell(s);
+    }));
+    {
+        CSmtpClient client(2000);
+        EXPECT_TRUE(
+            client.Connect("127.0.0.1", SmtpAuthCramMd5, "tim", "tanstaaftanstaaf", server.Port()));
+    }
+    server.Stop();
+    EXPECT_EQ(server.Transcript(), "EHLO " + HostName() +
+                                       "\r\nAUTH CRAM-MD5\r\n"
+                                       "dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw\r\n"
+                                       "QUIT\r\n");
+}
+
+TEST_F(SmtpClientTest, RepliesSplitAtEveryByteAndLongRepliesAreRead) {
+    const std::string longLine = "552-" + std::string(600, 'x') + "\r\n";
+    CLoopbackServer server([&longLine](CServerSession& s) {
+        s.WriteBytewise("220 slow\r\n", 1);
+        s.ReadLine();
+        s.WriteBytewise("250-one\r\n250 two\r\n", 1);
+        s.ReadLine();
+        s.Write(longLine + longLine + "552 too big\r\n");
+        s.ReadLine();
+        s.WriteBytewise("221 bye\r\n", 1);
+    });
+    CSmtpClient client(2000);
+    ASSERT_TRUE(client.Connect("127.0.0.1", SmtpAuthNone, "", "", server.Port()));
+    EXPECT_EQ(client.LastReply(), "250-one\r\n250 two");
+    CMailMessage message;
+    message.from.address = "me@example.org";
+    EXPECT_FALSE(client.SendMail(message));
+    EXPECT_EQ(GetLastError(), ERROR_BAD_COMMAND);
+    EXPECT_EQ(client.ReplyCode(), 552);
+    EXPECT_EQ(client.LastReply(), longLine + longLine + "552 too big");
+    EXPECT_TRUE(client.Quit());
+    EXPECT_EQ(client.LastReply(), "221 bye");
+    EXPECT_FALSE(client.IsConnected());
+}
+
+TEST_F(SmtpClientTest, RefusedRecipientEndsTheEnvelopeWithBadCommand) {
+    CLoopbackServer server([](CServerSession& s) {
+        s.Write("220 hi\r\n");
+        s.ReadLine();
+        s.Write("250 hello\r\n");
+        s.ReadLine();
+        s.Write("250 sender ok\r\n");
+        s.ReadLine();
+        s.Write("550 5.1.1 no such user\r\n");
+        Farewell(s);
+    });
+    CMailMessage message;
+    message.from.address = "me@example.org";
+    message.AddRecipients("nobody@example.org, bob@example.org", RecipientKind::To);
+    {
+        CSmtpClient client(2000);
+        ASSERT_TRUE(client.Connect("127.0.0.1", SmtpAuthNone, "", "", server.Port()));
+        EXPECT_FALSE(client.SendMail(message));
+        EXPECT_EQ(GetLastError(), ERROR_BAD_COMMAND);
+        EXPECT_EQ(client.ReplyCode(), 550);
+        EXPECT_TRUE(client.IsConnected());
+    }
+    server.Stop();
+    EXPECT_EQ(server.Transcript(), "HELO " + HostName() +
+                                       "\r\nMAIL FROM:<me@example.org>\r\n"
+                                       "RCPT TO:<nobody@example.org>\r\nQUIT\r\n");
+}
+
+TEST_F(SmtpClientTest, SilentOrVanishingServerTimesOut) {
+    CLoopbackServer silent([](CServerSession& s) { s.ReadToEnd(); });
+    {
+        CSmtpClient client(200);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(client.Connect("127.0.0.1", SmtpAuthNone, "", "", silent.Port()));
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(GetLastError(), WSAETIMEDOUT);
+        // The greeting's wait, then QUIT's.
+        EXPECT_GE(elapsed, std::chrono::milliseconds(400));
+        EXPECT_LT(elapsed, std::chrono::milliseconds(2000));
+    }
+    silent.Stop();
+    EXPECT_EQ(silent.Transcript(), "QUIT\r\n");
+
+    CLoopbackServer vanishing([](CServerSession& s) {
+        s.Write("220 hi\r\n");
+        s.ReadLine();
+        s.Write("250-half a rep");
+        s.Close();
+    });
+    CSmtpClient client(200);
+    EXPECT_FALSE(client.Connect("127.0.0.1", SmtpAuthNone, "", "", vanishing.Port()));
+    EXPECT_EQ(GetLastError(), WSAETIMEDOUT);
+    EXPECT_EQ(client.LastReply(), "250-half a rep");
+}
+
+TEST_F(SmtpClientTest, NoQuitWithoutAConnection) {
+    CSmtpClient client(200);
+    EXPECT_FALSE(client.Connect("no-such-host.invalid", SmtpAuthNone, "", "", 25));
+    EXPECT_EQ(GetLastError(), WSAEINVAL);
+    EXPECT_FALSE(client.Quit());
+}
+
+} // namespace
+} // namespace sentrel

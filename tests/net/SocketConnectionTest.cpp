@@ -1,0 +1,174 @@
+#include "net/SocketConnection.h"
+
+#include "platform/ErrorCodes.h"
+#include "tests/net/LoopbackServer.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace sentrel {
+namespace {
+
+using test::CLoopbackServer;
+using test::CServerSession;
+
+long ElapsedMs(std::chrono::steady_clock::time_point since) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - since)
+                                 .count());
+}
+
+TEST(SocketConnection, ConnectsToDottedAddressAndRejectsUnknownNameWithoutConnecting) {
+    CLoopbackServer server([](CServerSession& s) { s.Write("hello\r\n"); });
+    {
+        CSocketConnection connection(2000);
+        ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
+        EXPECT_TRUE(connection.IsConnected());
+        std::string text;
+        ASSERT_TRUE(connection.ReceiveUntil(text, 100, "\r\n", 4096));
+        EXPECT_EQ(text, "hello");
+    }
+    {
+        SetLastError(0);
+        CSocketConnection connection(2000);
+        EXPECT_FALSE(connection.Open("no-such-host.invalid", server.Port()));
+        EXPECT_EQ(GetLastError(), WSAEINVAL);
+        EXPECT_FALSE(connection.IsConnected());
+        EXPECT_NE(connection.Handle(), INVALID_SOCKET); // left for the owner to close
+    }
+    server.Stop();
+    EXPECT_EQ(server.Transcripts().size(), 1u);
+}
+
+TEST(SocketConnection, RefusedConnectionFails) {
+    CSocketConnection connection(2000);
+    EXPECT_FALSE(connection.Open("127.0.0.1", test::UnusedLoopbackPort()));
+    EXPECT_EQ(GetLastError(), WSAECONNREFUSED);
+    EXPECT_FALSE(connection.IsConnected());
+}
+
+TEST(SocketConnection, SendsTextAsIs) {
+    CLoopbackServer server([](CServerSession& s) { s.ReadUntil("END\r\n"); });
+    {
+        CSocketConnection connection(2000);
+        ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
+        EXPECT_TRUE(connection.Send("USER a\r\n"));
+        EXPECT_TRUE(connection.Send(std::string("\0\x01\xff", 3) + "END\r\n"));
+    }
+    server.Stop();
+    EXPECT_EQ(server.Transcript(), std::string("USER a\r\n\0\x01\xff", 11) + "END\r\n");
+}
+
+TEST(SocketConnection, SilentServerTimesOutAndSlowSteadyServerDoesNot) {
+    CLoopbackServer server([](CServerSession& s) {
+        if (s.ReadLine() == "slow\r\n") {
+            // 8 bytes 100 ms apart: 700 ms in all, more than the 300 ms time-out.
+            s.WriteBytewise("+OK go\r\n", 100);
+        }
+    });
+    {
+        CSocketConnection connection(300);
+        ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
+        ASSERT_TRUE(connection.Send("quiet\r\n"));
+        const auto start = std::chrono::steady_clock::now();
+        std::string text;
+        EXPECT_FALSE(connection.ReceiveUntil(text, 100, "\r\n", 4096));
+        const long elapsed = ElapsedMs(start);
+        EXPECT_EQ(GetLastError(), WSAETIMEDOUT);
+        EXPECT_GE(elapsed, 300);
+        EXPECT_LT(elapsed, 1500);
+        EXPECT_EQ(connection.LastReply(), "");
+    }
+    {
+        CSocketConnection connection(300);
+        ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
+        ASSERT_TRUE(connection.Send("slow\r\n"));
+        std::string text;
+        EXPECT_TRUE(connection.ReceiveUntil(text, 100, "\r\n", 4096));
+        EXPECT_EQ(text, "+OK go");
+    }
+}
+
+TEST(SocketConnection, PeerClosingBeforeTheEndOfTheReplyEndsInTheTimeOut) {
+    CLoopbackServer server([](CServerSession& s) {
+        s.Write("220 partial");
+        s.Close();
+    });
+    CSocketConnection connection(300);
+    ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
+    const auto start = std::chrono::steady_clock::now();
+    std::string text;
+    EXPECT_FALSE(connection.ReceiveUntil(text, 100, "\r\n", 4096));
+    EXPECT_GE(ElapsedMs(start), 300);
+    EXPECT_EQ(GetLastError(), WSAETIMEDOUT);
+    EXPECT_EQ(connection.LastReply(), "220 partial");
+}
+
+TEST(SocketConnection, LongReplyGrowsTheBufferAndSplitRepliesAreJoined) {
+    std::string big;
+    for (int i = 0; i < 2000; ++i) {
+        big += "line " + std::to_string(i) + "\r\n";
+    }
+    CLoopbackServer server([&big](CServerSession& s) {
+        s.ReadLine();
+        s.Write(big + ".\r\n");
+        s.ReadLine();
+        s.WriteBytewise("+OK split\r\n", 1);
+    });
+    CSocketConnection connection(2000);
+    ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
+    ASSERT_TRUE(connection.Send("RETR\r\n"));
+    std::string text;
+    ASSERT_TRUE(connection.ReceiveUntil(text, 20, "\r\n.\r\n", 64));
+    EXPECT_EQ(text, big.substr(0, big.size() - 2)); // the terminator's bytes are cut
+    ASSERT_TRUE(connection.Send("NEXT\r\n"));
+    ASSERT_TRUE(connection.ReceiveUntil(text, 4, "\r\n", 1));
+    EXPECT_EQ(text, "+OK split");
+}
+
+TEST(SocketConnection, OkRepliesAreJudgedWithoutRegardToCase) {
+    CLoopbackServer server([](CServerSession& s) {
+        s.Write("+ok ready\r\n");
+        s.ReadLine();
+        s.Write("-ERR no such user\r\n");
+    });
+    CSocketConnection connection(5000);
+    ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
+    connection.SetLastReply("before");
+    std::string text;
+    ASSERT_TRUE(connection.ReceiveUntilOk(text, 1000, "\r\n", 4096));
+    EXPECT_EQ(text, "+ok ready");
+    EXPECT_EQ(connection.LastReply(), "before");
+
+    ASSERT_TRUE(connection.Send("USER x\r\n"));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(connection.ReceiveUntilOk(text, 1000, "\r\n", 4096));
+    EXPECT_LT(ElapsedMs(start), 1000); // judged at once, not after the time-out
+    EXPECT_EQ(GetLastError(), WSAEPROTONOSUPPORT);
+    EXPECT_EQ(connection.LastReply(), "-ERR no such user");
+}
+
+TEST(SocketConnection, SendingToAClosedPeerFailsWithoutKillingTheProgram) {
+    CLoopbackServer server([](CServerSession& s) { s.Close(); });
+    CSocketConnection connection(2000);
+    ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // let the server close
+    // The first sends may still be buffered; the reset then fails the next one.
+    bool failed = false;
+    for (int i = 0; i < 50 && !failed; ++i) {
+        failed = !connection.Send("NOOP\r\n");
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(failed);
+    EXPECT_TRUE(GetLastError() == WSAESHUTDOWN || GetLastError() == WSAECONNRESET)
+        << GetLastError();
+}
+
+} // namespace
+} // namespace sentrel

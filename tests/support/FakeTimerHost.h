@@ -1,0 +1,98 @@
+#pragma once
+
+// A timer host on virtual time: tests advance it by milliseconds and it fires the engine's
+// timers in time order, moving a FakeClock along, so whole days run in moments.
+
+#include "engine/Engine.h"
+#include "tests/support/TestSupport.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+
+namespace sentrel::test {
+
+class FakeTimerHost : public ITimerHost {
+public:
+    explicit FakeTimerHost(FakeClock& clock) : m_clock(clock) {}
+
+    // Where OnTimer goes; normally the engine.
+    std::function<void(int)> onTimer;
+
+    void SetTimer(int id, unsigned ms) override {
+        ++setCalls[id];
+        m_timers[id] = Timer{ms, nowMs + ms, ++m_generation};
+    }
+    void KillTimer(int id) override {
+        ++killCalls[id];
+        m_timers.erase(id);
+    }
+
+    bool IsSet(int id) const { return m_timers.count(id) != 0; }
+    std::uint64_t DueAt(int id) const { return m_timers.at(id).due; }
+
+    // Time passes without the message loop running (a blocking wait inside a pass):
+    // timers that fall due meanwhile fire once, late, at the next Advance.
+    void Elapse(std::uint64_t ms) { MoveTo(nowMs + ms); }
+
+    // Time passes with the message loop running: every timer that falls due fires.
+    void Advance(std::uint64_t ms) {
+        const std::uint64_t target = nowMs + ms;
+        while (true) {
+            int id = 0;
+            std::uint64_t due = UINT64_MAX;
+            for (const auto& [timerId, timer] : m_timers) {
+                if (timer.due < due) {
+                    due = timer.due;
+                    id = timerId;
+                }
+            }
+            if (due > target) {
+                break;
+            }
+            if (due > nowMs) {
+                MoveTo(due);
+            }
+            Fire(id);
+        }
+        MoveTo(target);
+    }
+
+    // Delivers one timer message now, as a nested message loop would.
+    void Fire(int id) {
+        const std::uint64_t generation = m_timers.count(id) ? m_timers[id].generation : 0;
+        if (onTimer) {
+            onTimer(id);
+        }
+        auto it = m_timers.find(id);
+        if (it != m_timers.end() && it->second.generation == generation) {
+            it->second.due += it->second.period;
+            if (it->second.due <= nowMs) {
+                it->second.due = nowMs + it->second.period; // missed ticks are not replayed
+            }
+        }
+    }
+
+    std::uint64_t nowMs = 0;
+    std::map<int, int> setCalls, killCalls;
+
+private:
+    struct Timer {
+        unsigned period = 0;
+        std::uint64_t due = 0;
+        std::uint64_t generation = 0;
+    };
+
+    // The clock moves by whole seconds passed, so a test may set it in between.
+    void MoveTo(std::uint64_t ms) {
+        m_clock.now += static_cast<std::int64_t>(ms / 1000) - static_cast<std::int64_t>(nowMs / 1000);
+        m_clock.ticks += static_cast<std::uint32_t>(ms - nowMs);
+        nowMs = ms;
+    }
+
+    FakeClock& m_clock;
+    std::map<int, Timer> m_timers;
+    std::uint64_t m_generation = 0;
+};
+
+} // namespace sentrel::test

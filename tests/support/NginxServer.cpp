@@ -1,0 +1,300 @@
+#include "tests/support/NginxServer.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+namespace sentrel::test {
+
+namespace {
+
+const char* const kNginxCandidates[] = {"/usr/sbin/nginx", "/usr/bin/nginx"};
+
+std::string FindNginx() {
+    for (const char* path : kNginxCandidates) {
+        if (::access(path, X_OK) == 0) {
+            return path;
+        }
+    }
+    return {};
+}
+
+bool CanConnect(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return ok;
+}
+
+std::vector<char*> ArgvOf(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const auto& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    return argv;
+}
+
+} // namespace
+
+int FreeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return port;
+}
+
+bool RunAndCapture(const std::vector<std::string>& args, std::string& output,
+                   const std::vector<std::string>& extraEnvironment) {
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        return false;
+    }
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        return false;
+    }
+    if (pid == 0) {
+        ::dup2(pipeFds[1], STDOUT_FILENO);
+        for (const auto& setting : extraEnvironment) {
+            ::putenv(const_cast<char*>(setting.c_str()));
+        }
+        auto argv = ArgvOf(args);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    output.clear();
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) != 0;) {
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        output.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+NginxServer::NginxServer() {
+    std::filesystem::create_directories(m_dir.File("www"));
+    std::filesystem::create_directories(m_dir.File("tmp"));
+}
+
+NginxServer::~NginxServer() {
+    Stop();
+}
+
+void NginxServer::AddFile(const std::string& path, const std::string& content) {
+    const std::filesystem::path file = m_dir.File("www") + path;
+    std::filesystem::create_directories(file.parent_path());
+    WriteFile(file.string(), content);
+}
+
+bool NginxServer::AddUser(const std::string& user, const std::string& password,
+                          std::string* error) {
+    std::string hash;
+    if (!RunAndCapture({"openssl", "passwd", "-apr1", password}, hash) || hash.empty()) {
+        if (error) {
+            *error = "openssl passwd -apr1 failed";
+        }
+        return false;
+    }
+    while (!hash.empty() && (hash.back() == '\n' || hash.back() == '\r')) {
+        hash.pop_back();
+    }
+    m_users += user + ":" + hash + "\n";
+    WriteFile(m_dir.File("htpasswd"), m_users);
+    return true;
+}
+
+void NginxServer::AddServerConfig(const std::string& directives) {
+    m_serverConfig += directives + "\n";
+}
+
+std::string NginxServer::AuthBasic(const std::string& realm) const {
+    return "auth_basic \"" + realm + "\"; auth_basic_user_file " + m_dir.File("htpasswd") + ";";
+}
+
+std::string NginxServer::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+}
+
+std::string NginxServer::AccessLog() const {
+    return std::filesystem::exists(m_dir.File("access.log")) ? ReadFile(m_dir.File("access.log"))
+                                                             : std::string();
+}
+
+bool NginxServer::Start(std::string* error) {
+    if (FindNginx().empty()) {
+        if (error) {
+            *error = "nginx is not installed (scripts/install-deps.sh installs it)";
+        }
+        return false;
+    }
+    // The port was free when picked; another process may take it before nginx binds it.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        bool portTaken = false;
+        if (StartOnce(error, &portTaken)) {
+            return true;
+        }
+        if (!portTaken) {
+            return false;
+        }
+    }
+    return false;
+}
+
+bool NginxServer::StartOnce(std::string* error, bool* portTaken) {
+    m_port = FreeLoopbackPort();
+    const std::string dir = m_dir.Path();
+    const std::string config =
+        "daemon off;\n"
+        "master_process off;\n"
+        "worker_processes 1;\n"
+        "pid " +
+        dir +
+        "/nginx.pid;\n"
+        "error_log " +
+        dir +
+        "/error.log info;\n"
+        "events { worker_connections 64; }\n"
+        "http {\n"
+        "  log_format sentrel '$request|$status|$http_user_agent|$http_accept|"
+        "$http_authorization|$http_cache_control';\n"
+        "  access_log " +
+        dir +
+        "/access.log sentrel;\n"
+        "  client_body_temp_path " +
+        dir +
+        "/tmp/body;\n"
+        "  proxy_temp_path " +
+        dir +
+        "/tmp/proxy;\n"
+        "  fastcgi_temp_path " +
+        dir +
+        "/tmp/fastcgi;\n"
+        "  uwsgi_temp_path " +
+        dir +
+        "/tmp/uwsgi;\n"
+        "  scgi_temp_path " +
+        dir +
+        "/tmp/scgi;\n"
+        "  default_type text/html;\n"
+        "  server {\n"
+        "    listen 127.0.0.1:" +
+        std::to_string(m_port) +
+        ";\n"
+        "    server_name localhost;\n"
+        "    root " +
+        dir + "/www;\n" + m_serverConfig +
+        "  }\n"
+        "}\n";
+    WriteFile(m_dir.File("nginx.conf"), config);
+
+    const std::string nginx = FindNginx();
+    const std::vector<std::string> args = {nginx,     "-c", m_dir.File("nginx.conf"), "-p",
+                                           dir + "/", "-e", m_dir.File("error.log")};
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        if (error) {
+            *error = "fork failed";
+        }
+        return false;
+    }
+    if (pid == 0) {
+        const int out = ::open((dir + "/stderr.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (out >= 0) {
+            ::dup2(out, STDOUT_FILENO);
+            ::dup2(out, STDERR_FILENO);
+        }
+        auto argv = ArgvOf(args);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    m_pid = pid;
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (CanConnect(m_port)) {
+            return true;
+        }
+        int status = 0;
+        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_pid = -1;
+            std::string log;
+            for (const char* name : {"stderr.log", "error.log"}) {
+                if (std::filesystem::exists(m_dir.File(name))) {
+                    log += ReadFile(m_dir.File(name));
+                }
+            }
+            *portTaken = log.find("Address already in use") != std::string::npos;
+            if (error) {
+                *error = "nginx exited at start: " + log;
+            }
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (error) {
+        *error = "nginx did not accept connections within 10 s";
+    }
+    Stop();
+    return false;
+}
+
+void NginxServer::Stop() {
+    if (m_pid <= 0) {
+        return;
+    }
+    ::kill(m_pid, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int status = 0;
+    while (::waitpid(m_pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    m_pid = -1;
+}
+
+} // namespace sentrel::test

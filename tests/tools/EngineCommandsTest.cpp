@@ -1,0 +1,181 @@
+// sentrelctl run, check-watch and send-alert, run as the real program on stores made here.
+
+#include "model/DateTime.h"
+#include "model/SentrelDoc.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <csignal>
+#include <ctime>
+#include <fcntl.h>
+#include <fstream>
+#include <algorithm>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace sentrel {
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+// Starts sentrelctl with the given arguments under a locale; stdout and stderr go to files.
+pid_t Start(const std::vector<std::string>& args, const std::string& locale, const test::TempDir& dir) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int out = open(dir.File("out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = open(dir.File("err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, 1);
+        dup2(err, 2);
+        setenv("LC_ALL", locale.c_str(), 1);
+        std::vector<char*> argv{const_cast<char*>(SENTRELCTL_PATH)};
+        for (const auto& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(SENTRELCTL_PATH, argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+Outcome Wait(pid_t pid, const test::TempDir& dir) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    Outcome outcome;
+    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome.out = test::ReadFile(dir.File("out.txt"));
+    outcome.err = test::ReadFile(dir.File("err.txt"));
+    return outcome;
+}
+
+Outcome RunCtl(const std::vector<std::string>& args, const std::string& locale, const test::TempDir& dir) {
+    return Wait(Start(args, locale, dir), dir);
+}
+
+// Trace lines without their time stamps.
+std::vector<std::string> TraceEvents(const std::string& trace) {
+    std::vector<std::string> events;
+    std::istringstream in(trace);
+    std::string line;
+    while (std::getline(in, line)) {
+        EXPECT_EQ(line.back(), '\r');
+        events.push_back(line.substr(line.find(' ') + 1, line.size() - line.find(' ') - 2));
+    }
+    return events;
+}
+
+// A store with a bare watch and a bare alert tied by one activation, next due an hour ago
+// in the US-English form, every minute.
+class EngineCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CSentrelDoc doc(StorePath());
+        doc.traceOn = true;
+        auto watch = std::make_unique<CWatch>();
+        watch->name = "always";
+        auto alert = std::make_unique<CAlert>();
+        alert->name = "nowhere";
+        auto activation = std::make_unique<CActivation>();
+        activation->name = "minutely";
+        activation->enabled = true;
+        activation->watch.push_back(watch.get());
+        activation->alerts.push_back(alert.get());
+        activation->interval = "1";
+        std::time_t t = std::time(nullptr) - 3600;
+        std::tm local{};
+        localtime_r(&t, &local);
+        const int hour12 = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
+        char date[32], time[32];
+        std::snprintf(date, sizeof date, "%d/%d/%d", local.tm_mon + 1, local.tm_mday,
+                      local.tm_year + 1900);
+        std::snprintf(time, sizeof time, "%d:%02d:%02d %s", hour12, local.tm_min, local.tm_sec,
+                      local.tm_hour < 12 ? "AM" : "PM");
+        activation->nextDate = date;
+        activation->nextTime = time;
+        doc.watches.push_back(std::move(watch));
+        doc.alerts.push_back(std::move(alert));
+        doc.activations.push_back(std::move(activation));
+        ASSERT_TRUE(doc.Save());
+    }
+    std::string StorePath() const { return dir.File("Sentrel.bin"); }
+
+    test::TempDir dir;
+};
+
+TEST_F(EngineCommandsTest, RunTracesTheFiringAndSavesTheAdvancedSchedule) {
+    test::WriteFile(dir.File("trace.txt"), "old line\r\n");
+    const std::time_t started = std::time(nullptr);
+    const Outcome outcome = RunCtl({"run", StorePath(), "--seconds", "2"}, "en_US.UTF-8", dir);
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(TraceEvents(test::ReadFile(dir.File("trace.txt"))),
+              (std::vector<std::string>{"line", "TRACE Trace Switched on",
+                                        "Sentrel Activations started", "minutely:always Triggered",
+                                        "minutely:nowhere Triggered", "Sentrel Exited"}));
+
+    CSentrelDoc saved(StorePath());
+    ASSERT_FALSE(saved.Load(false));
+    ASSERT_EQ(saved.activations.size(), 1u);
+    const CActivation& a = *saved.activations[0];
+    // Written in the en_US form; the next run lies within the coming minute.
+    const std::string previous = std::setlocale(LC_TIME, nullptr);
+    std::setlocale(LC_TIME, "en_US.UTF-8");
+    const CDateTime next = CDateTime::Parse(a.nextDate + " " + a.nextTime);
+    std::tm local{};
+    localtime_r(&started, &local);
+    const CDateTime start = CDateTime::FromParts(local.tm_year + 1900, local.tm_mon + 1,
+                                                 local.tm_mday, local.tm_hour, local.tm_min,
+                                                 local.tm_sec);
+    std::setlocale(LC_TIME, previous.c_str());
+    EXPECT_NE(a.nextTime.find("M"), std::string::npos) << a.nextTime; // AM or PM
+    EXPECT_TRUE(next > start) << a.nextDate << " " << a.nextTime;
+    EXPECT_TRUE(next <= start.AddSeconds(62)) << a.nextDate << " " << a.nextTime;
+    EXPECT_TRUE(saved.traceOn);
+}
+
+TEST_F(EngineCommandsTest, RunEndsOnSigtermLikeExit) {
+    const pid_t pid = Start({"run", StorePath()}, "de_DE.UTF-8", dir);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    kill(pid, SIGTERM);
+    const Outcome outcome = Wait(pid, dir);
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    const auto events = TraceEvents(test::ReadFile(dir.File("trace.txt")));
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back(), "Sentrel Exited");
+    EXPECT_EQ(std::count(events.begin(), events.end(), "minutely:always Triggered"), 1);
+    CSentrelDoc saved(StorePath());
+    ASSERT_FALSE(saved.Load(false));
+    // Rewritten in the German form.
+    EXPECT_NE(saved.activations[0]->nextDate.find('.'), std::string::npos)
+        << saved.activations[0]->nextDate;
+}
+
+TEST_F(EngineCommandsTest, RunRefusesMissingStoresAndBadArguments) {
+    EXPECT_EQ(RunCtl({"run", dir.File("nothing.bin")}, "C.UTF-8", dir).exitCode, 1);
+    EXPECT_FALSE(std::ifstream(dir.File("nothing.bin")).good()); // not created either
+    EXPECT_EQ(RunCtl({"run", StorePath(), "--seconds", "x"}, "C.UTF-8", dir).exitCode, 2);
+    EXPECT_EQ(RunCtl({"run", StorePath(), "--minutes", "1"}, "C.UTF-8", dir).exitCode, 2);
+}
+
+TEST_F(EngineCommandsTest, CheckWatchAndSendAlertByName) {
+    Outcome outcome = RunCtl({"check-watch", StorePath(), "always"}, "C.UTF-8", dir);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(outcome.out, "triggered\n\n");
+    outcome = RunCtl({"check-watch", StorePath(), "Always"}, "C.UTF-8", dir);
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.out, "");
+
+    outcome = RunCtl({"send-alert", StorePath(), "nowhere", "test message"}, "C.UTF-8", dir);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(RunCtl({"send-alert", StorePath(), "elsewhere", "x"}, "C.UTF-8", dir).exitCode, 1);
+    EXPECT_EQ(RunCtl({"send-alert", StorePath(), "nowhere"}, "C.UTF-8", dir).exitCode, 2);
+}
+
+} // namespace
+} // namespace sentrel

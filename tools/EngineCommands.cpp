@@ -1,0 +1,222 @@
+#include "tools/EngineCommands.h"
+
+#include "engine/Engine.h"
+#include "engine/EventLog.h"
+#include "model/SentrelDoc.h"
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <map>
+#include <thread>
+
+namespace sentrel::tools {
+
+namespace {
+
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+extern "C" void OnStopSignal(int) { g_stopRequested = 1; }
+
+// SIGINT and SIGTERM end the run loop instead of the process, for as long as it lives.
+class StopSignals {
+public:
+    StopSignals() {
+        g_stopRequested = 0;
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &m_oldInt);
+        sigaction(SIGTERM, &action, &m_oldTerm);
+    }
+    ~StopSignals() {
+        sigaction(SIGINT, &m_oldInt, nullptr);
+        sigaction(SIGTERM, &m_oldTerm, nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+private:
+    struct sigaction m_oldInt {};
+    struct sigaction m_oldTerm {};
+};
+
+// The engine's two timers on the steady clock, run by a loop of our own.
+class LoopTimerHost : public ITimerHost {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    void SetTimer(int id, unsigned ms) override {
+        m_timers[id] = Timer{std::chrono::milliseconds(ms), Clock::now() + std::chrono::milliseconds(ms)};
+    }
+    void KillTimer(int id) override { m_timers.erase(id); }
+
+    // Fires due timers until `until` or a stop signal.
+    void Run(CEngine& engine, Clock::time_point until) {
+        while (!g_stopRequested) {
+            const Clock::time_point now = Clock::now();
+            if (now >= until) {
+                return;
+            }
+            int due = 0;
+            Clock::time_point wake = until;
+            for (const auto& [id, timer] : m_timers) {
+                if (timer.due <= now) {
+                    due = id;
+                    break;
+                }
+                wake = std::min(wake, timer.due);
+            }
+            if (due != 0) {
+                // Rearm before the callback, which may kill or reset the timer itself.
+                Timer& timer = m_timers[due];
+                timer.due = std::max(timer.due + timer.period, now);
+                engine.OnTimer(due);
+                continue;
+            }
+            // Short naps, so that a signal ends the wait soon.
+            std::this_thread::sleep_for(std::min<Clock::duration>(wake - now, std::chrono::milliseconds(100)));
+        }
+    }
+
+private:
+    struct Timer {
+        std::chrono::milliseconds period{};
+        Clock::time_point due;
+    };
+    std::map<int, Timer> m_timers;
+};
+
+// Dates and times in the user's form, as the program shows them.
+void UseUserLocale() { std::setlocale(LC_TIME, ""); }
+
+// A store that is missing or damaged is refused: running on it would write back an empty
+// or shortened store over the user's.
+bool LoadStore(CSentrelDoc& doc) {
+    if (std::FILE* file = std::fopen(doc.StorePath().c_str(), "rb")) {
+        std::fclose(file);
+    } else {
+        std::cerr << "sentrelctl: cannot read " << doc.StorePath() << "\n";
+        return false;
+    }
+    const auto damage = doc.Load(false);
+    if (damage) {
+        std::cerr << "sentrelctl: " << StoreDamageMessage(*damage) << "\n";
+        return false;
+    }
+    return true;
+}
+
+// The store's trace switch, followed quietly: the watch's and alert's own events are
+// written, without the switch lines of the program's start-up.
+class QuietTrace {
+public:
+    explicit QuietTrace(const CSentrelDoc& doc) {
+        if (doc.traceOn) {
+            CTraceFile::Instance().SetPath(TracePathFor(doc.StorePath()));
+            CTraceFile::Instance().SwitchOn();
+        }
+    }
+    ~QuietTrace() { CTraceFile::Instance().SwitchOff(); }
+    QuietTrace(const QuietTrace&) = delete;
+    QuietTrace& operator=(const QuietTrace&) = delete;
+};
+
+} // namespace
+
+int RunEngine(const std::vector<std::string>& arguments) {
+    if (arguments.size() != 1 && !(arguments.size() == 3 && arguments[1] == "--seconds")) {
+        throw UsageError("run takes STORE [--seconds N]");
+    }
+    long seconds = -1; // until a signal
+    if (arguments.size() == 3) {
+        const std::string& text = arguments[2];
+        char* end = nullptr;
+        errno = 0;
+        seconds = std::strtol(text.c_str(), &end, 10);
+        if (text.empty() || *end != '\0' || errno == ERANGE || seconds < 0) {
+            throw UsageError("--seconds needs a whole number of seconds, not \"" + text + "\"");
+        }
+    }
+    UseUserLocale();
+    CSentrelDoc doc(arguments[0]);
+    if (!LoadStore(doc)) {
+        return 1;
+    }
+    StopSignals signals;
+    Log("Sentrel", "Started"); // the trace is not open yet: never written, as in the program
+    ApplyTraceSwitch(doc, doc.traceOn);
+    LoopTimerHost host;
+    int result = 0;
+    {
+        CEngine engine(doc, host);
+        engine.Start();
+        const auto until = seconds < 0 ? LoopTimerHost::Clock::time_point::max()
+                                       : LoopTimerHost::Clock::now() + std::chrono::seconds(seconds);
+        host.Run(engine, until);
+        // What "Exit" does.
+        Log("Sentrel", "Exited");
+        result = doc.Save() ? 0 : 1;
+    }
+    CTraceFile::Instance().SwitchOff();
+    return result;
+}
+
+int CheckWatch(const std::vector<std::string>& arguments) {
+    UseUserLocale();
+    CSentrelDoc doc(arguments.at(0));
+    if (!LoadStore(doc)) {
+        return 1;
+    }
+    CWatch* watch = doc.FindWatch(arguments.at(1));
+    if (!watch) {
+        std::cerr << "sentrelctl: no watch named \"" << arguments[1] << "\"\n";
+        return 1;
+    }
+    QuietTrace trace(doc);
+    std::string message;
+    if (watch->Check(message)) {
+        std::cout << "triggered\n" << message << "\n";
+    } else {
+        std::cout << "not triggered\n";
+    }
+    std::cout.flush();
+    // The watch keeps what it saw for its next check.
+    return doc.Save() ? 0 : 1;
+}
+
+int SendAlert(const std::vector<std::string>& arguments) {
+    UseUserLocale();
+    CSentrelDoc doc(arguments.at(0));
+    if (!LoadStore(doc)) {
+        return 1;
+    }
+    CAlert* alert = doc.FindAlert(arguments.at(1));
+    if (!alert) {
+        std::cerr << "sentrelctl: no alert named \"" << arguments[1] << "\"\n";
+        return 1;
+    }
+    QuietTrace trace(doc);
+    alert->Send(arguments.at(2));
+    return 0;
+}
+
+std::span<const Command> EngineCommands() {
+    static const Command commands[] = {
+        {"run", "STORE [--seconds N]",
+         "run the engine on STORE (N seconds, or until interrupted), then save it", 1, 3,
+         &RunEngine},
+        {"check-watch", "STORE NAME", "check the first watch named NAME once and save STORE", 2, 2,
+         &CheckWatch},
+        {"send-alert", "STORE NAME MESSAGE", "send MESSAGE with the first alert named NAME", 3, 3,
+         &SendAlert},
+    };
+    return commands;
+}
+
+} // namespace sentrel::tools

@@ -1,0 +1,48 @@
+#pragma once
+
+// The "Alert" window a message alert opens: the message in a read-only box and "OK".
+// Every popup is a window of its own; any number may be open at once, and they stay
+// while the main window is hidden.
+
+#include "platform/Platform.h"
+
+#include <QDialog>
+#include <QPointer>
+
+#include <map>
+#include <memory>
+
+namespace Ui {
+class AlertPopup;
+}
+
+namespace sentrel {
+
+class CAlertPopup : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CAlertPopup(const QString& message, QWidget* parent = nullptr);
+    ~CAlertPopup() override;
+
+    QString Message() const;
+
+private:
+    std::unique_ptr<Ui::AlertPopup> m_ui;
+};
+
+// Opens the popups for the alerts: each Open shows one more window, centred on the screen.
+class CAlertPopupService : public IAlertPopup {
+public:
+    int Open(const std::string& text) override;
+    void Close(int handle) override;
+
+    // The popup behind a handle, while it is open.
+    CAlertPopup* Find(int handle) const;
+
+private:
+    int m_next = 0;
+    std::map<int, QPointer<CAlertPopup>> m_popups;
+};
+
+} // namespace sentrel

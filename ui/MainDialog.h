@@ -1,0 +1,91 @@
+#pragma once
+
+// The main window: watches, activations and alerts side by side, each list with its New,
+// Edit and Delete buttons, and the bottom row (trace box, Start, Stop, About, Help,
+// Minimise, Exit). It owns the document, hosts the engine on two QTimers and creates the
+// tray icon.
+
+#include "engine/Engine.h"
+#include "model/SentrelDoc.h"
+#include "ui/TrayNotifyIcon.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QTimer>
+
+#include <array>
+#include <memory>
+
+class QListWidget;
+
+namespace Ui {
+class MainDialog;
+}
+
+namespace sentrel {
+
+// The program's icon, for the windows and the tray.
+QIcon ProgramIcon();
+
+class CMainDialog : public QDialog, public ITimerHost {
+    Q_OBJECT
+
+public:
+    // The tray icon follows `frame` (the hidden top-level window of the program); the
+    // window itself when null.
+    explicit CMainDialog(QWidget* frame = nullptr);
+    ~CMainDialog() override;
+
+    // The start-up steps, in order: "Started", icons, load the store, fill the lists, the
+    // trace box from the store, the tray icon, Start on and Stop off, apply the trace
+    // switch. Call once before showing the window.
+    void Initialise();
+
+    CSentrelDoc& Document() { return m_doc; }
+    CEngine& Engine() { return *m_engine; }
+    CTrayNotifyIcon& Tray() { return *m_tray; }
+
+    void SetTimer(int id, unsigned ms) override;
+    void KillTimer(int id) override;
+    bool IsTimerActive(int id) const;
+
+    // The commands of the buttons, the lists and the tray menu.
+    void OnNewWatch();
+    void OnEditWatch();
+    void OnDeleteWatch();
+    void OnNewActivation();
+    void OnEditActivation();
+    void OnDeleteActivation();
+    void OnNewAlert();
+    void OnEditAlert();
+    void OnDeleteAlert();
+    void OnStart();
+    void OnStop();
+    void OnTrace();
+    void OnAbout();
+    void OnHelp();
+    void OnMinimise();
+    void OnOpen();
+    void OnExit();
+
+    void RefillWatches();
+    void RefillActivations();
+    void RefillAlerts();
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    // The stored name of the selected entry; false when nothing is selected.
+    static bool SelectedName(const QListWidget* list, std::string& name);
+    void OnTrayCommand(int id);
+
+    std::unique_ptr<Ui::MainDialog> m_ui;
+    QWidget* m_frame;
+    CSentrelDoc m_doc;
+    std::array<QTimer, 3> m_timers; // by timer id; 0 unused
+    std::unique_ptr<CEngine> m_engine;
+    std::unique_ptr<CTrayNotifyIcon> m_tray;
+};
+
+} // namespace sentrel
