@@ -8,5 +8,5 @@ bash scripts/install-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DSENTREL_BUILD_TESTS=OFF
 cmake --build build/release -j "$(nproc)"
 
-# Until the window exists: check the example store with the command-line companion.
-exec build/release/tools/sentrelctl check examples/Sentrel.bin
+# Until the window exists: show the example store with the command-line companion.
+exec build/release/tools/sentrelctl dump examples/Sentrel.bin
