@@ -125,8 +125,8 @@ CPop3Client::~CPop3Client() {
     m_connection.Close();
 }
 
-bool CPop3Client::ReceiveUntil(std::string& text, std::size_t capacity,
-                               std::string_view terminator, std::size_t growth) {
+bool CPop3Client::ReceiveUntil(std::string& text, std::size_t capacity, std::string_view terminator,
+                               std::size_t growth) {
     return m_connection.ReceiveUntilOk(text, capacity, terminator, growth);
 }
 

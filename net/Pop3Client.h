@@ -73,8 +73,8 @@ protected:
     virtual bool ReadUidlReply(int count);
     virtual bool ReadMessageReply(CPop3Message& holder, unsigned size);
     // Reads until the terminator; good when the text begins with "+OK" in any case.
-    virtual bool ReceiveUntil(std::string& text, std::size_t capacity,
-                              std::string_view terminator, std::size_t growth);
+    virtual bool ReceiveUntil(std::string& text, std::size_t capacity, std::string_view terminator,
+                              std::size_t growth);
 
 private:
     bool Command(std::string_view text);

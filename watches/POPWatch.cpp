@@ -20,9 +20,8 @@ int g_serverPort = 110;
 // A subject in capitals only (digits and punctuation count as such): the mark of
 // advertising that the user may want to ignore.
 bool IsAllUppercase(const std::string& subject) {
-    return std::none_of(subject.begin(), subject.end(), [](char c) {
-        return std::islower(static_cast<unsigned char>(c)) != 0;
-    });
+    return std::none_of(subject.begin(), subject.end(),
+                        [](char c) { return std::islower(static_cast<unsigned char>(c)) != 0; });
 }
 
 struct NewMail {

@@ -140,10 +140,9 @@ bool CDovecotServer::Start(std::string* error) {
 bool CDovecotServer::StartOnce(std::string* error, bool* portTaken) {
     m_port = FreeLoopbackPort();
     const std::string dir = m_dir.Path();
-    std::string config = "base_dir = " + dir + "/run\n" +
-                         "state_dir = " + dir + "/state\n" +
-                         "log_path = " + dir + "/dovecot.log\n" +
-                         "instance_name = sentrel-test-" + std::to_string(m_port) + "\n" +
+    std::string config = "base_dir = " + dir + "/run\n" + "state_dir = " + dir + "/state\n" +
+                         "log_path = " + dir + "/dovecot.log\n" + "instance_name = sentrel-test-" +
+                         std::to_string(m_port) + "\n" +
                          "protocols = pop3\n"
                          "listen = 127.0.0.1\n"
                          "ssl = no\n"
@@ -197,8 +196,7 @@ bool CDovecotServer::StartOnce(std::string* error, bool* portTaken) {
     const std::string out = m_dir.File("dovecot.out");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     std::vector<std::string> args = {FindDovecot(), "-F", "-c", m_dir.File("dovecot.conf")};
     std::vector<char*> argv;

@@ -74,8 +74,8 @@ TEST_F(Pop3ClientDovecotTest, ReadsTheMailboxWithoutChangingIt) {
 }
 
 TEST_F(Pop3ClientDovecotTest, WrongPasswordOrUserIsRefusedAtOnce) {
-    for (const auto& [user, password] : {std::pair<std::string, std::string>{"ann", "wrong"},
-                                         {"nobody-here", "secret"}}) {
+    for (const auto& [user, password] :
+         {std::pair<std::string, std::string>{"ann", "wrong"}, {"nobody-here", "secret"}}) {
         const auto start = std::chrono::steady_clock::now();
         CPop3Client client;
         SetLastError(0);
