@@ -77,10 +77,16 @@ bool CPOPWatch::Check(std::string& message) {
     std::vector<NewMail> fresh;
     for (int n = 1; n <= count; ++n) {
         std::string uid;
-        client.GetMessageUid(n, uid);
+        const bool known = client.GetMessageUid(n, uid);
         if (std::find(seenUids.begin(), seenUids.end(), uid) == seenUids.end()) {
             fresh.push_back({uid, n});
             seenUids.push_back(uid);
+        }
+        if (!known) {
+            // Past the end of the id table every later number gives the same empty id,
+            // which is now seen: stop here rather than walk a count the server may have
+            // made up.
+            break;
         }
     }
 

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 namespace sentrel {
 namespace {
 
@@ -218,6 +220,26 @@ TEST_F(POPWatchScriptedTest, FailedStatMeansNoNewMail) {
     EXPECT_TRUE(watch.seenUids.empty());
     server.Stop();
     EXPECT_EQ(server.Transcript(), "USER ann\r\nPASS secret\r\nSTAT\r\nQUIT\r\n");
+}
+
+TEST_F(POPWatchScriptedTest, ACountBeyondTheIdsEndsTheLookUp) {
+    // Two messages listed, two thousand million announced.
+    test::CLoopbackServer server(Mailbox("+OK 2000000000 80\r\n"));
+    CPOPWatch::SetServerPort(server.Port());
+    CPOPWatch watch;
+    watch.popServer = "127.0.0.1";
+    watch.popUserName = "ann";
+    watch.popPassword = "secret";
+    watch.manyText = "New mail";
+    watch.manyIncludeCount = 1;
+    const auto start = std::chrono::steady_clock::now();
+    std::string message;
+    EXPECT_TRUE(watch.Check(message));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    // The number without an id counts once, with the empty id.
+    EXPECT_EQ(message, "3 emailsNew mail");
+    EXPECT_EQ(watch.seenUids, (std::vector<std::string>{"u1", "u2", ""}));
+    EXPECT_FALSE(watch.Check(message));
 }
 
 } // namespace
