@@ -2,6 +2,7 @@
 
 #include "watches/POPWatch.h"
 
+#include "engine/Connection.h"
 #include "engine/EventLog.h"
 #include "tests/net/DovecotServer.h"
 #include "tests/net/LoopbackServer.h"
@@ -196,8 +197,13 @@ TEST_F(POPWatchScriptedTest, ChecksWithTheExpectedCommands) {
     watch.oneText = "Mail";
     watch.oneIncludeContent = 1;
     watch.skipUppercaseSubject = 1;
+    int requests = 0;
+    auto previous = SetConnectionRequester([&] { ++requests; });
     std::string message;
-    ASSERT_TRUE(watch.Check(message));
+    const bool triggered = watch.Check(message);
+    SetConnectionRequester(previous);
+    EXPECT_EQ(requests, 1);
+    ASSERT_TRUE(triggered);
     EXPECT_EQ(message, "Mail\nhi");
     EXPECT_EQ(watch.seenUids, (std::vector<std::string>{"u1", "u2"}));
     server.Stop();
