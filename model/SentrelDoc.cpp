@@ -27,11 +27,11 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
     out.clear();
     out.resize(static_cast<std::size_t>(st.st_size));
     std::size_t got = 0;
+    char more[4096]; // the file may have grown since fstat
     while (true) {
-        if (got == out.size()) {
-            out.resize(out.size() + 65536); // the file grew since fstat
-        }
-        const ssize_t n = read(fd, out.data() + got, out.size() - got);
+        const bool full = got == out.size();
+        const ssize_t n = full ? read(fd, more, sizeof more)
+                               : read(fd, out.data() + got, out.size() - got);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -41,6 +41,9 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
         }
         if (n == 0) {
             break;
+        }
+        if (full) {
+            out.append(more, static_cast<std::size_t>(n));
         }
         got += static_cast<std::size_t>(n);
     }

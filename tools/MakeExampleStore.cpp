@@ -88,8 +88,8 @@ int main(int argc, char** argv) {
     lunch->name = "Lunch";
     lunch->dailyOn = true;
     lunch->dailyTime = CDateTime(CDateTime::Valid, 0.5);
-    lunch->onMonday = lunch->onTuesday = lunch->onWednesday = lunch->onThursday =
-        lunch->onFriday = true;
+    lunch->onMonday = lunch->onTuesday = lunch->onWednesday = lunch->onThursday = lunch->onFriday =
+        true;
     lunch->onceDate = CDateTime(CDateTime::Valid, 46363.0);
     lunch->message = "Time for lunch";
     lunch->lastCheck = CDateTime(CDateTime::Valid, 46363.375);

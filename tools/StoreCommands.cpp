@@ -20,6 +20,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace sentrel::tools {
 
@@ -61,12 +62,16 @@ std::size_t Utf8SequenceAt(const std::string& s, std::size_t i) {
         length = 2;
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
         length = 3;
-        if (b0 == 0xE0) low = 0xA0;  // no overlong forms
-        if (b0 == 0xED) high = 0x9F; // no surrogates
+        if (b0 == 0xE0)
+            low = 0xA0; // no overlong forms
+        if (b0 == 0xED)
+            high = 0x9F; // no surrogates
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
         length = 4;
-        if (b0 == 0xF0) low = 0x90;
-        if (b0 == 0xF4) high = 0x8F; // nothing above U+10FFFF
+        if (b0 == 0xF0)
+            low = 0x90;
+        if (b0 == 0xF4)
+            high = 0x8F; // nothing above U+10FFFF
     } else {
         return 0;
     }
@@ -89,7 +94,9 @@ Json DateTimeToJson(const CDateTime& value) {
                 {"day", value.GetDayNumber()}};
 }
 
-Json Text(const std::string& bytes) { return TextFromStore(bytes); }
+Json Text(const std::string& bytes) {
+    return TextFromStore(bytes);
+}
 
 void AddWatchFields(Json& j, const CWatch& watch) {
     if (const auto* w = dynamic_cast<const CDateTimeWatch*>(&watch)) {
@@ -199,27 +206,37 @@ Json AlertToJson(const CAlert& alert) {
     return j;
 }
 
+// Where each watch and alert sits in the document's lists.
+struct ListIndexes {
+    explicit ListIndexes(const CSentrelDoc& doc) {
+        for (std::size_t i = 0; i < doc.alerts.size(); ++i) {
+            alerts.emplace(doc.alerts[i].get(), i);
+        }
+        for (std::size_t i = 0; i < doc.watches.size(); ++i) {
+            watches.emplace(doc.watches[i].get(), i);
+        }
+    }
+    std::unordered_map<const CAlert*, std::size_t> alerts;
+    std::unordered_map<const CWatch*, std::size_t> watches;
+};
+
 // The index of a record in the document's list; a record that the store holds only inside
 // an activation has no index and is shown in full in its place.
 template <class T>
-Json Reference(const std::vector<std::unique_ptr<T>>& list, const T* record,
+Json Reference(const std::unordered_map<const T*, std::size_t>& indexes, const T* record,
                Json (*full)(const T&)) {
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        if (list[i].get() == record) {
-            return i;
-        }
-    }
-    return full(*record);
+    const auto it = indexes.find(record);
+    return it != indexes.end() ? Json(it->second) : full(*record);
 }
 
-Json ActivationToJson(const CSentrelDoc& doc, const CActivation& activation) {
+Json ActivationToJson(const ListIndexes& indexes, const CActivation& activation) {
     Json alerts = Json::array();
     for (const CAlert* alert : activation.alerts) {
-        alerts.push_back(Reference(doc.alerts, alert, &AlertToJson));
+        alerts.push_back(Reference(indexes.alerts, alert, &AlertToJson));
     }
     Json watch = Json::array();
     for (const CWatch* w : activation.watch) {
-        watch.push_back(Reference(doc.watches, w, &WatchToJson));
+        watch.push_back(Reference(indexes.watches, w, &WatchToJson));
     }
     return Json{
         {"class", activation.GetRuntimeClass().name},
@@ -291,8 +308,7 @@ int Resave(const std::vector<std::string>& args) {
 constexpr std::array<Command, 3> kCommands = {{
     {"dump", "STORE", "print the store as JSON", 1, 1, &Dump},
     {"check", "STORE", "check that the whole store decodes; print its counts", 1, 1, &Check},
-    {"resave", "STORE OUT", "load STORE and write it to OUT as the program saves", 2, 2,
-     &Resave},
+    {"resave", "STORE OUT", "load STORE and write it to OUT as the program saves", 2, 2, &Resave},
 }};
 
 } // namespace
@@ -335,9 +351,10 @@ Json DocumentToJson(const CSentrelDoc& doc) {
     for (const auto& watch : doc.watches) {
         watches.push_back(WatchToJson(*watch));
     }
+    const ListIndexes indexes(doc);
     Json activations = Json::array();
     for (const auto& activation : doc.activations) {
-        activations.push_back(ActivationToJson(doc, *activation));
+        activations.push_back(ActivationToJson(indexes, *activation));
     }
     return Json{{"trace", doc.traceOn},
                 {"alerts", alerts},
@@ -345,6 +362,8 @@ Json DocumentToJson(const CSentrelDoc& doc) {
                 {"activations", activations}};
 }
 
-std::span<const Command> StoreCommands() { return kCommands; }
+std::span<const Command> StoreCommands() {
+    return kCommands;
+}
 
 } // namespace sentrel::tools

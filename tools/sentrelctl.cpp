@@ -30,8 +30,8 @@ int Usage(const std::vector<Command>& commands, const std::string& problem) {
     }
     std::cerr << "usage:\n";
     for (const Command& command : commands) {
-        std::string line = "  sentrelctl " + std::string(command.name) + " " +
-                           std::string(command.arguments);
+        std::string line =
+            "  sentrelctl " + std::string(command.name) + " " + std::string(command.arguments);
         line.resize(std::max<std::size_t>(line.size() + 2, 36), ' ');
         std::cerr << line << command.summary << "\n";
     }
@@ -54,8 +54,8 @@ int main(int argc, char** argv) {
         }
         const std::vector<std::string> rest(args.begin() + 1, args.end());
         if (rest.size() < command.minArguments || rest.size() > command.maxArguments) {
-            return Usage(commands, std::string(command.name) + " takes " +
-                                       std::string(command.arguments));
+            return Usage(commands,
+                         std::string(command.name) + " takes " + std::string(command.arguments));
         }
         try {
             return command.run(rest);

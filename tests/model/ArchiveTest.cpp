@@ -1,10 +1,10 @@
+#include "model/Archive.h"
 #include "alerts/AlertKinds.h"
 #include "alerts/ClickatellAlert.h"
 #include "alerts/EmailAlert.h"
 #include "alerts/MessageAlert.h"
 #include "alerts/RunProgramAlert.h"
 #include "alerts/SoundAlert.h"
-#include "model/Archive.h"
 #include "model/SentrelDoc.h"
 #include "tests/model/StoreBytes.h"
 #include "watches/DateTimeWatch.h"
@@ -140,8 +140,7 @@ TEST_F(ArchiveTest, ListCounts) {
             doc.alerts.push_back(std::make_unique<CMessageAlert>());
         }
         const std::string bytes = doc.Encode();
-        const std::string countBytes =
-            count == 65534 ? Hex("FEFF") : Hex("FFFF FFFF0000");
+        const std::string countBytes = count == 65534 ? Hex("FEFF") : Hex("FFFF FFFF0000");
         EXPECT_EQ(bytes.substr(4, countBytes.size()), countBytes) << count;
         auto loaded = Load(bytes);
         EXPECT_EQ(loaded->alerts.size(), count);
@@ -226,8 +225,9 @@ TEST_F(ArchiveTest, NullEntriesAreDropped) {
     EXPECT_EQ(doc->activations[0]->watch, std::vector<CWatch*>{doc->watches[0].get()});
 }
 
-TEST_F(ArchiveTest, TimeStampsAndFlags) {
-    CArchive in{std::string_view(Hex("FEFFFFFF FFFFFF7F 02000000"))};
+TEST_F(ArchiveTest, TimeStampsFlagsAndWriteErrors) {
+    const std::string bytes = Hex("FEFFFFFF FFFFFF7F 02000000");
+    CArchive in{std::string_view(bytes)};
     EXPECT_EQ(in.ReadTimeStamp(), -2);
     EXPECT_EQ(in.ReadTimeStamp(), 0x7FFFFFFF);
     EXPECT_TRUE(in.ReadBool()); // any non-zero value is true
@@ -243,6 +243,20 @@ TEST_F(ArchiveTest, TimeStampsAndFlags) {
         EXPECT_EQ(e.GetCause(), CArchiveException::Cause::BadTimeStamp);
     }
     EXPECT_EQ(out.Data().size(), 8u); // nothing more was written
+
+    // A record of a class the store does not know cannot be written.
+    struct CStrayAlert : CAlert {
+        const RecordClass& GetRuntimeClass() const override { return stray; }
+        RecordClass stray{"CStrayAlert", 0, nullptr, &CAlert::classInfo};
+    };
+    CSentrelDoc doc;
+    doc.alerts.push_back(std::make_unique<CStrayAlert>());
+    try {
+        doc.Encode();
+        FAIL() << "a record of an unknown class was written";
+    } catch (const CArchiveException& e) {
+        EXPECT_EQ(e.GetCause(), CArchiveException::Cause::NotArchivable);
+    }
 }
 
 // Every kind, from bytes written by hand with a distinct value in every field: loading
@@ -267,10 +281,10 @@ TEST_F(ArchiveTest, EveryKindRoundTrips) {
         Str("t") + Str("u") + Str("c") + Int(3) + Str("ct") + Str("cm") + Str("at") + Str("am") +
         Str("wp") + Str("wu") + Str("rp") + Str("lp") + NewClass("CWatch") + Str("B");
     // Numbers: 6 alert classes and records take 1..12, the watches 13..24.
-    const std::string activations =
-        Hex("0100") + NewClass("CActivation") + Hex("0200 0200 0400") + Hex("0100 1000") + Int(1) +
-        Int(0) + Str("act") + Int(1) + Str("cw") + Str("xw") + Str("nd") + Str("et") + Str("iv") +
-        Str("st") + Str("nt") + Int(1);
+    const std::string activations = Hex("0100") + NewClass("CActivation") + Hex("0200 0200 0400") +
+                                    Hex("0100 1000") + Int(1) + Int(0) + Str("act") + Int(1) +
+                                    Str("cw") + Str("xw") + Str("nd") + Str("et") + Str("iv") +
+                                    Str("st") + Str("nt") + Int(1);
     const std::string bytes = Hex("01000000") + alerts + watches + activations;
 
     auto doc = Load(bytes);
@@ -319,9 +333,9 @@ TEST_F(ArchiveTest, EveryKindRoundTrips) {
     EXPECT_EQ(f.lastModified, -2);
 
     const auto& p = dynamic_cast<const CPINGWatch&>(*doc->watches[2]);
-    EXPECT_EQ(std::tie(p.hostName, p.packetSizeText, p.timeToLiveText, p.timeoutText,
-                       p.failureMessage),
-              std::make_tuple("h", "32", "10", "5000", "fail"));
+    EXPECT_EQ(
+        std::tie(p.hostName, p.packetSizeText, p.timeToLiveText, p.timeoutText, p.failureMessage),
+        std::make_tuple("h", "32", "10", "5000", "fail"));
 
     const auto& o = dynamic_cast<const CPOPWatch&>(*doc->watches[3]);
     EXPECT_EQ(std::tie(o.popServer, o.popUserName, o.popPassword, o.manyText, o.oneText),
@@ -334,8 +348,8 @@ TEST_F(ArchiveTest, EveryKindRoundTrips) {
 
     const auto& w = dynamic_cast<const CWebPageWatch&>(*doc->watches[4]);
     EXPECT_EQ(std::tie(w.textToWatch, w.url, w.changedMessage, w.containsText, w.containsMessage,
-                       w.absentText, w.absentMessage, w.webPassword, w.webUserName,
-                       w.referencePage, w.lastPage),
+                       w.absentText, w.absentMessage, w.webPassword, w.webUserName, w.referencePage,
+                       w.lastPage),
               std::make_tuple("t", "u", "c", "ct", "cm", "at", "am", "wp", "wu", "rp", "lp"));
     EXPECT_EQ(w.mode, 3);
     EXPECT_STREQ(doc->watches[5]->GetRuntimeClass().name, "CWatch");
@@ -345,8 +359,8 @@ TEST_F(ArchiveTest, EveryKindRoundTrips) {
     EXPECT_EQ(a.GetWatch(), doc->watches[1].get());
     EXPECT_EQ(std::make_tuple(a.containsFilterOn, a.excludesFilterOn, a.enabled, a.windowOn),
               std::make_tuple(true, false, true, true));
-    EXPECT_EQ(std::tie(a.name, a.containsWords, a.excludesWords, a.nextDate, a.endTime,
-                       a.interval, a.startTime, a.nextTime),
+    EXPECT_EQ(std::tie(a.name, a.containsWords, a.excludesWords, a.nextDate, a.endTime, a.interval,
+                       a.startTime, a.nextTime),
               std::make_tuple("act", "cw", "xw", "nd", "et", "iv", "st", "nt"));
 
     EXPECT_EQ(doc->Encode(), bytes);
@@ -418,8 +432,8 @@ TEST_F(ArchiveTest, ErrorsKeepTheRecordsReadBefore) {
 
     // An activation in an activation's alerts is refused before its body, so the bytes
     // cannot nest activations.
-    std::string nested = kNoTrace + kEmptyList + kEmptyList + Hex("0100") +
-                         NewClass("CActivation") + Hex("0100");
+    std::string nested =
+        kNoTrace + kEmptyList + kEmptyList + Hex("0100") + NewClass("CActivation") + Hex("0100");
     for (int i = 0; i < 100000; ++i) {
         nested += ClassRef(1) + Hex("0100");
     }

@@ -1,7 +1,7 @@
+#include "model/SentrelDoc.h"
 #include "alerts/AlertKinds.h"
 #include "alerts/MessageAlert.h"
 #include "alerts/SoundAlert.h"
-#include "model/SentrelDoc.h"
 #include "tests/model/StoreBytes.h"
 #include "tests/support/ChildProcess.h"
 #include "watches/FileWatch.h"

@@ -1,0 +1,170 @@
+// Loading and saving a large store against a plain copy of the same file.
+//   store_bench [--benchmark_repetitions=N ...]
+// The store: 200 web page watches holding two 256 KiB pages each, and 10,000 small
+// records (4,000 alerts, 4,000 watches, 2,000 activations).
+
+#include "alerts/AlertKinds.h"
+#include "alerts/EmailAlert.h"
+#include "alerts/MessageAlert.h"
+#include "model/SentrelDoc.h"
+#include "tests/support/TestSupport.h"
+#include "watches/PINGWatch.h"
+#include "watches/WatchKinds.h"
+#include "watches/WebPageWatch.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace {
+
+using namespace sentrel;
+
+std::string Page(int seed) {
+    std::string page;
+    page.reserve(256 * 1024);
+    while (page.size() < 256 * 1024) {
+        page += "<p>Item " + std::to_string(seed++) +
+                ": the quick brown fox jumps over the lazy "
+                "dog, and the page goes on.</p>\n";
+    }
+    page.resize(256 * 1024);
+    return page;
+}
+
+void BuildLargeStore(const std::string& path) {
+    CSentrelDoc doc(path);
+    for (int i = 0; i < 4000; ++i) {
+        if (i % 2) {
+            auto a = std::make_unique<CEmailAlert>();
+            a->name = "mail " + std::to_string(i);
+            a->recipients = "someone@example.org";
+            a->smtpHost = "mail.example.org";
+            a->port = 25;
+            doc.alerts.push_back(std::move(a));
+        } else {
+            auto a = std::make_unique<CMessageAlert>();
+            a->name = "popup " + std::to_string(i);
+            doc.alerts.push_back(std::move(a));
+        }
+    }
+    for (int i = 0; i < 200; ++i) {
+        auto w = std::make_unique<CWebPageWatch>();
+        w->name = "page " + std::to_string(i);
+        w->url = "http://www.example.org/" + std::to_string(i);
+        w->referencePage = Page(i * 1000);
+        w->lastPage = Page(i * 1000 + 7);
+        doc.watches.push_back(std::move(w));
+    }
+    for (int i = 0; i < 4000; ++i) {
+        auto w = std::make_unique<CPINGWatch>();
+        w->name = "host " + std::to_string(i);
+        w->hostName = "10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256);
+        w->packetSizeText = "32";
+        w->timeToLiveText = "10";
+        w->timeoutText = "5000";
+        doc.watches.push_back(std::move(w));
+    }
+    for (int i = 0; i < 2000; ++i) {
+        auto a = std::make_unique<CActivation>();
+        a->name = "activation " + std::to_string(i);
+        a->watch.push_back(doc.watches[static_cast<std::size_t>(i) % doc.watches.size()].get());
+        a->alerts.push_back(doc.alerts[static_cast<std::size_t>(i)].get());
+        a->alerts.push_back(doc.alerts[static_cast<std::size_t>(i) + 2000].get());
+        a->enabled = true;
+        a->interval = "5";
+        a->nextDate = "07/12/2026";
+        a->nextTime = "09:00:00";
+        doc.activations.push_back(std::move(a));
+    }
+    if (!doc.Save()) {
+        throw std::runtime_error("cannot write the benchmark store");
+    }
+}
+
+test::TempDir* g_dir;
+std::string g_store;
+std::int64_t g_size;
+
+// A plain copy in user space: read the whole file, write it to another, flush it to disk
+// (the save flushes too).
+void CopyFile(const std::string& from, const std::string& to, bool sync) {
+    std::string bytes = test::ReadFile(from);
+    const int fd = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) {
+            throw std::runtime_error("copy failed");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (sync) {
+        fsync(fd);
+    }
+    close(fd);
+}
+
+void BM_CopyFile(benchmark::State& state) {
+    const std::string to = g_dir->File("copy.bin");
+    for (auto _ : state) {
+        CopyFile(g_store, to, true);
+    }
+    state.SetBytesProcessed(state.iterations() * g_size);
+}
+
+void BM_CopyFileNoSync(benchmark::State& state) {
+    const std::string to = g_dir->File("copy.bin");
+    for (auto _ : state) {
+        CopyFile(g_store, to, false);
+    }
+    state.SetBytesProcessed(state.iterations() * g_size);
+}
+
+void BM_Load(benchmark::State& state) {
+    for (auto _ : state) {
+        CSentrelDoc doc(g_store);
+        if (doc.Load(false)) {
+            state.SkipWithError("the store does not load");
+        }
+        benchmark::DoNotOptimize(doc.watches.data());
+    }
+    state.SetBytesProcessed(state.iterations() * g_size);
+}
+
+void BM_Save(benchmark::State& state) {
+    CSentrelDoc doc(g_store);
+    doc.Load(false);
+    doc.SetStorePath(g_dir->File("saved.bin"));
+    for (auto _ : state) {
+        if (!doc.Save()) {
+            state.SkipWithError("the store does not save");
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * g_size);
+}
+
+BENCHMARK(BM_CopyFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CopyFileNoSync)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv) {
+    RegisterWatchKinds();
+    RegisterAlertKinds();
+    test::TempDir dir;
+    g_dir = &dir;
+    g_store = dir.File("Sentrel.bin");
+    BuildLargeStore(g_store);
+    g_size = static_cast<std::int64_t>(test::ReadFile(g_store).size());
+    std::printf("store: %lld bytes\n", static_cast<long long>(g_size));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
