@@ -19,23 +19,31 @@ std::deque<std::optional<QString>>& CFileChooser::Answers() {
 
 QString CFileChooser::ToQtFilter(const std::string& filter) {
     // "Name (*.x)|*.x|Other|*.y||": pairs of description and pattern. Qt wants the
-    // description with the pattern in brackets, one per line.
+    // description with the patterns in brackets, one filter per line. Programs here have no
+    // ".exe" and many files no extension at all, so those two patterns become "*".
     const QStringList parts = QString::fromStdString(filter).split('|');
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString& description = parts[i];
-        const QString& pattern = parts[i + 1];
+        QString description = parts[i];
         if (description.isEmpty()) {
             break;
         }
-        QString pattern2 = pattern;
-        pattern2.replace(';', ' ');
-        if (description.contains('(' + pattern + ')') ||
-            description.contains('(' + pattern2 + ')')) {
-            filters << description;
-        } else {
-            filters << description + " (" + pattern2 + ')';
+        QStringList patterns;
+        for (QString pattern : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
+            pattern = pattern.trimmed();
+            if (pattern == "*.*" || pattern.compare("*.exe", Qt::CaseInsensitive) == 0) {
+                pattern = "*";
+            }
+            if (!patterns.contains(pattern)) {
+                patterns << pattern;
+            }
         }
+        // Qt reads the patterns from the brackets, so the description's own go.
+        const qsizetype bracket = description.lastIndexOf(" (");
+        if (bracket > 0 && description.endsWith(')')) {
+            description.truncate(bracket);
+        }
+        filters << description + " (" + patterns.join(' ') + ')';
     }
     return filters.join(";;");
 }

@@ -5,6 +5,7 @@
 #include "tests/ui/EditorTestSupport.h"
 #include "ui/ClickatellAlertDialog.h"
 #include "ui/EmailAlertDialog.h"
+#include "ui/FileChooser.h"
 #include "ui/RunProgramAlertDialog.h"
 #include "ui/SoundAlertDialog.h"
 
@@ -76,6 +77,7 @@ private slots:
     void emailRoundTripAndCancel();
     void runProgramEditor();
     void soundEditor();
+    void choosersShowProgramsAndFilesWithoutExtensions();
 };
 
 void AlertEditorsTest::smsNewDefaults() {
@@ -446,4 +448,15 @@ void AlertEditorsTest::soundEditor() {
 }
 
 QTEST_MAIN(AlertEditorsTest)
+// Linux programs have no ".exe" and many files no extension: the chooser must still
+// list them, while a real extension filter stays as it is.
+void AlertEditorsTest::choosersShowProgramsAndFilesWithoutExtensions() {
+    QCOMPARE(CFileChooser::ToQtFilter("Program files (*.exe)|*.exe||"),
+             QString("Program files (*)"));
+    QCOMPARE(CFileChooser::ToQtFilter("All files (*.*)|*.*||"), QString("All files (*)"));
+    QCOMPARE(CFileChooser::ToQtFilter("WAV files (*.wav)|*.wav||"), QString("WAV files (*.wav)"));
+    QCOMPARE(CFileChooser::ToQtFilter("Texts|*.txt;*.log|All|*.*||"),
+             QString("Texts (*.txt *.log);;All (*)"));
+}
+
 #include "AlertEditorsTest.moc"
