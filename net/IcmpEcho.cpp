@@ -26,43 +26,6 @@ constexpr unsigned char kEchoRequest = 8;
 constexpr unsigned char kEchoReply = 0;
 constexpr int kMaxLateDatagrams = 64;
 
-// Socket error numbers as the desktop's socket library names them.
-constexpr int kWsaEacces = 10013;
-constexpr int kWsaEmfile = 10024;
-constexpr int kWsaEmsgsize = 10040;
-constexpr int kWsaEafnosupport = 10047;
-constexpr int kWsaEnetunreach = 10051;
-constexpr int kWsaEhostunreach = 10065;
-
-int ErrorFromErrno(int error) {
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        return kWsaEacces;
-    case EMFILE:
-    case ENFILE:
-        return kWsaEmfile;
-    case EMSGSIZE:
-        return kWsaEmsgsize;
-    case EAFNOSUPPORT:
-        return kWsaEafnosupport;
-    case EPROTONOSUPPORT:
-    case ESOCKTNOSUPPORT:
-        return WSAEPROTONOSUPPORT;
-    case ENETUNREACH:
-        return kWsaEnetunreach;
-    case EHOSTUNREACH:
-        return kWsaEhostunreach;
-    case ENOBUFS:
-    case ENOMEM:
-        return WSAENOBUFS;
-    case EINVAL:
-        return WSAEINVAL;
-    default:
-        return ERROR_UNEXP_NET_ERR;
-    }
-}
-
 class Socket {
 public:
     explicit Socket(int fd) : m_fd(fd) {}
@@ -173,7 +136,7 @@ bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize,
         fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
     }
     if (fd < 0) {
-        SetLastError(ErrorFromErrno(errno));
+        SetLastError(SocketErrorFromErrno(errno));
         return false;
     }
     Socket socket(fd);
@@ -187,7 +150,7 @@ bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize,
         BuildEchoRequest(identifier, Platform().clock->TickCount(), packetSize);
     if (::sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&address),
                  sizeof address) < 0) {
-        SetLastError(ErrorFromErrno(errno));
+        SetLastError(SocketErrorFromErrno(errno));
         return false;
     }
     if (!raw) {
@@ -195,7 +158,7 @@ bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize,
         sockaddr_in local{};
         socklen_t length = sizeof local;
         if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) < 0) {
-            SetLastError(ErrorFromErrno(errno));
+            SetLastError(SocketErrorFromErrno(errno));
             return false;
         }
         unsigned char port[2];
@@ -219,7 +182,7 @@ bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize,
             if (errno == EINTR) {
                 continue;
             }
-            SetLastError(ErrorFromErrno(errno));
+            SetLastError(SocketErrorFromErrno(errno));
             return false;
         }
         if (ready == 0) {
@@ -231,7 +194,7 @@ bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize,
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
                 continue;
             }
-            SetLastError(ErrorFromErrno(errno));
+            SetLastError(SocketErrorFromErrno(errno));
             return false;
         }
         if (IsEchoReply(datagram, static_cast<std::size_t>(received), raw, identifier)) {

@@ -35,34 +35,6 @@ bool TerminatorFound(std::string_view text, std::string_view terminator) {
 
 } // namespace
 
-int SocketErrorFromErrno(int error) {
-    switch (error) {
-    case ETIMEDOUT:
-        return WSAETIMEDOUT;
-    case ECONNREFUSED:
-        return WSAECONNREFUSED;
-    case ECONNRESET:
-        return WSAECONNRESET;
-    case ECONNABORTED:
-        return WSAECONNABORTED;
-    case EPIPE:
-        return WSAESHUTDOWN;
-    case ENOTCONN:
-        return WSAENOTCONN;
-    case ENETUNREACH:
-        return WSAENETUNREACH;
-    case EHOSTUNREACH:
-        return WSAEHOSTUNREACH;
-    case ENOBUFS:
-    case ENOMEM:
-        return WSAENOBUFS;
-    case EINVAL:
-        return WSAEINVAL;
-    default:
-        return ERROR_UNEXP_NET_ERR;
-    }
-}
-
 bool ConnectTcp(SocketHandle socket, const std::string& host, int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;

@@ -5,6 +5,8 @@
 // in the thread's last error (platform/ErrorCodes.h) and the text received, if any, in
 // the connection's last reply.
 
+#include "platform/ErrorCodes.h"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -14,18 +16,6 @@ namespace sentrel {
 
 using SocketHandle = int;
 inline constexpr SocketHandle INVALID_SOCKET = -1;
-
-// Socket failures, numbered as the desktop's socket library numbers them.
-inline constexpr int WSAECONNABORTED = 10053;
-inline constexpr int WSAECONNRESET = 10054;
-inline constexpr int WSAENOTCONN = 10057;
-inline constexpr int WSAESHUTDOWN = 10058;
-inline constexpr int WSAECONNREFUSED = 10061;
-inline constexpr int WSAENETUNREACH = 10051;
-inline constexpr int WSAEHOSTUNREACH = 10065;
-
-// The last-error value for an errno left by a socket call.
-int SocketErrorFromErrno(int error);
 
 // Connects `socket` to host:port over IPv4. A dotted address is used as it is; anything
 // else is looked up and its first address taken. A failed look-up sets WSAEINVAL and

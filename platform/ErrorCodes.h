@@ -13,6 +13,21 @@ inline constexpr int WSAEINVAL = 10022;
 inline constexpr int WSAEPROTONOSUPPORT = 10043;
 inline constexpr int WSAENOBUFS = 10055;
 inline constexpr int WSAETIMEDOUT = 10060;
+inline constexpr int WSAEACCES = 10013;
+inline constexpr int WSAEMFILE = 10024;
+inline constexpr int WSAEMSGSIZE = 10040;
+inline constexpr int WSAEAFNOSUPPORT = 10047;
+inline constexpr int WSAENETUNREACH = 10051;
+inline constexpr int WSAECONNABORTED = 10053;
+inline constexpr int WSAECONNRESET = 10054;
+inline constexpr int WSAENOTCONN = 10057;
+inline constexpr int WSAESHUTDOWN = 10058;
+inline constexpr int WSAECONNREFUSED = 10061;
+inline constexpr int WSAEHOSTUNREACH = 10065;
+
+// The last-error value for an errno left by a socket call; ERROR_UNEXP_NET_ERR for the
+// ones without a socket number of their own.
+int SocketErrorFromErrno(int error);
 
 // The calling thread's last error, as set by the operation that failed last.
 int GetLastError();
