@@ -13,6 +13,17 @@ class CClickatellAlert : public CAlert {
 public:
     void Serialize(CArchive& ar) override;
 
+    // Sends the message as one SMS (cut to 160 escaped characters) or as several, as
+    // sendMultiple says. Outcomes go to the event log only.
+    void Send(std::string message) override;
+    // Sends one already-escaped SMS text as one request to the gateway.
+    void SendOne(const std::string& text);
+
+    // The gateway's HTTP API host. Tests point it at a substitute gateway on 127.0.0.1
+    // ("127.0.0.1:port"); the program never changes it.
+    static std::string GatewayHost();
+    static void SetGatewayHost(std::string hostAndPort);
+
     std::string from;
     std::string to;
     std::int32_t maxMessages = 0;

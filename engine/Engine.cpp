@@ -29,7 +29,9 @@ CEngine::CEngine(CSentrelDoc& doc, ITimerHost& host)
 }
 
 // The host stops its own timers; it may already be half torn down here.
-CEngine::~CEngine() { SetConnectionRequester(std::move(m_state->previousRequester)); }
+CEngine::~CEngine() {
+    SetConnectionRequester(std::move(m_state->previousRequester));
+}
 
 void CEngine::Start() {
     Log(kSource, "Activations started");
@@ -107,8 +109,14 @@ void CEngine::RunPass() {
     s.busy = false;
 }
 
-bool CEngine::IsRunning() const { return m_state->running; }
-bool CEngine::IsDialled() const { return m_state->dialled; }
-bool CEngine::IsBusy() const { return m_state->busy; }
+bool CEngine::IsRunning() const {
+    return m_state->running;
+}
+bool CEngine::IsDialled() const {
+    return m_state->dialled;
+}
+bool CEngine::IsBusy() const {
+    return m_state->busy;
+}
 
 } // namespace sentrel

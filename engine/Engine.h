@@ -22,8 +22,8 @@ public:
 
 class CEngine {
 public:
-    static constexpr int kEngineTimer = 1;      // 1000 ms, drives the passes
-    static constexpr int kHangUpTimer = 2;      // 60000 ms, hangs up what we dialled
+    static constexpr int kEngineTimer = 1; // 1000 ms, drives the passes
+    static constexpr int kHangUpTimer = 2; // 60000 ms, hangs up what we dialled
     static constexpr unsigned kEnginePeriodMs = 1000;
     static constexpr unsigned kHangUpPeriodMs = 60000;
 
@@ -33,11 +33,11 @@ public:
     CEngine(const CEngine&) = delete;
     CEngine& operator=(const CEngine&) = delete;
 
-    void Start();            // "Activations started", running, engine timer on
-    void Stop();             // "Activations stopped", not running, engine timer off
-    void OnTimer(int id);    // the host's timer callback
+    void Start();         // "Activations started", running, engine timer on
+    void Stop();          // "Activations stopped", not running, engine timer off
+    void OnTimer(int id); // the host's timer callback
     void RequestConnection();
-    void RunPass();          // one engine pass (what the engine timer does when running)
+    void RunPass(); // one engine pass (what the engine timer does when running)
 
     bool IsRunning() const;
     bool IsDialled() const;

@@ -15,7 +15,9 @@ CTraceFile& CTraceFile::Instance() {
     return trace;
 }
 
-CTraceFile::~CTraceFile() { SwitchOff(); }
+CTraceFile::~CTraceFile() {
+    SwitchOff();
+}
 
 void CTraceFile::SwitchOn() {
     if (!m_file) {

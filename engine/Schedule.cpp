@@ -51,6 +51,10 @@ long ParseIntervalMinutes(const std::string& text) {
 
 CDateTime AdvanceNext(const CActivation& activation, const CDateTime& next, const CDateTime& now,
                       long intervalMinutes) {
+    // An interval longer than the whole calendar (some ten thousand years) leaves it.
+    if (intervalMinutes > 6'000'000'000L) {
+        return CDateTime(CDateTime::Invalid, 0.0);
+    }
     // Whole intervals until next lies after now, in one step rather than one by one.
     const std::int64_t span = static_cast<std::int64_t>(intervalMinutes) * 60;
     const std::int64_t behind = now.TotalSeconds() - next.TotalSeconds(); // >= 0
@@ -122,8 +126,10 @@ std::vector<std::string> SplitWords(const std::string& list) {
 }
 
 bool PassesFilter(const CActivation& activation, const std::string& message) {
-    const bool contains = activation.containsFilterOn && AnyWordIn(activation.containsWords, message);
-    const bool clear = !activation.excludesFilterOn || !AnyWordIn(activation.excludesWords, message);
+    const bool contains =
+        activation.containsFilterOn && AnyWordIn(activation.containsWords, message);
+    const bool clear =
+        !activation.excludesFilterOn || !AnyWordIn(activation.excludesWords, message);
     return (!activation.containsFilterOn || contains) && clear;
 }
 

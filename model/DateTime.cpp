@@ -55,7 +55,9 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
     return q;
 }
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int DaysInMonth(int y, int m) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -65,9 +67,15 @@ int DaysInMonth(int y, int m) {
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front())) {
@@ -98,10 +106,10 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 enum class DateOrder { MDY, DMY, YMD };
 
 struct LocaleForms {
-    std::string name;        // the LC_TIME name these were read for
-    std::string dateFormat;  // directives d e m Y only
-    std::string timeFormat;  // directives H k I l M S p P only
-    std::string am, pm;      // the locale's markers (may be empty)
+    std::string name;       // the LC_TIME name these were read for
+    std::string dateFormat; // directives d e m Y only
+    std::string timeFormat; // directives H k I l M S p P only
+    std::string am, pm;     // the locale's markers (may be empty)
     DateOrder order = DateOrder::MDY;
     char dateSeparator = '/'; // the first separator the date form writes
     bool twelveHour = false;  // the time form writes a marker
@@ -124,14 +132,29 @@ bool NormaliseFormat(std::string& format, std::string_view allowed, std::string_
             c = format[++i];
         }
         switch (c) {
-        case 'D': out += "%m/%d/%y"; continue;
-        case 'F': out += "%Y-%m-%d"; continue;
-        case 'T': out += "%H:%M:%S"; continue;
-        case 'R': out += "%H:%M"; continue;
-        case 'r': out += ampm.empty() ? std::string_view("%I:%M:%S %p") : ampm; continue;
-        case '%': out += "%%"; continue;
-        case 'y': c = 'Y'; break; // always four digits
-        default: break;
+        case 'D':
+            out += "%m/%d/%y";
+            continue;
+        case 'F':
+            out += "%Y-%m-%d";
+            continue;
+        case 'T':
+            out += "%H:%M:%S";
+            continue;
+        case 'R':
+            out += "%H:%M";
+            continue;
+        case 'r':
+            out += ampm.empty() ? std::string_view("%I:%M:%S %p") : ampm;
+            continue;
+        case '%':
+            out += "%%";
+            continue;
+        case 'y':
+            c = 'Y';
+            break; // always four digits
+        default:
+            break;
         }
         if (allowed.find(c) == std::string_view::npos) {
             return false;
@@ -162,21 +185,41 @@ std::string Render(const std::string& format, const Parts& p, const LocaleForms&
         const char c = format[++i];
         const int hour12 = p.hour % 12 == 0 ? 12 : p.hour % 12;
         switch (c) {
-        case 'd': out += TwoDigits(p.day); break;
-        case 'e': out += (p.day < 10 ? " " : "") + std::to_string(p.day); break;
-        case 'm': out += TwoDigits(p.month); break;
+        case 'd':
+            out += TwoDigits(p.day);
+            break;
+        case 'e':
+            out += (p.day < 10 ? " " : "") + std::to_string(p.day);
+            break;
+        case 'm':
+            out += TwoDigits(p.month);
+            break;
         case 'Y': {
             std::string y = std::to_string(p.year);
             out += std::string(y.size() < 4 ? 4 - y.size() : 0, '0') + y;
             break;
         }
-        case 'H': out += TwoDigits(p.hour); break;
-        case 'k': out += (p.hour < 10 ? " " : "") + std::to_string(p.hour); break;
-        case 'I': out += TwoDigits(hour12); break;
-        case 'l': out += (hour12 < 10 ? " " : "") + std::to_string(hour12); break;
-        case 'M': out += TwoDigits(p.minute); break;
-        case 'S': out += TwoDigits(p.second); break;
-        case 'p': out += p.hour < 12 ? forms.am : forms.pm; break;
+        case 'H':
+            out += TwoDigits(p.hour);
+            break;
+        case 'k':
+            out += (p.hour < 10 ? " " : "") + std::to_string(p.hour);
+            break;
+        case 'I':
+            out += TwoDigits(hour12);
+            break;
+        case 'l':
+            out += (hour12 < 10 ? " " : "") + std::to_string(hour12);
+            break;
+        case 'M':
+            out += TwoDigits(p.minute);
+            break;
+        case 'S':
+            out += TwoDigits(p.second);
+            break;
+        case 'p':
+            out += p.hour < 12 ? forms.am : forms.pm;
+            break;
         case 'P': {
             std::string marker = p.hour < 12 ? forms.am : forms.pm;
             for (char& ch : marker) {
@@ -185,8 +228,13 @@ std::string Render(const std::string& format, const Parts& p, const LocaleForms&
             out += marker;
             break;
         }
-        case '%': out += '%'; break;
-        default: out += '%'; out += c; break;
+        case '%':
+            out += '%';
+            break;
+        default:
+            out += '%';
+            out += c;
+            break;
         }
     }
     return out;
@@ -219,8 +267,8 @@ LocaleForms LoadForms(const char* name) {
     if (!NormaliseFormat(timeFormat, "HkIlMSpP", ampmFormat)) {
         timeFormat = "%H:%M:%S";
     }
-    const auto pd = dateFormat.find("%d") != std::string::npos ? dateFormat.find("%d")
-                                                               : dateFormat.find("%e");
+    const auto pd =
+        dateFormat.find("%d") != std::string::npos ? dateFormat.find("%d") : dateFormat.find("%e");
     const auto pm = dateFormat.find("%m");
     const auto py = dateFormat.find("%Y");
     if (pd == std::string::npos || pm == std::string::npos || py == std::string::npos) {
@@ -233,8 +281,8 @@ LocaleForms LoadForms(const char* name) {
     } else {
         forms.order = DateOrder::MDY;
     }
-    forms.twelveHour = timeFormat.find("%p") != std::string::npos ||
-                       timeFormat.find("%P") != std::string::npos;
+    forms.twelveHour =
+        timeFormat.find("%p") != std::string::npos || timeFormat.find("%P") != std::string::npos;
     if (timeFormat.find("%S") == std::string::npos || timeFormat.find("%M") == std::string::npos ||
         (forms.twelveHour && (forms.am.empty() || forms.pm.empty()))) {
         timeFormat = "%H:%M:%S";
@@ -320,9 +368,11 @@ bool ParseTimeText(std::string_view s, const LocaleForms& forms, Parts& out) {
     int hour = fields[0];
     if (!marker.empty()) {
         bool am = EqualsNoCase(marker, "a") || EqualsNoCase(marker, "am") ||
-                  EqualsNoCase(marker, "a.m.") || (!forms.am.empty() && EqualsNoCase(marker, forms.am));
+                  EqualsNoCase(marker, "a.m.") ||
+                  (!forms.am.empty() && EqualsNoCase(marker, forms.am));
         bool pm = EqualsNoCase(marker, "p") || EqualsNoCase(marker, "pm") ||
-                  EqualsNoCase(marker, "p.m.") || (!forms.pm.empty() && EqualsNoCase(marker, forms.pm));
+                  EqualsNoCase(marker, "p.m.") ||
+                  (!forms.pm.empty() && EqualsNoCase(marker, forms.pm));
         if (am == pm || hour > 12) {
             return false;
         }

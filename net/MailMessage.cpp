@@ -3,6 +3,7 @@
 #include "platform/ErrorCodes.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -114,7 +115,12 @@ std::string CMailMessage::BuildHeaders() const {
     if (!ccText.empty()) {
         headers += "Cc: " + ccText + "\r\n";
     }
-    headers += "Subject: " + subject + "\r\nDate: " + MailDate(Platform().clock->Now()) +
+    // The subject may carry a watch's text: a line break in it, even a lone CR, must not
+    // end the header early and start another one.
+    std::string oneLine = subject;
+    std::replace(oneLine.begin(), oneLine.end(), '\r', ' ');
+    std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
+    headers += "Subject: " + oneLine + "\r\nDate: " + MailDate(Platform().clock->Now()) +
                "\r\nX-Mailer: " + mailer + "\r\n";
     if (!replyTo.address.empty()) {
         headers += "Reply-To: " + replyTo.Render() + "\r\n";

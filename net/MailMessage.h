@@ -34,7 +34,8 @@ public:
     const std::string& Body() const { return m_body; }
 
     // From, To, (Cc,) Subject, Date, X-Mailer, (Reply-To,) the MIME lines and the empty
-    // line that ends the block, each line ending CR LF.
+    // line that ends the block, each line ending CR LF. Line breaks in the subject become
+    // blanks.
     virtual std::string BuildHeaders() const;
 
     CMailAddress from;

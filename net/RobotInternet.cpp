@@ -57,9 +57,18 @@ bool ParseHttpUrl(const std::string& address, std::string& canonical) {
         return false;
     }
     bool ok = false;
-    // Spaces are escaped, as a browser would, rather than refusing the address.
-    if (curl_url_set(parsed, CURLUPART_URL, address.c_str(),
-                     CURLU_NON_SUPPORT_SCHEME | CURLU_ALLOW_SPACE | CURLU_URLENCODE) == CURLUE_OK) {
+    // Inner spaces and bytes outside ASCII are escaped, as a browser would, rather than
+    // refusing the address; a space is %20 in the query too.
+    std::string escaped;
+    for (char c : address) {
+        if (c == ' ') {
+            escaped += "%20";
+        } else {
+            escaped += c;
+        }
+    }
+    if (curl_url_set(parsed, CURLUPART_URL, escaped.c_str(),
+                     CURLU_NON_SUPPORT_SCHEME | CURLU_URLENCODE) == CURLUE_OK) {
         char* scheme = nullptr;
         char* host = nullptr;
         char* full = nullptr;

@@ -2,6 +2,7 @@
 
 #include "platform/ErrorCodes.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -132,6 +133,11 @@ bool CSocketConnection::Send(std::string_view text) {
 bool CSocketConnection::ReceiveUntil(std::string& text, std::size_t capacity,
                                      std::string_view terminator, std::size_t growth,
                                      const CompletionTest& isComplete) {
+    if (m_socket == INVALID_SOCKET) {
+        text.clear();
+        SetLastError(WSAENOTCONN);
+        return false;
+    }
     std::vector<char> buffer(capacity > 0 ? capacity : 1);
     std::size_t position = 0;
     std::uint32_t lastActivity = Ticks();
@@ -153,7 +159,8 @@ bool CSocketConnection::ReceiveUntil(std::string& text, std::size_t capacity,
         }
         // Wait at most until the time-out would pass; one millisecond more so the check
         // above sees it passed.
-        const int wait = static_cast<int>(m_timeoutMs - idle + 1);
+        const int wait = static_cast<int>(
+            std::min<std::uint64_t>(static_cast<std::uint64_t>(m_timeoutMs) - idle + 1, 1u << 30));
         if (stalled) {
             // Nothing more can be read, and a closed socket would poll as ready forever.
             std::this_thread::sleep_for(std::chrono::milliseconds(wait));

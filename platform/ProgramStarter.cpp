@@ -40,11 +40,9 @@ std::string FindExecutable(const std::string& name) {
         if (end == std::string::npos) {
             end = path.size();
         }
-        std::string dir = path.substr(start, end - start);
-        if (dir.empty()) {
-            dir = "."; // an empty entry is the working folder
-        }
-        const std::string candidate = dir + "/" + name;
+        // An empty entry is the working folder.
+        const std::string candidate =
+            (end == start ? std::string(".") : path.substr(start, end - start)) + "/" + name;
         if (IsExecutableFile(candidate)) {
             return candidate;
         }

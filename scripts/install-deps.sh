@@ -7,7 +7,7 @@ PACKAGES=(
   # build
   build-essential cmake ninja-build pkg-config clang-format
   # libraries
-  qt6-base-dev libqt6svg6-dev libcurl4-openssl-dev libssl-dev libcanberra-dev
+  qt6-base-dev qt6-svg-dev libxcb1-dev libcurl4-openssl-dev libssl-dev libcanberra-dev
   nlohmann-json3-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev

@@ -11,6 +11,8 @@ bash scripts/install-deps.sh
 JOBS="${JOBS:-$(nproc)}"
 export CTEST_OUTPUT_ON_FAILURE=1
 
+bash scripts/check-layers.sh
+
 echo "== full build and tests"
 cmake -S . -B build/ci -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSENTREL_WERROR=ON
 cmake --build build/ci -j "$JOBS"

@@ -21,7 +21,9 @@ namespace {
 
 volatile std::sig_atomic_t g_stopRequested = 0;
 
-extern "C" void OnStopSignal(int) { g_stopRequested = 1; }
+extern "C" void OnStopSignal(int) {
+    g_stopRequested = 1;
+}
 
 // SIGINT and SIGTERM end the run loop instead of the process, for as long as it lives.
 class StopSignals {
@@ -52,7 +54,8 @@ public:
     using Clock = std::chrono::steady_clock;
 
     void SetTimer(int id, unsigned ms) override {
-        m_timers[id] = Timer{std::chrono::milliseconds(ms), Clock::now() + std::chrono::milliseconds(ms)};
+        m_timers[id] =
+            Timer{std::chrono::milliseconds(ms), Clock::now() + std::chrono::milliseconds(ms)};
     }
     void KillTimer(int id) override { m_timers.erase(id); }
 
@@ -80,7 +83,8 @@ public:
                 continue;
             }
             // Short naps, so that a signal ends the wait soon.
-            std::this_thread::sleep_for(std::min<Clock::duration>(wake - now, std::chrono::milliseconds(100)));
+            std::this_thread::sleep_for(
+                std::min<Clock::duration>(wake - now, std::chrono::milliseconds(100)));
         }
     }
 
@@ -93,7 +97,9 @@ private:
 };
 
 // Dates and times in the user's form, as the program shows them.
-void UseUserLocale() { std::setlocale(LC_TIME, ""); }
+void UseUserLocale() {
+    std::setlocale(LC_TIME, "");
+}
 
 // A store that is missing or damaged is refused: running on it would write back an empty
 // or shortened store over the user's.
@@ -156,8 +162,9 @@ int RunEngine(const std::vector<std::string>& arguments) {
     {
         CEngine engine(doc, host);
         engine.Start();
-        const auto until = seconds < 0 ? LoopTimerHost::Clock::time_point::max()
-                                       : LoopTimerHost::Clock::now() + std::chrono::seconds(seconds);
+        const auto until = seconds < 0
+                               ? LoopTimerHost::Clock::time_point::max()
+                               : LoopTimerHost::Clock::now() + std::chrono::seconds(seconds);
         host.Run(engine, until);
         // What "Exit" does.
         Log("Sentrel", "Exited");

@@ -18,7 +18,9 @@ CAlertPopup::CAlertPopup(const QString& message, QWidget* parent)
 
 CAlertPopup::~CAlertPopup() = default;
 
-QString CAlertPopup::Message() const { return m_ui->messageEdit->toPlainText(); }
+QString CAlertPopup::Message() const {
+    return m_ui->messageEdit->toPlainText();
+}
 
 int CAlertPopupService::Open(const std::string& text) {
     auto* popup = new CAlertPopup(FromStored(text));

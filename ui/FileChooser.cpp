@@ -30,7 +30,8 @@ QString CFileChooser::ToQtFilter(const std::string& filter) {
         }
         QString pattern2 = pattern;
         pattern2.replace(';', ' ');
-        if (description.contains('(' + pattern + ')') || description.contains('(' + pattern2 + ')')) {
+        if (description.contains('(' + pattern + ')') ||
+            description.contains('(' + pattern2 + ')')) {
             filters << description;
         } else {
             filters << description + " (" + pattern2 + ')';
@@ -73,6 +74,8 @@ void CFileChooser::ClearAnswers() {
     g_answering = false;
 }
 
-const std::string& CFileChooser::LastFilter() { return g_lastFilter; }
+const std::string& CFileChooser::LastFilter() {
+    return g_lastFilter;
+}
 
 } // namespace sentrel

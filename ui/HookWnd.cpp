@@ -92,9 +92,13 @@ void CHookEntry::WindowDestroyed() {
     }
 }
 
-CHookWnd::~CHookWnd() { UnhookWindow(); }
+CHookWnd::~CHookWnd() {
+    UnhookWindow();
+}
 
-bool CHookWnd::HookFrame(QWidget* widget) { return widget && HookWindow(widget->window()); }
+bool CHookWnd::HookFrame(QWidget* widget) {
+    return widget && HookWindow(widget->window());
+}
 
 bool CHookWnd::HookWindow(QWidget* window) {
     if (!window || m_window) {

@@ -53,17 +53,21 @@ const Editor* FindIn(const std::vector<Editor>& editors, const RecordClass& kind
 
 const RecordClass* AlertKindAt(int position) {
     return position >= 0 && position < static_cast<int>(kAlertKinds.size()) ? kAlertKinds[position]
-                                                                             : nullptr;
+                                                                            : nullptr;
 }
 
 const RecordClass* WatchKindAt(int position) {
     return position >= 0 && position < static_cast<int>(kWatchKinds.size()) ? kWatchKinds[position]
-                                                                             : nullptr;
+                                                                            : nullptr;
 }
 
-const AlertEditor* FindAlertEditor(const RecordClass& kind) { return FindIn(AlertEditors(), kind); }
+const AlertEditor* FindAlertEditor(const RecordClass& kind) {
+    return FindIn(AlertEditors(), kind);
+}
 
-const WatchEditor* FindWatchEditor(const RecordClass& kind) { return FindIn(WatchEditors(), kind); }
+const WatchEditor* FindWatchEditor(const RecordClass& kind) {
+    return FindIn(WatchEditors(), kind);
+}
 
 std::unique_ptr<CAlert> NewAlert(int position, CSentrelDoc& doc, QWidget* parent) {
     const RecordClass* kind = AlertKindAt(position);

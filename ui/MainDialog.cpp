@@ -150,11 +150,17 @@ bool CMainDialog::SelectedName(const QListWidget* list, std::string& name) {
     return true;
 }
 
-void CMainDialog::RefillWatches() { Refill(m_ui->watchList, m_doc.watches); }
+void CMainDialog::RefillWatches() {
+    Refill(m_ui->watchList, m_doc.watches);
+}
 
-void CMainDialog::RefillActivations() { Refill(m_ui->activationList, m_doc.activations); }
+void CMainDialog::RefillActivations() {
+    Refill(m_ui->activationList, m_doc.activations);
+}
 
-void CMainDialog::RefillAlerts() { Refill(m_ui->alertList, m_doc.alerts); }
+void CMainDialog::RefillAlerts() {
+    Refill(m_ui->alertList, m_doc.alerts);
+}
 
 void CMainDialog::OnNewWatch() {
     CWatchSelectionDialog selection(this);
@@ -306,7 +312,9 @@ void CMainDialog::OnStop() {
     m_ui->stopButton->setEnabled(false);
 }
 
-void CMainDialog::OnTrace() { ApplyTraceSwitch(m_doc, m_ui->traceCheck->isChecked()); }
+void CMainDialog::OnTrace() {
+    ApplyTraceSwitch(m_doc, m_ui->traceCheck->isChecked());
+}
 
 void CMainDialog::OnAbout() {
     CAboutDialog about(this);

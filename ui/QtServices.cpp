@@ -13,10 +13,18 @@ namespace sentrel {
 void CQtMessageBox::Show(const std::string& text, const std::string& caption, MessageIcon icon) {
     QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
     switch (icon) {
-    case MessageIcon::None: qtIcon = QMessageBox::NoIcon; break;
-    case MessageIcon::Information: qtIcon = QMessageBox::Information; break;
-    case MessageIcon::Warning: qtIcon = QMessageBox::Warning; break;
-    case MessageIcon::Stop: qtIcon = QMessageBox::Critical; break;
+    case MessageIcon::None:
+        qtIcon = QMessageBox::NoIcon;
+        break;
+    case MessageIcon::Information:
+        qtIcon = QMessageBox::Information;
+        break;
+    case MessageIcon::Warning:
+        qtIcon = QMessageBox::Warning;
+        break;
+    case MessageIcon::Stop:
+        qtIcon = QMessageBox::Critical;
+        break;
     }
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent) {
@@ -24,6 +32,10 @@ void CQtMessageBox::Show(const std::string& text, const std::string& caption, Me
     }
     QMessageBox box(qtIcon, FromStored(caption), FromStored(text), QMessageBox::Ok, parent);
     box.setObjectName("messageBox");
+    // Like the editors, a message blocks the window it belongs to, not the alert popups.
+    if (parent) {
+        box.setWindowModality(Qt::WindowModal);
+    }
     box.exec();
 }
 

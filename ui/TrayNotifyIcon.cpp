@@ -50,6 +50,8 @@ CTrayNotifyIcon::CTrayNotifyIcon(QObject* parent) : QObject(parent), m_hook(*thi
 CTrayNotifyIcon::~CTrayNotifyIcon() {
     RemoveIcon();
     m_hook.UnhookWindow();
+    delete m_icon; // before the menu it shows
+    m_icon = nullptr;
 }
 
 void CTrayNotifyIcon::SetTrayAvailableForTesting(std::optional<bool> available) {
@@ -87,10 +89,17 @@ bool CTrayNotifyIcon::CreateIcon(QWidget* notifyWindow, QWidget* frame, int id,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 TrayMouse mouse = TrayMouse::MiddleClick;
                 switch (reason) {
-                case QSystemTrayIcon::Trigger: mouse = TrayMouse::LeftClick; break;
-                case QSystemTrayIcon::DoubleClick: mouse = TrayMouse::LeftDoubleClick; break;
-                case QSystemTrayIcon::Context: mouse = TrayMouse::RightButtonUp; break;
-                default: break;
+                case QSystemTrayIcon::Trigger:
+                    mouse = TrayMouse::LeftClick;
+                    break;
+                case QSystemTrayIcon::DoubleClick:
+                    mouse = TrayMouse::LeftDoubleClick;
+                    break;
+                case QSystemTrayIcon::Context:
+                    mouse = TrayMouse::RightButtonUp;
+                    break;
+                default:
+                    break;
                 }
                 if (m_notifyWindow) {
                     CTrayCallbackEvent event(m_id, mouse);
@@ -105,10 +114,17 @@ bool CTrayNotifyIcon::CreateIcon(QWidget* notifyWindow, QWidget* frame, int id,
     m_icon->show();
     QSystemTrayIcon::MessageIcon kind = QSystemTrayIcon::NoIcon;
     switch (balloonKind) {
-    case BalloonWarning: kind = QSystemTrayIcon::Warning; break;
-    case BalloonError: kind = QSystemTrayIcon::Critical; break;
-    case BalloonInfo: kind = QSystemTrayIcon::Information; break;
-    default: break;
+    case BalloonWarning:
+        kind = QSystemTrayIcon::Warning;
+        break;
+    case BalloonError:
+        kind = QSystemTrayIcon::Critical;
+        break;
+    case BalloonInfo:
+        kind = QSystemTrayIcon::Information;
+        break;
+    default:
+        break;
     }
     m_icon->showMessage(balloonTitle, balloonText, kind, balloonSeconds * 1000);
     ++m_balloons;
@@ -128,7 +144,9 @@ bool CTrayNotifyIcon::RemoveIcon() {
     return unhooked;
 }
 
-bool CTrayNotifyIcon::IsShown() const { return m_icon && m_icon->isVisible() && TrayAvailable(); }
+bool CTrayNotifyIcon::IsShown() const {
+    return m_icon && m_icon->isVisible() && TrayAvailable();
+}
 
 int CTrayNotifyIcon::HandleTrayMessage(int id, TrayMouse mouse) {
     if (id != m_id) {

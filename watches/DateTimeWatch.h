@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/Watch.h"
 #include "model/DateTime.h"
+#include "model/Watch.h"
 
 namespace sentrel {
 
@@ -11,6 +11,11 @@ class CDateTimeWatch : public CWatch {
 
 public:
     void Serialize(CArchive& ar) override;
+
+    // Fires when the one-off moment, or today's daily time on a chosen weekday, lies
+    // strictly between the previous check and now; so each moment fires once however
+    // often or rarely this is called. Always moves lastCheck to now.
+    bool Check(std::string& message) override;
 
     CDateTime dailyTime;
     bool dailyOn = false;
@@ -26,6 +31,10 @@ public:
     bool onWednesday = false;
     std::string message;
     CDateTime lastCheck; // the current time as taken by the previous Check
+
+private:
+    // The weekday flag for a day of the week, 1 = Sunday to 7 = Saturday.
+    bool FiresOn(int dayOfWeek) const;
 };
 
 } // namespace sentrel

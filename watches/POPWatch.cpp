@@ -1,10 +1,43 @@
 #include "watches/POPWatch.h"
 
+#include "engine/Connection.h"
+#include "engine/EventLog.h"
 #include "model/Archive.h"
+#include "net/Pop3Client.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
 
 namespace sentrel {
 
 SENTREL_IMPLEMENT_RECORD(CPOPWatch, CWatch);
+
+namespace {
+
+int g_serverPort = 110;
+
+// A subject in capitals only (digits and punctuation count as such): the mark of
+// advertising that the user may want to ignore.
+bool IsAllUppercase(const std::string& subject) {
+    return std::none_of(subject.begin(), subject.end(),
+                        [](char c) { return std::islower(static_cast<unsigned char>(c)) != 0; });
+}
+
+struct NewMail {
+    std::string uid;
+    int number;
+};
+
+} // namespace
+
+int CPOPWatch::ServerPort() {
+    return g_serverPort;
+}
+
+void CPOPWatch::SetServerPort(int port) {
+    g_serverPort = port;
+}
 
 void CPOPWatch::Serialize(CArchive& ar) {
     CWatch::Serialize(ar);
@@ -23,6 +56,95 @@ void CPOPWatch::Serialize(CArchive& ar) {
     ar.Serialize(maxSizeKb);
     ar.Serialize(skipIfOverSize);
     ar.Serialize(skipUppercaseSubject);
+}
+
+bool CPOPWatch::Check(std::string& message) {
+    RequestConnection();
+    CPop3Client client;
+    if (!client.Login(popServer, popUserName, popPassword, g_serverPort)) {
+        Log("POP watch", "Failed to connect to: " + popServer);
+        return false;
+    }
+    int count = 0;
+    unsigned totalSize = 0;
+    if (!client.Stat(count, totalSize)) {
+        // Without a count there is nothing to look at: no new mail this time.
+        client.Quit();
+        return false;
+    }
+
+    // Every message not seen before is considered once, whether or not it is reported.
+    std::vector<NewMail> fresh;
+    for (int n = 1; n <= count; ++n) {
+        std::string uid;
+        const bool known = client.GetMessageUid(n, uid);
+        if (std::find(seenUids.begin(), seenUids.end(), uid) == seenUids.end()) {
+            fresh.push_back({uid, n});
+            seenUids.push_back(uid);
+        }
+        if (!known) {
+            // Past the end of the id table every later number gives the same empty id,
+            // which is now seen: stop here rather than walk a count the server may have
+            // made up.
+            break;
+        }
+    }
+
+    // A fresh holder for every retrieval: a failed one leaves it empty, never holding
+    // the message before.
+    std::erase_if(fresh, [&](const NewMail& entry) {
+        CPop3Message mail;
+        client.RetrieveHeaders(entry.number, mail);
+        client.RetrieveMessage(entry.number, mail);
+        const std::string subject = mail.GetHeaderField("Subject");
+        unsigned size = 0;
+        client.GetMessageSize(entry.number, size);
+        return (skipUppercaseSubject && !subject.empty() && IsAllUppercase(subject)) ||
+               (skipIfOverSize && size / 1024 > maxSizeKb);
+    });
+
+    bool triggered = false;
+    if (fresh.size() == 1) {
+        CPop3Message mail;
+        client.RetrieveHeaders(fresh.front().number, mail);
+        client.RetrieveMessage(fresh.front().number, mail);
+        message = oneText;
+        if (oneIncludeFrom) {
+            message += "\n" + mail.GetHeaderField("From");
+        }
+        if (oneIncludeSubject) {
+            message += "\n" + mail.GetHeaderField("Subject");
+        }
+        if (oneIncludeContent) {
+            message += "\n" + mail.GetBody();
+        }
+        triggered = true;
+    } else if (fresh.size() > 1) {
+        message.clear();
+        if (manyIncludeCount) {
+            char countText[32];
+            std::snprintf(countText, sizeof countText, "%d emails", static_cast<int>(fresh.size()));
+            message = countText;
+        }
+        message += manyText;
+        for (const NewMail& entry : fresh) {
+            CPop3Message mail;
+            client.RetrieveHeaders(entry.number, mail);
+            client.RetrieveMessage(entry.number, mail);
+            if (manyIncludeFrom) {
+                message += "\n" + mail.GetHeaderField("From");
+            }
+            if (manyIncludeSubject) {
+                message += "\n" + mail.GetHeaderField("Subject");
+            }
+            if (manyIncludeContent) {
+                message += "\n" + mail.GetBody();
+            }
+        }
+        triggered = true;
+    }
+    client.Quit();
+    return triggered;
 }
 
 } // namespace sentrel

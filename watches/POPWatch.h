@@ -14,6 +14,16 @@ class CPOPWatch : public CWatch {
 public:
     void Serialize(CArchive& ar) override;
 
+    // Logs in to the mailbox and triggers when it holds mail not reported before in this
+    // run and not dropped by the filters; the message is built from the one-mail or the
+    // many-mail text. A failed login is logged and does not trigger.
+    bool Check(std::string& message) override;
+
+    // The POP3 port every watch connects to: 110. Only tests move it, to reach a server
+    // of their own; nothing a user sets or stores reaches it.
+    static int ServerPort();
+    static void SetServerPort(int port);
+
     std::string popPassword;
     std::string popUserName;
     std::string popServer;

@@ -3,13 +3,9 @@
 #include "engine/Connection.h"
 #include "engine/EventLog.h"
 #include "model/Archive.h"
+#include "net/RobotInternet.h"
 #include "platform/Platform.h"
 #include "watches/WebTextAnchor.h"
-
-#if __has_include("net/RobotInternet.h")
-#include "net/RobotInternet.h"
-#define SENTREL_HAVE_ROBOT_INTERNET 1
-#endif
 
 namespace sentrel {
 
@@ -26,17 +22,11 @@ WebPageFetcher& InstalledFetcher() {
 
 bool FetchOverHttp(const std::string& url, const std::string& user, const std::string& password,
                    std::string& body, std::string& resultText) {
-#ifdef SENTREL_HAVE_ROBOT_INTERNET
     CRobotInternet internet;
     internet.user = user;
     internet.password = password;
     int code = 0;
     return internet.Fetch(url, body, code, resultText);
-#else
-    (void)url, (void)user, (void)password, (void)body;
-    resultText = "Connection failed";
-    return false;
-#endif
 }
 
 // Fetches with the credentials only when a user name is set.
@@ -51,7 +41,7 @@ bool FetchPage(const std::string& url, const std::string& user, const std::strin
 }
 
 void Warn(const std::string& text) {
-    Platform().messageBox->Show(text, kCaption, MessageIcon::Warning);
+    Platform().messageBox->Show(text, kCaption, MessageIcon::None);
 }
 
 } // namespace

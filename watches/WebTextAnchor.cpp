@@ -1,5 +1,6 @@
 #include "watches/WebTextAnchor.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>

@@ -114,12 +114,13 @@ TEST_F(EngineTest, DisabledAndWatchlessActivationsAreSkipped) {
     ScriptWatch* w = AddWatch("w");
     CActivation* off = AddActivation("off", w, CDateTime::FromParts(2026, 12, 7, 8, 0, 0), "1");
     off->enabled = false;
-    CActivation* empty = AddActivation("empty", nullptr, CDateTime::FromParts(2026, 12, 7, 8, 0, 0), "1");
+    CActivation* empty =
+        AddActivation("empty", nullptr, CDateTime::FromParts(2026, 12, 7, 8, 0, 0), "1");
     engine.Start();
     host.Advance(5000);
     EXPECT_TRUE(w->checkedAt.empty());
-    EXPECT_EQ(off->nextTime, "08:00:00");      // a disabled one is not even advanced
-    EXPECT_EQ(empty->nextTime, "09:01:00");    // due and advanced, but nothing to check
+    EXPECT_EQ(off->nextTime, "08:00:00");   // a disabled one is not even advanced
+    EXPECT_EQ(empty->nextTime, "09:01:00"); // due and advanced, but nothing to check
 }
 
 TEST_F(EngineTest, TriggeredEventsInDocumentOrder) {
@@ -150,10 +151,11 @@ TEST_F(EngineTest, TriggeredEventsInDocumentOrder) {
 
     engine.Start();
     host.Advance(3000);
-    EXPECT_EQ(order, (std::vector<std::string>{"check W1", "send X", "send Y", "send Z", "check W2"}));
-    EXPECT_EQ(Events(), (std::vector<std::string>{
-                            "Sentrel Activations started", "A1:W1 Triggered", "A1:X Triggered",
-                            "A1:Y Triggered", "A1:Z Triggered", "A2:W2 Triggered"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"check W1", "send X", "send Y", "send Z", "check W2"}));
+    EXPECT_EQ(Events(), (std::vector<std::string>{"Sentrel Activations started", "A1:W1 Triggered",
+                                                  "A1:X Triggered", "A1:Y Triggered",
+                                                  "A1:Z Triggered", "A2:W2 Triggered"}));
     EXPECT_EQ(static_cast<RecordingAlert*>(first->alerts[2])->sent,
               std::vector<std::string>{"fire alarm"});
 }
@@ -184,7 +186,8 @@ TEST_F(EngineTest, StopAndStartDuringAPassDoNotNestPasses) {
         return true;
     };
     RecordingAlert* alert = AddAlert("x");
-    AddActivation("a", w, CDateTime::FromParts(2026, 12, 7, 9, 0, 0), "60")->alerts.push_back(alert);
+    AddActivation("a", w, CDateTime::FromParts(2026, 12, 7, 9, 0, 0), "60")
+        ->alerts.push_back(alert);
     engine.Start();
     host.Advance(2000);
     EXPECT_EQ(passes, 1);

@@ -37,7 +37,8 @@ private:
 };
 
 TEST_F(ScheduleTest, DueMovesPastNowSkippingMissedRunsAndSaves) {
-    CActivation* a = AddActivation("a", AddWatch("w"), CDateTime::FromParts(2026, 12, 7, 10, 0, 0), "5");
+    CActivation* a =
+        AddActivation("a", AddWatch("w"), CDateTime::FromParts(2026, 12, 7, 10, 0, 0), "5");
     SetNow(2026, 12, 7, 10, 12, 30);
     EXPECT_TRUE(IsDue(*a, doc));
     // 10:05 and 10:10 are skipped, not run.
@@ -52,7 +53,8 @@ TEST_F(ScheduleTest, DueMovesPastNowSkippingMissedRunsAndSaves) {
 }
 
 TEST_F(ScheduleTest, DueExactlyAtTheSecondAndNotBefore) {
-    CActivation* a = AddActivation("a", AddWatch("w"), CDateTime::FromParts(2026, 12, 7, 10, 15, 0), "5");
+    CActivation* a =
+        AddActivation("a", AddWatch("w"), CDateTime::FromParts(2026, 12, 7, 10, 15, 0), "5");
     SetNow(2026, 12, 7, 10, 14, 59);
     EXPECT_FALSE(IsDue(*a, doc));
     EXPECT_FALSE(StoreWritten()); // not due: nothing changed, nothing saved
@@ -65,12 +67,14 @@ TEST_F(ScheduleTest, DueExactlyAtTheSecondAndNotBefore) {
 
 TEST_F(ScheduleTest, FarBehindMovesInOneStepAcrossDays) {
     // Three years behind with a one-minute interval: lands on the next whole minute.
-    CActivation* a = AddActivation("a", AddWatch("w"), CDateTime::FromParts(2023, 12, 7, 10, 0, 0), "1");
+    CActivation* a =
+        AddActivation("a", AddWatch("w"), CDateTime::FromParts(2023, 12, 7, 10, 0, 0), "1");
     SetNow(2026, 12, 7, 10, 12, 30);
     EXPECT_TRUE(IsDue(*a, doc));
     EXPECT_TRUE(NextOf(*a) == CDateTime::FromParts(2026, 12, 7, 10, 13, 0));
     // A day's interval keeps the time of day and crosses the year.
-    CActivation* b = AddActivation("b", AddWatch("w"), CDateTime::FromParts(2026, 12, 31, 23, 30, 0), "1440");
+    CActivation* b =
+        AddActivation("b", AddWatch("w"), CDateTime::FromParts(2026, 12, 31, 23, 30, 0), "1440");
     SetNow(2026, 12, 31, 23, 30, 0);
     EXPECT_TRUE(IsDue(*b, doc));
     EXPECT_TRUE(NextOf(*b) == CDateTime::FromParts(2027, 1, 1, 23, 30, 0));
@@ -153,7 +157,8 @@ TEST_F(ScheduleTest, WindowUnderAnotherLocale) {
     const std::string previous = std::setlocale(LC_TIME, nullptr);
     ASSERT_TRUE(std::setlocale(LC_TIME, "en_GB.UTF-8"));
     // 3 April: a day that is a different date read month first.
-    CActivation* a = AddActivation("a", AddWatch("w"), CDateTime::FromParts(2026, 4, 3, 16, 30, 0), "60");
+    CActivation* a =
+        AddActivation("a", AddWatch("w"), CDateTime::FromParts(2026, 4, 3, 16, 30, 0), "60");
     a->windowOn = true;
     a->startTime = "9:00a";
     a->endTime = "5:00p";
@@ -168,8 +173,8 @@ TEST(Filter, WordSplitting) {
     using V = std::vector<std::string>;
     EXPECT_EQ(SplitWords(""), V{});
     EXPECT_EQ(SplitWords("alarm, fire ,\tsmoke\r\n"), (V{"alarm", "fire", "smoke"}));
-    EXPECT_EQ(SplitWords("a,"), V{"a"});          // a trailing comma adds nothing
-    EXPECT_EQ(SplitWords(",a"), (V{"", "a"}));    // a leading one adds an empty word
+    EXPECT_EQ(SplitWords("a,"), V{"a"});       // a trailing comma adds nothing
+    EXPECT_EQ(SplitWords(",a"), (V{"", "a"})); // a leading one adds an empty word
     EXPECT_EQ(SplitWords("a,,b"), (V{"a", "", "b"}));
     EXPECT_EQ(SplitWords("a, \v\f ,b"), (V{"a", "", "b"}));
     EXPECT_EQ(SplitWords("two words"), V{"two words"});

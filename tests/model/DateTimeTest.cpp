@@ -61,13 +61,11 @@ TEST(DateTime, CalendarFieldsAndRanges) {
     EXPECT_EQ(CDateTime::FromParts(1900, 3, 1, 0, 0, 0).GetDayNumber(), 61.0);
     ExpectParts(CDateTime::FromParts(2024, 2, 29, 23, 59, 59), 2024, 2, 29, 23, 59, 59);
 
-    for (const auto& bad : {CDateTime::FromParts(2023, 2, 29, 0, 0, 0),
-                            CDateTime::FromParts(2026, 13, 1, 0, 0, 0),
-                            CDateTime::FromParts(2026, 1, 1, 24, 0, 0),
-                            CDateTime::FromParts(2026, 1, 1, -1, 0, 0),
-                            CDateTime::FromParts(2026, 1, 1, 0, 60, 0),
-                            CDateTime::FromParts(99, 1, 1, 0, 0, 0),
-                            CDateTime::FromParts(10000, 1, 1, 0, 0, 0)}) {
+    for (const auto& bad :
+         {CDateTime::FromParts(2023, 2, 29, 0, 0, 0), CDateTime::FromParts(2026, 13, 1, 0, 0, 0),
+          CDateTime::FromParts(2026, 1, 1, 24, 0, 0), CDateTime::FromParts(2026, 1, 1, -1, 0, 0),
+          CDateTime::FromParts(2026, 1, 1, 0, 60, 0), CDateTime::FromParts(99, 1, 1, 0, 0, 0),
+          CDateTime::FromParts(10000, 1, 1, 0, 0, 0)}) {
         EXPECT_EQ(bad.GetStatus(), CDateTime::Invalid);
         EXPECT_EQ(bad.GetYear(), -1);
         EXPECT_EQ(bad.GetDayOfWeek(), -1);
@@ -135,7 +133,8 @@ TEST_P(DateTimeLocale, WrittenFormsReadBackToTheSecond) {
     for (const CDateTime& v :
          {CDateTime::FromParts(2026, 12, 7, 22, 15, 9), CDateTime::FromParts(2031, 1, 28, 0, 0, 0),
           CDateTime::FromParts(1999, 7, 4, 12, 0, 59), CDateTime::FromParts(2030, 2, 3, 0, 30, 1),
-          CDateTime::FromParts(1850, 5, 17, 6, 1, 2), CDateTime::FromParts(2099, 11, 30, 11, 59, 59)}) {
+          CDateTime::FromParts(1850, 5, 17, 6, 1, 2),
+          CDateTime::FromParts(2099, 11, 30, 11, 59, 59)}) {
         const std::string date = v.FormatDate();
         const std::string time = v.FormatTime();
         EXPECT_NE(date.find(std::to_string(v.GetYear())), std::string::npos) << date;
@@ -167,7 +166,8 @@ INSTANTIATE_TEST_SUITE_P(Locales, DateTimeLocale,
                          [](const auto& info) {
                              std::string name = info.param;
                              for (char& c : name) {
-                                 if (c == '.' || c == '-') c = '_';
+                                 if (c == '.' || c == '-')
+                                     c = '_';
                              }
                              return name;
                          });

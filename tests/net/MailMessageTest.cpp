@@ -65,7 +65,7 @@ TEST(MailMessage, ZoneOffsetsAndEnglishDates) {
     tzset();
 }
 
-TEST(MailMessage, HeadersWithoutCcOrReplyTo) {
+TEST(MailMessage, HeadersWithoutCcOrReplyToAndAOneLineSubject) {
     setenv("TZ", "Europe/Berlin", 1);
     tzset();
     test::FakeClock clock;
@@ -74,9 +74,10 @@ TEST(MailMessage, HeadersWithoutCcOrReplyTo) {
     message.from.address = "me@example.org";
     message.AddRecipients("a@x.org;B <b@x.org>", RecipientKind::To);
     message.AddRecipients("hidden@x.org", RecipientKind::Bcc);
+    message.subject = "disk\rBcc: evil@x.org\nfull";
     EXPECT_EQ(message.BuildHeaders(), "From: me@example.org\r\n"
                                       "To: a@x.org,B <b@x.org>\r\n"
-                                      "Subject: \r\n"
+                                      "Subject: disk Bcc: evil@x.org full\r\n"
                                       "Date: Mon, 07 Dec 2026 17:35:31 +0100\r\n"
                                       "X-Mailer: Sentrel\r\n"
                                       "MIME-Version: 1.0\r\n"

@@ -114,14 +114,14 @@ TEST_F(RobotInternetTest, SendsTheRequestAndReadsTheBodyAsText) {
     fetcher.user = "Aladdin";
     fetcher.password = "open sesame";
     // Surrounding blanks are trimmed; the space inside is escaped.
-    Result r = Fetch(fetcher, " \t" + server.Url("/a page?x=1") + "\r\n");
+    Result r = Fetch(fetcher, " \t" + server.Url("/a page?x=1 2") + "\r\n");
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.text, "Successful");
     EXPECT_EQ(r.body, std::string(1020, 'A') + "BBBBBBBBBB");
 
     ASSERT_EQ(server.Requests().size(), 1u);
-    EXPECT_EQ(server.Requests()[0], "GET /a%20page?x=1 HTTP/1.1\r\n"
+    EXPECT_EQ(server.Requests()[0], "GET /a%20page?x=1%202 HTTP/1.1\r\n"
                                     "Host: 127.0.0.1:" +
                                         std::to_string(server.Port()) +
                                         "\r\n"

@@ -92,6 +92,12 @@ TEST_F(CanberraSoundOnNullSink, BlocksUntilTheSoundHasPlayed) {
     EXPECT_GE(elapsed, std::chrono::milliseconds(950));
     EXPECT_LT(elapsed, std::chrono::seconds(10));
 
+    // A Latin-1 file name, as old files copied from elsewhere have: not valid UTF-8.
+    const std::string latin1 = dir->File("caf\xe9.wav");
+    test::WriteToneWav(latin1, 0.3);
+    sound.PlayFile(latin1);
+    EXPECT_EQ(sound.LastFileResult(), CA_SUCCESS);
+
     const std::string bytes8 = dir->File("byte.wav");
     test::WriteToneWav(bytes8, 0.3, 8);
     sound.PlayFile(bytes8);

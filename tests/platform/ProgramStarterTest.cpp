@@ -119,7 +119,7 @@ TEST_F(ProgramStarterTest, ArgumentsArriveLiterallyWithoutAShell) {
 }
 
 TEST_F(ProgramStarterTest, ProgramOutlivesTheProcessThatStartedIt) {
-    setenv("SENTREL_RECORD_DELAY_MS", "400", 1);
+    setenv("SENTREL_RECORD_DELAY_MS", "1500", 1); // ample time to see it absent first
     const pid_t starterProcess = fork();
     ASSERT_GE(starterProcess, 0);
     if (starterProcess == 0) {

@@ -85,7 +85,8 @@ private:
 
     // The clock moves by whole seconds passed, so a test may set it in between.
     void MoveTo(std::uint64_t ms) {
-        m_clock.now += static_cast<std::int64_t>(ms / 1000) - static_cast<std::int64_t>(nowMs / 1000);
+        m_clock.now +=
+            static_cast<std::int64_t>(ms / 1000) - static_cast<std::int64_t>(nowMs / 1000);
         m_clock.ticks += static_cast<std::uint32_t>(ms - nowMs);
         nowMs = ms;
     }

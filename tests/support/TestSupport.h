@@ -19,7 +19,7 @@ public:
         now += seconds;
         ticks += static_cast<std::uint32_t>(seconds * 1000);
     }
-    std::int64_t now = 1796661331; // Sunday 2026-12-06 20:55:31 UTC
+    std::int64_t now = 1796661331; // Monday 2026-12-07 16:35:31 UTC
     std::uint32_t ticks = 0;
 };
 

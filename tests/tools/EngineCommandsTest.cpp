@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <csignal>
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
-#include <algorithm>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -26,7 +26,8 @@ struct Outcome {
 };
 
 // Starts sentrelctl with the given arguments under a locale; stdout and stderr go to files.
-pid_t Start(const std::vector<std::string>& args, const std::string& locale, const test::TempDir& dir) {
+pid_t Start(const std::vector<std::string>& args, const std::string& locale,
+            const test::TempDir& dir) {
     const pid_t pid = fork();
     if (pid == 0) {
         const int out = open(dir.File("out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -55,7 +56,8 @@ Outcome Wait(pid_t pid, const test::TempDir& dir) {
     return outcome;
 }
 
-Outcome RunCtl(const std::vector<std::string>& args, const std::string& locale, const test::TempDir& dir) {
+Outcome RunCtl(const std::vector<std::string>& args, const std::string& locale,
+               const test::TempDir& dir) {
     return Wait(Start(args, locale, dir), dir);
 }
 
@@ -129,9 +131,9 @@ TEST_F(EngineCommandsTest, RunTracesTheFiringAndSavesTheAdvancedSchedule) {
     const CDateTime next = CDateTime::Parse(a.nextDate + " " + a.nextTime);
     std::tm local{};
     localtime_r(&started, &local);
-    const CDateTime start = CDateTime::FromParts(local.tm_year + 1900, local.tm_mon + 1,
-                                                 local.tm_mday, local.tm_hour, local.tm_min,
-                                                 local.tm_sec);
+    const CDateTime start =
+        CDateTime::FromParts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                             local.tm_min, local.tm_sec);
     std::setlocale(LC_TIME, previous.c_str());
     EXPECT_NE(a.nextTime.find("M"), std::string::npos) << a.nextTime; // AM or PM
     EXPECT_TRUE(next > start) << a.nextDate << " " << a.nextTime;

@@ -212,7 +212,7 @@ TEST_F(FileWatchTest, MissingFileIsLoggedAndKeepsTheBaselines) {
     EXPECT_EQ(count, 3u) << log;
 }
 
-TEST_F(FileWatchTest, FoldersAndPipesNeitherOpenAsTextNorBlock) {
+TEST_F(FileWatchTest, FoldersUnreadableFilesAndPipes) {
     TraceCapture trace(dir);
     std::string message;
     watch.watchMode = 3;
@@ -220,6 +220,13 @@ TEST_F(FileWatchTest, FoldersAndPipesNeitherOpenAsTextNorBlock) {
     watch.fileName = dir.Path();
     EXPECT_FALSE(watch.Check(message));
     EXPECT_NE(trace.Text().find("Failed to open file: " + dir.Path()), std::string::npos);
+
+    // Opens but cannot be read (address 0 of our own memory): the read failure's line.
+    watch.fileName = "/proc/self/mem";
+    EXPECT_FALSE(watch.Check(message));
+    EXPECT_NE(trace.Text().find("File Watch Failed to write to file: /proc/self/mem\r\n"),
+              std::string::npos)
+        << trace.Text();
 
     // A named pipe without a writer reads as empty instead of stalling the engine.
     const std::string fifo = dir.File("pipe");

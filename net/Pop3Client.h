@@ -1,0 +1,96 @@
+#pragma once
+
+// POP3 client: a read-only subset of RFC 1939 (USER, PASS, STAT, LIST, UIDL, TOP, RETR,
+// QUIT). It never deletes a message and never sends any other command. One object serves
+// one connection; the LIST and UIDL tables are loaded once per connection, on first use,
+// and describe the mailbox as it was then. It says QUIT when destroyed.
+
+#include "net/SocketConnection.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sentrel {
+
+// The text of one message (or its header block) as TOP or RETR returned it: without the
+// status line and the final ".", lines exactly as received (dot-stuffed ones included).
+class CPop3Message {
+public:
+    const std::string& Text() const { return m_text; }
+    void SetText(std::string text) { m_text = std::move(text); }
+
+    // The value of a header field, found by its name in any letter case; continuation
+    // lines are unfolded and the value trimmed. Empty when the field is absent.
+    std::string GetHeaderField(std::string_view name) const;
+    // The text before the first empty line; all of it when there is none.
+    std::string GetHeaderBlock() const;
+    // The text after the first empty line; empty when there is none.
+    std::string GetBody() const;
+
+private:
+    std::string m_text;
+};
+
+class CPop3Client {
+public:
+    // Longest user name or password a command can carry.
+    static constexpr std::size_t kMaxCredentialLength = 120;
+
+    explicit CPop3Client(unsigned timeoutMs = 2000) : m_connection(timeoutMs) {}
+    virtual ~CPop3Client();
+    CPop3Client(const CPop3Client&) = delete;
+    CPop3Client& operator=(const CPop3Client&) = delete;
+
+    // Connects, reads the greeting and authenticates with USER and PASS. A user name or
+    // password that is too long or holds a line break fails with ERROR_INVALID_DATA
+    // before anything is sent. After a failure past the TCP connect it quits by itself.
+    bool Login(const std::string& host, const std::string& userName, const std::string& password,
+               int port);
+    // STAT: the number of messages (also kept by the client) and their total size.
+    bool Stat(int& count, unsigned& totalSize);
+    // The size of message n (from 1) as LIST gave it.
+    bool GetMessageSize(int n, unsigned& size);
+    // The unique id of message n as UIDL gave it.
+    bool GetMessageUid(int n, std::string& uid);
+    // TOP n 0: the header block of message n.
+    bool RetrieveHeaders(int n, CPop3Message& holder);
+    // RETR n: the whole of message n.
+    bool RetrieveMessage(int n, CPop3Message& holder);
+    // QUIT (when connected) and close. False when not connected or QUIT was refused.
+    bool Quit();
+
+    const std::string& LastReply() const { return m_connection.LastReply(); }
+    bool IsConnected() const { return m_connection.IsConnected(); }
+    int MessageCount() const { return m_messageCount; }
+
+protected:
+    virtual bool ReadStatReply(int& count, unsigned& totalSize);
+    // A one-line reply; good when it begins with "+OK" in any case.
+    virtual bool ReadStatus();
+    virtual bool ReadListReply(int count);
+    virtual bool ReadUidlReply(int count);
+    virtual bool ReadMessageReply(CPop3Message& holder, unsigned size);
+    // Reads until the terminator; good when the text begins with "+OK" in any case.
+    virtual bool ReceiveUntil(std::string& text, std::size_t capacity, std::string_view terminator,
+                              std::size_t growth);
+
+private:
+    bool Command(std::string_view text);
+    // The count that LIST and UIDL size their buffers by: STAT's, asked once.
+    bool CountForTables(int& count);
+    bool LoadSizes();
+    bool LoadUids();
+    bool Retrieve(int n, bool headersOnly, CPop3Message& holder);
+
+    CSocketConnection m_connection;
+    int m_messageCount = 0;
+    bool m_sizesLoaded = false;
+    bool m_statDone = false;
+    bool m_uidsLoaded = false;
+    std::vector<unsigned> m_sizes;
+    std::vector<std::string> m_uids;
+};
+
+} // namespace sentrel

@@ -1,0 +1,109 @@
+// "sentrelctl send-alert" with e-mail alerts of a store made here, against a real SMTP
+// server on 127.0.0.1: what arrives, and what the trace says when it does not.
+
+#include "alerts/AlertKinds.h"
+#include "alerts/EmailAlert.h"
+#include "model/SentrelDoc.h"
+#include "net/SmtpClient.h"
+#include "tests/net/LoopbackServer.h"
+#include "tests/net/RealSmtpServer.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace sentrel {
+namespace {
+
+// Runs sentrelctl; returns its exit code, with stderr in `err`.
+int RunCtl(const std::vector<std::string>& args, const test::TempDir& dir, std::string& err) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int errFile = open(dir.File("err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(errFile, 2);
+        std::vector<char*> argv{const_cast<char*>(SENTRELCTL_PATH)};
+        for (const auto& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(SENTRELCTL_PATH, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    err = test::ReadFile(dir.File("err.txt"));
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(EmailAlertCommand, SendAlertDeliversWithEachMethodAndTracesFailures) {
+    test::TempDir dir;
+    test::CRealSmtpServer server(R"({"watcher":"pa55 word"})");
+    const std::string store = dir.File("Sentrel.bin");
+    RegisterAlertKinds();
+    {
+        CSentrelDoc doc(store);
+        doc.traceOn = true;
+        auto add = [&](const std::string& name, int authType, const std::string& password,
+                       const std::string& recipients, int port) {
+            auto alert = std::make_unique<CEmailAlert>();
+            alert->name = name;
+            alert->recipients = recipients;
+            alert->fromAddress = "sentrel@example.org";
+            alert->smtpHost = "127.0.0.1";
+            alert->port = port;
+            alert->authType = authType;
+            alert->userName = "watcher";
+            alert->password = password;
+            alert->subjectOnly = 1;
+            doc.alerts.push_back(std::move(alert));
+        };
+        add("none", SmtpAuthNone, "", "ann@example.org", server.Port());
+        add("cram", SmtpAuthCramMd5, "pa55 word", "ann@example.org", server.Port());
+        add("login", SmtpAuthLogin, "pa55 word", "ann@example.org", server.Port());
+        add("bad login", SmtpAuthLogin, "guess", "ann@example.org", server.Port());
+        add("bad cram", SmtpAuthCramMd5, "guess", "ann@example.org", server.Port());
+        // This server has no clear-text prompt dialogue: it refuses "AUTH LOGIN PLAIN".
+        add("login plain", SmtpAuthLoginPlain, "pa55 word", "ann@example.org", server.Port());
+        add("refused", SmtpAuthCramMd5, "pa55 word", "refused@example.org", server.Port());
+        add("down", SmtpAuthNone, "", "ann@example.org", test::UnusedLoopbackPort());
+        ASSERT_TRUE(doc.Save());
+    }
+
+    std::string err;
+    for (const char* name :
+         {"none", "cram", "login", "bad login", "bad cram", "login plain", "refused", "down"}) {
+        EXPECT_EQ(RunCtl({"send-alert", store, name, std::string("Sent by ") + name}, dir, err), 0)
+            << err;
+    }
+
+    const auto messages = server.Messages();
+    ASSERT_EQ(messages.size(), 3u);
+    const char* methods[] = {"null", "\"CRAM-MD5\"", "\"LOGIN\""};
+    const char* texts[] = {"Sent by none", "Sent by cram", "Sent by login"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(messages[i].Header("Subject"), "Email Alert");
+        EXPECT_EQ(messages[i].Body(), std::string(texts[i]) + "\r\n");
+        EXPECT_NE(messages[i].envelope.find(std::string("\"method\":") + methods[i]),
+                  std::string::npos)
+            << messages[i].envelope;
+    }
+
+    const std::string trace = test::ReadFile(dir.File("trace.txt"));
+    std::vector<std::string> events;
+    for (std::size_t at = 0; (at = trace.find(" Email Alert ", at)) != std::string::npos;) {
+        const auto end = trace.find("\r\n", at);
+        events.push_back(trace.substr(at + 13, end - at - 13));
+        at = end;
+    }
+    EXPECT_EQ(events, (std::vector<std::string>{
+                          "Failed to connect to: 127.0.0.1", "Failed to connect to: 127.0.0.1",
+                          "Failed to connect to: 127.0.0.1", "Failed to send email message",
+                          "Failed to connect to: 127.0.0.1"}))
+        << trace;
+}
+
+} // namespace
+} // namespace sentrel

@@ -1,0 +1,502 @@
+// The main window through its widgets: lists, record commands, Start/Stop, the trace box,
+// Exit and Escape, Minimise and Help.
+
+#include "alerts/AlertKinds.h"
+#include "alerts/MessageAlert.h"
+#include "engine/EventLog.h"
+#include "model/DateTime.h"
+#include "model/SentrelDoc.h"
+#include "platform/PosixPlatform.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/MainDialog.h"
+#include "watches/WatchKinds.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace sentrel;
+using namespace sentrel::test;
+
+namespace {
+
+QStringList Entries(const QListWidget* list) {
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i) {
+        names << list->item(i)->text();
+    }
+    return names;
+}
+
+template <class List> std::vector<std::string> Names(const List& records) {
+    std::vector<std::string> names;
+    for (const auto& record : records) {
+        names.push_back(record->name);
+    }
+    return names;
+}
+
+template <class T> T* Child(QWidget* parent, const char* name) {
+    T* child = parent->findChild<T*>(name);
+    if (!child) {
+        qFatal("no child %s", name);
+    }
+    return child;
+}
+
+QPushButton* Button(QWidget* parent, const char* name) {
+    return Child<QPushButton>(parent, name);
+}
+
+QListWidget* List(QWidget* parent, const char* name) {
+    return Child<QListWidget>(parent, name);
+}
+
+void Select(QListWidget* list, int row) {
+    list->clearSelection();
+    list->item(row)->setSelected(true);
+}
+
+CWatch* AddWatch(CSentrelDoc& doc, const std::string& name) {
+    auto watch = std::make_unique<CWatch>();
+    watch->name = name;
+    doc.watches.push_back(std::move(watch));
+    return doc.watches.back().get();
+}
+
+CAlert* AddAlert(CSentrelDoc& doc, const std::string& name) {
+    auto alert = std::make_unique<CMessageAlert>();
+    alert->name = name;
+    doc.alerts.push_back(std::move(alert));
+    return doc.alerts.back().get();
+}
+
+CActivation* AddActivation(CSentrelDoc& doc, const std::string& name, CWatch* watch,
+                           CAlert* alert) {
+    auto activation = std::make_unique<CActivation>();
+    activation->name = name;
+    activation->watch = {watch};
+    activation->alerts = {alert};
+    doc.activations.push_back(std::move(activation));
+    return doc.activations.back().get();
+}
+
+std::unique_ptr<CMainDialog> OpenWindow() {
+    auto window = std::make_unique<CMainDialog>();
+    window->Initialise();
+    window->show();
+    return window;
+}
+
+std::unique_ptr<CSentrelDoc> LoadStore(const std::string& path) {
+    auto doc = std::make_unique<CSentrelDoc>(path);
+    doc->Load(false);
+    return doc;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        RegisterWatchKinds();
+        RegisterAlertKinds();
+        CTrayNotifyIcon::SetTrayAvailableForTesting(false);
+    }
+
+    void listsSortIgnoringCaseWhileDocumentKeepsOrder() {
+        UiEnvironment env;
+        {
+            CSentrelDoc doc(env.StorePath());
+            for (const char* name : {"b", "A", "c", "D"}) {
+                AddWatch(doc, name);
+                AddAlert(doc, name);
+            }
+            QVERIFY(doc.Save());
+        }
+        auto window = OpenWindow();
+        QCOMPARE(Entries(List(window.get(), "watchList")), (QStringList{"A", "b", "c", "D"}));
+        QCOMPARE(Entries(List(window.get(), "alertList")), (QStringList{"A", "b", "c", "D"}));
+        QCOMPARE(Names(window->Document().watches), (std::vector<std::string>{"b", "A", "c", "D"}));
+
+        Button(window.get(), "exitButton")->click();
+        QCOMPARE(Names(LoadStore(env.StorePath())->watches),
+                 (std::vector<std::string>{"b", "A", "c", "D"}));
+    }
+
+    void newMessageAlertThroughTypeSelection() {
+        UiEnvironment env;
+        auto window = OpenWindow();
+        QVERIFY(QFile::exists(QString::fromStdString(env.StorePath())));
+        const std::string before = ReadFile(env.StorePath());
+
+        // Cancelled in the editor: no record, no save.
+        WhenShown("AlertSelectionDialog", [](QWidget* dialog) {
+            Child<QRadioButton>(dialog, "messageRadio")->setChecked(true);
+            Child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
+        });
+        WhenShown("MessageAlertDialog", [](QWidget* editor) {
+            QTest::keyClicks(Child<QLineEdit>(editor, "nameEdit"), "Never");
+            Button(editor, "cancelButton")->click();
+        });
+        Button(window.get(), "newAlertButton")->click();
+        QVERIFY(window->Document().alerts.empty());
+        QCOMPARE(ReadFile(env.StorePath()), before);
+
+        // OK on an empty name is refused with the focus on the name; then accepted.
+        env.messageBox.shown.clear();
+        bool refused = false;
+        WhenShown("AlertSelectionDialog", [](QWidget* dialog) {
+            Child<QRadioButton>(dialog, "messageRadio")->setChecked(true);
+            Child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
+        });
+        WhenShown("MessageAlertDialog", [&env, &refused](QWidget* editor) {
+            auto* name = Child<QLineEdit>(editor, "nameEdit");
+            Button(editor, "cancelButton")->setFocus();
+            Button(editor, "okButton")->click();
+            refused = editor->isVisible() && editor->focusWidget() == name &&
+                      env.Messages() == std::vector<std::string>{"Specify an alert name"};
+            QTest::keyClicks(name, "Popup");
+            Button(editor, "okButton")->click();
+        });
+        Button(window.get(), "newAlertButton")->click();
+        QVERIFY(refused);
+        QCOMPARE(window->Document().alerts.size(), std::size_t(1));
+        QVERIFY(dynamic_cast<CMessageAlert*>(window->Document().alerts[0].get()));
+        QCOMPARE(Entries(List(window.get(), "alertList")), QStringList{"Popup"});
+        // Accepting is a save point.
+        const auto stored = LoadStore(env.StorePath());
+        QCOMPARE(Names(stored->alerts), std::vector<std::string>{"Popup"});
+        QCOMPARE(std::string(stored->alerts[0]->GetRuntimeClass().name),
+                 std::string("CMessageAlert"));
+
+        // Edited by a double click on its entry, then saved.
+        WhenShown("MessageAlertDialog", [](QWidget* editor) {
+            auto* name = Child<QLineEdit>(editor, "nameEdit");
+            QCOMPARE(name->text(), QString("Popup"));
+            name->setText("Window");
+            Button(editor, "okButton")->click();
+        });
+        QListWidget* alerts = List(window.get(), "alertList");
+        // A double click selects the entry, then the list reports it.
+        QTest::mouseClick(alerts->viewport(), Qt::LeftButton, {},
+                          alerts->visualItemRect(alerts->item(0)).center());
+        QVERIFY(alerts->item(0)->isSelected());
+        emit alerts->itemDoubleClicked(alerts->item(0));
+        QCOMPARE(Names(window->Document().alerts), std::vector<std::string>{"Window"});
+        QCOMPARE(Names(LoadStore(env.StorePath())->alerts), std::vector<std::string>{"Window"});
+    }
+
+    void typeSelectionCancelledCreatesNothing() {
+        UiEnvironment env;
+        auto window = OpenWindow();
+        WhenShown("WatchSelectionDialog", [](QWidget* dialog) {
+            // The first kind is chosen when the dialog opens.
+            QVERIFY(Child<QRadioButton>(dialog, "popRadio")->isChecked());
+            Child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Cancel)->click();
+        });
+        Button(window.get(), "newWatchButton")->click();
+        QVERIFY(window->Document().watches.empty());
+        QCOMPARE(List(window.get(), "watchList")->count(), 0);
+    }
+
+    void duplicateNamesActOnTheFirstRecord() {
+        UiEnvironment env;
+        CWatch* first = nullptr;
+        {
+            CSentrelDoc doc(env.StorePath());
+            AddWatch(doc, "dup");
+            AddWatch(doc, "other");
+            AddWatch(doc, "dup");
+            AddAlert(doc, "same");
+            AddAlert(doc, "same");
+            QVERIFY(doc.Save());
+        }
+        auto window = OpenWindow();
+        CSentrelDoc& doc = window->Document();
+        first = doc.watches[0].get();
+        CWatch* second = doc.watches[2].get();
+        CAlert* secondAlert = doc.alerts[1].get();
+
+        // Whichever duplicate entry is selected, the first record goes.
+        QListWidget* watches = List(window.get(), "watchList");
+        for (int row = 0; row < watches->count(); ++row) {
+            if (watches->item(row)->text() == "dup") {
+                Select(watches, row);
+            }
+        }
+        Button(window.get(), "deleteWatchButton")->click();
+        QCOMPARE(doc.watches.size(), std::size_t(2));
+        QVERIFY(doc.watches[0].get() != first);
+        QCOMPARE(doc.watches[1].get(), second);
+
+        QListWidget* alerts = List(window.get(), "alertList");
+        Select(alerts, 1);
+        Button(window.get(), "deleteAlertButton")->click();
+        QCOMPARE(doc.alerts.size(), std::size_t(1));
+        QCOMPARE(doc.alerts[0].get(), secondAlert);
+    }
+
+    void inUseRecordsAreRefusedNamingTheFirstActivation() {
+        UiEnvironment env;
+        {
+            CSentrelDoc doc(env.StorePath());
+            CWatch* watch = AddWatch(doc, "Host");
+            CAlert* alert = AddAlert(doc, "Phone");
+            AddActivation(doc, "Zulu", watch, alert);
+            AddActivation(doc, "Alpha", watch, alert);
+            QVERIFY(doc.Save());
+        }
+        auto window = OpenWindow();
+        CSentrelDoc& doc = window->Document();
+        env.messageBox.shown.clear();
+
+        Select(List(window.get(), "alertList"), 0);
+        Button(window.get(), "deleteAlertButton")->click();
+        Select(List(window.get(), "watchList"), 0);
+        Button(window.get(), "deleteWatchButton")->click();
+        QCOMPARE(env.Messages(),
+                 (std::vector<std::string>{"Unable to delete alert.\nAlert is is use by Zulu",
+                                           "Unable to delete watch.\nWatch is is use by Zulu"}));
+        QCOMPARE(env.messageBox.shown[0].caption, std::string("Sentrel"));
+        QCOMPARE(doc.alerts.size(), std::size_t(1));
+        QCOMPARE(doc.watches.size(), std::size_t(1));
+
+        // Activations go without asking and leave their watch and alerts; then the watch
+        // may go too.
+        QListWidget* activations = List(window.get(), "activationList");
+        QCOMPARE(Entries(activations), (QStringList{"Alpha", "Zulu"}));
+        Select(activations, 1);
+        Button(window.get(), "deleteActivationButton")->click();
+        QCOMPARE(Names(doc.activations), std::vector<std::string>{"Alpha"});
+        Select(List(window.get(), "watchList"), 0);
+        Button(window.get(), "deleteWatchButton")->click();
+        QCOMPARE(env.Messages().back(),
+                 std::string("Unable to delete watch.\nWatch is is use by Alpha"));
+        Select(activations, 0);
+        Button(window.get(), "deleteActivationButton")->click();
+        Select(List(window.get(), "watchList"), 0);
+        Button(window.get(), "deleteWatchButton")->click();
+        QVERIFY(doc.watches.empty());
+        QCOMPARE(doc.alerts.size(), std::size_t(1));
+        QCOMPARE(env.messageBox.shown.size(), std::size_t(3));
+    }
+
+    void commandsWithoutSelectionSayWhatIsMissing() {
+        UiEnvironment env;
+        {
+            CSentrelDoc doc(env.StorePath());
+            AddWatch(doc, "w");
+            QVERIFY(doc.Save());
+        }
+        auto window = OpenWindow();
+        env.messageBox.shown.clear();
+        for (const char* button :
+             {"editWatchButton", "deleteWatchButton", "editActivationButton",
+              "deleteActivationButton", "editAlertButton", "deleteAlertButton"}) {
+            Button(window.get(), button)->click();
+        }
+        QCOMPARE(env.Messages(),
+                 (std::vector<std::string>{"Select a Watch before clicking Edit",
+                                           "Select a Watch before clicking Delete",
+                                           "Select an Activation before clicking Edit",
+                                           "Select an Activation before clicking Delete",
+                                           "Select an Alert before clicking Edit",
+                                           "Select an Alert before clicking Delete"}));
+        QCOMPARE(window->Document().watches.size(), std::size_t(1));
+    }
+
+    void escapeEndsWithoutSavingSoADeletionComesBack() {
+        UiEnvironment env;
+        {
+            CSentrelDoc doc(env.StorePath());
+            doc.traceOn = true;
+            AddAlert(doc, "Keep");
+            QVERIFY(doc.Save());
+        }
+        auto window = OpenWindow();
+        QSignalSpy finished(window.get(), &QDialog::finished);
+        Select(List(window.get(), "alertList"), 0);
+        Button(window.get(), "deleteAlertButton")->click();
+        QVERIFY(window->Document().alerts.empty());
+
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.at(0).at(0).toInt(), 0);
+        QVERIFY(!window->isVisible());
+        QCOMPARE(Names(LoadStore(env.StorePath())->alerts), std::vector<std::string>{"Keep"});
+        QCOMPARE(TraceEvents(env.TracePath()), std::vector<std::string>{"TRACE Trace Switched on"});
+    }
+
+    void exitLogsThenSaves() {
+        UiEnvironment env;
+        {
+            CSentrelDoc doc(env.StorePath());
+            doc.traceOn = true;
+            AddAlert(doc, "Gone");
+            AddAlert(doc, "Stays");
+            QVERIFY(doc.Save());
+        }
+        auto window = OpenWindow();
+        QSignalSpy finished(window.get(), &QDialog::finished);
+        Select(List(window.get(), "alertList"), 0);
+        Button(window.get(), "deleteAlertButton")->click();
+        Button(window.get(), "exitButton")->click();
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.at(0).at(0).toInt(), 1);
+        QCOMPARE(Names(LoadStore(env.StorePath())->alerts), std::vector<std::string>{"Stays"});
+        QCOMPARE(TraceEvents(env.TracePath()),
+                 (std::vector<std::string>{"TRACE Trace Switched on", "Sentrel Exited"}));
+    }
+
+    void startAndStopSwitchTheEngineAndTheirButtons() {
+        UiEnvironment env;
+        auto window = OpenWindow();
+        QPushButton* start = Button(window.get(), "startButton");
+        QPushButton* stop = Button(window.get(), "stopButton");
+        QVERIFY(start->isEnabled());
+        QVERIFY(!stop->isEnabled());
+        QVERIFY(start->isDefault());
+        QVERIFY(!window->Engine().IsRunning());
+
+        Child<QCheckBox>(window.get(), "traceCheck")->click();
+        start->click();
+        QVERIFY(window->Engine().IsRunning());
+        QVERIFY(!start->isEnabled());
+        QVERIFY(stop->isEnabled());
+        QVERIFY(window->IsTimerActive(CEngine::kEngineTimer));
+
+        stop->click();
+        QVERIFY(!window->Engine().IsRunning());
+        QVERIFY(start->isEnabled());
+        QVERIFY(!stop->isEnabled());
+        QVERIFY(!window->IsTimerActive(CEngine::kEngineTimer));
+        QCOMPARE(TraceEvents(env.TracePath()),
+                 (std::vector<std::string>{"TRACE Trace Switched on", "Sentrel Activations started",
+                                           "Sentrel Activations stopped"}));
+    }
+
+    void startedEngineFiresDueActivationsOnItsTimer() {
+        UiEnvironment env;
+        {
+            CSentrelDoc doc(env.StorePath());
+            doc.traceOn = true;
+            CWatch* always = AddWatch(doc, "Always"); // the bare watch always triggers
+            CAlert* popup = AddAlert(doc, "Popup");
+            CActivation* activation = AddActivation(doc, "Act", always, popup);
+            activation->enabled = true;
+            activation->interval = "5";
+            activation->nextDate = CDateTime::Now().FormatDate();
+            activation->nextTime = CDateTime::Now().FormatTime();
+            QVERIFY(doc.Save());
+        }
+        auto window = OpenWindow();
+        Button(window.get(), "startButton")->click();
+        QVERIFY(env.popups.opened.empty()); // the first pass comes with the timer
+        // Passes go on while a dialog of the window is open.
+        bool firedWhileOpen = false;
+        WhenShown("AlertSelectionDialog", [&env, &firedWhileOpen](QWidget* dialog) {
+            QElapsedTimer waited;
+            waited.start();
+            while (env.popups.opened.empty() && waited.elapsed() < 3000) {
+                QTest::qWait(20);
+            }
+            firedWhileOpen = dialog->isVisible() && env.popups.opened.size() == 1;
+            Child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Cancel)->click();
+        });
+        Button(window.get(), "newAlertButton")->click();
+        QVERIFY(firedWhileOpen);
+        Button(window.get(), "stopButton")->click();
+        QCOMPARE(TraceEvents(env.TracePath()),
+                 (std::vector<std::string>{"TRACE Trace Switched on", "Sentrel Activations started",
+                                           "Act:Always Triggered", "Act:Popup Triggered",
+                                           "Sentrel Activations stopped"}));
+    }
+
+    void traceBoxSwitchesTheTraceAndSaves() {
+        UiEnvironment env;
+        WriteFile(env.TracePath(), "earlier line\r\n");
+        env.clock.now = 1796586931; // Sunday 2026-12-06 19:55:31 UTC
+        auto window = OpenWindow();
+        auto* box = Child<QCheckBox>(window.get(), "traceCheck");
+        QVERIFY(!box->isChecked());
+        // Start-up applied the clear box: the file is left alone.
+        QCOMPARE(ReadFile(env.TracePath()), std::string("earlier line\r\n"));
+
+        box->click();
+        QVERIFY(LoadStore(env.StorePath())->traceOn);
+        box->click();
+        QVERIFY(!LoadStore(env.StorePath())->traceOn);
+        QCOMPARE(TraceEvents(env.TracePath()),
+                 (std::vector<std::string>{"line", "TRACE Trace Switched on",
+                                           "TRACE Trace Switched off"}));
+        // The stamp is the clock's time in Berlin.
+        const std::string trace = ReadFile(env.TracePath());
+        QVERIFY(trace.find("Sunday,December06,2026,20:55:31 TRACE Trace Switched on\r\n") !=
+                std::string::npos);
+
+        // Set in the store, the switch is applied at start-up: its line comes first,
+        // "Started" is never written.
+        window.reset();
+        CTraceFile::Instance().SwitchOff();
+        {
+            CSentrelDoc doc(env.StorePath());
+            doc.Load(false);
+            doc.traceOn = true;
+            QVERIFY(doc.Save());
+        }
+        QFile::remove(QString::fromStdString(env.TracePath()));
+        window = OpenWindow();
+        box = Child<QCheckBox>(window.get(), "traceCheck");
+        QVERIFY(box->isChecked());
+        QCOMPARE(TraceEvents(env.TracePath()), std::vector<std::string>{"TRACE Trace Switched on"});
+    }
+
+    void withoutATrayMinimiseKeepsTheWindowOnTheTaskbar() {
+        UiEnvironment env;
+        auto window = OpenWindow();
+        QCOMPARE(env.Messages(), std::vector<std::string>{"Failed to create tray icon"});
+        QVERIFY(env.messageBox.shown[0].icon == MessageIcon::Stop);
+
+        Button(window.get(), "minimiseButton")->click();
+        QVERIFY(window->isVisible());
+        QVERIFY(window->isMinimized());
+        window->OnOpen();
+        QVERIFY(window->isVisible());
+        QVERIFY(!window->isMinimized());
+    }
+
+    void helpOpensThePageBesideTheProgram() {
+        UiEnvironment env;
+        auto window = OpenWindow();
+        Button(window.get(), "helpButton")->click();
+        QCOMPARE(env.help.opened, std::vector<std::string>{ExecutableDir() + "/help.htm"});
+    }
+
+    void aboutBoxNamesTheVersion() {
+        UiEnvironment env;
+        auto window = OpenWindow();
+        QString title;
+        QString version;
+        WhenShown("AboutDialog", [&](QWidget* about) {
+            title = about->windowTitle();
+            version = Child<QLabel>(about, "versionLabel")->text();
+            Button(about, "okButton")->click();
+        });
+        Button(window.get(), "aboutButton")->click();
+        QCOMPARE(title, QString("About Sentrel"));
+        QCOMPARE(version, QString("Sentrel 3.0"));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

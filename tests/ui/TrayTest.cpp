@@ -1,0 +1,319 @@
+// The hook chain on a window, the tray icon with its menu and mouse notifications, the
+// return of the notification area, and the alert popups.
+
+#include "alerts/AlertKinds.h"
+#include "engine/EventLog.h"
+#include "model/SentrelDoc.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/AlertPopup.h"
+#include "ui/HookWnd.h"
+#include "ui/MainDialog.h"
+#include "ui/TaskbarWatcher.h"
+#include "ui/TrayNotifyIcon.h"
+#include "watches/WatchKinds.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+using namespace sentrel;
+using namespace sentrel::test;
+
+namespace {
+
+const QEvent::Type kProbe = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// A window that notes the probe events it gets.
+class ProbeWindow : public QWidget {
+public:
+    std::vector<std::string>* seen = nullptr;
+
+protected:
+    bool event(QEvent* event) override {
+        if (event->type() == kProbe) {
+            seen->push_back("window");
+            return true;
+        }
+        return QWidget::event(event);
+    }
+};
+
+class NotingHook : public CHookWnd {
+public:
+    NotingHook(std::string name, std::vector<std::string>& seen, bool* deleted = nullptr)
+        : m_name(std::move(name)), m_seen(seen), m_deleted(deleted) {}
+    ~NotingHook() override {
+        if (m_deleted) {
+            *m_deleted = true;
+        }
+    }
+    bool HandleMessage(QWidget*, QEvent* event) override {
+        if (event->type() == kProbe) {
+            m_seen.push_back(m_name);
+            return handles;
+        }
+        if (event->type() == CHookWnd::WindowDestroyEvent()) {
+            m_seen.push_back(m_name + " sees the window go");
+        }
+        return false;
+    }
+    bool handles = false;
+
+private:
+    std::string m_name;
+    std::vector<std::string>& m_seen;
+    bool* m_deleted;
+};
+
+std::vector<std::string> Probe(QWidget& window, std::vector<std::string>& seen) {
+    seen.clear();
+    QEvent probe(kProbe);
+    QCoreApplication::sendEvent(&window, &probe);
+    return seen;
+}
+
+using Seen = std::vector<std::string>;
+
+} // namespace
+
+class TrayTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        RegisterWatchKinds();
+        RegisterAlertKinds();
+    }
+
+    void cleanup() { CTrayNotifyIcon::SetTrayAvailableForTesting(std::nullopt); }
+
+    void twoHooksOnOneWindow() {
+        Seen seen;
+        ProbeWindow window;
+        window.seen = &seen;
+        NotingHook older("older", seen);
+        NotingHook newer("newer", seen);
+        QVERIFY(older.HookWindow(&window));
+        QVERIFY(newer.HookWindow(&window));
+        QVERIFY(!newer.HookWindow(&window)); // already on a chain
+        QCOMPARE(CHookWnd::FirstHook(&window), &newer);
+
+        QCOMPARE(Probe(window, seen), (Seen{"newer", "older", "window"}));
+        newer.handles = true;
+        QCOMPARE(Probe(window, seen), Seen{"newer"});
+        newer.handles = false;
+        older.handles = true;
+        QCOMPARE(Probe(window, seen), (Seen{"newer", "older"}));
+        older.handles = false;
+
+        // Taking the newer one off makes the older one first again.
+        QVERIFY(newer.UnhookWindow());
+        QVERIFY(!newer.UnhookWindow());
+        QCOMPARE(CHookWnd::FirstHook(&window), &older);
+        QCOMPARE(Probe(window, seen), (Seen{"older", "window"}));
+
+        // Taking off the older of two leaves the newer one linked straight to the window.
+        QVERIFY(newer.HookWindow(&window));
+        QVERIFY(older.UnhookWindow());
+        QCOMPARE(newer.GetNextHook(), nullptr);
+        QCOMPARE(Probe(window, seen), (Seen{"newer", "window"}));
+        QVERIFY(newer.UnhookWindow());
+        QCOMPARE(CHookWnd::FirstHook(&window), nullptr);
+        QCOMPARE(Probe(window, seen), Seen{"window"});
+    }
+
+    void hooksLeaveWithTheirWindow() {
+        Seen seen;
+        bool autoDeleted = false;
+        auto* window = new ProbeWindow;
+        window->seen = &seen;
+        NotingHook kept("kept", seen);
+        auto* owned = new NotingHook("owned", seen, &autoDeleted);
+        owned->SetAutoDelete(true);
+        QVERIFY(kept.HookWindow(window));
+        QVERIFY(owned->HookWindow(window));
+        seen.clear();
+        delete window;
+        QVERIFY(autoDeleted);
+        QVERIFY(!kept.IsHooked());
+        QCOMPARE(seen, (Seen{"owned sees the window go", "kept sees the window go"}));
+    }
+
+    void trayIconMenuAndMouse() {
+        UiEnvironment env;
+        CTrayNotifyIcon::SetTrayAvailableForTesting(true);
+        auto frame = std::make_unique<QWidget>();
+        CMainDialog window(frame.get());
+        window.Initialise();
+        window.show();
+        CTrayNotifyIcon& tray = window.Tray();
+        QVERIFY(env.messageBox.shown.empty()); // no "Failed to create tray icon"
+        QVERIFY(tray.IsCreated());
+        QCOMPARE(tray.GetTrayIcon()->toolTip(), QString("Sentrel"));
+        QCOMPARE(tray.BalloonCount(), 1);
+        QCOMPARE(CHookWnd::FirstHook(frame.get()), &tray.GetOwnerHook());
+
+        QMenu* menu = tray.GetTrayIcon()->contextMenu();
+        QVERIFY(menu);
+        QCOMPARE(menu->actions().size(), 2);
+        QCOMPARE(menu->actions()[0]->text(), QString("Open"));
+        QCOMPARE(menu->actions()[1]->text(), QString("Exit"));
+        QCOMPARE(menu->defaultAction(), menu->actions()[0]);
+
+        // With the icon there, Minimise hides the window; a single click does nothing, a
+        // double click brings it back. Notifications for another id are not ours.
+        window.OnMinimise();
+        QVERIFY(!window.isVisible());
+        CTrayCallbackEvent click(143, TrayMouse::LeftClick);
+        QCoreApplication::sendEvent(&window, &click);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(tray.HandleTrayMessage(144, TrayMouse::LeftDoubleClick), 0);
+        QVERIFY(!window.isVisible());
+        CTrayCallbackEvent doubleClick(143, TrayMouse::LeftDoubleClick);
+        QCoreApplication::sendEvent(&window, &doubleClick);
+        QVERIFY(window.isVisible());
+        QVERIFY(!window.isMinimized());
+
+        // "Open" from the menu does the same.
+        window.OnMinimise();
+        menu->actions()[0]->trigger();
+        QVERIFY(window.isVisible());
+
+        // The notification area came back: the icon is added again, without a balloon.
+        QCoreApplication::postEvent(frame.get(), new QEvent(TaskbarCreatedEvent()));
+        QCoreApplication::processEvents();
+        QVERIFY(tray.IsCreated());
+        QVERIFY(tray.GetTrayIcon()->isVisible());
+        QCOMPARE(tray.BalloonCount(), 1);
+
+        // "Exit" from the menu is the Exit button: the event and the save.
+        CTraceFile::Instance().SwitchOn();
+        QSignalSpy finished(&window, &QDialog::finished);
+        std::remove(env.StorePath().c_str());
+        menu->actions()[1]->trigger();
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.at(0).at(0).toInt(), 1);
+        QVERIFY(QFile::exists(QString::fromStdString(env.StorePath())));
+        QCOMPARE(TraceEvents(env.TracePath()).back(), std::string("Sentrel Exited"));
+
+        // The frame going takes the icon with it.
+        frame.reset();
+        QVERIFY(!tray.IsCreated());
+        QVERIFY(!tray.GetTrayIcon()->isVisible());
+    }
+
+    void trayIconNeedsItsMenu() {
+        QWidget window;
+        CTrayNotifyIcon tray;
+        CTrayNotifyIcon::SetTrayAvailableForTesting(true);
+        QVERIFY(!tray.CreateIcon(&window, nullptr, 143, "Sentrel", "Sentrel", "t", 10,
+                                 CTrayNotifyIcon::BalloonInfo, ProgramIcon(), 999));
+        QCOMPARE(CHookWnd::FirstHook(&window), nullptr);
+        QCOMPARE(tray.GetTrayIcon(), nullptr);
+
+        // Without a notification area the hook stays, and the icon appears when an area
+        // comes.
+        CTrayNotifyIcon::SetTrayAvailableForTesting(false);
+        QVERIFY(!tray.CreateIcon(&window, nullptr, 143, "Sentrel", "Sentrel", "t", 10,
+                                 CTrayNotifyIcon::BalloonInfo, ProgramIcon(), 0));
+        QCOMPARE(CHookWnd::FirstHook(&window), &tray.GetOwnerHook());
+        QVERIFY(!tray.IsShown());
+        CTaskbarWatcher watcher(&window, 10);
+        CTrayNotifyIcon::SetTrayAvailableForTesting(true);
+        QTRY_VERIFY(tray.IsShown());
+        QVERIFY(!tray.IsCreated());
+        QCOMPARE(tray.BalloonCount(), 0);
+    }
+
+    // Under a real X server (with-xvfb.sh): a panel with a notification area comes, goes
+    // and comes back.
+    void realNotificationArea() {
+        if (qEnvironmentVariableIsEmpty("SENTREL_TRAY_TEST")) {
+            QSKIP("runs under the X server that with-xvfb.sh starts");
+        }
+        QProcess panel;
+        const QStringList args = {"--edge", "top", "--align", "right", "--widthtype", "request"};
+        panel.start("trayer", args);
+        QVERIFY2(panel.waitForStarted(5000), "trayer did not start");
+        QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+
+        UiEnvironment env;
+        auto frame = std::make_unique<QWidget>();
+        CMainDialog window(frame.get());
+        CTaskbarWatcher watcher(frame.get());
+        window.Initialise();
+        window.show();
+        QVERIFY(env.messageBox.shown.empty());
+        QVERIFY(window.Tray().IsCreated());
+        QVERIFY(window.Tray().IsShown());
+        window.OnMinimise();
+        QVERIFY(!window.isVisible());
+        window.OnOpen();
+        QVERIFY(window.isVisible());
+
+        // The panel restarts at once: the frame learns of it and the icon is added again.
+        struct CountingHook : CHookWnd {
+            int created = 0;
+            bool HandleMessage(QWidget*, QEvent* event) override {
+                created += event->type() == TaskbarCreatedEvent();
+                return false;
+            }
+        } counter;
+        QVERIFY(counter.HookWindow(frame.get()));
+        panel.kill();
+        panel.waitForFinished(5000);
+        panel.start("trayer", args);
+        QVERIFY(panel.waitForStarted(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(counter.created, 1, 10000);
+        QTRY_VERIFY(QSystemTrayIcon::isSystemTrayAvailable());
+        QVERIFY(window.Tray().IsShown());
+        QCOMPARE(window.Tray().BalloonCount(), 1);
+        counter.UnhookWindow();
+        panel.kill();
+        panel.waitForFinished(5000);
+    }
+
+    void alertPopupsAreIndependentWindows() {
+        CAlertPopupService popups;
+        const int first = popups.Open("Disk full\nsecond line that is long enough to scroll");
+        const int second = popups.Open("");
+        CAlertPopup* one = popups.Find(first);
+        CAlertPopup* two = popups.Find(second);
+        QVERIFY(one && two && one != two);
+        for (CAlertPopup* popup : {one, two}) {
+            QVERIFY(popup->isVisible());
+            QCOMPARE(popup->windowTitle(), QString("Alert"));
+            QCOMPARE(popup->parentWidget(), nullptr);
+            auto* text = popup->findChild<QPlainTextEdit*>("messageEdit");
+            QVERIFY(text->isReadOnly());
+            QCOMPARE(text->lineWrapMode(), QPlainTextEdit::NoWrap);
+            QVERIFY(popup->findChild<QPushButton*>("okButton")->isDefault());
+        }
+        QCOMPARE(one->Message(), QString("Disk full\nsecond line that is long enough to scroll"));
+        QCOMPARE(two->Message(), QString());
+
+        // Escape closes the one it is pressed in; the other stays.
+        QPointer<CAlertPopup> gone = one;
+        QTest::keyClick(one, Qt::Key_Escape);
+        QTRY_VERIFY(gone.isNull());
+        QVERIFY(two->isVisible());
+        QPointer<CAlertPopup> okGone = two;
+        two->findChild<QPushButton*>("okButton")->click();
+        QTRY_VERIFY(okGone.isNull());
+        QCOMPARE(popups.Find(second), nullptr);
+
+        // Stored text that is not UTF-8 shows as Windows-1252.
+        const int third = popups.Open("Caf\xe9 \x80");
+        QCOMPARE(popups.Find(third)->Message(), QString::fromUtf8("Caf\xc3\xa9 \xe2\x82\xac"));
+        popups.Close(third);
+        QTRY_COMPARE(popups.Find(third), nullptr);
+    }
+};
+
+QTEST_MAIN(TrayTest)
+#include "TrayTest.moc"

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Runs the real program: without a display it must say so and end; on an X server with a
+# notification area it must come up, write its store beside itself and keep running.
+#   smoke.sh PATH/TO/sentrel
+set -euo pipefail
+program="$1"
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+cp "$program" "$work/sentrel"
+
+# No display at all.
+set +e
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$work/sentrel" >"$work/out" 2>&1
+rc=$?
+set -e
+[ "$rc" -eq 2 ] || { echo "without a display: exit code $rc, expected 2"; cat "$work/out"; exit 1; }
+grep -q "needs a graphical desktop" "$work/out" || { echo "no explanation:"; cat "$work/out"; exit 1; }
+[ ! -e "$work/Sentrel.bin" ] || { echo "a store was written without a display"; exit 1; }
+
+# A display that cannot be reached.
+set +e
+DISPLAY=":99999" env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$work/sentrel" >"$work/out" 2>&1
+rc=$?
+set -e
+[ "$rc" -eq 2 ] || { echo "unreachable display: exit code $rc, expected 2"; cat "$work/out"; exit 1; }
+
+# A desktop with a notification area (run under with-xvfb.sh).
+trayer --edge top --align right --widthtype request >/dev/null 2>&1 &
+pids+=($!)
+sleep 1
+XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb "$work/sentrel" >"$work/out" 2>&1 &
+app=$!
+pids+=($app)
+for _ in $(seq 100); do [ -e "$work/Sentrel.bin" ] && break; sleep 0.1; done
+[ -e "$work/Sentrel.bin" ] || { echo "the store was not written at start-up"; cat "$work/out"; exit 1; }
+sleep 1
+kill -0 "$app" 2>/dev/null || { echo "the program ended by itself"; cat "$work/out"; exit 1; }
+# Ten bytes: an empty document with the trace switch off.
+size=$(stat -c %s "$work/Sentrel.bin")
+[ "$size" -eq 10 ] || { echo "store of $size bytes, expected 10"; exit 1; }
+echo "smoke run passed"

@@ -1,0 +1,252 @@
+// The POP mailbox watch against a real server (Dovecot) and a scripted one.
+
+#include "watches/POPWatch.h"
+
+#include "engine/Connection.h"
+#include "engine/EventLog.h"
+#include "tests/net/DovecotServer.h"
+#include "tests/net/LoopbackServer.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace sentrel {
+namespace {
+
+std::string Mail(const std::string& from, const std::string& subject, const std::string& body) {
+    return "From: " + from + "\r\nSubject: " + subject + "\r\n\r\n" + body + "\r\n";
+}
+
+// A message of exactly `size` bytes.
+std::string MailOfSize(const std::string& subject, std::size_t size) {
+    std::string mail = Mail("big@example.org", subject, "");
+    mail.insert(mail.size() - 2, std::string(size - mail.size(), 'x'));
+    return mail;
+}
+
+class POPWatchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server.AddUser("ann", "secret");
+        std::string error;
+        ASSERT_TRUE(server.Start(&error)) << error;
+        CPOPWatch::SetServerPort(server.Port());
+        watch.popServer = "127.0.0.1";
+        watch.popUserName = "ann";
+        watch.popPassword = "secret";
+        watch.oneText = "You have mail";
+        watch.manyText = "New mail";
+        CTraceFile::Instance().SetPath(dir.File("trace.txt"));
+        CTraceFile::Instance().SwitchOn();
+    }
+    void TearDown() override {
+        CTraceFile::Instance().SwitchOff();
+        CPOPWatch::SetServerPort(110);
+    }
+    std::string Trace() { return test::ReadFile(dir.File("trace.txt")); }
+
+    test::TempDir dir;
+    test::CDovecotServer server;
+    CPOPWatch watch;
+};
+
+TEST_F(POPWatchTest, ReportsAllMailFirstThenOnlyWhatIsNew) {
+    server.Deliver("ann", Mail("Bob <bob@example.org>", "One", "first body"));
+    server.Deliver("ann", Mail("Cy <cy@example.org>", "Two", "second body"));
+    server.Deliver("ann", Mail("Di <di@example.org>", "Three", "third body"));
+    watch.manyIncludeCount = 1;
+    watch.manyIncludeFrom = 1;
+    watch.manyIncludeSubject = 1;
+    watch.oneIncludeFrom = 1;
+    watch.oneIncludeSubject = 1;
+    watch.oneIncludeContent = 1;
+
+    std::string message;
+    ASSERT_TRUE(watch.Check(message)) << server.Log();
+    EXPECT_EQ(message, "3 emailsNew mail\n"
+                       "Bob <bob@example.org>\nOne\n"
+                       "Cy <cy@example.org>\nTwo\n"
+                       "Di <di@example.org>\nThree");
+    EXPECT_EQ(watch.seenUids.size(), 3u);
+
+    message = "untouched";
+    EXPECT_FALSE(watch.Check(message)); // the mail is still there, but not new
+    EXPECT_EQ(message, "untouched");
+
+    server.Deliver("ann", Mail("Ed <ed@example.org>", "Four", "fourth body"));
+    ASSERT_TRUE(watch.Check(message));
+    EXPECT_EQ(message, "You have mail\nEd <ed@example.org>\nFour\nfourth body");
+
+    // Without the count and with bodies: the many-mail text leads straight on.
+    watch.manyIncludeCount = 0;
+    watch.manyIncludeFrom = 0;
+    watch.manyIncludeSubject = 0;
+    watch.manyIncludeContent = 1;
+    server.Deliver("ann", Mail("f@example.org", "Five", "fifth"));
+    server.Deliver("ann", Mail("g@example.org", "Six", "sixth"));
+    ASSERT_TRUE(watch.Check(message));
+    EXPECT_EQ(message, "New mail\nfifth\nsixth");
+    EXPECT_EQ(Trace(), ""); // nothing failed
+}
+
+TEST_F(POPWatchTest, UppercaseFilterDropsForGood) {
+    watch.skipUppercaseSubject = 1;
+    watch.oneIncludeSubject = 1;
+    server.Deliver("ann", Mail("a@example.org", "URGENT!", "buy"));
+    server.Deliver("ann", Mail("a@example.org", "2024 - 50%", "digits only"));
+    std::string message;
+    EXPECT_FALSE(watch.Check(message));
+    EXPECT_EQ(watch.seenUids.size(), 2u);
+
+    // Dropped mail is not reported later either, even with the filter off.
+    watch.skipUppercaseSubject = 0;
+    EXPECT_FALSE(watch.Check(message));
+
+    watch.skipUppercaseSubject = 1;
+    server.Deliver("ann", Mail("a@example.org", "", "no subject"));
+    ASSERT_TRUE(watch.Check(message));
+    EXPECT_EQ(message, "You have mail\n");
+
+    // Of two new messages one is dropped: the one-mail text is used.
+    server.Deliver("ann", Mail("a@example.org", "SALE", "x"));
+    server.Deliver("ann", Mail("a@example.org", "Lunch?", "y"));
+    ASSERT_TRUE(watch.Check(message));
+    EXPECT_EQ(message, "You have mail\nLunch?");
+}
+
+TEST_F(POPWatchTest, SizeFilterCountsWholeKilobytes) {
+    watch.skipIfOverSize = 1;
+    watch.maxSizeKb = 10;
+    watch.manyIncludeSubject = 1;
+    server.Deliver("ann", MailOfSize("eleven", 11264));
+    server.Deliver("ann", MailOfSize("ten", 11263));
+    server.Deliver("ann", MailOfSize("small", 200));
+    std::string message;
+    ASSERT_TRUE(watch.Check(message));
+    EXPECT_EQ(message, "New mail\nten\nsmall");
+
+    // With the filter off the same sizes pass.
+    watch.skipIfOverSize = 0;
+    server.Deliver("ann", MailOfSize("twelve", 12300));
+    watch.oneIncludeSubject = 1;
+    ASSERT_TRUE(watch.Check(message));
+    EXPECT_EQ(message, "You have mail\ntwelve");
+}
+
+TEST_F(POPWatchTest, FailedLoginIsLoggedAndChangesNothing) {
+    server.Deliver("ann", Mail("a@example.org", "Hi", "x"));
+    watch.popPassword = "wrong";
+    std::string message = "untouched";
+    EXPECT_FALSE(watch.Check(message));
+    EXPECT_EQ(message, "untouched");
+    EXPECT_TRUE(watch.seenUids.empty());
+    const std::string trace = Trace();
+    EXPECT_NE(trace.find(" POP watch Failed to connect to: 127.0.0.1\r\n"), std::string::npos)
+        << trace;
+
+    // The mail is reported once the password is right.
+    watch.popPassword = "secret";
+    EXPECT_TRUE(watch.Check(message));
+    EXPECT_EQ(message, "You have mail");
+}
+
+// A scripted mailbox: the exact traffic of a check.
+class POPWatchScriptedTest : public ::testing::Test {
+protected:
+    void TearDown() override { CPOPWatch::SetServerPort(110); }
+
+    static test::CLoopbackServer::Handler Mailbox(std::string statReply) {
+        return [statReply](test::CServerSession& s) {
+            s.Write("+OK ready\r\n");
+            for (;;) {
+                const std::string line = s.ReadLine();
+                if (line.empty()) {
+                    return;
+                }
+                const std::string command = line.substr(0, line.size() - 2);
+                if (command == "STAT") {
+                    s.Write(statReply);
+                } else if (command == "UIDL") {
+                    s.Write("+OK\r\n1 u1\r\n2 u2\r\n.\r\n");
+                } else if (command == "LIST") {
+                    s.Write("+OK\r\n1 40\r\n2 40\r\n.\r\n");
+                } else if (command == "TOP 1 0" || command == "RETR 1") {
+                    s.Write("+OK\r\nSubject: ADVERT\r\n\r\nbuy\r\n.\r\n");
+                } else if (command == "TOP 2 0" || command == "RETR 2") {
+                    s.Write("+OK\r\nSubject: Hello\r\n\r\nhi\r\n.\r\n");
+                } else {
+                    s.Write("+OK\r\n");
+                }
+                if (command == "QUIT") {
+                    return;
+                }
+            }
+        };
+    }
+};
+
+TEST_F(POPWatchScriptedTest, ChecksWithTheExpectedCommands) {
+    test::CLoopbackServer server(Mailbox("+OK 2 80\r\n"));
+    CPOPWatch::SetServerPort(server.Port());
+    CPOPWatch watch;
+    watch.popServer = "127.0.0.1";
+    watch.popUserName = "ann";
+    watch.popPassword = "secret";
+    watch.oneText = "Mail";
+    watch.oneIncludeContent = 1;
+    watch.skipUppercaseSubject = 1;
+    int requests = 0;
+    auto previous = SetConnectionRequester([&] { ++requests; });
+    std::string message;
+    const bool triggered = watch.Check(message);
+    SetConnectionRequester(previous);
+    EXPECT_EQ(requests, 1);
+    ASSERT_TRUE(triggered);
+    EXPECT_EQ(message, "Mail\nhi");
+    EXPECT_EQ(watch.seenUids, (std::vector<std::string>{"u1", "u2"}));
+    server.Stop();
+    // Every new message is fetched whole to be filtered, the one reported once more.
+    EXPECT_EQ(server.Transcript(), "USER ann\r\nPASS secret\r\nSTAT\r\nSTAT\r\nUIDL\r\nLIST\r\n"
+                                   "TOP 1 0\r\nRETR 1\r\nTOP 2 0\r\nRETR 2\r\n"
+                                   "TOP 2 0\r\nRETR 2\r\nQUIT\r\n");
+}
+
+TEST_F(POPWatchScriptedTest, FailedStatMeansNoNewMail) {
+    test::CLoopbackServer server(Mailbox("-ERR mailbox busy\r\n"));
+    CPOPWatch::SetServerPort(server.Port());
+    CPOPWatch watch;
+    watch.popServer = "127.0.0.1";
+    watch.popUserName = "ann";
+    watch.popPassword = "secret";
+    std::string message = "untouched";
+    EXPECT_FALSE(watch.Check(message));
+    EXPECT_EQ(message, "untouched");
+    EXPECT_TRUE(watch.seenUids.empty());
+    server.Stop();
+    EXPECT_EQ(server.Transcript(), "USER ann\r\nPASS secret\r\nSTAT\r\nQUIT\r\n");
+}
+
+TEST_F(POPWatchScriptedTest, ACountBeyondTheIdsEndsTheLookUp) {
+    // Two messages listed, two thousand million announced.
+    test::CLoopbackServer server(Mailbox("+OK 2000000000 80\r\n"));
+    CPOPWatch::SetServerPort(server.Port());
+    CPOPWatch watch;
+    watch.popServer = "127.0.0.1";
+    watch.popUserName = "ann";
+    watch.popPassword = "secret";
+    watch.manyText = "New mail";
+    watch.manyIncludeCount = 1;
+    const auto start = std::chrono::steady_clock::now();
+    std::string message;
+    EXPECT_TRUE(watch.Check(message));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    // The number without an id counts once, with the empty id.
+    EXPECT_EQ(message, "3 emailsNew mail");
+    EXPECT_EQ(watch.seenUids, (std::vector<std::string>{"u1", "u2", ""}));
+    EXPECT_FALSE(watch.Check(message));
+}
+
+} // namespace
+} // namespace sentrel

@@ -1,0 +1,140 @@
+// The web page watch against a real HTTP server (nginx on 127.0.0.1), in the process and
+// through sentrelctl check-watch.
+
+#include "model/SentrelDoc.h"
+#include "tests/support/NginxServer.h"
+#include "tests/support/TestSupport.h"
+#include "watches/WatchKinds.h"
+#include "watches/WebPageWatch.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace sentrel {
+namespace {
+
+std::string Shop(const std::string& gadgetPrice, const std::string& footer = "Open daily",
+                 const std::string& label = "Price: ") {
+    return "<html><body><h1>Shop</h1>\n<table>\n"
+           "<tr><td>Widget</td><td class=\"price\">" +
+           label + "<b>5.49</b> EUR</td></tr>\n" + "<tr><td>Gadget</td><td class=\"price\">" +
+           label + "<b>" + gadgetPrice + "</b> EUR</td></tr>\n" +
+           "<tr><td>Gizmo</td><td class=\"price\">" + label +
+           "<b>7.25</b> EUR</td></tr>\n"
+           "</table>\n<p>" +
+           footer + "</p></body></html>\n";
+}
+
+class WebPageWatchHttpTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(nginx.AddUser("ann", "s3cret", &error)) << error;
+        ASSERT_TRUE(nginx.AddUser("bob", "", &error)) << error;
+        nginx.AddServerConfig("location /private/ { " + nginx.AuthBasic("Shop") + " }");
+        nginx.AddFile("/shop.html", Shop("19.99"));
+        nginx.AddFile("/private/shop.html", Shop("19.99"));
+        ASSERT_TRUE(nginx.Start(&error)) << error;
+    }
+
+    WebPageWatchValues Values(std::int32_t mode, const std::string& path) {
+        WebPageWatchValues v;
+        v.name = "Gadget price";
+        v.url = nginx.Url(path);
+        v.mode = mode;
+        v.changedMessage = "the shop changed";
+        v.textToWatch = "19.99";
+        return v;
+    }
+
+    std::string CheckResult() {
+        std::string message;
+        return watch.Check(message) ? "triggered " + message : "quiet";
+    }
+
+    test::NginxServer nginx;
+    test::FakeMessageBox boxes;
+    test::FakeAlertPopup popups;
+    ScopedPlatform platform{{nullptr, &boxes, &popups}};
+    CWebPageWatch watch;
+};
+
+TEST_F(WebPageWatchHttpTest, PageChangesBetweenChecks) {
+    ASSERT_TRUE(watch.ApplyEditorValues(Values(0, "/shop.html")));
+    EXPECT_EQ(watch.referencePage, Shop("19.99"));
+    EXPECT_EQ(popups.closed.size(), 1u);
+    EXPECT_EQ(CheckResult(), "quiet");
+    nginx.AddFile("/shop.html", Shop("19.99", "Closed on Sunday"));
+    EXPECT_EQ(CheckResult(), "triggered the shop changed");
+    EXPECT_EQ(CheckResult(), "quiet");
+    EXPECT_EQ(watch.lastPage, Shop("19.99", "Closed on Sunday"));
+}
+
+TEST_F(WebPageWatchHttpTest, PriceInATableCell) {
+    ASSERT_TRUE(watch.ApplyEditorValues(Values(3, "/shop.html")));
+    nginx.AddFile("/shop.html", Shop("17.49"));
+    EXPECT_EQ(CheckResult(), "triggered 17.49");
+    EXPECT_EQ(CheckResult(), "quiet");
+    nginx.AddFile("/shop.html", Shop("17.49", "Closed on Sunday"));
+    EXPECT_EQ(CheckResult(), "triggered 17.49");
+    // The text just before the price is gone: the whole cell is taken.
+    nginx.AddFile("/shop.html", Shop("16.00", "Closed on Sunday", "Now only "));
+    EXPECT_EQ(CheckResult(), "triggered Now only 16.00 EUR");
+    // A missing page: nothing triggers and the last page stays.
+    watch.url = nginx.Url("/gone.html");
+    EXPECT_EQ(CheckResult(), "quiet");
+    EXPECT_EQ(watch.lastPage, Shop("16.00", "Closed on Sunday", "Now only "));
+    EXPECT_EQ(watch.referencePage, Shop("19.99"));
+}
+
+TEST_F(WebPageWatchHttpTest, BasicAuthentication) {
+    WebPageWatchValues v = Values(1, "/private/shop.html");
+    v.containsText = "Gadget";
+    v.containsMessage = "gadgets in the shop";
+    EXPECT_FALSE(watch.ApplyEditorValues(v));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "Unable to fetch web page.\nConnection failed"); // 401
+    EXPECT_EQ(watch.name, "");
+
+    v.webUserName = "ann";
+    v.webPassword = "s3cret";
+    ASSERT_TRUE(watch.ApplyEditorValues(v));
+    EXPECT_EQ(watch.referencePage, Shop("19.99"));
+    EXPECT_EQ(CheckResult(), "triggered gadgets in the shop");
+    watch.webPassword = "wrong";
+    EXPECT_EQ(CheckResult(), "quiet");
+
+    // A user name with an empty password still sends credentials (the location answers
+    // 401 without them).
+    watch.webUserName = "bob";
+    watch.webPassword = "";
+    EXPECT_EQ(CheckResult(), "triggered gadgets in the shop");
+}
+
+TEST_F(WebPageWatchHttpTest, SentrelctlReportsTheNewTextAtTheWatchedPlace) {
+    test::TempDir dir;
+    RegisterWatchKinds();
+    {
+        CSentrelDoc doc(dir.File("Sentrel.bin"));
+        auto created = std::make_unique<CWebPageWatch>();
+        ASSERT_TRUE(created->ApplyEditorValues(Values(3, "/shop.html")));
+        doc.watches.push_back(std::move(created));
+        ASSERT_TRUE(doc.Save());
+    }
+    const std::vector<std::string> command = {SENTRELCTL_PATH, "check-watch",
+                                              dir.File("Sentrel.bin"), "Gadget price"};
+    std::string output;
+    ASSERT_TRUE(test::RunAndCapture(command, output));
+    EXPECT_EQ(output, "not triggered\n");
+
+    nginx.AddFile("/shop.html", Shop("17.49"));
+    ASSERT_TRUE(test::RunAndCapture(command, output));
+    EXPECT_EQ(output, "triggered\n17.49\n");
+    // The store keeps the page it saw last.
+    ASSERT_TRUE(test::RunAndCapture(command, output));
+    EXPECT_EQ(output, "not triggered\n");
+}
+
+} // namespace
+} // namespace sentrel
