@@ -78,6 +78,18 @@ CArchive::CArchive(std::string_view data) : m_loading(true), m_in(data) {
 
 CArchive::CArchive() : m_loading(false) {}
 
+CArchive::CArchive(Sink sink) : m_loading(false), m_sink(std::move(sink)) {
+    m_out.reserve(kSinkBuffer + 64);
+}
+
+void CArchive::Flush() {
+    if (m_sink && !m_out.empty()) {
+        m_sink(m_out);
+        m_flushed += m_out.size();
+        m_out.clear();
+    }
+}
+
 CArchive::~CArchive() = default;
 
 void CArchive::Fail(CArchiveException::Cause cause, std::uint64_t offset,
@@ -281,13 +293,25 @@ std::vector<std::unique_ptr<CObject>> CArchive::TakeUnclaimed() {
     return rest;
 }
 
-void CArchive::WriteByte(std::uint8_t value) { m_out += static_cast<char>(value); }
+void CArchive::WriteByte(std::uint8_t value) {
+    m_out += static_cast<char>(value);
+    FlushIfFull();
+}
 
-void CArchive::WriteWord(std::uint16_t value) { AppendLittleEndian(m_out, value); }
+void CArchive::WriteWord(std::uint16_t value) {
+    AppendLittleEndian(m_out, value);
+    FlushIfFull();
+}
 
-void CArchive::WriteInt(std::int32_t value) { AppendLittleEndian(m_out, value); }
+void CArchive::WriteInt(std::int32_t value) {
+    AppendLittleEndian(m_out, value);
+    FlushIfFull();
+}
 
-void CArchive::WriteDouble(double value) { AppendLittleEndian(m_out, value); }
+void CArchive::WriteDouble(double value) {
+    AppendLittleEndian(m_out, value);
+    FlushIfFull();
+}
 
 void CArchive::WriteString(std::string_view value) {
     const std::size_t n = value.size();
@@ -305,7 +329,15 @@ void CArchive::WriteString(std::string_view value) {
         WriteWord(0xFFFF);
         WriteUInt(static_cast<std::uint32_t>(n));
     }
+    if (m_sink && n >= kSinkBuffer) {
+        // A long text (a stored web page) goes to the sink as it is, without a copy.
+        Flush();
+        m_sink(value);
+        m_flushed += n;
+        return;
+    }
     m_out.append(value.data(), n);
+    FlushIfFull();
 }
 
 void CArchive::WriteDateTime(const CDateTime& value) {
@@ -362,6 +394,7 @@ void CArchive::WriteObject(const CObject* object) {
         WriteWord(cls.schema);
         WriteWord(static_cast<std::uint16_t>(length));
         m_out.append(cls.name, length);
+        FlushIfFull();
         m_classNumbers.emplace(&cls, m_nextNumber++);
     }
     m_objectNumbers.emplace(object, m_nextNumber++);

@@ -8,6 +8,7 @@
 #include "model/Object.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -48,6 +49,11 @@ public:
     explicit CArchive(std::string_view data);
     // Storing into an internal buffer (Data()).
     CArchive();
+    // Storing into a sink that takes the bytes in pieces, in order, as they are written
+    // (through a buffer, and long strings directly). Flush() hands over what is buffered.
+    // Whatever the sink throws ends the store.
+    using Sink = std::function<void(std::string_view bytes)>;
+    explicit CArchive(Sink sink);
     ~CArchive();
     CArchive(const CArchive&) = delete;
     CArchive& operator=(const CArchive&) = delete;
@@ -56,7 +62,8 @@ public:
     bool IsStoring() const { return !m_loading; }
 
     // Bytes read so far (loading) or written so far (storing).
-    std::uint64_t Offset() const { return m_loading ? m_pos : m_out.size(); }
+    std::uint64_t Offset() const { return m_loading ? m_pos : m_flushed + m_out.size(); }
+    void Flush();
     const std::string& Data() const { return m_out; }
     std::string TakeData() { return std::move(m_out); }
 
@@ -134,6 +141,14 @@ private:
     std::unordered_map<const CObject*, std::size_t> m_createdIndex;
     // Storing
     std::string m_out;
+    Sink m_sink;
+    std::uint64_t m_flushed = 0; // bytes already handed to the sink
+    void FlushIfFull() {
+        if (m_sink && m_out.size() >= kSinkBuffer) {
+            Flush();
+        }
+    }
+    static constexpr std::size_t kSinkBuffer = 64 * 1024;
     std::unordered_map<const CObject*, std::uint32_t> m_objectNumbers;
     std::unordered_map<const RecordClass*, std::uint32_t> m_classNumbers;
     std::uint32_t m_nextNumber = 1;

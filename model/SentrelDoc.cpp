@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,7 +53,7 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
     return true;
 }
 
-bool WriteAll(int fd, const std::string& data) {
+bool WriteAll(int fd, std::string_view data) {
     std::size_t done = 0;
     while (done < data.size()) {
         const ssize_t n = write(fd, data.data() + done, data.size() - done);
@@ -75,15 +76,27 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Writes data to a new file in the folder of `path`, flushes it and renames it over
-// `path`. The old file stays untouched until the rename.
-bool ReplaceFileAtomically(const std::string& path, const std::string& data) {
+// Thrown by the store's sink when the temporary file cannot take more bytes.
+struct WriteFailed {};
+
+// Has `write` fill a new file in the folder of `path`, flushes it and renames it over
+// `path`. The old file stays untouched until the rename; when anything fails, including
+// `write` throwing, the new file is removed and the old one stays as it was.
+bool ReplaceFileAtomically(const std::string& path, const std::function<void(int fd)>& write) {
     std::string temp = path + ".XXXXXX";
     const int fd = mkstemp(temp.data()); // created 0600: the store holds passwords
     if (fd < 0) {
         return false;
     }
-    const bool written = WriteAll(fd, data) && fsync(fd) == 0;
+    bool written = false;
+    try {
+        write(fd);
+        written = fsync(fd) == 0;
+    } catch (...) {
+        close(fd);
+        unlink(temp.c_str());
+        throw;
+    }
     if (close(fd) != 0 || !written || rename(temp.c_str(), path.c_str()) != 0) {
         unlink(temp.c_str());
         return false;
@@ -170,8 +183,20 @@ std::optional<StoreDamage> CSentrelDoc::Load(bool report) {
 bool CSentrelDoc::Save() {
     bool saved = false;
     try {
-        saved = ReplaceFileAtomically(m_storePath, Encode());
+        // Written through the archive's buffer straight into the file: a store holding
+        // large web pages is not built in memory a second time.
+        saved = ReplaceFileAtomically(m_storePath, [this](int fd) {
+            CArchive ar([fd](std::string_view bytes) {
+                if (!WriteAll(fd, bytes)) {
+                    throw WriteFailed{};
+                }
+            });
+            Serialize(ar);
+            ar.Flush();
+        });
     } catch (const CArchiveException&) {
+        saved = false;
+    } catch (const WriteFailed&) {
         saved = false;
     }
     if (!saved) {

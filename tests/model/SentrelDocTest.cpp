@@ -102,8 +102,18 @@ TEST_F(SentrelDocTest, SavingUnchangedContentsGivesTheSameBytes) {
     const std::string path = dir.File("Sentrel.bin");
     CSentrelDoc doc(path);
     Fill(doc);
+    // Enough bytes to pass through the save's buffer many times, and a page long enough
+    // to be written around it.
+    auto page = std::make_unique<CFileWatch>();
+    page->lastContents = std::string(300000, 'p');
+    doc.watches.push_back(std::move(page));
+    for (int i = 0; i < 3000; ++i) {
+        doc.alerts.push_back(std::make_unique<CMessageAlert>());
+        doc.alerts.back()->name = "alert " + std::to_string(i);
+    }
     ASSERT_TRUE(doc.Save());
     const std::string first = ReadFile(path);
+    EXPECT_EQ(first, doc.Encode());
 
     CSentrelDoc reloaded(path);
     EXPECT_FALSE(reloaded.Load());
