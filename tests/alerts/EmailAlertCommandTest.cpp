@@ -7,35 +7,21 @@
 #include "net/SmtpClient.h"
 #include "tests/net/LoopbackServer.h"
 #include "tests/net/RealSmtpServer.h"
+#include "tests/support/Programs.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace sentrel {
 namespace {
 
 // Runs sentrelctl; returns its exit code, with stderr in `err`.
-int RunCtl(const std::vector<std::string>& args, const test::TempDir& dir, std::string& err) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int errFile = open(dir.File("err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(errFile, 2);
-        std::vector<char*> argv{const_cast<char*>(SENTRELCTL_PATH)};
-        for (const auto& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(SENTRELCTL_PATH, argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    err = test::ReadFile(dir.File("err.txt"));
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+int RunCtl(const std::vector<std::string>& args, const test::TempDir&, std::string& err) {
+    std::vector<std::string> command{SENTRELCTL_PATH};
+    command.insert(command.end(), args.begin(), args.end());
+    const test::ProgramResult result = test::RunProgram(command);
+    err = result.err;
+    return result.exitCode;
 }
 
 TEST(EmailAlertCommand, SendAlertDeliversWithEachMethodAndTracesFailures) {

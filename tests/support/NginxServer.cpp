@@ -1,5 +1,7 @@
 #include "tests/support/NginxServer.h"
 
+#include "tests/support/Programs.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -74,42 +76,9 @@ int FreeLoopbackPort() {
 
 bool RunAndCapture(const std::vector<std::string>& args, std::string& output,
                    const std::vector<std::string>& extraEnvironment) {
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        return false;
-    }
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        return false;
-    }
-    if (pid == 0) {
-        ::dup2(pipeFds[1], STDOUT_FILENO);
-        for (const auto& setting : extraEnvironment) {
-            ::putenv(const_cast<char*>(setting.c_str()));
-        }
-        auto argv = ArgvOf(args);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(pipeFds[1]);
-    output.clear();
-    char buffer[512];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) != 0;) {
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            break;
-        }
-        output.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(pipeFds[0]);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    const ProgramResult result = RunProgram(args, extraEnvironment);
+    output = result.out;
+    return result.exitCode == 0;
 }
 
 NginxServer::NginxServer() {

@@ -2,6 +2,7 @@
 
 #include "model/DateTime.h"
 #include "model/SentrelDoc.h"
+#include "tests/support/Programs.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -10,55 +11,25 @@
 #include <clocale>
 #include <csignal>
 #include <ctime>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace sentrel {
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-};
+using Outcome = test::ProgramResult;
 
-// Starts sentrelctl with the given arguments under a locale; stdout and stderr go to files.
-pid_t Start(const std::vector<std::string>& args, const std::string& locale,
-            const test::TempDir& dir) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int out = open(dir.File("out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = open(dir.File("err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(out, 1);
-        dup2(err, 2);
-        setenv("LC_ALL", locale.c_str(), 1);
-        std::vector<char*> argv{const_cast<char*>(SENTRELCTL_PATH)};
-        for (const auto& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(SENTRELCTL_PATH, argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-Outcome Wait(pid_t pid, const test::TempDir& dir) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    Outcome outcome;
-    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    outcome.out = test::ReadFile(dir.File("out.txt"));
-    outcome.err = test::ReadFile(dir.File("err.txt"));
-    return outcome;
+// sentrelctl with the given arguments under a locale.
+std::vector<std::string> CtlCommand(const std::vector<std::string>& args) {
+    std::vector<std::string> command{SENTRELCTL_PATH};
+    command.insert(command.end(), args.begin(), args.end());
+    return command;
 }
 
 Outcome RunCtl(const std::vector<std::string>& args, const std::string& locale,
-               const test::TempDir& dir) {
-    return Wait(Start(args, locale, dir), dir);
+               const test::TempDir&) {
+    return test::RunProgram(CtlCommand(args), {"LC_ALL=" + locale});
 }
 
 // Trace lines without their time stamps.
@@ -142,10 +113,10 @@ TEST_F(EngineCommandsTest, RunTracesTheFiringAndSavesTheAdvancedSchedule) {
 }
 
 TEST_F(EngineCommandsTest, RunEndsOnSigtermLikeExit) {
-    const pid_t pid = Start({"run", StorePath()}, "de_DE.UTF-8", dir);
+    test::CStartedProgram program(CtlCommand({"run", StorePath()}), {"LC_ALL=de_DE.UTF-8"});
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    kill(pid, SIGTERM);
-    const Outcome outcome = Wait(pid, dir);
+    kill(program.Pid(), SIGTERM);
+    const Outcome outcome = program.Wait();
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
     const auto events = TraceEvents(test::ReadFile(dir.File("trace.txt")));
     ASSERT_FALSE(events.empty());

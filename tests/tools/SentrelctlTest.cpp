@@ -4,6 +4,7 @@
 #include "alerts/MessageAlert.h"
 #include "model/SentrelDoc.h"
 #include "tests/model/StoreBytes.h"
+#include "tests/support/Programs.h"
 #include "watches/WatchKinds.h"
 
 #include <gtest/gtest.h>
@@ -11,11 +12,7 @@
 
 #include <fcntl.h>
 #include <fstream>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace sentrel {
 namespace {
@@ -23,39 +20,13 @@ namespace {
 using namespace test;
 using Json = nlohmann::ordered_json;
 
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Result = ProgramResult;
 
 class SentrelctlTest : public ::testing::Test {
 protected:
     Result Run(std::vector<std::string> args) {
         args.insert(args.begin(), SENTRELCTL_PATH);
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        const std::string outFile = dir.File("stdout"), errFile = dir.File("stderr");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        pid_t pid = 0;
-        Result result;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        result.out = ReadFile(outFile);
-        result.err = ReadFile(errFile);
-        return result;
+        return RunProgram(args);
     }
 
     std::string Store(const std::string& name, const std::string& bytes) {
@@ -209,14 +180,8 @@ TEST_F(SentrelctlTest, BadArgumentsGiveUsageAndExitTwo) {
 TEST_F(SentrelctlTest, ExampleStoreIsUpToDate) {
     const std::string example = std::string(SENTREL_SOURCE_DIR) + "/examples/Sentrel.bin";
     const std::string fresh = dir.File("example.bin");
-    std::string program = MAKE_EXAMPLE_STORE_PATH;
-    std::string target = fresh;
-    char* argv[] = {program.data(), target.data(), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ), 0);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const Result made = RunProgram({MAKE_EXAMPLE_STORE_PATH, fresh});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
     EXPECT_EQ(ReadFile(fresh), ReadFile(example));
     const Result r = Run({"dump", example});
     EXPECT_EQ(r.exitCode, 0) << r.err;
