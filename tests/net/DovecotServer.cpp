@@ -1,6 +1,6 @@
 #include "tests/net/DovecotServer.h"
 
-#include "tests/support/NginxServer.h" // FreeLoopbackPort
+#include "tests/support/Programs.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -25,29 +25,8 @@ namespace sentrel::test {
 namespace {
 
 constexpr int kStartLimitMs = 15000;
-const char* const kDovecotCandidates[] = {"/usr/sbin/dovecot", "/usr/bin/dovecot"};
-
 std::string FindDovecot() {
-    for (const char* path : kDovecotCandidates) {
-        if (::access(path, X_OK) == 0) {
-            return path;
-        }
-    }
-    return {};
-}
-
-bool CanConnect(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return false;
-    }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return ok;
+    return FindExecutable({"/usr/sbin/dovecot", "/usr/bin/dovecot"});
 }
 
 std::string UserName(uid_t uid) {
@@ -227,7 +206,7 @@ bool CDovecotServer::StartOnce(std::string* error, bool* portTaken) {
             }
             return false;
         }
-        if (CanConnect(m_port)) {
+        if (LoopbackPortAnswers(m_port)) {
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

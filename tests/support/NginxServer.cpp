@@ -21,29 +21,8 @@ namespace sentrel::test {
 
 namespace {
 
-const char* const kNginxCandidates[] = {"/usr/sbin/nginx", "/usr/bin/nginx"};
-
 std::string FindNginx() {
-    for (const char* path : kNginxCandidates) {
-        if (::access(path, X_OK) == 0) {
-            return path;
-        }
-    }
-    return {};
-}
-
-bool CanConnect(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return false;
-    }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return ok;
+    return FindExecutable({"/usr/sbin/nginx", "/usr/bin/nginx"});
 }
 
 std::vector<char*> ArgvOf(const std::vector<std::string>& args) {
@@ -56,23 +35,6 @@ std::vector<char*> ArgvOf(const std::vector<std::string>& args) {
 }
 
 } // namespace
-
-int FreeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    return port;
-}
 
 bool RunAndCapture(const std::vector<std::string>& args, std::string& output,
                    const std::vector<std::string>& extraEnvironment) {
@@ -221,7 +183,7 @@ bool NginxServer::StartOnce(std::string* error, bool* portTaken) {
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < deadline) {
-        if (CanConnect(m_port)) {
+        if (LoopbackPortAnswers(m_port)) {
             return true;
         }
         int status = 0;

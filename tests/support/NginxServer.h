@@ -5,6 +5,7 @@
 // adds files, users for Basic authorisation and location blocks, then starts it; the
 // destructor stops it and removes the folder.
 
+#include "tests/support/Programs.h"
 #include "tests/support/TestSupport.h"
 
 #include <string>
@@ -58,8 +59,5 @@ private:
 // status.
 bool RunAndCapture(const std::vector<std::string>& argv, std::string& output,
                    const std::vector<std::string>& extraEnvironment = {});
-
-// A port on 127.0.0.1 that was free a moment ago.
-int FreeLoopbackPort();
 
 } // namespace sentrel::test

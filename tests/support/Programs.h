@@ -1,6 +1,7 @@
 #pragma once
 
-// Running a real program from a test: its exit code and what it printed.
+// Running a real program from a test (its exit code and what it printed), and the
+// loopback ports that test servers listen on.
 
 #include "tests/support/TestSupport.h"
 
@@ -36,6 +37,15 @@ private:
     std::unique_ptr<TempDir> m_dir;
     pid_t m_pid = -1;
 };
+
+// The first candidate path that is an executable file, or empty.
+std::string FindExecutable(const std::vector<std::string>& candidates);
+
+// A port on 127.0.0.1 that was free a moment ago.
+int FreeLoopbackPort();
+
+// True when something accepts connections on 127.0.0.1:port.
+bool LoopbackPortAnswers(int port);
 
 inline ProgramResult RunProgram(const std::vector<std::string>& argv,
                                 const std::vector<std::string>& environment = {}) {

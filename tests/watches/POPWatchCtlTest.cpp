@@ -4,7 +4,7 @@
 
 #include "model/SentrelDoc.h"
 #include "tests/net/DovecotServer.h"
-#include "tests/support/NginxServer.h"
+#include "tests/support/Programs.h"
 #include "tests/support/TestSupport.h"
 #include "watches/POPWatch.h"
 #include "watches/WatchKinds.h"
@@ -44,11 +44,11 @@ protected:
     }
 
     std::string CheckWatch(const std::string& name) {
-        std::string output;
-        EXPECT_TRUE(test::RunAndCapture(
-            {SENTRELCTL_POP3_TEST_PATH, "check-watch", dir.File("Sentrel.bin"), name}, output,
-            {"SENTREL_TEST_POP3_PORT=" + std::to_string(server.Port())}));
-        return output;
+        const test::ProgramResult result = test::RunProgram(
+            {SENTRELCTL_POP3_TEST_PATH, "check-watch", dir.File("Sentrel.bin"), name},
+            {"SENTREL_TEST_POP3_PORT=" + std::to_string(server.Port())});
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        return result.out;
     }
 
     test::TempDir dir;
