@@ -103,17 +103,7 @@ bool CDovecotServer::Start(std::string* error) {
         }
         return false;
     }
-    // The port was free when picked; another process may take it before Dovecot binds it.
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        bool portTaken = false;
-        if (StartOnce(error, &portTaken)) {
-            return true;
-        }
-        if (!portTaken) {
-            return false;
-        }
-    }
-    return false;
+    return StartOnAFreePort([&](bool* portTaken) { return StartOnce(error, portTaken); });
 }
 
 bool CDovecotServer::StartOnce(std::string* error, bool* portTaken) {

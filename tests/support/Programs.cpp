@@ -106,4 +106,17 @@ bool LoopbackPortAnswers(int port) {
     return ok;
 }
 
+bool StartOnAFreePort(const std::function<bool(bool* portTaken)>& startOnce) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        bool portTaken = false;
+        if (startOnce(&portTaken)) {
+            return true;
+        }
+        if (!portTaken) {
+            return false;
+        }
+    }
+    return false;
+}
+
 } // namespace sentrel::test

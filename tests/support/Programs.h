@@ -5,6 +5,7 @@
 
 #include "tests/support/TestSupport.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <sys/types.h>
@@ -46,6 +47,11 @@ int FreeLoopbackPort();
 
 // True when something accepts connections on 127.0.0.1:port.
 bool LoopbackPortAnswers(int port);
+
+// Starts a test server with `startOnce`, which picks a free port each time; tries again
+// (a few times) when it reports that another process took the port before the server
+// could bind it.
+bool StartOnAFreePort(const std::function<bool(bool* portTaken)>& startOnce);
 
 inline ProgramResult RunProgram(const std::vector<std::string>& argv,
                                 const std::vector<std::string>& environment = {}) {
