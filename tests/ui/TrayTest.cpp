@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -294,6 +295,10 @@ private slots:
             QCOMPARE(text->lineWrapMode(), QPlainTextEdit::NoWrap);
             QVERIFY(popup->findChild<QPushButton*>("okButton")->isDefault());
         }
+        // The second opened over the first is offset, so that both can be seen.
+        QVERIFY(one->pos() != two->pos());
+        QVERIFY(
+            QGuiApplication::primaryScreen()->availableGeometry().contains(two->frameGeometry()));
         QCOMPARE(one->Message(), QString("Disk full\nsecond line that is long enough to scroll"));
         QCOMPARE(two->Message(), QString());
 
