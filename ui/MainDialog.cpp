@@ -20,6 +20,8 @@ namespace {
 
 constexpr int kTrayIconId = 143;
 constexpr int kTrayBalloonSeconds = 10;
+constexpr std::uint32_t kTrayWaitMs = 30000;
+constexpr int kTrayLookMs = 500;
 
 // A list entry: the name as shown, and the stored bytes it was shown from. The lists sort
 // themselves alphabetically, ignoring case.
@@ -120,6 +122,8 @@ CMainDialog::CMainDialog(QWidget* frame)
     connect(m_ui->minimiseButton, &QPushButton::clicked, this, &CMainDialog::OnMinimise);
     connect(m_ui->exitButton, &QPushButton::clicked, this, &CMainDialog::OnExit);
     connect(m_tray.get(), &CTrayNotifyIcon::command, this, &CMainDialog::OnTrayCommand);
+    m_trayWait.setInterval(kTrayLookMs);
+    connect(&m_trayWait, &QTimer::timeout, this, &CMainDialog::OnTrayWait);
 }
 
 CMainDialog::~CMainDialog() {
@@ -144,9 +148,14 @@ void CMainDialog::Initialise() {
     if (!m_tray->CreateIcon(this, m_frame, kTrayIconId, "Sentrel", "Sentrel",
                             "Manipulate alerts sent to your mobile", kTrayBalloonSeconds,
                             CTrayNotifyIcon::BalloonInfo, ProgramIcon(), 0)) {
-        ShowMessage("Failed to create tray icon", MessageIcon::Stop);
         // The window goes on without the icon: it still needs its engine buttons and the
-        // trace the box shows.
+        // trace the box shows. Without a notification area yet, the icon may still come.
+        if (m_tray->GetMenu()) {
+            m_trayWaitStart = Platform().clock->TickCount();
+            m_trayWait.start();
+        } else {
+            ShowMessage("Failed to create tray icon", MessageIcon::Stop);
+        }
     }
 
     m_ui->startButton->setEnabled(true);
@@ -391,6 +400,15 @@ void CMainDialog::OnExit() {
     Log("Sentrel", "Exited");
     m_doc.Save();
     done(1);
+}
+
+void CMainDialog::OnTrayWait() {
+    if (m_tray->AddWhenAvailable()) {
+        m_trayWait.stop();
+    } else if (Platform().clock->TickCount() - m_trayWaitStart >= kTrayWaitMs) {
+        m_trayWait.stop();
+        ShowMessage("Failed to create tray icon", MessageIcon::Stop);
+    }
 }
 
 void CMainDialog::OnTrayCommand(int id) {
