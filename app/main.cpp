@@ -3,6 +3,7 @@
 #include "alerts/AlertKinds.h"
 #include "ui/MainDialog.h"
 #include "ui/QtServices.h"
+#include "ui/SessionEnd.h"
 #include "ui/TaskbarWatcher.h"
 #include "watches/WatchKinds.h"
 
@@ -71,10 +72,26 @@ int main(int argc, char** argv) {
     auto mainWindow = std::make_unique<sentrel::CMainDialog>(frame.get());
     sentrel::CTaskbarWatcher taskbar(frame.get());
 
-    QObject::connect(mainWindow.get(), &QDialog::finished, &app, &QApplication::quit);
+    // Ending the main window ends the run at once; a quit request would go round the
+    // session's handling below again.
+    bool ended = false;
+    QObject::connect(mainWindow.get(), &QDialog::finished, &app, [&ended] {
+        ended = true;
+        QCoreApplication::exit(0);
+    });
+    // Logging out or `kill` ends the program as "Exit" does: the event, then the save.
+    sentrel::CSessionEnd sessionEnd;
+    QObject::connect(&sessionEnd, &sentrel::CSessionEnd::endRequested, mainWindow.get(),
+                     [&ended, window = mainWindow.get()] {
+                         if (!ended) {
+                             window->OnExit();
+                         }
+                     });
     mainWindow->Initialise();
-    mainWindow->show();
-    QApplication::exec();
+    if (!ended) { // the session may end while start-up waits for a message box
+        mainWindow->show();
+        QApplication::exec();
+    }
 
     // The frame goes first (the tray icon leaves with it), then the main window with the
     // document and every record.

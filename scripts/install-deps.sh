@@ -15,7 +15,7 @@ PACKAGES=(
   # real servers and desktop pieces used by the integration tests
   dovecot-pop3d nginx apache2-utils iproute2 nftables nodejs openssl
   pulseaudio libcanberra-pulse sound-theme-freedesktop
-  xvfb xauth trayer imagemagick
+  xvfb xauth trayer imagemagick xdotool dbus-daemon
 )
 
 SUDO=""

@@ -59,6 +59,8 @@ CActivationDialog::CActivationDialog(CActivation& activation, CSentrelDoc& doc, 
     m_ui->enableCheck->setChecked(shown.enabled);
     m_ui->dateEdit->setText(FromStored(shown.nextDate));
     m_ui->timeEdit->setText(FromStored(shown.nextTime));
+    m_shownNext = {m_ui->dateEdit->text(), m_ui->timeEdit->text()};
+    m_isNew = activation.name.empty();
     m_ui->intervalEdit->setText(FromStored(shown.interval));
     m_ui->windowCheck->setChecked(shown.windowOn);
     m_ui->startTimeEdit->setText(FromStored(shown.startTime));
@@ -154,12 +156,18 @@ void CActivationDialog::OnOk() {
     m_activation.enabled = m_ui->enableCheck->isChecked();
     m_activation.windowOn = m_ui->windowCheck->isChecked();
     m_activation.containsWords = containsWords;
-    m_activation.nextDate = nextDate;
     m_activation.excludesWords = excludesWords;
     m_activation.endTime = endTime;
     m_activation.interval = interval;
-    m_activation.nextTime = nextTime;
     m_activation.startTime = startTime;
+    // The engine moves the next moment on while the editor is open: what it shows may
+    // already be past, and writing it back would fire the activation again at once.
+    const bool nextTyped = m_isNew || m_ui->dateEdit->text() != m_shownNext.first ||
+                           m_ui->timeEdit->text() != m_shownNext.second;
+    if (nextTyped) {
+        m_activation.nextDate = nextDate;
+        m_activation.nextTime = nextTime;
+    }
 
     // Records are found by exact name, the first in the document's order.
     const std::string watchName = editors::EntryKey(m_ui->watchList->selectedItems().front());

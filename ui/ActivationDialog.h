@@ -4,8 +4,10 @@
 #include "model/SentrelDoc.h"
 
 #include <QDialog>
+#include <QString>
 
 #include <memory>
+#include <utility>
 
 namespace Ui {
 class ActivationDialog;
@@ -14,7 +16,8 @@ class ActivationDialog;
 namespace sentrel {
 
 // "Activation": edits one activation itself, with the document's watches and alerts to
-// choose from. Nothing is written to the activation before every check on OK has passed.
+// choose from. Nothing is written to the activation before every check on OK has passed,
+// and its next date and time only when the user changed them.
 class CActivationDialog : public QDialog {
     Q_OBJECT
 
@@ -33,6 +36,8 @@ private:
     std::unique_ptr<Ui::ActivationDialog> m_ui;
     CActivation& m_activation;
     CSentrelDoc& m_doc;
+    bool m_isNew = false;
+    std::pair<QString, QString> m_shownNext; // the date and time as the editor opened
 };
 
 } // namespace sentrel

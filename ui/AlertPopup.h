@@ -31,7 +31,9 @@ private:
     std::unique_ptr<Ui::AlertPopup> m_ui;
 };
 
-// Opens the popups for the alerts: each Open shows one more window, centred on the screen.
+// Opens the popups for the alerts: each Open shows one more window, centred on the screen
+// or, when a popup is open there already, a little below and to the right of it. A popup
+// is drawn before Open returns.
 class CAlertPopupService : public IAlertPopup {
 public:
     int Open(const std::string& text) override;
@@ -41,6 +43,8 @@ public:
     CAlertPopup* Find(int handle) const;
 
 private:
+    QPoint FreePlace(QRect frame, const QRect& screen) const;
+
     int m_next = 0;
     std::map<int, QPointer<CAlertPopup>> m_popups;
 };

@@ -12,12 +12,16 @@
 
 #include <QListWidget>
 
+#include <algorithm>
+
 namespace sentrel {
 
 namespace {
 
 constexpr int kTrayIconId = 143;
 constexpr int kTrayBalloonSeconds = 10;
+constexpr std::uint32_t kTrayWaitMs = 30000;
+constexpr int kTrayLookMs = 500;
 
 // A list entry: the name as shown, and the stored bytes it was shown from. The lists sort
 // themselves alphabetically, ignoring case.
@@ -35,6 +39,36 @@ template <class List> void Refill(QListWidget* list, const List& records) {
     list->clear();
     for (const auto& record : records) {
         list->addItem(new NameItem(record->name));
+    }
+}
+
+void SelectEntry(QListWidget* list, QListWidgetItem* item) {
+    if (item) {
+        list->setCurrentItem(item);
+        list->scrollToItem(item);
+    }
+}
+
+// After a New or an Edit: the entry of the record just saved.
+void SelectName(QListWidget* list, const std::string& name) {
+    const QByteArray key(name.data(), static_cast<qsizetype>(name.size()));
+    for (int row = 0; row < list->count(); ++row) {
+        if (list->item(row)->data(Qt::UserRole).toByteArray() == key) {
+            SelectEntry(list, list->item(row));
+            return;
+        }
+    }
+}
+
+int SelectedRow(const QListWidget* list) {
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    return selected.isEmpty() ? -1 : list->row(selected.front());
+}
+
+// After a Delete: the entry that took the deleted one's place, or the last.
+void SelectRow(QListWidget* list, int row) {
+    if (row >= 0 && list->count() > 0) {
+        SelectEntry(list, list->item(std::min(row, list->count() - 1)));
     }
 }
 
@@ -88,6 +122,8 @@ CMainDialog::CMainDialog(QWidget* frame)
     connect(m_ui->minimiseButton, &QPushButton::clicked, this, &CMainDialog::OnMinimise);
     connect(m_ui->exitButton, &QPushButton::clicked, this, &CMainDialog::OnExit);
     connect(m_tray.get(), &CTrayNotifyIcon::command, this, &CMainDialog::OnTrayCommand);
+    m_trayWait.setInterval(kTrayLookMs);
+    connect(&m_trayWait, &QTimer::timeout, this, &CMainDialog::OnTrayWait);
 }
 
 CMainDialog::~CMainDialog() {
@@ -112,9 +148,14 @@ void CMainDialog::Initialise() {
     if (!m_tray->CreateIcon(this, m_frame, kTrayIconId, "Sentrel", "Sentrel",
                             "Manipulate alerts sent to your mobile", kTrayBalloonSeconds,
                             CTrayNotifyIcon::BalloonInfo, ProgramIcon(), 0)) {
-        ShowMessage("Failed to create tray icon", MessageIcon::Stop);
         // The window goes on without the icon: it still needs its engine buttons and the
-        // trace the box shows.
+        // trace the box shows. Without a notification area yet, the icon may still come.
+        if (m_tray->GetMenu()) {
+            m_trayWaitStart = Platform().clock->TickCount();
+            m_trayWait.start();
+        } else {
+            ShowMessage("Failed to create tray icon", MessageIcon::Stop);
+        }
     }
 
     m_ui->startButton->setEnabled(true);
@@ -175,6 +216,7 @@ void CMainDialog::OnNewWatch() {
     m_doc.watches.push_back(std::move(watch));
     m_doc.Save();
     RefillWatches();
+    SelectName(m_ui->watchList, m_doc.watches.back()->name);
 }
 
 void CMainDialog::OnEditWatch() {
@@ -190,6 +232,7 @@ void CMainDialog::OnEditWatch() {
     if (EditWatch(*watch, m_doc, this)) {
         m_doc.Save();
         RefillWatches();
+        SelectName(m_ui->watchList, watch->name);
     }
 }
 
@@ -207,8 +250,10 @@ void CMainDialog::OnDeleteWatch() {
         ShowMessage("Unable to delete watch.\nWatch is is use by " + user->name);
         return;
     }
+    const int row = SelectedRow(m_ui->watchList);
     m_doc.Remove(watch); // not saved: the next save point writes it
     RefillWatches();
+    SelectRow(m_ui->watchList, row);
 }
 
 void CMainDialog::OnNewActivation() {
@@ -219,6 +264,7 @@ void CMainDialog::OnNewActivation() {
     m_doc.activations.push_back(std::move(activation));
     m_doc.Save();
     RefillActivations();
+    SelectName(m_ui->activationList, m_doc.activations.back()->name);
 }
 
 void CMainDialog::OnEditActivation() {
@@ -234,6 +280,7 @@ void CMainDialog::OnEditActivation() {
     if (EditActivation(*activation, m_doc, this)) {
         m_doc.Save();
         RefillActivations();
+        SelectName(m_ui->activationList, activation->name);
     }
 }
 
@@ -247,8 +294,10 @@ void CMainDialog::OnDeleteActivation() {
     if (!activation) {
         return;
     }
+    const int row = SelectedRow(m_ui->activationList);
     m_doc.Remove(activation); // its watch and alerts stay
     RefillActivations();
+    SelectRow(m_ui->activationList, row);
 }
 
 void CMainDialog::OnNewAlert() {
@@ -264,6 +313,7 @@ void CMainDialog::OnNewAlert() {
     m_doc.alerts.push_back(std::move(alert));
     m_doc.Save();
     RefillAlerts();
+    SelectName(m_ui->alertList, m_doc.alerts.back()->name);
 }
 
 void CMainDialog::OnEditAlert() {
@@ -279,6 +329,7 @@ void CMainDialog::OnEditAlert() {
     if (EditAlert(*alert, m_doc, this)) {
         m_doc.Save();
         RefillAlerts();
+        SelectName(m_ui->alertList, alert->name);
     }
 }
 
@@ -296,8 +347,10 @@ void CMainDialog::OnDeleteAlert() {
         ShowMessage("Unable to delete alert.\nAlert is is use by " + user->name);
         return;
     }
+    const int row = SelectedRow(m_ui->alertList);
     m_doc.Remove(alert);
     RefillAlerts();
+    SelectRow(m_ui->alertList, row);
 }
 
 void CMainDialog::OnStart() {
@@ -347,6 +400,15 @@ void CMainDialog::OnExit() {
     Log("Sentrel", "Exited");
     m_doc.Save();
     done(1);
+}
+
+void CMainDialog::OnTrayWait() {
+    if (m_tray->AddWhenAvailable()) {
+        m_trayWait.stop();
+    } else if (Platform().clock->TickCount() - m_trayWaitStart >= kTrayWaitMs) {
+        m_trayWait.stop();
+        ShowMessage("Failed to create tray icon", MessageIcon::Stop);
+    }
 }
 
 void CMainDialog::OnTrayCommand(int id) {

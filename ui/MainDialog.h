@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <array>
+#include <cstdint>
 #include <memory>
 
 class QListWidget;
@@ -79,6 +80,7 @@ private:
     // The stored name of the selected entry; false when nothing is selected.
     static bool SelectedName(const QListWidget* list, std::string& name);
     void OnTrayCommand(int id);
+    void OnTrayWait();
 
     std::unique_ptr<Ui::MainDialog> m_ui;
     QWidget* m_frame;
@@ -86,6 +88,10 @@ private:
     std::array<QTimer, 3> m_timers; // by timer id; 0 unused
     std::unique_ptr<CEngine> m_engine;
     std::unique_ptr<CTrayNotifyIcon> m_tray;
+    // At login the panel often starts after the program: its notification area is waited
+    // for, by the platform clock, before the program says that it has no icon.
+    QTimer m_trayWait;
+    std::uint32_t m_trayWaitStart = 0;
 };
 
 } // namespace sentrel

@@ -17,7 +17,7 @@ class CSoundAlertDialog : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr const char* kFilter = "WAV files (*.wav)|*.wav||";
+    static constexpr const char* kFilter = "WAV files (*.wav)|*.wav;*.WAV||";
 
     explicit CSoundAlertDialog(const CSoundAlert* alert, QWidget* parent = nullptr);
     ~CSoundAlertDialog() override;

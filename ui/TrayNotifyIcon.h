@@ -1,7 +1,9 @@
 #pragma once
 
 // The program's icon in the desktop's notification area: a tooltip, one balloon when it
-// is added, a menu with "Open" and "Exit", and a double click that opens the window. The
+// is added (shown once the icon has its place there, so that it points at it), a menu
+// with "Open" and "Exit", and a double click (on status-notifier hosts, which report no
+// double click, the single activation) that opens the window. The
 // icon's mouse notifications reach the notification window as CTrayCallbackEvent, which
 // the window hands back to HandleTrayMessage. A hook on the top-level frame window adds
 // the icon again when the notification area comes back, and removes it when the frame
@@ -20,12 +22,14 @@
 
 class QMenu;
 class QSystemTrayIcon;
+class QTimer;
 class QWidget;
 
 namespace sentrel {
 
-// The mouse notifications of the icon.
-enum class TrayMouse { LeftClick, LeftDoubleClick, RightButtonUp, MiddleClick };
+// The mouse notifications of the icon. Activate is the one activation a status-notifier
+// host reports (it never reports a double click).
+enum class TrayMouse { LeftClick, LeftDoubleClick, RightButtonUp, MiddleClick, Activate };
 
 // What the icon sends its notification window.
 class CTrayCallbackEvent : public QEvent {
@@ -67,14 +71,19 @@ public:
     // notification window itself when null). `balloonSeconds` is how long the balloon
     // stays. The menu is the one with id `menuId`, or `id` when that is 0. False when the
     // menu does not exist (nothing else happens then) or the icon could not be added
-    // (no notification area): the hook stays, and the icon is added when the area comes.
+    // (no notification area): the hook stays, the icon is shown again when the area comes
+    // (without a balloon), and AddWhenAvailable adds it as CreateIcon would have.
     bool CreateIcon(QWidget* notifyWindow, QWidget* frame, int id, const QString& tooltip,
                     const QString& balloonText, const QString& balloonTitle, int balloonSeconds,
                     int balloonKind, const QIcon& icon, int menuId);
     bool RemoveIcon();
+    // After a CreateIcon that found no notification area: adds the icon, with its balloon,
+    // if an area exists now. True when the icon is created.
+    bool AddWhenAvailable();
 
-    // 1 when `id` is this icon's, else 0. A double click sends the menu's first command
-    // ("Open"); the menu itself opens on a right click; anything else does nothing.
+    // 1 when `id` is this icon's, else 0. A double click (or a status-notifier host's
+    // activation) sends the menu's first command ("Open"); the menu itself opens on a right
+    // click; anything else does nothing.
     int HandleTrayMessage(int id, TrayMouse mouse);
 
     bool IsCreated() const { return m_created; }
@@ -85,6 +94,9 @@ public:
     const CTrayOwnerHook& GetOwnerHook() const { return m_hook; }
     // How many times the balloon has been shown.
     int BalloonCount() const { return m_balloons; }
+    // The icon has its place in the notification area: at once on hosts that draw it
+    // themselves; on an X11 tray once the tray has taken the icon's window in.
+    bool IsPlaced() const;
 
     // Tests: whether a notification area exists, instead of asking the desktop.
     static void SetTrayAvailableForTesting(std::optional<bool> available);
@@ -97,6 +109,15 @@ signals:
 private:
     friend class CTrayOwnerHook;
     void OnTaskbarCreated();
+    void AddToArea();
+    void ShowBalloonWhenPlaced();
+
+    struct Balloon {
+        QString title;
+        QString text;
+        int kind = 0;
+        int ms = 0;
+    };
 
     CTrayOwnerHook m_hook;
     std::unique_ptr<QMenu> m_menu;
@@ -105,6 +126,10 @@ private:
     int m_id = 0;
     bool m_created = false;
     bool m_hidden = false;
+    bool m_singleActivation = false; // the host reports one activation, no double click
+    Balloon m_balloon;
+    QTimer* m_balloonWait = nullptr;
+    int m_placeChecks = 0;
     int m_balloons = 0;
 };
 

@@ -55,8 +55,12 @@ void CWebPageWatchDialog::OnOk() {
     typed.absentMessage = ToStored(m_ui->absentMessageEdit->text(), w.absentMessage);
     typed.textToWatch = ToStored(m_ui->textToWatchEdit->toPlainText(), w.textToWatch);
 
-    // The watch checks the values, fetches the page and reports problems itself.
-    if (m_watch.ApplyEditorValues(typed)) {
+    // The watch checks the values, fetches the page and reports problems itself. It does
+    // so on a copy: a page fetched for a check that then fails must not become the watch's
+    // baseline, or a cancelled editor would hide a change since the last check.
+    CWebPageWatch edited = m_watch;
+    if (edited.ApplyEditorValues(typed)) {
+        m_watch = edited;
         accept();
         return;
     }

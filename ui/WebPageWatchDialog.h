@@ -13,9 +13,9 @@ class WebPageWatchDialog;
 
 namespace sentrel {
 
-// "Web Page Watch": edits the watch itself. OK fetches the page once and keeps it in the
-// watch as the reference the specific-text mode anchors on (even if a later check fails
-// or the user then cancels); the other fields are written only when every check passed.
+// "Web Page Watch": edits the watch itself. OK fetches the page once; when every check has
+// passed, the page becomes the reference the specific-text mode anchors on and the fields
+// are written. Until then nothing reaches the watch.
 class CWebPageWatchDialog : public QDialog {
     Q_OBJECT
 

@@ -2,6 +2,7 @@
 // the eight checks in order, and how the chosen watch and alerts are stored.
 
 #include "alerts/MessageAlert.h"
+#include "engine/Schedule.h"
 #include "model/DateTime.h"
 #include "model/SentrelDoc.h"
 #include "tests/ui/EditorTestSupport.h"
@@ -85,6 +86,7 @@ private slots:
     void alertsStoredInReverseSortedOrder();
     void watchFoundByExactName();
     void roundTripAndCancel();
+    void scheduleMovedOnWhileOpenIsKept();
 };
 
 void ActivationEditorTest::newActivationDefaults() {
@@ -96,9 +98,9 @@ void ActivationEditorTest::newActivationDefaults() {
     CActivationDialog dialog(activation, doc);
     ShowDialog(dialog);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Activation"));
-    QCOMPARE(Find<QLabel>(&dialog, "watchListLabel")->text(),
+    QCOMPARE(Find<QLabel>(&dialog, "watchListLabel")->text().remove('&'),
              QStringLiteral("Set a watch on \n(select one) ..."));
-    QCOMPARE(Find<QLabel>(&dialog, "alertListLabel")->text(),
+    QCOMPARE(Find<QLabel>(&dialog, "alertListLabel")->text().remove('&'),
              QStringLiteral("Alerts \n(select one or more) ..."));
     QVERIFY(Find<QCheckBox>(&dialog, "enableCheck")->isChecked());
     QVERIFY(!Find<QCheckBox>(&dialog, "windowCheck")->isChecked());
@@ -386,6 +388,49 @@ void ActivationEditorTest::roundTripAndCancel() {
     QCOMPARE(S(activation.excludesWords), QStringLiteral(",spam"));
     QCOMPARE(activation.GetWatch(), second);
     QCOMPARE(activation.alerts, std::vector<CAlert*>{b});
+}
+
+void ActivationEditorTest::scheduleMovedOnWhileOpenIsKept() {
+    EditorFakes fakes;
+    CSentrelDoc doc;
+    CWatch* watch = AddWatch(doc, "W");
+    CAlert* alert = AddAlert(doc, "A");
+    CActivation activation = Valid(watch, alert);
+    activation.interval = "5";
+    activation.windowOn = false;
+    activation.nextDate = CDateTime::Now().FormatDate();
+    activation.nextTime = CDateTime::Now().FormatTime();
+
+    {
+        // The engine fires the activation twice while the user renames it: OK keeps the
+        // moment the engine moved on to, and the activation is not due again at once.
+        CActivationDialog dialog(activation, doc);
+        ShowDialog(dialog);
+        fakes.clock.Advance(60);
+        QVERIFY(IsDue(activation, doc));
+        fakes.clock.Advance(6 * 60);
+        QVERIFY(IsDue(activation, doc));
+        const CActivation moved = activation;
+        Type(dialog, "nameEdit", "Renamed");
+        Press(dialog, "okButton");
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(S(activation.name), QStringLiteral("Renamed"));
+        QCOMPARE(S(activation.nextDate), S(moved.nextDate));
+        QCOMPARE(S(activation.nextTime), S(moved.nextTime));
+        QVERIFY(!IsDue(activation, doc));
+    }
+    {
+        // A time the user typed is written, with the date as shown.
+        CActivationDialog dialog(activation, doc);
+        ShowDialog(dialog);
+        const QString shownDate = Find<QLineEdit>(&dialog, "dateEdit")->text();
+        fakes.clock.Advance(6 * 60);
+        QVERIFY(IsDue(activation, doc));
+        Type(dialog, "timeEdit", "23:59:00");
+        Press(dialog, "okButton");
+        QCOMPARE(S(activation.nextTime), QStringLiteral("23:59:00"));
+        QCOMPARE(S(activation.nextDate), shownDate);
+    }
 }
 
 QTEST_MAIN(ActivationEditorTest)

@@ -4,19 +4,30 @@
 
 #include "alerts/ClickatellAlert.h"
 #include "alerts/EmailAlert.h"
+#include "alerts/MessageAlert.h"
+#include "alerts/RunProgramAlert.h"
+#include "alerts/SoundAlert.h"
 #include "model/SentrelDoc.h"
 #include "tests/ui/EditorTestSupport.h"
+#include "ui/AlertPopup.h"
 #include "ui/KindEditors.h"
+#include "ui/MainDialog.h"
 #include "ui/WebPageWatchDialog.h"
 #include "watches/DateTimeWatch.h"
 #include "watches/FileWatch.h"
 #include "watches/PINGWatch.h"
+#include "watches/POPWatch.h"
 #include "watches/WebPageWatch.h"
 
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 
 #include <functional>
 
@@ -44,6 +55,7 @@ struct FakeWeb {
     bool succeed = true;
     std::string page;
     std::vector<std::string> asked;
+    std::function<void()> whileFetching;
     WebPageFetcher previous;
 
     FakeWeb() {
@@ -51,6 +63,9 @@ struct FakeWeb {
                                             const std::string& password, std::string& body,
                                             std::string& resultText) {
             asked.push_back(url + " " + user + ":" + password);
+            if (whileFetching) {
+                whileFetching();
+            }
             if (!succeed) {
                 resultText = "Unable to connect to server";
                 return false;
@@ -62,6 +77,72 @@ struct FakeWeb {
     ~FakeWeb() { SetWebPageFetcher(previous); }
 };
 
+// Counts what is drawn of the alert popups.
+struct PopupPaints : QObject {
+    int count = 0;
+    PopupPaints() { QApplication::instance()->installEventFilter(this); }
+    bool eventFilter(QObject* object, QEvent* event) override {
+        auto* widget = qobject_cast<QWidget*>(object);
+        if (event->type() == QEvent::Paint && widget &&
+            qobject_cast<CAlertPopup*>(widget->window())) {
+            ++count;
+        }
+        return false;
+    }
+};
+
+// A record of every kind, each named "Kept".
+void AddEveryKind(CSentrelDoc& doc) {
+    doc.watches.push_back(std::make_unique<CPOPWatch>());
+    doc.watches.push_back(std::make_unique<CPINGWatch>());
+    doc.watches.push_back(std::make_unique<CDateTimeWatch>());
+    doc.watches.push_back(std::make_unique<CWebPageWatch>());
+    doc.watches.push_back(std::make_unique<CFileWatch>());
+    doc.alerts.push_back(std::make_unique<CEmailAlert>());
+    doc.alerts.push_back(std::make_unique<CSoundAlert>());
+    doc.alerts.push_back(std::make_unique<CMessageAlert>());
+    doc.alerts.push_back(std::make_unique<CRunProgramAlert>());
+    doc.alerts.push_back(std::make_unique<CClickatellAlert>());
+    for (auto& watch : doc.watches) {
+        watch->name = "Kept";
+    }
+    for (auto& alert : doc.alerts) {
+        alert->name = "Kept";
+    }
+}
+
+// What is wrong with the window's mnemonics: a labelled field or a button of `needing`
+// without one, two on one key, a label whose "&" would show.
+QStringList MnemonicProblems(QWidget& window, const QList<QWidget*>& needing) {
+    QMap<QChar, QString> keys;
+    QStringList problems;
+    const auto take = [&](QWidget* widget, const QString& text) {
+        const qsizetype at = text.indexOf('&');
+        if (at < 0 || at + 1 >= text.size()) {
+            if (needing.contains(widget)) {
+                problems << widget->objectName() + " has none";
+            }
+            return;
+        }
+        const QChar key = text[at + 1].toLower();
+        if (keys.contains(key)) {
+            problems << widget->objectName() + " clashes with " + keys[key];
+        }
+        keys[key] = widget->objectName();
+    };
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->buddy()) {
+            take(label, label->text());
+        } else if (label->text().contains('&')) {
+            problems << label->objectName() + " has no field";
+        }
+    }
+    for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+        take(button, button->text());
+    }
+    return problems;
+}
+
 } // namespace
 
 class EditorDispatchTest : public QObject {
@@ -72,7 +153,10 @@ private slots:
     void newRecordKindsLeaveNothingOnCancel();
     void editCopiesBackOnlyOnOk();
     void activationEditorFromTheDispatch();
+    void enterGoesToTheFocusedButton();
+    void mnemonicsAreDistinctInEachWindow();
     void webPageChecksAndFetch();
+    void webPageFetchIsShownWaiting();
     void webPageSpecificTextChecks();
     void webPageRoundTripAndCancel();
 };
@@ -213,6 +297,109 @@ void EditorDispatchTest::activationEditorFromTheDispatch() {
     QCOMPARE(S(activation.interval), QStringLiteral("5"));
 }
 
+void EditorDispatchTest::enterGoesToTheFocusedButton() {
+    EditorFakes fakes;
+    CSentrelDoc doc;
+    AddEveryKind(doc);
+    CActivation activation;
+    activation.name = "Kept";
+
+    // In every editor: Enter presses the focused button ("...", "Test", Cancel), and OK
+    // only when the focus is elsewhere; so Tab from OK to Cancel and Enter leaves the record
+    // as it was.
+    const auto tryEnter = [&fakes](QDialog& dialog) {
+        auto* ok = Find<QPushButton>(&dialog, "okButton");
+        QSignalSpy okClicked(ok, &QPushButton::clicked);
+        for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+            if (button == ok || button->objectName() == "cancelButton" || !button->isEnabled()) {
+                continue;
+            }
+            fakes.AnswerChooser(std::nullopt);
+            QSignalSpy clicked(button, &QPushButton::clicked);
+            button->setFocus();
+            QTest::keyClick(button, Qt::Key_Return);
+            QVERIFY2(clicked.count() == 1 && okClicked.isEmpty(), qPrintable(button->objectName()));
+        }
+        fakes.TakeTexts();
+        Type(dialog, "nameEdit", "Changed");
+        ok->setFocus();
+        QTest::keyClick(ok, Qt::Key_Tab);
+        QCOMPARE(Focused(dialog)->objectName(), QStringLiteral("cancelButton"));
+        QTest::keyClick(Focused(dialog), Qt::Key_Enter);
+        QVERIFY(okClicked.isEmpty());
+        QVERIFY2(fakes.messages.shown.empty(), qPrintable(fakes.ShownTexts()));
+    };
+    for (auto& watch : doc.watches) {
+        WhenModal(tryEnter);
+        QVERIFY(!EditWatch(*watch, doc, nullptr));
+        QCOMPARE(S(watch->name), QStringLiteral("Kept"));
+    }
+    for (auto& alert : doc.alerts) {
+        WhenModal(tryEnter);
+        QVERIFY(!EditAlert(*alert, doc, nullptr));
+        QCOMPARE(S(alert->name), QStringLiteral("Kept"));
+    }
+    WhenModal(tryEnter);
+    QVERIFY(!EditActivation(activation, doc, nullptr));
+    QCOMPARE(S(activation.name), QStringLiteral("Kept"));
+
+    // With the focus in a field, Enter is OK.
+    WhenModal([](QDialog& dialog) {
+        Type(dialog, "nameEdit", "Typed");
+        QTest::keyClick(Find<QWidget>(&dialog, "nameEdit"), Qt::Key_Return);
+    });
+    QVERIFY(EditAlert(*doc.alerts[2], doc, nullptr));
+    QCOMPARE(S(doc.alerts[2]->name), QStringLiteral("Typed"));
+}
+
+void EditorDispatchTest::mnemonicsAreDistinctInEachWindow() {
+    EditorFakes fakes;
+    CSentrelDoc doc;
+    AddEveryKind(doc);
+    CActivation activation;
+    QStringList problems;
+    // Every editor: its labelled fields can be reached with Alt and a letter of their own.
+    const auto check = [&problems](QDialog& dialog) {
+        QList<QWidget*> labels;
+        for (QLabel* label : dialog.findChildren<QLabel*>()) {
+            if (label->buddy()) {
+                labels << label;
+            }
+        }
+        for (const QString& problem : MnemonicProblems(dialog, labels)) {
+            problems << dialog.windowTitle() + ": " + problem;
+        }
+        Press(dialog, "cancelButton");
+    };
+    for (auto& watch : doc.watches) {
+        WhenModal(check);
+        EditWatch(*watch, doc, nullptr);
+    }
+    for (auto& alert : doc.alerts) {
+        WhenModal(check);
+        EditAlert(*alert, doc, nullptr);
+    }
+    WhenModal(check);
+    EditActivation(activation, doc, nullptr);
+    // The main window: every button.
+    struct : IPaths {
+        std::string DataDir() const override { return folder.path().toStdString(); }
+        QTemporaryDir folder;
+    } paths;
+    PlatformServices services;
+    services.paths = &paths;
+    ScopedPlatform inTemporaryFolder(services);
+    CMainDialog main;
+    QList<QWidget*> buttons;
+    for (QAbstractButton* button : main.findChildren<QAbstractButton*>()) {
+        buttons << button;
+    }
+    for (const QString& problem : MnemonicProblems(main, buttons)) {
+        problems << "main window: " + problem;
+    }
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+}
+
 void EditorDispatchTest::webPageChecksAndFetch() {
     EditorFakes fakes;
     FakeWeb web;
@@ -260,12 +447,62 @@ void EditorDispatchTest::webPageChecksAndFetch() {
     QCOMPARE(watch.mode, 0);
 }
 
+void EditorDispatchTest::webPageFetchIsShownWaiting() {
+    EditorFakes fakes;
+    CAlertPopupService popups;
+    PlatformServices services;
+    services.alertPopup = &popups;
+    ScopedPlatform realPopups(services);
+    FakeWeb web;
+    web.page = "page";
+    PopupPaints paints;
+    // While the fetch blocks, the popup is on the screen with its text drawn.
+    QString shown;
+    bool drawn = false;
+    web.whileFetching = [&] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (auto* popup = qobject_cast<CAlertPopup*>(window); popup && popup->isVisible()) {
+                shown = popup->Message();
+                drawn = paints.count > 0 && popup->windowHandle()->isExposed();
+            }
+        }
+    };
+    CSentrelDoc doc;
+    CWebPageWatch watch;
+    CWebPageWatchDialog dialog(watch, doc);
+    ShowDialog(dialog);
+    Type(dialog, "nameEdit", "Slow");
+    Type(dialog, "urlEdit", "http://127.0.0.1/slow");
+    Press(dialog, "okButton");
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(shown, QStringLiteral("Fetching web page... Please wait..."));
+    QVERIFY(drawn);
+    QTRY_COMPARE(popups.Find(1), nullptr); // closed when the fetch ended
+}
+
 void EditorDispatchTest::webPageSpecificTextChecks() {
     EditorFakes fakes;
     FakeWeb web;
     web.page = "<td>Price 10</td><td>Stock 5</td><td>Price 10</td>";
     CSentrelDoc doc;
     CWebPageWatch watch;
+    watch.referencePage = "as saved";
+    watch.lastPage = "as last checked";
+    {
+        // A check that fails after the fetch, then Cancel: the watch keeps its pages, so
+        // its next check still sees the change.
+        CWebPageWatchDialog dialog(watch, doc);
+        ShowDialog(dialog);
+        Type(dialog, "nameEdit", "Shop");
+        Type(dialog, "urlEdit", "http://127.0.0.1/shop");
+        Find<QRadioButton>(&dialog, "modeSpecificRadio")->setChecked(true);
+        Press(dialog, "okButton");
+        QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"Please enter text to watch"});
+        QCOMPARE(web.asked.size(), std::size_t(1));
+        Press(dialog, "cancelButton");
+        QCOMPARE(S(watch.referencePage), QStringLiteral("as saved"));
+        QCOMPARE(S(watch.lastPage), QStringLiteral("as last checked"));
+    }
     CWebPageWatchDialog dialog(watch, doc);
     ShowDialog(dialog);
     Type(dialog, "nameEdit", "Shop");
@@ -285,8 +522,7 @@ void EditorDispatchTest::webPageSpecificTextChecks() {
         Press(dialog, "okButton");
         QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{c.problem});
         QVERIFY(dialog.isVisible());
-        // The page is kept even though the fields are not.
-        QCOMPARE(S(watch.referencePage), S(web.page));
+        QCOMPARE(S(watch.lastPage), QStringLiteral("as last checked"));
         QVERIFY(watch.name.empty());
     }
     text->setPlainText(QStringLiteral("Stock 5"));
@@ -294,6 +530,8 @@ void EditorDispatchTest::webPageSpecificTextChecks() {
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(watch.mode, 3);
     QCOMPARE(S(watch.textToWatch), QStringLiteral("Stock 5"));
+    QCOMPARE(S(watch.referencePage), S(web.page));
+    QCOMPARE(S(watch.lastPage), S(web.page));
 }
 
 void EditorDispatchTest::webPageRoundTripAndCancel() {

@@ -109,10 +109,12 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
     WriteFile(dir.File("watched.txt"), "contents");
     WriteFile(dir.File("bell.wav"), "RIFF");
 
+    // An icon without a place on the offscreen desktop: no "Failed to create tray icon"
+    // when the clock moves on.
+    CTrayNotifyIcon::SetTrayAvailableForTesting(true);
     CMainDialog main;
     main.Initialise();
     main.show();
-    fakes.messages.shown.clear(); // no tray on the offscreen desktop
 
     ChooseKind("Watch Selection", "popRadio", "POP Watch", [](QDialog& d) {
         Type(d, "nameEdit", "Mailbox");
@@ -274,6 +276,7 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
     QVERIFY(main.Document().activations.empty());
     QCOMPARE(Find<QListWidget>(&main, "watchList")->count(), 0);
     SetWebPageFetcher(previousFetcher);
+    CTrayNotifyIcon::SetTrayAvailableForTesting(std::nullopt);
 }
 
 QTEST_MAIN(MainWindowEditorsTest)

@@ -9,6 +9,7 @@
 #include "platform/PosixPlatform.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/MainDialog.h"
+#include "ui/SessionEnd.h"
 #include "watches/WatchKinds.h"
 
 #include <QCheckBox>
@@ -21,6 +22,8 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <csignal>
 
 using namespace sentrel;
 using namespace sentrel::test;
@@ -196,6 +199,49 @@ private slots:
         QCOMPARE(Names(LoadStore(env.StorePath())->alerts), std::vector<std::string>{"Window"});
     }
 
+    void selectionFollowsTheChange() {
+        UiEnvironment env;
+        {
+            CSentrelDoc doc(env.StorePath());
+            for (const char* name : {"A", "C", "E"}) {
+                AddAlert(doc, name);
+            }
+            QVERIFY(doc.Save());
+        }
+        auto window = OpenWindow();
+        QListWidget* alerts = List(window.get(), "alertList");
+        const auto selected = [alerts] {
+            const auto items = alerts->selectedItems();
+            return items.size() == 1 ? items[0]->text() : QString("%1 selected").arg(items.size());
+        };
+        // The record just saved, wherever its name puts it.
+        Select(alerts, 1);
+        WhenShown("MessageAlertDialog", [](QWidget* editor) {
+            Child<QLineEdit>(editor, "nameEdit")->setText("Z");
+            Button(editor, "okButton")->click();
+        });
+        Button(window.get(), "editAlertButton")->click();
+        QCOMPARE(Entries(alerts), (QStringList{"A", "E", "Z"}));
+        QCOMPARE(selected(), QString("Z"));
+        WhenShown("AlertSelectionDialog", [](QWidget* dialog) {
+            Child<QRadioButton>(dialog, "messageRadio")->setChecked(true);
+            Child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
+        });
+        WhenShown("MessageAlertDialog", [](QWidget* editor) {
+            Child<QLineEdit>(editor, "nameEdit")->setText("B");
+            Button(editor, "okButton")->click();
+        });
+        Button(window.get(), "newAlertButton")->click();
+        QCOMPARE(selected(), QString("B"));
+        // After a delete, the next entry; after the last one's, the one before.
+        Button(window.get(), "deleteAlertButton")->click();
+        QCOMPARE(selected(), QString("E"));
+        Select(alerts, 2);
+        Button(window.get(), "deleteAlertButton")->click();
+        QCOMPARE(Entries(alerts), (QStringList{"A", "E"}));
+        QCOMPARE(selected(), QString("E"));
+    }
+
     void typeSelectionCancelledCreatesNothing() {
         UiEnvironment env;
         auto window = OpenWindow();
@@ -358,6 +404,66 @@ private slots:
                  (std::vector<std::string>{"TRACE Trace Switched on", "Sentrel Exited"}));
     }
 
+    void endOfSessionExitsAsExitDoes() {
+        UiEnvironment env;
+        {
+            CSentrelDoc doc(env.StorePath());
+            doc.traceOn = true;
+            QVERIFY(doc.Save());
+        }
+        // As the program wires it: SIGTERM, then the session manager's quit.
+        for (const bool bySignal : {true, false}) {
+            auto window = OpenWindow();
+            CSessionEnd sessionEnd;
+            connect(&sessionEnd, &CSessionEnd::endRequested, window.get(), &CMainDialog::OnExit);
+            QSignalSpy finished(window.get(), &QDialog::finished);
+            const std::string unsaved = bySignal ? "Unsaved at SIGTERM" : "Unsaved at quit";
+            AddAlert(window->Document(), unsaved);
+            if (bySignal) {
+                QCOMPARE(::raise(SIGTERM), 0);
+            } else {
+                QEvent quit(QEvent::Quit);
+                QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+            }
+            QTRY_COMPARE(finished.count(), 1);
+            QCOMPARE(finished.at(0).at(0).toInt(), 1);
+            QCOMPARE(TraceEvents(env.TracePath()).back(), std::string("Sentrel Exited"));
+            QCOMPARE(Names(LoadStore(env.StorePath())->alerts).back(), unsaved);
+            CTraceFile::Instance().SwitchOff();
+        }
+    }
+
+    void enterGoesToTheFocusedButton() {
+        UiEnvironment env;
+        auto window = OpenWindow();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QSignalSpy finished(window.get(), &QDialog::finished);
+        // On "About..." Enter opens the About box, not the default "Start".
+        bool aboutShown = false;
+        WhenShown("AboutDialog", [&aboutShown](QWidget* about) {
+            aboutShown = true;
+            Button(about, "okButton")->click();
+        });
+        Button(window.get(), "aboutButton")->setFocus();
+        QTest::keyClick(Button(window.get(), "aboutButton"), Qt::Key_Return);
+        QVERIFY(aboutShown);
+        QVERIFY(!window->Engine().IsRunning());
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        // With the focus in a list, Enter is "Start".
+        List(window.get(), "watchList")->setFocus();
+        QTest::keyClick(List(window.get(), "watchList"), Qt::Key_Return);
+        QVERIFY(window->Engine().IsRunning());
+        // Tab from "Minimise" reaches "Exit", and Enter there exits.
+        Button(window.get(), "minimiseButton")->setFocus();
+        QTest::keyClick(Button(window.get(), "minimiseButton"), Qt::Key_Tab);
+        QCOMPARE(window->focusWidget(), Button(window.get(), "exitButton"));
+        QTest::keyClick(window->focusWidget(), Qt::Key_Enter);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.at(0).at(0).toInt(), 1);
+    }
+
     void startAndStopSwitchTheEngineAndTheirButtons() {
         UiEnvironment env;
         auto window = OpenWindow();
@@ -464,7 +570,12 @@ private slots:
     void withoutATrayMinimiseKeepsTheWindowOnTheTaskbar() {
         UiEnvironment env;
         auto window = OpenWindow();
-        QCOMPARE(env.Messages(), std::vector<std::string>{"Failed to create tray icon"});
+        // The notification area is waited for half a minute before the program says so.
+        env.clock.Advance(29);
+        QTest::qWait(700);
+        QVERIFY(env.messageBox.shown.empty());
+        env.clock.Advance(1);
+        QTRY_COMPARE(env.Messages(), std::vector<std::string>{"Failed to create tray icon"});
         QVERIFY(env.messageBox.shown[0].icon == MessageIcon::Stop);
 
         Button(window.get(), "minimiseButton")->click();

@@ -13,13 +13,19 @@
 #include "watches/WatchKinds.h"
 
 #include <QAction>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QMenu>
+#include <QMutex>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QThread>
 
 using namespace sentrel;
 using namespace sentrel::test;
@@ -78,6 +84,33 @@ std::vector<std::string> Probe(QWidget& window, std::vector<std::string>& seen) 
 }
 
 using Seen = std::vector<std::string>;
+
+// The watcher of a status-notifier host, as a panel puts it on the session bus; it notes
+// the icons that register.
+class FakeWatcher : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ HostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ ProtocolVersion)
+
+public:
+    bool HostRegistered() const { return true; }
+    int ProtocolVersion() const { return 0; }
+    QStringList Items() const {
+        const QMutexLocker lock(&m_mutex);
+        return m_items;
+    }
+
+public slots:
+    void RegisterStatusNotifierItem(const QString& item, const QDBusMessage& message) {
+        const QMutexLocker lock(&m_mutex);
+        m_items << (item.startsWith('/') ? message.service() : item);
+    }
+
+private:
+    mutable QMutex m_mutex; // the bus calls come on the host's thread
+    QStringList m_items;
+};
 
 } // namespace
 
@@ -146,14 +179,18 @@ private slots:
 
     void trayIconMenuAndMouse() {
         UiEnvironment env;
-        CTrayNotifyIcon::SetTrayAvailableForTesting(true);
+        // The notification area comes a little after the program, as at login.
+        CTrayNotifyIcon::SetTrayAvailableForTesting(false);
         auto frame = std::make_unique<QWidget>();
         CMainDialog window(frame.get());
         window.Initialise();
         window.show();
         CTrayNotifyIcon& tray = window.Tray();
+        QVERIFY(!tray.IsCreated());
+        env.clock.Advance(20);
+        CTrayNotifyIcon::SetTrayAvailableForTesting(true);
+        QTRY_VERIFY(tray.IsCreated());
         QVERIFY(env.messageBox.shown.empty()); // no "Failed to create tray icon"
-        QVERIFY(tray.IsCreated());
         QCOMPARE(tray.GetTrayIcon()->toolTip(), QString("Sentrel"));
         QCOMPARE(tray.BalloonCount(), 1);
         QCOMPARE(CHookWnd::FirstHook(frame.get()), &tray.GetOwnerHook());
@@ -178,6 +215,11 @@ private slots:
         QCoreApplication::sendEvent(&window, &doubleClick);
         QVERIFY(window.isVisible());
         QVERIFY(!window.isMinimized());
+        // A status-notifier host's one activation does the same.
+        window.OnMinimise();
+        CTrayCallbackEvent activation(143, TrayMouse::Activate);
+        QCoreApplication::sendEvent(&window, &activation);
+        QVERIFY(window.isVisible());
 
         // "Open" from the menu does the same.
         window.OnMinimise();
@@ -251,6 +293,25 @@ private slots:
         QVERIFY(env.messageBox.shown.empty());
         QVERIFY(window.Tray().IsCreated());
         QVERIFY(window.Tray().IsShown());
+        // The balloon waits until the tray has taken the icon in, and then points at it.
+        QVERIFY(!window.Tray().IsPlaced());
+        QCOMPARE(window.Tray().BalloonCount(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(window.Tray().BalloonCount(), 1, 10000);
+        QVERIFY(window.Tray().IsPlaced());
+        const QRect icon = window.Tray().GetTrayIcon()->geometry();
+        QWidget* balloon = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->inherits("QBalloonTip") && top->isVisible()) {
+                balloon = top;
+            }
+        }
+        QVERIFY(balloon);
+        QVERIFY2(balloon->frameGeometry().adjusted(-30, -30, 30, 30).contains(icon.center()),
+                 qPrintable(QString("balloon at %1,%2, icon at %3,%4")
+                                .arg(balloon->x())
+                                .arg(balloon->y())
+                                .arg(icon.x())
+                                .arg(icon.y())));
         window.OnMinimise();
         QVERIFY(!window.isVisible());
         window.OnOpen();
@@ -278,6 +339,44 @@ private slots:
         panel.waitForFinished(5000);
     }
 
+    // A status-notifier host (its watcher on the session bus that dbus-run-session gives
+    // this run) reports one activation and never a double click: it opens the window.
+    void statusNotifierActivationOpens() {
+        if (qEnvironmentVariableIsEmpty("SENTREL_SNI_TEST")) {
+            QSKIP("runs on the session bus that dbus-run-session starts");
+        }
+        // The host answers on a thread of its own: the program asks it with blocking calls.
+        QThread hostThread;
+        hostThread.start();
+        FakeWatcher hostWatcher;
+        hostWatcher.moveToThread(&hostThread);
+        QDBusConnection host = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "host");
+        QVERIFY(host.registerObject("/StatusNotifierWatcher", &hostWatcher,
+                                    QDBusConnection::ExportAllSlots |
+                                        QDBusConnection::ExportAllProperties));
+        QVERIFY(host.registerService("org.kde.StatusNotifierWatcher"));
+
+        UiEnvironment env;
+        CTrayNotifyIcon::SetTrayAvailableForTesting(true);
+        auto frame = std::make_unique<QWidget>();
+        CMainDialog window(frame.get());
+        window.Initialise();
+        window.show();
+        QTRY_COMPARE(hostWatcher.Items().size(), 1);
+        QCOMPARE(window.Tray().BalloonCount(), 1); // the host places the icon itself
+        window.OnMinimise();
+        QVERIFY(!window.isVisible());
+        QDBusMessage activate =
+            QDBusMessage::createMethodCall(hostWatcher.Items()[0], "/StatusNotifierItem",
+                                           "org.kde.StatusNotifierItem", "Activate");
+        activate << 0 << 0;
+        host.asyncCall(activate);
+        QTRY_VERIFY(window.isVisible());
+        QDBusConnection::disconnectFromBus("host");
+        hostThread.quit();
+        hostThread.wait();
+    }
+
     void alertPopupsAreIndependentWindows() {
         CAlertPopupService popups;
         const int first = popups.Open("Disk full\nsecond line that is long enough to scroll");
@@ -294,6 +393,10 @@ private slots:
             QCOMPARE(text->lineWrapMode(), QPlainTextEdit::NoWrap);
             QVERIFY(popup->findChild<QPushButton*>("okButton")->isDefault());
         }
+        // The second opened over the first is offset, so that both can be seen.
+        QVERIFY(one->pos() != two->pos());
+        QVERIFY(
+            QGuiApplication::primaryScreen()->availableGeometry().contains(two->frameGeometry()));
         QCOMPARE(one->Message(), QString("Disk full\nsecond line that is long enough to scroll"));
         QCOMPARE(two->Message(), QString());
 

@@ -158,7 +158,7 @@ void WatchEditorsTest::fileNewDefaultsAndChooser() {
     QVERIFY(Find<QRadioButton>(&dialog, "modeDateRadio")->isChecked());
     QVERIFY(Find<QRadioButton>(&dialog, "sourceFileRadio")->isChecked());
     auto* path = Find<QLineEdit>(&dialog, "fileNameEdit");
-    QVERIFY(!path->isEnabled());
+    QVERIFY(path->isEnabled() && path->isReadOnly());
     QVERIFY(path->text().isEmpty());
     for (const char* edit : {"nameEdit", "containsEdit", "notContainsEdit", "messageEdit"}) {
         QVERIFY(Find<QLineEdit>(&dialog, edit)->text().isEmpty());

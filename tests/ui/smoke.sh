@@ -44,4 +44,23 @@ kill -0 "$app" 2>/dev/null || { echo "the program ended by itself"; cat "$work/o
 # Ten bytes: an empty document with the trace switch off.
 size=$(stat -c %s "$work/Sentrel.bin")
 [ "$size" -eq 10 ] || { echo "store of $size bytes, expected 10"; exit 1; }
+kill "$app"
+wait "$app" 2>/dev/null || true
+
+# Ended by the session (SIGTERM), it ends as "Exit" does: the event, then the save.
+printf '\001\000\000\000\000\000\000\000\000\000' >"$work/Sentrel.bin" # empty, trace on
+XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb "$work/sentrel" >"$work/out" 2>&1 &
+app=$!
+pids+=($app)
+for _ in $(seq 100); do grep -q "Trace Switched on" "$work/trace.txt" 2>/dev/null && break; sleep 0.1; done
+grep -q "Trace Switched on" "$work/trace.txt" || { echo "the trace was not switched on"; cat "$work/out"; exit 1; }
+rm "$work/Sentrel.bin"
+kill -TERM "$app"
+set +e
+wait "$app"
+rc=$?
+set -e
+[ "$rc" -eq 0 ] || { echo "after SIGTERM: exit code $rc, expected 0"; cat "$work/out"; exit 1; }
+[ -e "$work/Sentrel.bin" ] || { echo "the store was not saved at SIGTERM"; exit 1; }
+tail -n 1 "$work/trace.txt" | grep -q "Sentrel Exited" || { echo "no \"Exited\" at SIGTERM:"; cat "$work/trace.txt"; exit 1; }
 echo "smoke run passed"
