@@ -72,13 +72,15 @@ int main(int argc, char** argv) {
     sentrel::CTaskbarWatcher taskbar(frame.get());
 
     QObject::connect(mainWindow.get(), &QDialog::finished, &app, &QApplication::quit);
-    mainWindow->Initialise();
-    mainWindow->show();
-    QApplication::exec();
+    const bool started = mainWindow->Initialise();
+    if (started) {
+        mainWindow->show();
+        QApplication::exec();
+    }
 
     // The frame goes first (the tray icon leaves with it), then the main window with the
     // document and every record.
     frame.reset();
     mainWindow.reset();
-    return 0;
+    return started ? 0 : 1;
 }
