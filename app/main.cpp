@@ -87,8 +87,8 @@ int main(int argc, char** argv) {
                              window->OnExit();
                          }
                      });
-    mainWindow->Initialise();
-    if (!ended) { // the session may end while start-up waits for a message box
+    const bool started = mainWindow->Initialise();
+    if (started && !ended) { // the session may end while start-up waits for a message box
         mainWindow->show();
         QApplication::exec();
     }
@@ -97,5 +97,5 @@ int main(int argc, char** argv) {
     // document and every record.
     frame.reset();
     mainWindow.reset();
-    return 0;
+    return started ? 0 : 1;
 }

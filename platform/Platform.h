@@ -62,7 +62,10 @@ class IPaths {
 public:
     virtual ~IPaths() = default;
     // The folder of the store, the trace file and the help page; ends without a slash.
+    // Empty when there is no folder the program may safely use.
     virtual std::string DataDir() const = 0;
+    // Why DataDir() is empty, for the user; empty when it is not.
+    virtual std::string DataDirProblem() const { return {}; }
 };
 
 class IHelp {

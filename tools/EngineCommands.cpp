@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <map>
 #include <thread>
@@ -101,21 +102,25 @@ void UseUserLocale() {
     std::setlocale(LC_TIME, "");
 }
 
-// A store that is missing or damaged is refused: running on it would write back an empty
-// or shortened store over the user's.
+// A store that is missing, cannot be read or is damaged is refused: running on it would
+// write back an empty or shortened store over the user's.
 bool LoadStore(CSentrelDoc& doc) {
-    if (std::FILE* file = std::fopen(doc.StorePath().c_str(), "rb")) {
-        std::fclose(file);
-    } else {
-        std::cerr << "sentrelctl: cannot read " << doc.StorePath() << "\n";
-        return false;
-    }
     const auto damage = doc.Load(false);
-    if (damage) {
+    switch (doc.GetStoreState()) {
+    case StoreState::Read:
+        return true;
+    case StoreState::Missing:
+        std::cerr << "sentrelctl: cannot read " << doc.StorePath() << ": " << std::strerror(ENOENT)
+                  << "\n";
+        return false;
+    case StoreState::Unreadable:
+        std::cerr << "sentrelctl: " << doc.UnreadableMessage() << "\n";
+        return false;
+    case StoreState::Damaged:
         std::cerr << "sentrelctl: " << StoreDamageMessage(*damage) << "\n";
         return false;
     }
-    return true;
+    return false;
 }
 
 // The store's trace switch, followed quietly: the watch's and alert's own events are

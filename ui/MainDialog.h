@@ -39,8 +39,10 @@ public:
 
     // The start-up steps, in order: "Started", icons, load the store, fill the lists, the
     // trace box from the store, the tray icon, Start on and Stop off, apply the trace
-    // switch. Call once before showing the window.
-    void Initialise();
+    // switch. Call once before showing the window. False, after telling the user why, when
+    // the program must end instead: there is no safe data folder, or the store is there
+    // but cannot be read.
+    bool Initialise();
 
     CSentrelDoc& Document() { return m_doc; }
     CEngine& Engine() { return *m_engine; }
