@@ -62,6 +62,8 @@ public:
     bool Quit();
 
     const std::string& LastReply() const { return m_connection.LastReply(); }
+    // Why the last failed operation failed, in a sentence for the trace.
+    const std::string& FailureReason() const { return m_connection.FailureReason(); }
     bool IsConnected() const { return m_connection.IsConnected(); }
     int MessageCount() const { return m_messageCount; }
 
@@ -74,7 +76,7 @@ protected:
     virtual bool ReadMessageReply(CPop3Message& holder, unsigned size);
     // Reads until the terminator; good when the text begins with "+OK" in any case.
     virtual bool ReceiveUntil(std::string& text, std::size_t capacity, std::string_view terminator,
-                              std::size_t growth);
+                              std::size_t growth, std::size_t limit);
 
 private:
     bool Command(std::string_view text);

@@ -3,6 +3,7 @@
 #include "net/Base64Coder.h"
 #include "net/Encoders.h"
 #include "net/MailMessage.h"
+#include "net/NetLimits.h"
 #include "platform/ErrorCodes.h"
 
 #include <cstdio>
@@ -12,21 +13,8 @@
 
 namespace sentrel {
 
-bool IsSmtpReplyComplete(std::string_view text, std::string_view terminator) {
-    // Each CR LF-ended line in turn; the reply ends with the first that does not carry
-    // the continuation hyphen after its code.
-    std::size_t start = 0;
-    for (;;) {
-        const auto end = text.find(terminator, start);
-        if (end == std::string_view::npos) {
-            return false;
-        }
-        const std::string_view line = text.substr(start, end - start);
-        if (line.size() < 4 || line[3] != '-') {
-            return true;
-        }
-        start = end + terminator.size();
-    }
+bool IsLastSmtpReplyLine(std::string_view line) {
+    return line.size() < 4 || line[3] != '-';
 }
 
 CSmtpClient::~CSmtpClient() {
@@ -39,12 +27,14 @@ CSmtpClient::~CSmtpClient() {
 bool CSmtpClient::ReceiveUntil(std::size_t capacity, std::string_view terminator,
                                std::size_t growth, int expectedCode) {
     std::string text;
-    if (!m_connection.ReceiveUntil(text, capacity, terminator, growth, IsSmtpReplyComplete)) {
+    if (!m_connection.ReceiveUntil(text, capacity, terminator, growth, kMaxCommandReply,
+                                   IsLastSmtpReplyLine)) {
         return false;
     }
     m_replyCode = std::atoi(text.substr(0, 3).c_str());
     m_connection.SetLastReply(text);
     if (m_replyCode != expectedCode) {
+        m_connection.SetFailureReason(ServerAnswered(text));
         SetLastError(WSAEPROTONOSUPPORT);
         return false;
     }
@@ -103,9 +93,11 @@ bool CSmtpClient::Connect(const std::string& host, int authType, const std::stri
         // failure for the caller instead.
         const int cause = GetLastError();
         std::string reply = m_connection.LastReply();
+        std::string reason = m_connection.FailureReason();
         const int code = m_replyCode;
         Quit();
         m_connection.SetLastReply(std::move(reply));
+        m_connection.SetFailureReason(std::move(reason));
         m_replyCode = code;
         SetLastError(cause);
         return false;

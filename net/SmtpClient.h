@@ -20,10 +20,9 @@ enum SmtpAuthType {
     SmtpAuthLoginPlain = 3
 };
 
-// True once the text holds a whole reply: a CR LF-ended line that is not a continuation
-// line (one whose code is followed by "-"). Earlier continuation lines may have arrived
-// in separate pieces.
-bool IsSmtpReplyComplete(std::string_view text, std::string_view terminator);
+// True when a reply line (without its CR LF) ends the reply: any line but a continuation
+// line, whose code is followed by "-".
+bool IsLastSmtpReplyLine(std::string_view line);
 
 class CSmtpClient {
 public:
@@ -46,6 +45,8 @@ public:
     virtual bool ReadReply(int expectedCode);
 
     const std::string& LastReply() const { return m_connection.LastReply(); }
+    // Why the last failed operation failed, in a sentence for the trace.
+    const std::string& FailureReason() const { return m_connection.FailureReason(); }
     int ReplyCode() const { return m_replyCode; }
     bool IsConnected() const { return m_connection.IsConnected(); }
 

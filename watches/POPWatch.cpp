@@ -63,12 +63,14 @@ bool CPOPWatch::Check(std::string& message) {
     CPop3Client client;
     if (!client.Login(popServer, popUserName, popPassword, g_serverPort)) {
         Log("POP watch", "Failed to connect to: " + popServer);
+        Log("POP watch", client.FailureReason());
         return false;
     }
     int count = 0;
     unsigned totalSize = 0;
     if (!client.Stat(count, totalSize)) {
         // Without a count there is nothing to look at: no new mail this time.
+        Log("POP watch", "Failed to read the mailbox: " + client.FailureReason());
         client.Quit();
         return false;
     }
@@ -90,12 +92,24 @@ bool CPOPWatch::Check(std::string& message) {
         }
     }
 
+    // The header block, then the whole message. The watch goes on with what it got; the
+    // trace says why the first retrieval that failed did.
+    bool failureLogged = false;
+    auto retrieve = [&](int number, CPop3Message& mail) {
+        const bool headers = client.RetrieveHeaders(number, mail);
+        const bool whole = client.RetrieveMessage(number, mail);
+        if (!(headers && whole) && !failureLogged) {
+            Log("POP watch",
+                "Failed to read message " + std::to_string(number) + ": " + client.FailureReason());
+            failureLogged = true;
+        }
+    };
+
     // A fresh holder for every retrieval: a failed one leaves it empty, never holding
     // the message before.
     std::erase_if(fresh, [&](const NewMail& entry) {
         CPop3Message mail;
-        client.RetrieveHeaders(entry.number, mail);
-        client.RetrieveMessage(entry.number, mail);
+        retrieve(entry.number, mail);
         const std::string subject = mail.GetHeaderField("Subject");
         unsigned size = 0;
         client.GetMessageSize(entry.number, size);
@@ -106,8 +120,7 @@ bool CPOPWatch::Check(std::string& message) {
     bool triggered = false;
     if (fresh.size() == 1) {
         CPop3Message mail;
-        client.RetrieveHeaders(fresh.front().number, mail);
-        client.RetrieveMessage(fresh.front().number, mail);
+        retrieve(fresh.front().number, mail);
         message = oneText;
         if (oneIncludeFrom) {
             message += "\n" + mail.GetHeaderField("From");
@@ -129,8 +142,7 @@ bool CPOPWatch::Check(std::string& message) {
         message += manyText;
         for (const NewMail& entry : fresh) {
             CPop3Message mail;
-            client.RetrieveHeaders(entry.number, mail);
-            client.RetrieveMessage(entry.number, mail);
+            retrieve(entry.number, mail);
             if (manyIncludeFrom) {
                 message += "\n" + mail.GetHeaderField("From");
             }

@@ -205,8 +205,10 @@ TEST_F(EmailAlertTest, FailuresAreLoggedAndLaterPiecesStillGo) {
     EXPECT_EQ(sent[0].body, ""); // refused before DATA
     EXPECT_EQ(sent[1].body, "def");
     std::string trace = Trace();
-    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 1);
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 2);
     EXPECT_NE(trace.find(" Email Alert Failed to send email message\r\n"), std::string::npos);
+    EXPECT_NE(trace.find(" Email Alert The server answered: 550 no such user\r\n"),
+              std::string::npos);
 
     alert.smsSplitting = 0;
     alert.port = test::UnusedLoopbackPort();

@@ -1,6 +1,7 @@
 #include "net/SmtpClient.h"
 
 #include "net/MailMessage.h"
+#include "net/NetLimits.h"
 #include "platform/ErrorCodes.h"
 #include "tests/net/LoopbackServer.h"
 #include "tests/support/TestSupport.h"
@@ -31,15 +32,13 @@ void Farewell(CServerSession& s) {
     }
 }
 
-TEST(SmtpReply, IsCompleteOnlyWithItsLastLine) {
-    EXPECT_FALSE(IsSmtpReplyComplete("250 ok", "\r\n"));
-    EXPECT_TRUE(IsSmtpReplyComplete("250 ok\r\n", "\r\n"));
-    EXPECT_FALSE(IsSmtpReplyComplete("250-first\r\n", "\r\n"));
-    EXPECT_FALSE(IsSmtpReplyComplete("250-first\r\n250-second\r\n250 la", "\r\n"));
-    EXPECT_TRUE(IsSmtpReplyComplete("250-first\r\n250 last\r\n", "\r\n"));
+TEST(SmtpReply, OnlyALineWithoutTheHyphenEndsTheReply) {
+    EXPECT_TRUE(IsLastSmtpReplyLine("250 ok"));
+    EXPECT_FALSE(IsLastSmtpReplyLine("250-first"));
     // Lines too short to carry a hyphen, and lines that are no reply at all, end it.
-    EXPECT_TRUE(IsSmtpReplyComplete("250\r\n", "\r\n"));
-    EXPECT_TRUE(IsSmtpReplyComplete("hello there\r\n", "\r\n"));
+    EXPECT_TRUE(IsLastSmtpReplyLine("250"));
+    EXPECT_TRUE(IsLastSmtpReplyLine(""));
+    EXPECT_TRUE(IsLastSmtpReplyLine("hello there"));
 }
 
 class SmtpClientTest : public ::testing::Test {
@@ -314,6 +313,32 @@ TEST_F(SmtpClientTest, SilentServerTimesOutOnTheGreetingAndOnQuit) {
     }
     silent.Stop();
     EXPECT_EQ(silent.Transcript(), "QUIT\r\n");
+}
+
+TEST_F(SmtpClientTest, AnEndlessReplyEndsAtItsCapWithoutQuit) {
+    CLoopbackServer server([](CServerSession& s) {
+        const std::string lines = [] {
+            std::string text;
+            for (int i = 0; i < 1000; ++i) {
+                text += "220-and more\r\n";
+            }
+            return text;
+        }();
+        for (int i = 0; i < 1000; ++i) { // 14 MB at most
+            s.Write(lines);
+        }
+    });
+    {
+        CSmtpClient client(2000);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(client.Connect("127.0.0.1", SmtpAuthNone, "", "", server.Port()));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        EXPECT_EQ(GetLastError(), WSAEMSGSIZE);
+        EXPECT_EQ(client.FailureReason(), "The reply is longer than 1048576 bytes");
+        EXPECT_EQ(client.LastReply().size(), kMaxCommandReply);
+    }
+    server.Stop();
+    EXPECT_EQ(server.Transcript(), ""); // not even QUIT: its reply could not be found
 }
 
 TEST_F(SmtpClientTest, NoQuitWithoutAConnection) {

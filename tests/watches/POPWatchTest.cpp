@@ -145,6 +145,7 @@ TEST_F(POPWatchTest, FailedLoginIsLoggedAndChangesNothing) {
     const std::string trace = Trace();
     EXPECT_NE(trace.find(" POP watch Failed to connect to: 127.0.0.1\r\n"), std::string::npos)
         << trace;
+    EXPECT_NE(trace.find(" POP watch The server answered: -ERR"), std::string::npos) << trace;
 
     // The mail is reported once the password is right.
     watch.popPassword = "secret";
