@@ -17,6 +17,35 @@ bool IsLastSmtpReplyLine(std::string_view line) {
     return line.size() < 4 || line[3] != '-';
 }
 
+namespace {
+
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// Which field of the message, if any, holds a line break.
+std::string_view FieldWithLineBreak(const CMailMessage& message) {
+    if (HasLineBreak(message.from.address)) {
+        return "the sender address";
+    }
+    if (HasLineBreak(message.from.name)) {
+        return "the sender's name";
+    }
+    if (HasLineBreak(message.replyTo.address) || HasLineBreak(message.replyTo.name)) {
+        return "the reply address";
+    }
+    for (const auto* list : {&message.to, &message.cc, &message.bcc}) {
+        for (const auto& recipient : *list) {
+            if (HasLineBreak(recipient.address) || HasLineBreak(recipient.name)) {
+                return "a recipient";
+            }
+        }
+    }
+    return {};
+}
+
+} // namespace
+
 CSmtpClient::~CSmtpClient() {
     if (m_connection.IsConnected()) {
         Quit();
@@ -54,8 +83,21 @@ std::string CSmtpClient::Challenge() const {
     return reply.size() > 4 ? reply.substr(4) : std::string();
 }
 
+bool CSmtpClient::Refuse(std::string reason) {
+    m_connection.SetFailureReason(std::move(reason));
+    SetLastError(ERROR_INVALID_DATA);
+    return false;
+}
+
 bool CSmtpClient::Connect(const std::string& host, int authType, const std::string& userName,
                           const std::string& password, int port) {
+    // Only LOGIN PLAIN sends them in clear; the other methods encode them.
+    if (authType == SmtpAuthLoginPlain && HasLineBreak(userName)) {
+        return Refuse("Line break in the user name");
+    }
+    if (authType == SmtpAuthLoginPlain && HasLineBreak(password)) {
+        return Refuse("Line break in the password");
+    }
     if (!m_connection.Open(host, port)) {
         return false;
     }
@@ -173,6 +215,9 @@ bool CSmtpClient::SendMail(const CMailMessage& message) {
         }
         return false;
     };
+    if (const std::string_view field = FieldWithLineBreak(message); !field.empty()) {
+        return Refuse("Line break in " + std::string(field));
+    }
     if (!Command("MAIL FROM:<" + message.from.address + ">\r\n", 250)) {
         return refused();
     }

@@ -32,10 +32,14 @@ public:
     CSmtpClient& operator=(const CSmtpClient&) = delete;
 
     // Connects, reads the greeting, says HELO (no authentication) or EHLO, and
-    // authenticates. On a failure after the TCP connect it quits by itself.
+    // authenticates. On a failure after the TCP connect it quits by itself. A LOGIN PLAIN
+    // user name or password holding a line break would reach the server as a command of
+    // its own: it is refused with ERROR_INVALID_DATA before connecting.
     bool Connect(const std::string& host, int authType, const std::string& userName,
                  const std::string& password, int port);
     // The envelope and the message text. A refused command fails with ERROR_BAD_COMMAND.
+    // A line break in an address or a name would forge a command or a header: such a
+    // message is refused with ERROR_INVALID_DATA before anything of it is sent.
     bool SendMail(const CMailMessage& message);
     // QUIT (when connected) and close. False when not connected or QUIT was refused.
     bool Quit();
@@ -56,6 +60,7 @@ protected:
 
 private:
     bool Command(const std::string& text, int expectedCode);
+    bool Refuse(std::string reason);
     bool AuthLogin(const std::string& userName, const std::string& password);
     bool AuthLoginPlain(const std::string& userName, const std::string& password);
     bool AuthCramMd5(const std::string& userName, const std::string& password);

@@ -129,7 +129,7 @@ TEST_F(EmailAlertTest, PlainMailKeepsLinesAndUsesTheFixedSubject) {
     EXPECT_EQ(connectionRequests, 1);
     EXPECT_EQ(connectionsBeforeRequest, 0);
     EXPECT_EQ(sent[0].subject, "Email Alert");
-    EXPECT_EQ(sent[0].body, "line one\n..line two");
+    EXPECT_EQ(sent[0].body, "line one\r\n..line two");
     EXPECT_NE(sent[0].headers.find("From: Sentrel Watch <watch@example.org>\r\n"),
               std::string::npos);
     EXPECT_NE(sent[0].headers.find("To: Ann <ann@example.org>,bob@example.org\r\n"),

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <unistd.h>
 
 namespace sentrel {
@@ -339,6 +340,59 @@ TEST_F(SmtpClientTest, AnEndlessReplyEndsAtItsCapWithoutQuit) {
     }
     server.Stop();
     EXPECT_EQ(server.Transcript(), ""); // not even QUIT: its reply could not be found
+}
+
+// A line break in a field would put a command or a header of its own on the wire.
+TEST_F(SmtpClientTest, FieldsWithLineBreaksAreRefusedBeforeTheyAreSent) {
+    CLoopbackServer server([](CServerSession& s) {
+        s.Write("220 hi\r\n");
+        s.ReadLine();
+        s.Write("250 hello\r\n");
+        Farewell(s);
+    });
+    struct Case {
+        std::function<void(CMailMessage&)> forge;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {[](CMailMessage& m) { m.from.address = "me@x.org>\r\nRCPT TO:<evil@y.org"; },
+         "Line break in the sender address"},
+        {[](CMailMessage& m) { m.from.name = "Me\nBcc: evil@y.org"; },
+         "Line break in the sender's name"},
+        {[](CMailMessage& m) { m.replyTo.name = "Me\rX: y"; }, "Line break in the reply address"},
+        {[](CMailMessage& m) { m.to[0].address = "a@x.org>\nRCPT TO:<evil@y.org"; },
+         "Line break in a recipient"},
+        {[](CMailMessage& m) {
+             m.bcc.push_back({"B\r\nCc: evil@y.org", "b@x.org"});
+         },
+         "Line break in a recipient"},
+    };
+    for (const Case& c : cases) {
+        CMailMessage message;
+        message.from.address = "me@x.org";
+        message.AddRecipients("a@x.org", RecipientKind::To);
+        c.forge(message);
+        CSmtpClient client(2000);
+        ASSERT_TRUE(client.Connect("127.0.0.1", SmtpAuthNone, "", "", server.Port()));
+        SetLastError(0);
+        EXPECT_FALSE(client.SendMail(message)) << c.reason;
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_DATA) << c.reason;
+        EXPECT_EQ(client.FailureReason(), c.reason);
+    }
+    // In clear text LOGIN PLAIN sends them as they are: refused before connecting.
+    for (const auto& [user, password] : std::vector<std::pair<std::string, std::string>>{
+             {"ann\r\nMAIL FROM:<x@y.org>", "secret"}, {"ann", "secret\rRSET"}}) {
+        CSmtpClient client(2000);
+        EXPECT_FALSE(
+            client.Connect("127.0.0.1", SmtpAuthLoginPlain, user, password, server.Port()));
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_DATA);
+    }
+    server.Stop();
+    const auto transcripts = server.Transcripts();
+    ASSERT_EQ(transcripts.size(), cases.size());
+    for (const std::string& transcript : transcripts) {
+        EXPECT_EQ(transcript, "HELO " + HostName() + "\r\nQUIT\r\n");
+    }
 }
 
 TEST_F(SmtpClientTest, NoQuitWithoutAConnection) {
