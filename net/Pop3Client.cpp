@@ -63,6 +63,23 @@ std::string Upper(std::string_view text) {
     return upper;
 }
 
+// Turns a message reply into the message: the status line goes, and a line that begins
+// with a full stop loses the first one, which the server put there (byte-stuffing).
+void ToMessageText(std::string& text) {
+    const auto lineFeed = text.find('\n');
+    std::size_t to = 0;
+    bool lineStart = true;
+    for (std::size_t from = lineFeed == std::string::npos ? text.size() : lineFeed + 1;
+         from < text.size(); ++from) {
+        const char c = text[from];
+        if (!(lineStart && c == '.')) {
+            text[to++] = c;
+        }
+        lineStart = c == '\n';
+    }
+    text.resize(to);
+}
+
 bool FitsInCommand(const std::string& credential) {
     return credential.size() <= CPop3Client::kMaxCredentialLength &&
            credential.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
@@ -297,7 +314,8 @@ bool CPop3Client::ReadMessageReply(CPop3Message& holder, unsigned size) {
                       32000, kMaxMessageReply)) {
         return false;
     }
-    holder.SetText(std::string(AfterStatusLine(text)));
+    ToMessageText(text);
+    holder.SetText(std::move(text));
     return true;
 }
 

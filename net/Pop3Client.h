@@ -15,7 +15,8 @@
 namespace sentrel {
 
 // The text of one message (or its header block) as TOP or RETR returned it: without the
-// status line and the final ".", lines exactly as received (dot-stuffed ones included).
+// status line and the final ".", and with the full stop the server put before lines that
+// begin with one taken off again.
 class CPop3Message {
 public:
     const std::string& Text() const { return m_text; }
