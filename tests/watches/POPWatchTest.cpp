@@ -109,11 +109,27 @@ TEST_F(POPWatchTest, UppercaseFilterDropsForGood) {
     ASSERT_TRUE(watch.Check(message));
     EXPECT_EQ(message, "You have mail\n");
 
-    // Of two new messages one is dropped: the one-mail text is used.
+    // Of two new messages one is dropped: the one-mail text is used. Case is Unicode's:
+    // a subject whose small letters are Cyrillic is not all capitals.
     server.Deliver("ann", Mail("a@example.org", "SALE", "x"));
-    server.Deliver("ann", Mail("a@example.org", "Lunch?", "y"));
+    server.Deliver("ann", Mail("a@example.org", "ПРОДАЖА!", "x"));
+    server.Deliver("ann", Mail("a@example.org", "привет", "y"));
     ASSERT_TRUE(watch.Check(message));
-    EXPECT_EQ(message, "You have mail\nLunch?");
+    EXPECT_EQ(message, "You have mail\nпривет");
+}
+
+TEST(POPWatchUpperCase, IsUnicodeCaseOnUtf8AndLatin1) {
+    EXPECT_TRUE(IsAllUpperCase("URGENT! 50%"));
+    EXPECT_TRUE(IsAllUpperCase("ÉTÉ ПРИВЕТ ΣΑΣ"));
+    EXPECT_FALSE(IsAllUpperCase("ÉTé"));
+    EXPECT_FALSE(IsAllUpperCase("STRAßE"));           // ß has no single capital
+    EXPECT_FALSE(IsAllUpperCase("\xF0\x90\x90\xA8")); // a small letter outside the BMP
+    EXPECT_FALSE(IsAllUpperCase("CAF\xE9"));          // Latin-1 é
+    EXPECT_TRUE(IsAllUpperCase("CAF\xC9"));           // Latin-1 É
+    // Sequences that are not UTF-8 are Latin-1 too: overlong (À), a surrogate (í), cut short.
+    EXPECT_TRUE(IsAllUpperCase("A\xC0\x80"));
+    EXPECT_FALSE(IsAllUpperCase("A\xED\xA0\x80"));
+    EXPECT_TRUE(IsAllUpperCase("\xC3"));
 }
 
 TEST_F(POPWatchTest, SizeFilterCountsWholeKilobytes) {
