@@ -48,7 +48,8 @@ int FinishConnect(SocketHandle socket, unsigned timeoutMs) {
             return ETIMEDOUT;
         }
         pollfd writable{socket, POLLOUT, 0};
-        const int polled = poll(&writable, 1, static_cast<int>(timeoutMs - elapsed));
+        const int polled =
+            poll(&writable, 1, static_cast<int>(std::min(timeoutMs - elapsed, 1u << 30)));
         if (polled < 0) {
             if (errno == EINTR) {
                 continue;
@@ -104,12 +105,13 @@ bool ConnectTcp(SocketHandle socket, const std::string& host, int port, unsigned
     }
     // Without a time-out of our own an address that never answers holds the caller for
     // as long as the kernel keeps retrying (about two minutes).
+    int error = 0;
     const int flags = fcntl(socket, F_GETFL);
     if (flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) != 0) {
-        return fail(SocketErrorFromErrno(errno),
-                    "Cannot connect to " + Endpoint(host, port) + ": " + ErrnoText(errno));
+        error = errno;
+        return fail(SocketErrorFromErrno(error),
+                    "Cannot connect to " + Endpoint(host, port) + ": " + ErrnoText(error));
     }
-    int error = 0;
     if (connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         error = errno == EINPROGRESS || errno == EINTR ? FinishConnect(socket, timeoutMs) : errno;
     }
@@ -132,8 +134,9 @@ CSocketConnection::~CSocketConnection() {
 bool CSocketConnection::Open(const std::string& host, int port) {
     m_socket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (m_socket == INVALID_SOCKET) {
-        SetLastError(SocketErrorFromErrno(errno));
-        m_failureReason = "Cannot create a socket: " + ErrnoText(errno);
+        const int error = errno;
+        SetLastError(SocketErrorFromErrno(error));
+        m_failureReason = "Cannot create a socket: " + ErrnoText(error);
         return false;
     }
     if (!ConnectTcp(m_socket, host, port, m_connectTimeoutMs, &m_failureReason)) {
@@ -155,11 +158,12 @@ bool CSocketConnection::Send(std::string_view text) {
     while (sent < text.size()) {
         const ssize_t n = send(m_socket, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
         if (n < 0) {
-            if (errno == EINTR) {
+            const int error = errno;
+            if (error == EINTR) {
                 continue;
             }
-            SetLastError(SocketErrorFromErrno(errno));
-            m_failureReason = "Send failed: " + ErrnoText(errno);
+            SetLastError(SocketErrorFromErrno(error));
+            m_failureReason = "Send failed: " + ErrnoText(error);
             return false;
         }
         sent += static_cast<std::size_t>(n);
@@ -182,7 +186,10 @@ bool CSocketConnection::ReceiveUntil(std::string& text, std::size_t capacity,
                                      std::string_view terminator, std::size_t growth,
                                      std::size_t limit, const LineTest& endsReply) {
     if (m_socket == INVALID_SOCKET) {
-        return Fail(text, {}, WSAENOTCONN, "Not connected");
+        text.clear();
+        SetLastError(WSAENOTCONN);
+        m_failureReason = "Not connected";
+        return false;
     }
     // What is left of a reply cut short would be read as the next one: end the session.
     auto breakOff = [this] {
@@ -223,11 +230,12 @@ bool CSocketConnection::ReceiveUntil(std::string& text, std::size_t capacity,
         pollfd ready{m_socket, POLLIN, 0};
         const int polled = poll(&ready, 1, static_cast<int>(wait));
         if (polled < 0) {
-            if (errno == EINTR) {
+            const int error = errno;
+            if (error == EINTR) {
                 continue;
             }
-            return Fail(text, received, SocketErrorFromErrno(errno),
-                        "Receive failed: " + ErrnoText(errno));
+            return Fail(text, received, SocketErrorFromErrno(error),
+                        "Receive failed: " + ErrnoText(error));
         }
         if (polled == 0) {
             continue;
@@ -236,11 +244,12 @@ bool CSocketConnection::ReceiveUntil(std::string& text, std::size_t capacity,
         const std::size_t room = std::min(buffer.size() - position - 1, limit - position);
         const ssize_t n = recv(m_socket, buffer.data() + position, room, 0);
         if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN) {
+            const int error = errno;
+            if (error == EINTR || error == EAGAIN) {
                 continue;
             }
-            return Fail(text, received, SocketErrorFromErrno(errno),
-                        "Receive failed: " + ErrnoText(errno));
+            return Fail(text, received, SocketErrorFromErrno(error),
+                        "Receive failed: " + ErrnoText(error));
         }
         if (n == 0) {
             breakOff();

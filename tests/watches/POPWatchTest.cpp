@@ -174,8 +174,10 @@ class POPWatchScriptedTest : public ::testing::Test {
 protected:
     void TearDown() override { CPOPWatch::SetServerPort(110); }
 
-    static test::CLoopbackServer::Handler Mailbox(std::string statReply) {
-        return [statReply](test::CServerSession& s) {
+    // With `hangUpAt`, the server closes the connection when that command comes.
+    static test::CLoopbackServer::Handler Mailbox(std::string statReply,
+                                                  std::string hangUpAt = "") {
+        return [statReply, hangUpAt](test::CServerSession& s) {
             s.Write("+OK ready\r\n");
             for (;;) {
                 const std::string line = s.ReadLine();
@@ -183,6 +185,10 @@ protected:
                     return;
                 }
                 const std::string command = line.substr(0, line.size() - 2);
+                if (command == hangUpAt) {
+                    s.Close();
+                    return;
+                }
                 if (command == "STAT") {
                     s.Write(statReply);
                 } else if (command == "UIDL") {
@@ -243,6 +249,30 @@ TEST_F(POPWatchScriptedTest, FailedStatMeansNoNewMail) {
     EXPECT_TRUE(watch.seenUids.empty());
     server.Stop();
     EXPECT_EQ(server.Transcript(), "USER ann\r\nPASS secret\r\nSTAT\r\nQUIT\r\n");
+}
+
+TEST_F(POPWatchScriptedTest, AFailedRetrievalIsTracedWithItsReason) {
+    test::TempDir dir;
+    CTraceFile::Instance().SetPath(dir.File("trace.txt"));
+    CTraceFile::Instance().SwitchOn();
+    test::CLoopbackServer server(Mailbox("+OK 2 80\r\n", "RETR 2"));
+    CPOPWatch::SetServerPort(server.Port());
+    CPOPWatch watch;
+    watch.popServer = "127.0.0.1";
+    watch.popUserName = "ann";
+    watch.popPassword = "secret";
+    watch.manyText = "New mail";
+    std::string message;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(watch.Check(message)); // with what it could read
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    CTraceFile::Instance().SwitchOff();
+    const std::string trace = test::ReadFile(dir.File("trace.txt"));
+    EXPECT_NE(
+        trace.find(" POP watch Failed to read message 2: The server closed the connection\r\n"),
+        std::string::npos)
+        << trace;
+    EXPECT_EQ(trace.find("Failed to read message 1"), std::string::npos) << trace; // once
 }
 
 TEST_F(POPWatchScriptedTest, ACountBeyondTheIdsEndsTheLookUp) {
