@@ -51,8 +51,10 @@ void CEmailAlert::Send(std::string message) {
         CSmtpClient client;
         if (!client.Connect(smtpHost, authType, userName, password, port)) {
             Log("Email Alert", "Failed to connect to: " + smtpHost);
+            Log("Email Alert", client.FailureReason());
         } else if (!client.SendMail(mail)) {
             Log("Email Alert", "Failed to send email message");
+            Log("Email Alert", client.FailureReason());
         }
     };
     auto setPiece = [&](const std::string& piece) {

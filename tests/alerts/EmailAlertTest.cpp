@@ -129,7 +129,7 @@ TEST_F(EmailAlertTest, PlainMailKeepsLinesAndUsesTheFixedSubject) {
     EXPECT_EQ(connectionRequests, 1);
     EXPECT_EQ(connectionsBeforeRequest, 0);
     EXPECT_EQ(sent[0].subject, "Email Alert");
-    EXPECT_EQ(sent[0].body, "line one\n..line two");
+    EXPECT_EQ(sent[0].body, "line one\r\n..line two");
     EXPECT_NE(sent[0].headers.find("From: Sentrel Watch <watch@example.org>\r\n"),
               std::string::npos);
     EXPECT_NE(sent[0].headers.find("To: Ann <ann@example.org>,bob@example.org\r\n"),
@@ -205,8 +205,10 @@ TEST_F(EmailAlertTest, FailuresAreLoggedAndLaterPiecesStillGo) {
     EXPECT_EQ(sent[0].body, ""); // refused before DATA
     EXPECT_EQ(sent[1].body, "def");
     std::string trace = Trace();
-    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 1);
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 2);
     EXPECT_NE(trace.find(" Email Alert Failed to send email message\r\n"), std::string::npos);
+    EXPECT_NE(trace.find(" Email Alert The server answered: 550 no such user\r\n"),
+              std::string::npos);
 
     alert.smsSplitting = 0;
     alert.port = test::UnusedLoopbackPort();
