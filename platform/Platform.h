@@ -38,9 +38,10 @@ public:
 class ISound {
 public:
     virtual ~ISound() = default;
-    // Plays a WAV file and returns when it has finished. When the file cannot be played,
-    // plays the desktop's default alert sound instead.
-    virtual void PlayFile(const std::string& path) = 0;
+    // Plays a WAV file and returns when it has finished, or after a time limit when the
+    // sound system never says so. When the file cannot be played, plays the desktop's
+    // default alert sound instead. True when the file itself played to its end.
+    virtual bool PlayFile(const std::string& path) = 0;
 };
 
 class IProgramStarter {

@@ -28,7 +28,10 @@ public:
 
 class RecordingSound : public ISound {
 public:
-    void PlayFile(const std::string& path) override { played.push_back(path); }
+    bool PlayFile(const std::string& path) override {
+        played.push_back(path);
+        return !path.empty();
+    }
     std::vector<std::string> played;
 };
 
