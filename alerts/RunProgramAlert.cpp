@@ -13,18 +13,8 @@ void CRunProgramAlert::Serialize(CArchive& ar) {
     ar.Serialize(program);
 }
 
-std::string CRunProgramAlert::CommandLine() const {
-    std::string command = program;
-    if (!arguments.empty()) {
-        command += " \"";
-        command += arguments;
-        command += '"';
-    }
-    return command;
-}
-
 void CRunProgramAlert::Send(std::string) {
-    Platform().programStarter->Start(CommandLine());
+    Platform().programStarter->Start(program, arguments);
 }
 
 } // namespace sentrel

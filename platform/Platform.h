@@ -47,8 +47,12 @@ public:
 class IProgramStarter {
 public:
     virtual ~IProgramStarter() = default;
-    // Starts a command line without waiting and without a shell.
-    virtual bool Start(const std::string& commandLine) = 0;
+    // Starts a program without waiting and without a shell. `program` is the path of the
+    // file to run; when no such file exists it is read as a command line whose program is
+    // found by the command-line rules, its other words coming first among the arguments.
+    // `arguments`, when not empty, is passed as one argument, exactly as given. True when
+    // the program started.
+    virtual bool Start(const std::string& program, const std::string& arguments) = 0;
 };
 
 class IConnection {

@@ -19,9 +19,9 @@ using Args = std::vector<std::string>;
 
 class RecordingStarter : public IProgramStarter {
 public:
-    bool Start(const std::string& commandLine) override {
-        started.push_back(commandLine);
-        return false; // failure must not matter to the alert
+    bool Start(const std::string& program, const std::string& arguments) override {
+        started.push_back(program + "|" + arguments);
+        return false;
     }
     std::vector<std::string> started;
 };
@@ -49,26 +49,16 @@ TEST(MessageAlert, EverySendOpensOneMorePopupWithItsMessage) {
     EXPECT_TRUE(popups.closed.empty()); // nothing waits for or closes a popup
 }
 
-TEST(RunProgramAlert, CommandLineIsThePathThenTheQuotedArguments) {
-    CRunProgramAlert alert;
-    alert.program = "/opt/beep tool/beep";
-    EXPECT_EQ(alert.CommandLine(), "/opt/beep tool/beep");
-    alert.arguments = "-n 3";
-    EXPECT_EQ(alert.CommandLine(), "/opt/beep tool/beep \"-n 3\"");
-    alert.arguments = "say \"hi\" \\";
-    EXPECT_EQ(alert.CommandLine(), "/opt/beep tool/beep \"say \"hi\" \\\"");
-    alert.program.clear();
-    alert.arguments = "x";
-    EXPECT_EQ(alert.CommandLine(), " \"x\"");
-
+TEST(RunProgramAlert, StartsTheProgramWithItsArgumentsNotTheMessage) {
     RecordingStarter starter;
     PlatformServices services;
     services.programStarter = &starter;
     ScopedPlatform scoped(services);
-    alert.program = "p";
-    alert.arguments.clear();
+    CRunProgramAlert alert;
+    alert.program = "/opt/beep tool/beep";
+    alert.arguments = "say \"hi\" \\";
     alert.Send("the message is not passed");
-    EXPECT_EQ(starter.started, Args{"p"});
+    EXPECT_EQ(starter.started, Args{"/opt/beep tool/beep|say \"hi\" \\"});
 }
 
 class RunProgramAlertStarts : public ::testing::Test {
@@ -97,7 +87,11 @@ protected:
     std::unique_ptr<ScopedPlatform> scoped;
 };
 
-TEST_F(RunProgramAlertStarts, ShellCharactersAndQuotesReachTheProgram) {
+TEST_F(RunProgramAlertStarts, ExactlyTheStoredFileGetsTheArgumentsAsOne) {
+    // An executable named like the path up to its first blank must not be the one started.
+    std::filesystem::copy_file(ARG_RECORDER_PATH, dir.File("alert"));
+    chmod(dir.File("alert").c_str(), 0755);
+
     CRunProgramAlert alert;
     alert.program = program; // unquoted, with blanks
     alert.arguments = "$(touch pwned); rm -rf `echo x` it's";
@@ -107,14 +101,13 @@ TEST_F(RunProgramAlertStarts, ShellCharactersAndQuotesReachTheProgram) {
     EXPECT_EQ(record.args, Args{"$(touch pwned); rm -rf `echo x` it's"});
     EXPECT_FALSE(std::filesystem::exists("pwned"));
 
-    // A double quote in the arguments is passed on unchanged inside the quotes; the
-    // program's argument splitting then sees it end the quoted part.
+    // Double quotes and backslashes in the arguments stay inside the one argument.
     std::filesystem::remove(recordPath);
-    alert.arguments = "a \"b c\" d";
+    alert.arguments = "a \"b c\" d\\\"";
     alert.Send("");
     record = test::WaitForRecord(recordPath);
     ASSERT_TRUE(record.found);
-    EXPECT_EQ(record.args, (Args{"a b", "c d"}));
+    EXPECT_EQ(record.args, (Args{"a \"b c\" d\\\""}));
 
     std::filesystem::remove(recordPath);
     alert.arguments.clear();
