@@ -46,7 +46,8 @@ void CClickatellAlert::Serialize(CArchive& ar) {
     ar.Serialize(apiId);
 }
 
-void CClickatellAlert::Send(std::string message) {
+bool CClickatellAlert::Send(std::string message) {
+    ResetFailure();
     RequestConnection();
     std::replace(message.begin(), message.end(), '\n', ' ');
     // An SMS holds at most 160 characters of the escaped text. It ends early rather than
@@ -59,9 +60,10 @@ void CClickatellAlert::Send(std::string message) {
         rest.remove_prefix(length);
         ++sent;
     } while (sendMultiple != 0 && sent < maxMessages && !rest.empty());
+    return Delivered();
 }
 
-void CClickatellAlert::SendOne(const std::string& text) {
+bool CClickatellAlert::SendOne(const std::string& text) {
     // Every value is escaped: a "#" in a password or a "&" in a number would otherwise
     // cut the request short or add parameters to it.
     const std::string url =
@@ -76,9 +78,12 @@ void CClickatellAlert::SendOne(const std::string& text) {
     // The gateway's reply is logged as it is, whatever it says.
     if (fetcher.Fetch(url, reply, code, resultText)) {
         Log(kSource, reply);
-    } else {
-        Log(kSource, "Failed to connect to Clickatell");
+        return true;
     }
+    const std::string failure = "Failed to connect to Clickatell";
+    Log(kSource, failure);
+    NoteFailure(failure);
+    return false;
 }
 
 } // namespace sentrel

@@ -31,7 +31,8 @@ void CEmailAlert::Serialize(CArchive& ar) {
     ar.Serialize(port);
 }
 
-void CEmailAlert::Send(std::string message) {
+bool CEmailAlert::Send(std::string message) {
+    ResetFailure();
     RequestConnection();
 
     CMailMessage mail;
@@ -42,10 +43,15 @@ void CEmailAlert::Send(std::string message) {
 
     auto deliver = [&] {
         CSmtpClient client;
+        std::string failure;
         if (!client.Connect(smtpHost, authType, userName, password, port)) {
-            Log("Email Alert", "Failed to connect to: " + smtpHost);
+            failure = "Failed to connect to: " + smtpHost;
         } else if (!client.SendMail(mail)) {
-            Log("Email Alert", "Failed to send email message");
+            failure = "Failed to send email message";
+        }
+        if (!failure.empty()) {
+            Log("Email Alert", failure);
+            NoteFailure(failure);
         }
     };
     auto setPiece = [&](std::string_view piece) {
@@ -57,7 +63,7 @@ void CEmailAlert::Send(std::string message) {
         mail.subject = "Email Alert";
         mail.SetBody(message);
         deliver();
-        return;
+        return Delivered();
     }
 
     // An SMS is one line.
@@ -76,7 +82,7 @@ void CEmailAlert::Send(std::string message) {
         rest.remove_prefix(length);
         ++count;
         if (multipleMessages == 0 || count >= maxMessages || rest.empty() || length == 0) {
-            return;
+            return Delivered();
         }
     }
 }

@@ -13,8 +13,12 @@ void CRunProgramAlert::Serialize(CArchive& ar) {
     ar.Serialize(program);
 }
 
-void CRunProgramAlert::Send(std::string) {
-    Platform().programStarter->Start(program, arguments);
+bool CRunProgramAlert::Send(std::string) {
+    ResetFailure();
+    if (!Platform().programStarter->Start(program, arguments)) {
+        NoteFailure("Failed to start the program: " + program);
+    }
+    return Delivered();
 }
 
 } // namespace sentrel

@@ -11,9 +11,9 @@ class CRunProgramAlert : public CAlert {
 public:
     void Serialize(CArchive& ar) override;
 
-    // Starts the program without waiting; the message is not used and a program that
-    // cannot be started is not reported.
-    void Send(std::string message) override;
+    // Starts the program without waiting; true when it started. The message is not used,
+    // and a program that cannot be started is not logged.
+    bool Send(std::string message) override;
 
     std::string arguments; // stored before the program path
     std::string program;

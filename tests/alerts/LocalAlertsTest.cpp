@@ -42,7 +42,7 @@ TEST(MessageAlert, EverySendOpensOneMorePopupWithItsMessage) {
     ScopedPlatform scoped(services);
 
     CMessageAlert alert;
-    alert.Send("first\r\nline two");
+    EXPECT_TRUE(alert.Send("first\r\nline two"));
     alert.Send("second");
     alert.Send("");
     EXPECT_EQ(popups.opened, (Args{"first\r\nline two", "second", ""}));
@@ -57,7 +57,8 @@ TEST(RunProgramAlert, StartsTheProgramWithItsArgumentsNotTheMessage) {
     CRunProgramAlert alert;
     alert.program = "/opt/beep tool/beep";
     alert.arguments = "say \"hi\" \\";
-    alert.Send("the message is not passed");
+    EXPECT_FALSE(alert.Send("the message is not passed"));
+    EXPECT_EQ(alert.FailureText(), "Failed to start the program: /opt/beep tool/beep");
     EXPECT_EQ(starter.started, Args{"/opt/beep tool/beep|say \"hi\" \\"});
 }
 
@@ -121,9 +122,9 @@ TEST_F(RunProgramAlertStarts, MissingProgramReturnsAndLogsNothing) {
     CRunProgramAlert alert;
     alert.program = dir.File("uninstalled/tool.exe");
     alert.arguments = "x";
-    alert.Send("m");
+    EXPECT_FALSE(alert.Send("m"));
     alert.program.clear();
-    alert.Send("m");
+    EXPECT_FALSE(alert.Send("m"));
     EXPECT_EQ(test::ReadFile(dir.File("trace.txt")), "");
 }
 
@@ -134,9 +135,9 @@ TEST(SoundAlert, PlaysItsFileWhateverTheMessage) {
     ScopedPlatform scoped(services);
     CSoundAlert alert;
     alert.soundFile = "/media/chime.wav";
-    alert.Send("not a file name");
+    EXPECT_TRUE(alert.Send("not a file name"));
     alert.soundFile = "";
-    alert.Send("x");
+    EXPECT_FALSE(alert.Send("x")); // not played
     EXPECT_EQ(sound.played, (Args{"/media/chime.wav", ""}));
 }
 
