@@ -214,7 +214,11 @@ int SendAlert(const std::vector<std::string>& arguments) {
         return 1;
     }
     QuietTrace trace(doc);
-    alert->Send(arguments.at(2));
+    if (!alert->Send(arguments.at(2))) {
+        std::cerr << "sentrelctl: alert \"" << alert->name
+                  << "\" did not deliver: " << alert->FailureText() << "\n";
+        return 1;
+    }
     return 0;
 }
 
@@ -225,7 +229,8 @@ std::span<const Command> EngineCommands() {
          &RunEngine},
         {"check-watch", "STORE NAME", "check the first watch named NAME once and save STORE", 2, 2,
          &CheckWatch},
-        {"send-alert", "STORE NAME MESSAGE", "send MESSAGE with the first alert named NAME", 3, 3,
+        {"send-alert", "STORE NAME MESSAGE",
+         "send MESSAGE with the first alert named NAME (exit 1 when it did not deliver)", 3, 3,
          &SendAlert},
     };
     return commands;

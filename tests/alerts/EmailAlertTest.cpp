@@ -167,18 +167,24 @@ TEST_F(EmailAlertTest, MultipleModeSendsPiecesUpToTheLimit) {
     sent = SendThrough(AcceptingServer(), text.substr(0, 160));
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].body, text.substr(0, 160));
+
+    // A piece that would end inside a UTF-8 character ends before it.
+    alert.maxSmsChars = 4;
+    sent = SendThrough(AcceptingServer(), "\xC3\xA9"
+                                          "a\xC3\xA9\xC3\xA9");
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].body, "\xC3\xA9"
+                            "a");
+    EXPECT_EQ(sent[1].body, "\xC3\xA9\xC3\xA9");
 }
 
-TEST_F(EmailAlertTest, ZeroCharactersSendsEmptyPiecesAtLeastOnce) {
+TEST_F(EmailAlertTest, ZeroCharactersSendsOneEmptyPiece) {
     alert.smsSplitting = 1;
     alert.maxSmsChars = 0;
     alert.maxMessages = 3;
     auto sent = SendThrough(AcceptingServer(), "hello");
-    ASSERT_EQ(sent.size(), 3u);
-    EXPECT_EQ(sent[2].body, "");
-    alert.maxMessages = 0;
-    sent = SendThrough(AcceptingServer(), "hello");
-    EXPECT_EQ(sent.size(), 1u);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].body, "");
 }
 
 TEST_F(EmailAlertTest, TruncateModeAndSubjectOnlyFlattenTheText) {
