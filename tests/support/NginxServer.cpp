@@ -83,8 +83,16 @@ std::string NginxServer::AuthBasic(const std::string& realm) const {
     return "auth_basic \"" + realm + "\"; auth_basic_user_file " + m_dir.File("htpasswd") + ";";
 }
 
+void NginxServer::UseTls(const TestCertificate& certificate) {
+    m_certificate = certificate;
+}
+
 std::string NginxServer::Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(m_port) + path;
+}
+
+std::string NginxServer::TlsUrl(const std::string& path, const std::string& host) const {
+    return "https://" + host + ":" + std::to_string(m_tlsPort) + path;
 }
 
 std::string NginxServer::AccessLog() const {
@@ -104,6 +112,16 @@ bool NginxServer::Start(std::string* error) {
 
 bool NginxServer::StartOnce(std::string* error, bool* portTaken) {
     m_port = FreeLoopbackPort();
+    std::string tls;
+    if (!m_certificate.cert.empty()) {
+        do {
+            m_tlsPort = FreeLoopbackPort();
+        } while (m_tlsPort == m_port);
+        const std::string port = std::to_string(m_tlsPort);
+        tls = "    listen 127.0.0.1:" + port + " ssl;\n    listen [::1]:" + port +
+              " ssl;\n    ssl_certificate " + m_certificate.cert + ";\n    ssl_certificate_key " +
+              m_certificate.key + ";\n";
+    }
     const std::string dir = m_dir.Path();
     const std::string config =
         "daemon off;\n"
@@ -140,8 +158,7 @@ bool NginxServer::StartOnce(std::string* error, bool* portTaken) {
         "  default_type text/html;\n"
         "  server {\n"
         "    listen 127.0.0.1:" +
-        std::to_string(m_port) +
-        ";\n"
+        std::to_string(m_port) + ";\n" + tls +
         "    server_name localhost;\n"
         "    root " +
         dir + "/www;\n" + m_serverConfig +
