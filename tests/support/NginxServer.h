@@ -47,7 +47,8 @@ public:
     // "https://<host>:<TLS port>" followed by `path`; `host` is "127.0.0.1" or "[::1]".
     std::string TlsUrl(const std::string& path, const std::string& host = "127.0.0.1") const;
     // One line per request: request line|status|User-Agent|Accept|Authorization|
-    // Cache-Control.
+    // Cache-Control. nginx logs a request just after its reply has gone: this waits until
+    // every request answered so far is in the log.
     std::string AccessLog() const;
     const std::string& Folder() const { return m_dir.Path(); }
 
