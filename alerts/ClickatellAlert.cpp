@@ -64,10 +64,11 @@ bool CClickatellAlert::Send(std::string message) {
 }
 
 bool CClickatellAlert::SendOne(const std::string& text) {
-    // Every value is escaped: a "#" in a password or a "&" in a number would otherwise
-    // cut the request short or add parameters to it.
+    // Over https: the request carries the account's password. Every value is escaped: a
+    // "#" in a password or a "&" in a number would otherwise cut the request short or add
+    // parameters to it.
     const std::string url =
-        "http://" + GatewayHost() + "/http/sendmsg?api_id=" + EscapeForUrl(apiId) +
+        "https://" + GatewayHost() + "/http/sendmsg?api_id=" + EscapeForUrl(apiId) +
         "&user=" + EscapeForUrl(apiUser) + "&password=" + EscapeForUrl(apiPassword) +
         "&from=" + EscapeForUrl(from) + "&to=" + EscapeForUrl(to) +
         "&msg_type=" + EscapeForUrl(msgType) + "&text=" + text;
@@ -82,7 +83,8 @@ bool CClickatellAlert::SendOne(const std::string& text) {
     }
     const std::string failure = "Failed to connect to Clickatell";
     Log(kSource, failure);
-    NoteFailure(failure);
+    Log(kSource, fetcher.FailureReason());
+    NoteFailure(failure + ": " + fetcher.FailureReason());
     return false;
 }
 

@@ -6,7 +6,7 @@
 
 namespace sentrel {
 
-// Sends the message as SMS through the gateway's HTTP API.
+// Sends the message as SMS through the gateway's HTTP API, over https.
 class CClickatellAlert : public CAlert {
     SENTREL_DECLARE_RECORD()
 
@@ -21,8 +21,8 @@ public:
     // gateway answered.
     bool SendOne(const std::string& text);
 
-    // The gateway's HTTP API host. Tests point it at a substitute gateway on 127.0.0.1
-    // ("127.0.0.1:port"); the program never changes it.
+    // The host of the gateway's HTTP API, reached over https. Tests point it at a
+    // substitute gateway on 127.0.0.1 ("127.0.0.1:port"); the program never changes it.
     static std::string GatewayHost();
     static void SetGatewayHost(std::string hostAndPort);
 

@@ -5,6 +5,7 @@
 
 #include <arpa/inet.h>
 #include <netdb.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -24,6 +25,8 @@ constexpr std::size_t kHeaderSize = 12; // type, code, checksum, identifier, seq
 constexpr std::size_t kReceiveSize = 1024;
 constexpr unsigned char kEchoRequest = 8;
 constexpr unsigned char kEchoReply = 0;
+constexpr unsigned char kEchoRequest6 = 128;
+constexpr unsigned char kEchoReply6 = 129;
 constexpr int kMaxLateDatagrams = 64;
 
 class Socket {
@@ -42,22 +45,67 @@ private:
     int m_fd;
 };
 
-bool Resolve(const char* host, sockaddr_in& address) {
-    std::memset(&address, 0, sizeof address);
-    address.sin_family = AF_INET;
-    if (host && inet_aton(host, &address.sin_addr) != 0) {
+struct Target {
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    EchoFamily family = EchoFamily::IPv4;
+};
+
+// A dotted IPv4 address is taken as it is (with the old short forms such as "127.1");
+// anything else is looked up. A host with an IPv4 address is pinged over IPv4, as always;
+// one with only IPv6 addresses, or an IPv6 address itself, over IPv6.
+bool Resolve(const char* host, Target& target) {
+    if (!host) {
+        return false;
+    }
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&target.address);
+    if (inet_aton(host, &v4->sin_addr) != 0) {
+        v4->sin_family = AF_INET;
+        target.length = sizeof(sockaddr_in);
         return true;
     }
     addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_RAW;
-    hints.ai_protocol = IPPROTO_ICMP;
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM; // one entry per address
     addrinfo* found = nullptr;
-    if (!host || getaddrinfo(host, nullptr, &hints, &found) != 0 || !found) {
+    if (host[0] == '\0' || getaddrinfo(host, nullptr, &hints, &found) != 0) {
         return false;
     }
-    std::memcpy(&address, found->ai_addr, sizeof address);
+    const addrinfo* chosen = nullptr;
+    for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
+        if (entry->ai_family == AF_INET) {
+            chosen = entry;
+            break;
+        }
+        if (entry->ai_family == AF_INET6 && !chosen) {
+            chosen = entry;
+        }
+    }
+    if (chosen && chosen->ai_addrlen <= sizeof target.address) {
+        std::memcpy(&target.address, chosen->ai_addr, chosen->ai_addrlen);
+        target.length = chosen->ai_addrlen;
+        target.family = chosen->ai_family == AF_INET6 ? EchoFamily::IPv6 : EchoFamily::IPv4;
+    } else {
+        chosen = nullptr;
+    }
     freeaddrinfo(found);
+    return chosen != nullptr;
+}
+
+// The identifier the system gave a datagram socket's requests: its local port.
+bool DatagramIdentifier(int fd, EchoFamily family, std::uint16_t& identifier) {
+    sockaddr_storage local{};
+    socklen_t length = sizeof local;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) < 0) {
+        return false;
+    }
+    const void* port =
+        family == EchoFamily::IPv6
+            ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(&local)->sin6_port)
+            : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(&local)->sin_port);
+    unsigned char bytes[2];
+    std::memcpy(bytes, port, 2);
+    identifier = static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
     return true;
 }
 
@@ -84,15 +132,18 @@ std::uint16_t InternetChecksum(const unsigned char* data, std::size_t size) {
 }
 
 std::string BuildEchoRequest(std::uint16_t identifier, std::uint32_t timestamp,
-                             std::uint8_t fillSize) {
+                             std::uint8_t fillSize, EchoFamily family) {
     std::string packet(kHeaderSize + fillSize, 'E');
-    packet[0] = static_cast<char>(kEchoRequest);
+    packet[0] = static_cast<char>(family == EchoFamily::IPv6 ? kEchoRequest6 : kEchoRequest);
     packet[1] = 0;
     PutLittle16(packet, 2, 0);
     PutLittle16(packet, 4, identifier);
     PutLittle16(packet, 6, 0);
     PutLittle16(packet, 8, static_cast<std::uint16_t>(timestamp & 0xFFFF));
     PutLittle16(packet, 10, static_cast<std::uint16_t>(timestamp >> 16));
+    if (family == EchoFamily::IPv6) {
+        return packet;
+    }
     PutLittle16(
         packet, 2,
         InternetChecksum(reinterpret_cast<const unsigned char*>(packet.data()), packet.size()));
@@ -100,7 +151,7 @@ std::string BuildEchoRequest(std::uint16_t identifier, std::uint32_t timestamp,
 }
 
 bool IsEchoReply(const unsigned char* datagram, std::size_t size, bool withIpHeader,
-                 std::uint16_t identifier) {
+                 std::uint16_t identifier, EchoFamily family) {
     std::size_t at = 0;
     if (withIpHeader) {
         if (size == 0) {
@@ -108,7 +159,8 @@ bool IsEchoReply(const unsigned char* datagram, std::size_t size, bool withIpHea
         }
         at = static_cast<std::size_t>(datagram[0] & 0x0F) * 4;
     }
-    if (size < at + 8 || datagram[at] != kEchoReply) {
+    const unsigned char reply = family == EchoFamily::IPv6 ? kEchoReply6 : kEchoReply;
+    if (size < at + 8 || datagram[at] != reply) {
         return false;
     }
     const std::uint16_t carried =
@@ -121,45 +173,50 @@ bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize)
         SetLastError(WSAENOBUFS);
         return false;
     }
-    sockaddr_in address;
-    if (!Resolve(host, address)) {
+    Target target;
+    if (!Resolve(host, target)) {
         SetLastError(WSAEINVAL);
         return false;
     }
+    const bool v6 = target.family == EchoFamily::IPv6;
+    const int domain = v6 ? int{AF_INET6} : int{AF_INET};
+    const int protocol = v6 ? int{IPPROTO_ICMPV6} : int{IPPROTO_ICMP};
 
     // A raw socket needs privileges a desktop user seldom has; the datagram socket is
     // the unprivileged way, where the system allows it.
     bool raw = true;
-    int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    int fd = ::socket(domain, SOCK_RAW | SOCK_CLOEXEC, protocol);
     if (fd < 0) {
         raw = false;
-        fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
+        fd = ::socket(domain, SOCK_DGRAM | SOCK_CLOEXEC, protocol);
     }
     if (fd < 0) {
         SetLastError(SocketErrorFromErrno(errno));
         return false;
     }
     Socket socket(fd);
+    if (raw && v6) {
+        // A raw ICMPv6 socket also sees neighbour discovery and every other ICMPv6
+        // message; let only echo replies through. Where the filter is not supported the
+        // wait below skips the others.
+        icmp6_filter filter;
+        ICMP6_FILTER_SETBLOCKALL(&filter);
+        ICMP6_FILTER_SETPASS(kEchoReply6, &filter);
+        ::setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
+    }
 
     std::uint16_t identifier = static_cast<std::uint16_t>(::getpid() & 0xFFFF);
     const std::string request =
-        BuildEchoRequest(identifier, Platform().clock->TickCount(), packetSize);
-    if (::sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&address),
-                 sizeof address) < 0) {
+        BuildEchoRequest(identifier, Platform().clock->TickCount(), packetSize, target.family);
+    if (::sendto(fd, request.data(), request.size(), 0,
+                 reinterpret_cast<const sockaddr*>(&target.address), target.length) < 0) {
         SetLastError(SocketErrorFromErrno(errno));
         return false;
     }
-    if (!raw) {
-        // The system puts its own identifier (the socket's port) into the request.
-        sockaddr_in local{};
-        socklen_t length = sizeof local;
-        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) < 0) {
-            SetLastError(SocketErrorFromErrno(errno));
-            return false;
-        }
-        unsigned char port[2];
-        std::memcpy(port, &local.sin_port, 2);
-        identifier = static_cast<std::uint16_t>(port[0] | (port[1] << 8));
+    // The system puts its own identifier into a datagram socket's request.
+    if (!raw && !DatagramIdentifier(fd, target.family, identifier)) {
+        SetLastError(SocketErrorFromErrno(errno));
+        return false;
     }
 
     // A raw socket sees every ICMP message of the host (on loopback first our own
@@ -193,7 +250,8 @@ bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize)
             SetLastError(SocketErrorFromErrno(errno));
             return false;
         }
-        if (IsEchoReply(datagram, static_cast<std::size_t>(received), raw, identifier)) {
+        if (IsEchoReply(datagram, static_cast<std::size_t>(received), raw && !v6, identifier,
+                        target.family)) {
             return true;
         }
         // Past the deadline, only what is already queued is looked at, and not forever

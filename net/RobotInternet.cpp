@@ -3,10 +3,12 @@
 #include "net/SocketConnection.h"
 
 #include <curl/curl.h>
+#include <openssl/x509_vfy.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -52,7 +54,7 @@ bool EqualsNoCase(const char* a, const char* b) {
 }
 
 // Parses the address; on success `canonical` is the address as it will be requested.
-// Only plain http is accepted.
+// Only http and https are accepted.
 bool ParseHttpUrl(const std::string& address, std::string& canonical) {
     CURLU* parsed = curl_url();
     if (!parsed) {
@@ -75,7 +77,7 @@ bool ParseHttpUrl(const std::string& address, std::string& canonical) {
         char* host = nullptr;
         char* full = nullptr;
         if (curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
-            EqualsNoCase(scheme, "http") &&
+            (EqualsNoCase(scheme, "http") || EqualsNoCase(scheme, "https")) &&
             curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK && host[0] != '\0' &&
             curl_url_get(parsed, CURLUPART_URL, &full, 0) == CURLUE_OK) {
             canonical = full;
@@ -87,6 +89,57 @@ bool ParseHttpUrl(const std::string& address, std::string& canonical) {
     }
     curl_url_cleanup(parsed);
     return ok;
+}
+
+// The host of the address the transfer was at when it ended (after any redirects).
+std::string HostOf(CURL* curl) {
+    char* url = nullptr;
+    std::string host;
+    if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &url) != CURLE_OK || !url) {
+        return host;
+    }
+    if (CURLU* parsed = curl_url()) {
+        char* part = nullptr;
+        if (curl_url_set(parsed, CURLUPART_URL, url, 0) == CURLUE_OK &&
+            curl_url_get(parsed, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
+            host = part;
+        }
+        curl_free(part);
+        curl_url_cleanup(parsed);
+    }
+    return host;
+}
+
+// Why the server's certificate was refused, in words its user can act on.
+std::string CertificateProblem(CURL* curl) {
+    const std::string host = HostOf(curl);
+    long verdict = X509_V_OK;
+    curl_easy_getinfo(curl, CURLINFO_SSL_VERIFYRESULT, &verdict);
+    switch (verdict) {
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+        return "The certificate for " + host + " has expired";
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+        return "The certificate for " + host + " is not valid yet";
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+    case X509_V_ERR_INVALID_CA:
+    case X509_V_ERR_CERT_UNTRUSTED:
+    case X509_V_ERR_CERT_REJECTED:
+        return "The certificate is not trusted by this computer (" + host + ")";
+    // libcurl checks the name itself once the chain is accepted, and leaves "unspecified"
+    // as the result when that check fails.
+    case X509_V_OK:
+    case X509_V_ERR_UNSPECIFIED:
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+        return "The certificate's name does not match " + host;
+    default:
+        return "The certificate for " + host +
+               " cannot be accepted: " + X509_verify_cert_error_string(verdict);
+    }
 }
 
 int CodeForStatus(long status) {
@@ -302,13 +355,26 @@ bool CRobotInternet::Fetch(const std::string& url, std::string& body, int& code,
             code = ConnectionFailed;
         } else {
             curl_easy_setopt(h, CURLOPT_URL, canonical.c_str());
-            curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http");
-            curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http");
+            curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+            curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
             curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
             curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
             // Credentials in our own header are dropped by libcurl when a redirect leads
-            // to another host or port; keep it that way.
+            // to another host, port or scheme: never to another server, and never over
+            // plain http once a redirect has left https. Keep it that way.
             curl_easy_setopt(h, CURLOPT_UNRESTRICTED_AUTH, 0L);
+            // The server's certificate and name are always verified. libcurl has its own
+            // idea of where the trusted certificates are; the variables by which users
+            // add a private authority must win over it.
+            curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+            curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+            curl_easy_setopt(h, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+            if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file) {
+                curl_easy_setopt(h, CURLOPT_CAINFO, file);
+            }
+            if (const char* folder = std::getenv("SSL_CERT_DIR"); folder && *folder) {
+                curl_easy_setopt(h, CURLOPT_CAPATH, folder);
+            }
             curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
             curl_easy_setopt(h, CURLOPT_HTTPHEADER, curl.headers);
             curl_easy_setopt(h, CURLOPT_HTTP09_ALLOWED, 1L);
@@ -354,7 +420,8 @@ bool CRobotInternet::Fetch(const std::string& url, std::string& body, int& code,
                     : transfer.idle ? "The server sent nothing for " +
                                           DurationText(static_cast<unsigned>(idleTimeoutMs))
                     : status >= 400 ? "The server answered with status " + std::to_string(status)
-                    : curlError[0] != '\0' ? std::string(curlError)
+                    : result == CURLE_PEER_FAILED_VERIFICATION ? CertificateProblem(h)
+                    : curlError[0] != '\0'                     ? std::string(curlError)
                                            : std::string(curl_easy_strerror(result));
             }
         }

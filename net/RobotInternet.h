@@ -1,8 +1,10 @@
 #pragma once
 
-// HTTP fetcher: one GET of one plain-http address, the whole body handed back as text.
+// HTTP fetcher: one GET of one http or https address, the whole body handed back as text.
 // Optional Basic authorisation, redirects followed, no cache, the machine's proxy settings
-// (the usual proxy environment variables). Built on libcurl.
+// (the usual proxy environment variables). https verifies the server's certificate and
+// name against the system's trusted authorities and those that SSL_CERT_FILE and
+// SSL_CERT_DIR name, TLS 1.2 or newer. Built on libcurl.
 
 #include "net/NetLimits.h"
 

@@ -1,6 +1,6 @@
-// The SMS alert sent by the real sentrelctl. The substitute gateway on 127.0.0.1 stands in
-// as the machine's HTTP proxy, so it sees the whole request URL with the vendor's host
-// while nothing leaves the machine.
+// The SMS alert sent by the real sentrelctl. A proxy on 127.0.0.1 stands in as the
+// machine's https proxy, so it sees where the alert goes while nothing leaves the machine,
+// and passes the tunnel on to a server that is not the gateway.
 
 #include "alerts/AlertKinds.h"
 #include "alerts/ClickatellAlert.h"
@@ -8,6 +8,7 @@
 #include "model/SentrelDoc.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/ScriptedHttpServer.h"
+#include "tests/support/TestCertificates.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,10 @@
 namespace sentrel {
 namespace {
 
-TEST(ClickatellAlertCtlTest, SendAlertSendsTheExactRequest) {
+// The alert goes to the gateway's https endpoint and takes only a server that proves to
+// be the gateway: one with a trusted certificate for another name is refused before any
+// request is made.
+TEST(ClickatellAlertCtlTest, SendAlertGoesToTheGatewayOverHttpsOnly) {
     RegisterAlertKinds();
     test::TempDir dir;
     const std::string store = dir.File("Sentrel.bin");
@@ -29,40 +33,43 @@ TEST(ClickatellAlertCtlTest, SendAlertSendsTheExactRequest) {
         alert->apiPassword = "pw42";
         alert->from = "+44 Shop";
         alert->to = "447700900123";
-        alert->msgType = "SMS_FLASH";
-        alert->sendMultiple = 1;
-        alert->maxMessages = 2;
+        alert->msgType = "SMS_TEXT";
+        alert->maxMessages = 1;
         doc.alerts.push_back(std::move(alert));
         ASSERT_TRUE(doc.Save());
     }
-    test::ScriptedHttpServer gateway([](test::ScriptedHttpServer::Connection& c) {
-        c.Send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nID: 77abcd");
+    test::NginxServer impostor;
+    impostor.UseTls(test::Certificates().valid); // 127.0.0.1, ::1 and localhost only
+    impostor.AddServerConfig("location / { return 200 \"ID: 77abcd\"; }");
+    std::string error;
+    ASSERT_TRUE(impostor.Start(&error)) << error;
+    test::ScriptedHttpServer proxy([&](test::ScriptedHttpServer::Connection& c) {
+        if (c.Request().rfind("CONNECT ", 0) == 0 &&
+            c.Send("HTTP/1.1 200 Connection established\r\n\r\n")) {
+            c.RelayTo(impostor.TlsPort());
+        }
     });
 
-    std::string output;
-    EXPECT_TRUE(test::RunAndCapture({SENTRELCTL_PATH, "send-alert", store, "Pager",
-                                     "Disk full\non db1: " + std::string(150, 'x')},
-                                    output,
-                                    {"http_proxy=" + gateway.Url(""), "no_proxy=", "NO_PROXY="}));
+    const test::ProgramResult result =
+        test::RunProgram({SENTRELCTL_PATH, "send-alert", store, "Pager", "Disk full"},
+                         // Plain http goes to the proxy too: nothing may leave the machine.
+                         {"https_proxy=" + proxy.Url(""), "http_proxy=" + proxy.Url(""),
+                          "no_proxy=", "NO_PROXY=", test::Certificates().TrustFileSetting()});
 
-    const auto requests = gateway.Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    const std::string prefix =
-        "GET http://api.clickatell.com/http/sendmsg?api_id=3141592&user=walter&password=pw42"
-        "&from=%2B44%20Shop&to=447700900123&msg_type=SMS_FLASH&text=";
-    const std::string text = "Disk%20full%20on%20db1%3A%20" + std::string(150, 'x');
+    EXPECT_EQ(result.exitCode, 1);
+    const std::string reason = "The certificate's name does not match api.clickatell.com";
+    EXPECT_EQ(result.err, "sentrelctl: alert \"Pager\" did not deliver: Failed to connect to "
+                          "Clickatell: " +
+                              reason + "\n");
+    const auto requests = proxy.Requests();
+    ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].substr(0, requests[0].find("\r\n")),
-              prefix + text.substr(0, 160) + " HTTP/1.1");
-    EXPECT_EQ(requests[1].substr(0, requests[1].find("\r\n")),
-              prefix + text.substr(160) + " HTTP/1.1");
-
+              "CONNECT api.clickatell.com:443 HTTP/1.1");
+    EXPECT_EQ(impostor.AccessLog(), "");
     const std::string trace = test::ReadFile(TracePathFor(store));
-    std::size_t replies = 0;
-    for (std::size_t at = 0;
-         (at = trace.find("Clickatell Alert ID: 77abcd\r\n", at)) != std::string::npos; ++at) {
-        ++replies;
-    }
-    EXPECT_EQ(replies, 2u) << trace;
+    EXPECT_NE(trace.find("Clickatell Alert Failed to connect to Clickatell\r\n"), std::string::npos)
+        << trace;
+    EXPECT_NE(trace.find("Clickatell Alert " + reason + "\r\n"), std::string::npos) << trace;
 }
 
 } // namespace

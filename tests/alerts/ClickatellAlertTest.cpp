@@ -2,7 +2,7 @@
 #include "engine/Connection.h"
 #include "engine/EventLog.h"
 #include "tests/support/NginxServer.h"
-#include "tests/support/ScriptedHttpServer.h"
+#include "tests/support/TestCertificates.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,18 +12,28 @@
 namespace sentrel {
 namespace {
 
-using test::ScriptedHttpServer;
-
-// The alert talks to a substitute gateway on 127.0.0.1 that answers every request with
-// the next of `replies` (the last one repeats); the trace goes to a temporary file.
+// The alert talks over https to a substitute gateway on 127.0.0.1, nginx with a
+// certificate from the test CA, which answers "ID: 5ad1c0ffee" to a request, an error to
+// the text "reject" and status 500 to a text that begins with "broken". The trace goes to
+// a temporary file.
 class ClickatellAlertTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"http_proxy", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
+        for (const char* name : {"https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
             ::unsetenv(name);
         }
+        ::setenv("SSL_CERT_FILE", test::Certificates().caFile.c_str(), 1);
+        gateway.UseTls(test::Certificates().valid);
+        gateway.AddServerConfig("location = /http/sendmsg {\n"
+                                "  if ($arg_text = reject) { return 200 "
+                                "\"ERR: 001, Authentication failed\"; }\n"
+                                "  if ($arg_text ~ ^broken) { return 500; }\n"
+                                "  return 200 \"ID: 5ad1c0ffee\";\n"
+                                "}");
+        std::string error;
+        ASSERT_TRUE(gateway.Start(&error)) << error;
         previousGateway = CClickatellAlert::GatewayHost();
-        CClickatellAlert::SetGatewayHost("127.0.0.1:" + std::to_string(gateway.Port()));
+        CClickatellAlert::SetGatewayHost("127.0.0.1:" + std::to_string(gateway.TlsPort()));
         previousRequester = SetConnectionRequester([this] { ++connectionRequests; });
         CTraceFile::Instance().SwitchOff();
         CTraceFile::Instance().SetPath(dir.File("trace.txt"));
@@ -45,14 +55,35 @@ protected:
         CTraceFile::Instance().SetPath("trace.txt");
         SetConnectionRequester(previousRequester);
         CClickatellAlert::SetGatewayHost(previousGateway);
+        ::unsetenv("SSL_CERT_FILE");
+    }
+
+    // The gateway's access log: request line|status|User-Agent|Accept|Authorization|...
+    std::vector<std::string> Requests() const {
+        std::vector<std::string> lines;
+        const std::string log = gateway.AccessLog();
+        for (std::size_t start = 0, end; (end = log.find('\n', start)) != std::string::npos;
+             start = end + 1) {
+            lines.push_back(log.substr(start, end - start));
+        }
+        return lines;
+    }
+
+    // The request lines of the requests the gateway received.
+    std::vector<std::string> RequestLines() const {
+        std::vector<std::string> lines;
+        for (const auto& request : Requests()) {
+            lines.push_back(request.substr(0, request.find('|')));
+        }
+        return lines;
     }
 
     // The text= values of the requests the gateway received.
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;
-        for (const auto& request : gateway.Requests()) {
+        for (const auto& request : RequestLines()) {
             const auto at = request.find("&text=");
-            const auto end = request.find(" HTTP/1.1\r\n");
+            const auto end = request.rfind(" HTTP/1.1");
             texts.push_back(at == std::string::npos ? "?" : request.substr(at + 6, end - at - 6));
         }
         return texts;
@@ -69,12 +100,7 @@ protected:
         return services;
     }()};
     test::TempDir dir;
-    std::vector<std::string> replies{"ID: 5ad1c0ffee"};
-    std::size_t served = 0;
-    ScriptedHttpServer gateway{[this](ScriptedHttpServer::Connection& c) {
-        const std::string& reply = replies[std::min(served++, replies.size() - 1)];
-        c.Send(reply);
-    }};
+    test::NginxServer gateway;
     std::string previousGateway;
     std::function<void()> previousRequester;
     int connectionRequests = 0;
@@ -89,46 +115,54 @@ std::string Repeat(const std::string& text, int times) {
     return out;
 }
 
-std::string Ok(const std::string& body) {
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
 TEST_F(ClickatellAlertTest, SendsTheRequestAndLogsTheReply) {
-    replies = {Ok("ID: 5ad1c0ffee")};
-    alert.Send("Server down\nat 09:00\r");
+    EXPECT_TRUE(alert.Send("Server down\nat 09:00\r"));
     EXPECT_EQ(connectionRequests, 1);
-    ASSERT_EQ(gateway.Requests().size(), 1u);
-    const std::string request = gateway.Requests()[0];
-    EXPECT_EQ(request.substr(0, request.find("\r\n")),
-              "GET /http/sendmsg?api_id=3141592&user=walter&password=pw42&from=%2B44%20Shop"
-              "&to=447700900123&msg_type=SMS_TEXT&text=Server%20down%20at%2009%3A00%0D HTTP/1.1");
+    EXPECT_EQ(RequestLines(),
+              std::vector<std::string>{
+                  "GET /http/sendmsg?api_id=3141592&user=walter&password=pw42&from=%2B44%20Shop"
+                  "&to=447700900123&msg_type=SMS_TEXT&text=Server%20down%20at%2009%3A00%0D "
+                  "HTTP/1.1"});
     EXPECT_EQ(test::ReadFile(dir.File("trace.txt")), TraceLine("ID: 5ad1c0ffee"));
 }
 
 TEST_F(ClickatellAlertTest, GatewayErrorsAreLoggedLikeAcceptance) {
-    replies = {Ok("ERR: 001, Authentication failed"),
-               "HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n", Ok("ID: 2")};
-    alert.Send("one");
+    EXPECT_TRUE(alert.Send("reject"));
     // In the several-messages policy the later pieces still go after a failed one.
     alert.sendMultiple = 1;
     alert.maxMessages = 5;
-    alert.Send(std::string(170, 'x'));
-    EXPECT_EQ(gateway.Requests().size(), 3u);
+    EXPECT_FALSE(alert.Send("broken" + std::string(164, 'x')));
+    EXPECT_EQ(alert.FailureText(),
+              "Failed to connect to Clickatell: The server answered with status 500");
+    EXPECT_EQ(Requests().size(), 3u);
     EXPECT_EQ(test::ReadFile(dir.File("trace.txt")),
               TraceLine("ERR: 001, Authentication failed") +
-                  TraceLine("Failed to connect to Clickatell") + TraceLine("ID: 2"));
+                  TraceLine("Failed to connect to Clickatell") +
+                  TraceLine("The server answered with status 500") + TraceLine("ID: 5ad1c0ffee"));
+}
 
+// The gateway is reached over https only, its certificate verified.
+TEST_F(ClickatellAlertTest, AGatewayThatCannotBeReachedSafelyIsAFailure) {
     // Nobody at the gateway's address at all.
     CClickatellAlert::SetGatewayHost("127.0.0.1:" + std::to_string(test::FreeLoopbackPort()));
-    alert.Send("again");
+    EXPECT_FALSE(alert.Send("again"));
+    // A certificate from an authority this computer does not trust.
+    CClickatellAlert::SetGatewayHost("127.0.0.1:" + std::to_string(gateway.TlsPort()));
+    ::unsetenv("SSL_CERT_FILE");
+    EXPECT_FALSE(alert.Send("again"));
+    EXPECT_EQ(alert.FailureText(), "Failed to connect to Clickatell: The certificate is not "
+                                   "trusted by this computer (127.0.0.1)");
+    EXPECT_EQ(Requests().size(), 0u);
     const std::string trace = test::ReadFile(dir.File("trace.txt"));
     const std::string failed = TraceLine("Failed to connect to Clickatell");
-    ASSERT_GE(trace.size(), failed.size());
-    EXPECT_EQ(trace.substr(trace.size() - failed.size()), failed);
+    std::size_t failures = 0;
+    for (std::size_t at = 0; (at = trace.find(failed, at)) != std::string::npos; ++at) {
+        ++failures;
+    }
+    EXPECT_EQ(failures, 2u) << trace;
 }
 
 TEST_F(ClickatellAlertTest, OneSmsIsAtMost160EscapedCharacters) {
-    replies = {Ok("ID: 1")};
     const std::string a161(161, 'a');
     alert.Send(a161);
     alert.Send(std::string(160, 'b'));
@@ -147,7 +181,6 @@ TEST_F(ClickatellAlertTest, OneSmsIsAtMost160EscapedCharacters) {
 }
 
 TEST_F(ClickatellAlertTest, SeveralSmsUpToTheMaximum) {
-    replies = {Ok("ID: 1")};
     alert.sendMultiple = 1;
     alert.maxMessages = 3;
     alert.Send(std::string(161, 'a'));        // 160 + 1
@@ -167,7 +200,6 @@ TEST_F(ClickatellAlertTest, SeveralSmsUpToTheMaximum) {
 }
 
 TEST_F(ClickatellAlertTest, FlashMessagesAndEveryFieldEscaped) {
-    replies = {Ok("ID: 1")};
     alert.msgType = "SMS_FLASH";
     alert.apiId = "31 41";
     alert.apiUser = "o'brien";
@@ -175,18 +207,15 @@ TEST_F(ClickatellAlertTest, FlashMessagesAndEveryFieldEscaped) {
     alert.to = "+44 7700&900123";
     alert.from = "Caf\xE9 & Co";
     alert.Send("x");
-    ASSERT_EQ(gateway.Requests().size(), 1u);
-    const std::string request = gateway.Requests()[0];
-    EXPECT_EQ(request.substr(0, request.find("\r\n")),
-              "GET /http/sendmsg?api_id=31%2041&user=o'brien&password=pw%2342%26x%3D1"
-              "&from=Caf%E9%20%26%20Co&to=%2B44%207700%26900123&msg_type=SMS_FLASH&text=x "
-              "HTTP/1.1");
-    // The request carries no credentials of its own.
-    EXPECT_EQ(request.find("Authorization"), std::string::npos);
+    // The request carries no credentials of its own (no Authorization: "-").
+    EXPECT_EQ(Requests(),
+              std::vector<std::string>{
+                  "GET /http/sendmsg?api_id=31%2041&user=o'brien&password=pw%2342%26x%3D1"
+                  "&from=Caf%E9%20%26%20Co&to=%2B44%207700%26900123&msg_type=SMS_FLASH&text=x "
+                  "HTTP/1.1|200|Mozilla|*/*|-|no-cache"});
 }
 
 TEST_F(ClickatellAlertTest, TheEscapeTable) {
-    replies = {Ok("ID: 1")};
     alert.Send("\"<>%\\^[]`+$,@:;/!#?=& {|}~\x7F\x01\x80\xFF'()*-._aZ09");
     EXPECT_EQ(Texts(), (std::vector<std::string>{
                            "%22%3C%3E%25%5C%5E%5B%5D%60%2B%24%2C%40%3A%3B%2F%21%23%3F%3D%26"

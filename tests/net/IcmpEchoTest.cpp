@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace sentrel {
 namespace {
@@ -50,6 +51,19 @@ Verdict Parse(const std::string& text) {
     return v;
 }
 
+// The verdicts of several echoes joined with "|".
+std::vector<Verdict> ParseAll(const std::string& text) {
+    std::vector<Verdict> verdicts;
+    for (std::size_t start = 0;;) {
+        const auto bar = text.find('|', start);
+        verdicts.push_back(Parse(text.substr(start, bar - start)));
+        if (bar == std::string::npos) {
+            return verdicts;
+        }
+        start = bar + 1;
+    }
+}
+
 TEST(IcmpEchoTest, RequestLayoutAndChecksum) {
     const std::string packet = BuildEchoRequest(0x1234, 0xA1B2C3D4, 32);
     ASSERT_EQ(packet.size(), 44u);
@@ -58,6 +72,11 @@ TEST(IcmpEchoTest, RequestLayoutAndChecksum) {
     EXPECT_EQ(packet.substr(12), std::string(32, 'E'));
     // A correct checksum makes the whole message sum to zero.
     EXPECT_EQ(InternetChecksum(Bytes(packet), packet.size()), 0);
+
+    // ICMPv6: type 128; the checksum covers the addresses too and is the system's to fill.
+    const std::string v6 = BuildEchoRequest(0x1234, 0xA1B2C3D4, 32, EchoFamily::IPv6);
+    EXPECT_EQ(v6.substr(0, 4), std::string("\x80\x00\x00\x00", 4));
+    EXPECT_EQ(v6.substr(4), packet.substr(4));
 
     const std::string small = BuildEchoRequest(0, 0, 8);
     EXPECT_EQ(small.substr(2, 2), std::string("\xE2\xEA", 2));
@@ -87,6 +106,12 @@ TEST(IcmpEchoTest, ReplyTest) {
     // A datagram socket hands over the ICMP message alone.
     const std::string bare = datagram.substr(20);
     EXPECT_TRUE(IsEchoReply(Bytes(bare), bare.size(), false, 0x1234));
+    // An ICMPv6 reply is type 129; type 0 there is no reply, nor is 129 over IPv4.
+    std::string reply6 = bare;
+    reply6[0] = static_cast<char>(129);
+    EXPECT_TRUE(IsEchoReply(Bytes(reply6), reply6.size(), false, 0x1234, EchoFamily::IPv6));
+    EXPECT_FALSE(IsEchoReply(Bytes(bare), bare.size(), false, 0x1234, EchoFamily::IPv6));
+    EXPECT_FALSE(IsEchoReply(Bytes(reply6), reply6.size(), false, 0x1234));
 }
 
 TEST(IcmpEchoTest, FailuresBeforeAnythingIsSent) {
@@ -107,31 +132,36 @@ TEST(IcmpEchoTest, FailuresBeforeAnythingIsSent) {
 // As root, with the raw socket: on loopback it sees our own request before the reply.
 TEST(IcmpEchoTest, LoopbackAnswersThroughTheRawSocket) {
     ASSERT_EQ(::geteuid(), 0u) << "the raw-socket echo test needs root";
-    const Verdict v = Parse(Echo("127.0.0.1", 2000));
-    EXPECT_EQ(v.result, "ok");
-    EXPECT_LT(v.ms, 1000);
+    for (const char* host : {"127.0.0.1", "::1"}) {
+        const Verdict v = Parse(Echo(host, 2000));
+        EXPECT_EQ(v.result, "ok") << host << " error " << v.error;
+        EXPECT_LT(v.ms, 1000) << host;
+    }
     EXPECT_EQ(Parse(Echo("localhost", 2000, 8)).result, "ok");
 }
 
 TEST(IcmpEchoTest, ASilentHostTimesOut) {
     test::NetNamespaceOptions options;
     options.silence127_0_0_2 = true;
+    options.silenceIpv6Host = true;
     const auto run = test::RunInNetNamespace(options, [] {
-        return Echo("127.0.0.2", 1500) + "|" + Echo("127.0.0.1", 1500) + "|" + Echo("127.0.0.2", 0);
+        return Echo("127.0.0.2", 1500) + "|" + Echo(test::kSilentIpv6Host, 1500) + "|" +
+               Echo("127.0.0.1", 1500) + "|" + Echo("::1", 1500) + "|" + Echo("127.0.0.2", 0);
     });
     ASSERT_TRUE(run.ok) << run.error;
-    const auto bar1 = run.output.find('|');
-    const auto bar2 = run.output.find('|', bar1 + 1);
-    const Verdict silent = Parse(run.output.substr(0, bar1));
-    EXPECT_EQ(silent.result, "fail");
-    EXPECT_EQ(silent.error, WSAETIMEDOUT);
-    EXPECT_GE(silent.ms, 1490);
-    EXPECT_LT(silent.ms, 2500);
-    EXPECT_EQ(Parse(run.output.substr(bar1 + 1, bar2 - bar1 - 1)).result, "ok");
+    const auto verdicts = ParseAll(run.output);
+    ASSERT_EQ(verdicts.size(), 5u) << run.output;
+    for (const Verdict& silent : {verdicts[0], verdicts[1]}) {
+        EXPECT_EQ(silent.result, "fail") << run.output;
+        EXPECT_EQ(silent.error, WSAETIMEDOUT) << run.output;
+        EXPECT_GE(silent.ms, 1490) << run.output;
+        EXPECT_LT(silent.ms, 2500) << run.output;
+    }
+    EXPECT_EQ(verdicts[2].result, "ok") << run.output;
+    EXPECT_EQ(verdicts[3].result, "ok") << run.output;
     // A time-out of 0 looks once and does not wait.
-    const Verdict noWait = Parse(run.output.substr(bar2 + 1));
-    EXPECT_EQ(noWait.error, WSAETIMEDOUT);
-    EXPECT_LT(noWait.ms, 200);
+    EXPECT_EQ(verdicts[4].error, WSAETIMEDOUT);
+    EXPECT_LT(verdicts[4].ms, 200);
 }
 
 // An ordinary user gets the datagram socket where the system allows it.
@@ -140,14 +170,20 @@ TEST(IcmpEchoTest, UnprivilegedUserUsesTheDatagramSocket) {
     options.asNobody = true;
     options.openPingGroupRange = true;
     options.silence127_0_0_2 = true;
-    auto run = test::RunInNetNamespace(
-        options, [] { return Echo("127.0.0.1", 2000) + "|" + Echo("127.0.0.2", 1000); });
+    options.silenceIpv6Host = true;
+    auto run = test::RunInNetNamespace(options, [] {
+        return Echo("127.0.0.1", 2000) + "|" + Echo("::1", 2000) + "|" + Echo("127.0.0.2", 1000) +
+               "|" + Echo(test::kSilentIpv6Host, 1000);
+    });
     ASSERT_TRUE(run.ok) << run.error;
-    const auto bar = run.output.find('|');
-    EXPECT_EQ(Parse(run.output.substr(0, bar)).result, "ok") << run.output;
-    const Verdict silent = Parse(run.output.substr(bar + 1));
-    EXPECT_EQ(silent.error, WSAETIMEDOUT);
-    EXPECT_GE(silent.ms, 990);
+    const auto verdicts = ParseAll(run.output);
+    ASSERT_EQ(verdicts.size(), 4u) << run.output;
+    EXPECT_EQ(verdicts[0].result, "ok") << run.output;
+    EXPECT_EQ(verdicts[1].result, "ok") << run.output;
+    for (const Verdict& silent : {verdicts[2], verdicts[3]}) {
+        EXPECT_EQ(silent.error, WSAETIMEDOUT) << run.output;
+        EXPECT_GE(silent.ms, 990) << run.output;
+    }
 
     // Where the system does not allow it, neither socket opens and the echo fails with
     // the socket's error.

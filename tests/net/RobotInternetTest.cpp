@@ -1,6 +1,7 @@
 #include "net/RobotInternet.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/ScriptedHttpServer.h"
+#include "tests/support/TestCertificates.h"
 
 #include <gtest/gtest.h>
 
@@ -86,8 +87,8 @@ TEST_F(RobotInternetTest, RefusedAddressesLeaveTheBodyAlone) {
     EXPECT_EQ(r.text, "Invalid parameter");
     EXPECT_EQ(r.body, "untouched");
 
-    for (const char* url : {"https://127.0.0.1/", "ftp://127.0.0.1/file", "file:///etc/hostname",
-                            "   ", "http://", "gopher://127.0.0.1/"}) {
+    for (const char* url : {"ftp://127.0.0.1/file", "file:///etc/hostname", "   ", "http://",
+                            "https://", "gopher://127.0.0.1/"}) {
         r = Fetch(url);
         EXPECT_FALSE(r.ok) << url;
         EXPECT_EQ(r.code, 1) << url;
@@ -287,11 +288,15 @@ TEST_F(RobotInternetTest, AddressesWithoutSchemeGoThroughTheProxyFromTheEnvironm
         << requests[1];
 }
 
-// Against a real server: files, Basic authorisation, refusals and redirects.
+// Against a real server, over http and https: files, Basic authorisation, refusals and
+// redirects. The server's certificate is from the test CA, trusted through SSL_CERT_FILE.
 class RobotInternetNginxTest : public RobotInternetTest {
 protected:
     void SetUp() override {
         RobotInternetTest::SetUp();
+        ::setenv("SSL_CERT_FILE", test::Certificates().caFile.c_str(), 1);
+        ::unsetenv("SSL_CERT_DIR");
+        nginx.UseTls(test::Certificates().valid);
         std::string error;
         ASSERT_TRUE(nginx.AddUser("walter", "s3cret:pw", &error)) << error;
         ASSERT_TRUE(nginx.AddUser("empty", "", &error)) << error;
@@ -311,15 +316,23 @@ protected:
                               nginx.AuthBasic("Sentrel") +
                               " return 302 /private/data.txt; }\n"
                               "location = /loop { return 302 /loop; }\n"
-                              "location = /to-https { return 302 https://127.0.0.1/; }\n"
+                              "location = /to-ftp { return 302 ftp://127.0.0.1/; }\n"
                               "location = /elsewhere { return 302 http://127.0.0.1:" +
                               std::to_string(other.Port()) + "/landing; }\n");
         ASSERT_TRUE(nginx.Start(&error)) << error;
     }
+    void TearDown() override { ::unsetenv("SSL_CERT_FILE"); }
 
     test::NginxServer nginx;
-    ScriptedHttpServer other{[](ScriptedHttpServer::Connection& c) {
-        c.Send("HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\nlanding");
+    // Another server: sends /to-https on to nginx's https side, answers the rest itself.
+    ScriptedHttpServer other{[this](ScriptedHttpServer::Connection& c) {
+        const auto path = c.Request().substr(4, c.Request().find(' ', 4) - 4);
+        if (path.rfind("/to-https", 0) == 0) {
+            c.Send("HTTP/1.1 302 Found\r\nLocation: " + nginx.TlsUrl(path.substr(9)) +
+                   "\r\nContent-Length: 0\r\n\r\n");
+        } else {
+            c.Send("HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\nlanding");
+        }
     }};
     std::string large;
 };
@@ -330,6 +343,11 @@ TEST_F(RobotInternetNginxTest, ServesPagesAndRefusals) {
     EXPECT_EQ(r.body, "<html>Hello from nginx</html>\n");
     EXPECT_EQ(Fetch(nginx.Url("/a page.html")).body, "spaced out");
     EXPECT_EQ(Fetch(nginx.Url("/large.txt")).body, large);
+    for (const char* host : {"127.0.0.1", "[::1]"}) {
+        r = Fetch(nginx.TlsUrl("/large.txt", host));
+        EXPECT_EQ(r.code, 0) << host;
+        EXPECT_EQ(r.body, large) << host;
+    }
 
     r = Fetch(nginx.Url("/missing.html"));
     EXPECT_EQ(r.code, 5);
@@ -341,6 +359,7 @@ TEST_F(RobotInternetNginxTest, ServesPagesAndRefusals) {
     r = Fetch(nginx.Url("/broken"));
     EXPECT_EQ(r.code, 3);
     EXPECT_EQ(r.body, "untouched");
+    EXPECT_EQ(Fetch(nginx.TlsUrl("/missing.html")).code, 5);
 
     const std::string log = nginx.AccessLog();
     EXPECT_NE(log.find("GET /index.html HTTP/1.1|200|Mozilla|*/*|-|no-cache\n"), std::string::npos)
@@ -362,13 +381,14 @@ TEST_F(RobotInternetNginxTest, BasicAuthorisation) {
     CRobotInternet right;
     right.user = "walter";
     right.password = "s3cret:pw";
-    r = Fetch(right, nginx.Url("/private/data.txt"));
-    EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.body, "secret data");
-    // Redirected on the same server, the credentials go along.
-    r = Fetch(right, nginx.Url("/private/moved"));
-    EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.body, "secret data");
+    for (const std::string& url :
+         {nginx.Url("/private/data.txt"), nginx.TlsUrl("/private/data.txt"),
+          // Redirected on the same server, the credentials go along.
+          nginx.Url("/private/moved"), nginx.TlsUrl("/private/moved")}) {
+        r = Fetch(right, url);
+        EXPECT_EQ(r.code, 0) << url;
+        EXPECT_EQ(r.body, "secret data") << url;
+    }
 
     CRobotInternet emptyPassword;
     emptyPassword.user = "empty";
@@ -391,11 +411,23 @@ TEST_F(RobotInternetNginxTest, Redirects) {
     EXPECT_EQ(other.Requests()[0].rfind("GET /landing HTTP/1.1\r\n", 0), 0u);
     EXPECT_EQ(other.Requests()[0].find("Authorization"), std::string::npos) << other.Requests()[0];
 
-    // An endless chain ends, and so does a redirect away from plain http.
+    // Nor over plain http once a redirect left https.
+    r = Fetch(fetcher, nginx.TlsUrl("/elsewhere"));
+    EXPECT_EQ(r.body, "landing");
+    ASSERT_EQ(other.Requests().size(), 2u);
+    EXPECT_EQ(other.Requests()[1].find("Authorization"), std::string::npos) << other.Requests()[1];
+
+    // From http to https is followed; the credentials stay behind at the first server.
+    r = Fetch(other.Url("/to-https/index.html"));
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.body, "<html>Hello from nginx</html>\n");
+    EXPECT_EQ(Fetch(fetcher, other.Url("/to-https/private/data.txt")).code, 3); // 401
+
+    // An endless chain ends, and so does a redirect to a scheme other than http and https.
     r = Fetch(nginx.Url("/loop"));
     EXPECT_EQ(r.code, 3);
     EXPECT_EQ(r.body, "untouched");
-    EXPECT_EQ(Fetch(nginx.Url("/to-https")).code, 3);
+    EXPECT_EQ(Fetch(nginx.Url("/to-ftp")).code, 3);
 }
 
 } // namespace

@@ -14,6 +14,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <initializer_list>
+#include <vector>
 
 namespace sentrel::test {
 
@@ -52,6 +54,25 @@ bool LoopbackUp() {
     return ok;
 }
 
+// Runs a program of the system (no shell) with stdout going nowhere; true when it exits
+// with 0.
+bool RunTool(const char* path, const char* name, std::initializer_list<const char*> args) {
+    std::vector<const char*> argv{name};
+    argv.insert(argv.end(), args);
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        execv(path, const_cast<char* const*>(argv.data()));
+        execvp(name, const_cast<char* const*>(argv.data()));
+        ::_exit(127);
+    }
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
 // Runs nft with a rule file; true when it exits with 0.
 bool RunNft(const std::string& rules) {
     char path[] = "/tmp/sentrel-nft-XXXXXX";
@@ -61,20 +82,7 @@ bool RunNft(const std::string& rules) {
     }
     const bool written = WriteAll(fd, rules);
     ::close(fd);
-    bool ok = false;
-    if (written) {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const int null = ::open("/dev/null", O_WRONLY);
-            ::dup2(null, STDOUT_FILENO);
-            execl("/usr/sbin/nft", "nft", "-f", path, static_cast<char*>(nullptr));
-            execlp("nft", "nft", "-f", path, static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        int status = 0;
-        ok = pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-             WEXITSTATUS(status) == 0;
-    }
+    const bool ok = written && RunTool("/usr/sbin/nft", "nft", {"-f", path});
     ::unlink(path);
     return ok;
 }
@@ -107,6 +115,23 @@ std::string SetUpAndRun(const NetNamespaceOptions& options,
                 "  }\n"
                 "}\n")) {
         return "Ecannot add the nft rule that silences 127.0.0.2 (is nftables installed?)";
+    }
+    if (options.silenceIpv6Host) {
+        const std::string address = std::string(kSilentIpv6Host) + "/128";
+        if (!RunTool("/usr/sbin/ip", "ip",
+                     {"-6", "addr", "add", address.c_str(), "dev", "lo", "nodad"})) {
+            return "Ecannot add " + address + " to lo (is iproute2 installed?)";
+        }
+        if (!RunNft("table ip6 sentrel_test {\n"
+                    "  chain input {\n"
+                    "    type filter hook input priority 0; policy accept;\n"
+                    "    ip6 daddr " +
+                    std::string(kSilentIpv6Host) +
+                    " icmpv6 type echo-request drop\n"
+                    "  }\n"
+                    "}\n")) {
+            return "Ecannot add the nft rule that silences " + std::string(kSilentIpv6Host);
+        }
     }
     if (options.asNobody) {
         if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -83,11 +84,39 @@ std::string NginxServer::AuthBasic(const std::string& realm) const {
     return "auth_basic \"" + realm + "\"; auth_basic_user_file " + m_dir.File("htpasswd") + ";";
 }
 
+void NginxServer::UseTls(const TestCertificate& certificate) {
+    m_certificate = certificate;
+}
+
 std::string NginxServer::Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(m_port) + path;
 }
 
+std::string NginxServer::TlsUrl(const std::string& path, const std::string& host) const {
+    return "https://" + host + ":" + std::to_string(m_tlsPort) + path;
+}
+
 std::string NginxServer::AccessLog() const {
+    // nginx serves one request after the other: once the reply to an unlogged request has
+    // come back, every earlier request has been logged.
+    if (m_pid > 0) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<std::uint16_t>(m_port));
+        if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+            const char request[] = "GET /.logged HTTP/1.0\r\n\r\n";
+            char reply[256];
+            if (::send(fd, request, sizeof request - 1, MSG_NOSIGNAL) > 0) {
+                while (::recv(fd, reply, sizeof reply, 0) > 0) {
+                }
+            }
+        }
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
     return std::filesystem::exists(m_dir.File("access.log")) ? ReadFile(m_dir.File("access.log"))
                                                              : std::string();
 }
@@ -104,6 +133,16 @@ bool NginxServer::Start(std::string* error) {
 
 bool NginxServer::StartOnce(std::string* error, bool* portTaken) {
     m_port = FreeLoopbackPort();
+    std::string tls;
+    if (!m_certificate.cert.empty()) {
+        do {
+            m_tlsPort = FreeLoopbackPort();
+        } while (m_tlsPort == m_port);
+        const std::string port = std::to_string(m_tlsPort);
+        tls = "    listen 127.0.0.1:" + port + " ssl;\n    listen [::1]:" + port +
+              " ssl;\n    ssl_certificate " + m_certificate.cert + ";\n    ssl_certificate_key " +
+              m_certificate.key + ";\n";
+    }
     const std::string dir = m_dir.Path();
     const std::string config =
         "daemon off;\n"
@@ -140,9 +179,9 @@ bool NginxServer::StartOnce(std::string* error, bool* portTaken) {
         "  default_type text/html;\n"
         "  server {\n"
         "    listen 127.0.0.1:" +
-        std::to_string(m_port) +
-        ";\n"
+        std::to_string(m_port) + ";\n" + tls +
         "    server_name localhost;\n"
+        "    location = /.logged { access_log off; return 204; }\n"
         "    root " +
         dir + "/www;\n" + m_serverConfig +
         "  }\n"

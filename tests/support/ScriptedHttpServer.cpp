@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <stdexcept>
 
 namespace sentrel::test {
@@ -29,6 +30,37 @@ bool ScriptedHttpServer::Connection::Send(const std::string& bytes) {
 bool ScriptedHttpServer::Connection::WaitForStop(std::chrono::milliseconds limit) {
     std::unique_lock lock(m_server.m_mutex);
     return m_server.m_stopped.wait_for(lock, limit, [this] { return m_server.m_stopping; });
+}
+
+void ScriptedHttpServer::Connection::RelayTo(int port) {
+    const int peer = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (peer < 0 || ::connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        if (peer >= 0) {
+            ::close(peer);
+        }
+        return;
+    }
+    pollfd ends[2] = {{m_fd, POLLIN, 0}, {peer, POLLIN, 0}};
+    char buffer[16384];
+    bool open = true;
+    while (open && !WaitForStop(std::chrono::milliseconds(0))) {
+        if (::poll(ends, 2, 50) <= 0) {
+            continue;
+        }
+        for (int from = 0; from < 2 && open; ++from) {
+            if (ends[from].revents == 0) {
+                continue;
+            }
+            const ssize_t n = ::recv(ends[from].fd, buffer, sizeof buffer, 0);
+            const int to = ends[1 - from].fd;
+            open = n > 0 && ::send(to, buffer, static_cast<std::size_t>(n), MSG_NOSIGNAL) == n;
+        }
+    }
+    ::close(peer);
 }
 
 ScriptedHttpServer::ScriptedHttpServer(Script script) : m_script(std::move(script)) {

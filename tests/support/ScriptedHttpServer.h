@@ -2,8 +2,8 @@
 
 // A scripted HTTP server on 127.0.0.1 for tests that need what a real server will not do
 // on demand: stall in the middle of a reply, cut the connection, answer without a status
-// line. Each accepted connection's request head is read, recorded and handed to the
-// test's script, one connection at a time, on a thread of its own.
+// line, stand in as a proxy. Each accepted connection's request head is read, recorded and handed
+// to the test's script, one connection at a time, on a thread of its own.
 
 #include <chrono>
 #include <condition_variable>
@@ -25,6 +25,9 @@ public:
         bool Send(const std::string& bytes);
         // Waits until the server is being stopped or `limit` has passed; true when stopped.
         bool WaitForStop(std::chrono::milliseconds limit);
+        // Passes the bytes of this connection both ways to and from 127.0.0.1:`port` until
+        // either side closes or the server is stopped, as a proxy's tunnel does.
+        void RelayTo(int port);
 
     private:
         friend class ScriptedHttpServer;

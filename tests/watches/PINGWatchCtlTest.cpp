@@ -15,21 +15,24 @@
 namespace sentrel {
 namespace {
 
-// A store with one ping watch "loopback" for 127.0.0.1, and sentrelctl beside it, all
-// owned by `owner` so that user can run the tool and save the store.
+// A store with the ping watches "loopback" for 127.0.0.1 and "loopback6" for ::1, and
+// sentrelctl beside it, all owned by `owner` so that user can run the tool and save the
+// store.
 class PINGWatchCtlTest : public ::testing::Test {
 protected:
     void MakeStore(uid_t owner) {
         RegisterWatchKinds();
         CSentrelDoc doc(dir.File("Sentrel.bin"));
-        auto watch = std::make_unique<CPINGWatch>();
-        watch->name = "loopback";
-        watch->hostName = "127.0.0.1";
-        watch->packetSizeText = "32";
-        watch->timeToLiveText = "10";
-        watch->timeoutText = "3000";
-        watch->failureMessage = "loopback is down";
-        doc.watches.push_back(std::move(watch));
+        for (const char* host : {"127.0.0.1", "::1"}) {
+            auto watch = std::make_unique<CPINGWatch>();
+            watch->name = host[0] == ':' ? "loopback6" : "loopback";
+            watch->hostName = host;
+            watch->packetSizeText = "32";
+            watch->timeToLiveText = "10";
+            watch->timeoutText = "3000";
+            watch->failureMessage = watch->name + " is down";
+            doc.watches.push_back(std::move(watch));
+        }
         ASSERT_TRUE(doc.Save());
         std::filesystem::copy_file(SENTRELCTL_PATH, dir.File("sentrelctl"));
         for (const char* name : {"", "/Sentrel.bin", "/sentrelctl"}) {
@@ -37,8 +40,8 @@ protected:
         }
     }
 
-    std::vector<std::string> Command() const {
-        return {dir.File("sentrelctl"), "check-watch", dir.File("Sentrel.bin"), "loopback"};
+    std::vector<std::string> Command(const std::string& watch = "loopback") const {
+        return {dir.File("sentrelctl"), "check-watch", dir.File("Sentrel.bin"), watch};
     }
 
     test::TempDir dir;
@@ -50,6 +53,8 @@ TEST_F(PINGWatchCtlTest, LoopbackAnswersRoot) {
     std::string output;
     EXPECT_TRUE(test::RunAndCapture(Command(), output));
     EXPECT_EQ(output, "not triggered\n");
+    EXPECT_TRUE(test::RunAndCapture(Command("loopback6"), output));
+    EXPECT_EQ(output, "not triggered\n");
 }
 
 TEST_F(PINGWatchCtlTest, LoopbackAnswersAnOrdinaryUserWhereTheSystemAllows) {
@@ -57,22 +62,26 @@ TEST_F(PINGWatchCtlTest, LoopbackAnswersAnOrdinaryUserWhereTheSystemAllows) {
     test::NetNamespaceOptions options;
     options.asNobody = true;
     options.openPingGroupRange = true;
-    const auto command = Command();
-    auto run = test::RunInNetNamespace(options, [&] {
-        std::string output;
-        return std::string(test::RunAndCapture(command, output) ? "0 " : "1 ") + output;
-    });
+    // Both watches checked in one namespace: "<exit code> <output>" of each.
+    const auto checkBoth = [&] {
+        return test::RunInNetNamespace(options, [&] {
+            std::string result;
+            for (const char* watch : {"loopback", "loopback6"}) {
+                std::string output;
+                result += (test::RunAndCapture(Command(watch), output) ? "0 " : "1 ") + output;
+            }
+            return result;
+        });
+    };
+    auto run = checkBoth();
     ASSERT_TRUE(run.ok) << run.error;
-    EXPECT_EQ(run.output, "0 not triggered\n");
+    EXPECT_EQ(run.output, "0 not triggered\n0 not triggered\n");
 
-    // Without the system's leave the echo cannot be made: the watch triggers.
+    // Without the system's leave the echo cannot be made: the watches trigger.
     options.openPingGroupRange = false;
-    run = test::RunInNetNamespace(options, [&] {
-        std::string output;
-        return std::string(test::RunAndCapture(command, output) ? "0 " : "1 ") + output;
-    });
+    run = checkBoth();
     ASSERT_TRUE(run.ok) << run.error;
-    EXPECT_EQ(run.output, "0 triggered\nloopback is down\n");
+    EXPECT_EQ(run.output, "0 triggered\nloopback is down\n0 triggered\nloopback6 is down\n");
 }
 
 } // namespace

@@ -52,6 +52,7 @@ TEST(PINGWatchTest, AnAnsweringHostDoesNotTrigger) {
     EXPECT_FALSE(watch.Check(message));
     EXPECT_EQ(message, "before");
     EXPECT_EQ(requests, 1);
+    EXPECT_FALSE(MakeWatch("::1").Check(message));
     // Only the low byte of the packet size counts: 300 is 44 and 264 is 8.
     EXPECT_FALSE(MakeWatch("127.0.0.1", "300").Check(message));
     EXPECT_FALSE(MakeWatch("127.0.0.1", " +264x").Check(message));

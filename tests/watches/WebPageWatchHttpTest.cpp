@@ -1,14 +1,18 @@
-// The web page watch against a real HTTP server (nginx on 127.0.0.1), in the process and
-// through sentrelctl check-watch.
+// The web page watch against a real HTTP server (nginx on 127.0.0.1 and ::1, over http
+// and https), in the process and through sentrelctl check-watch.
 
+#include "engine/EventLog.h"
 #include "model/SentrelDoc.h"
 #include "tests/support/NginxServer.h"
+#include "tests/support/TestCertificates.h"
 #include "tests/support/TestSupport.h"
 #include "watches/WatchKinds.h"
 #include "watches/WebPageWatch.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace sentrel {
@@ -134,6 +138,77 @@ TEST_F(WebPageWatchHttpTest, SentrelctlReportsTheNewTextAtTheWatchedPlace) {
     // The store keeps the page it saw last.
     ASSERT_TRUE(test::RunAndCapture(command, output));
     EXPECT_EQ(output, "not triggered\n");
+}
+
+// Each certificate a server may present, with the trust the user gave: the page is fetched,
+// or the trace says why not in words the user can act on.
+TEST(WebPageWatchHttpsTest, SentrelctlReportsEachCertificateProblem) {
+    ::unsetenv("SSL_CERT_FILE");
+    ::unsetenv("SSL_CERT_DIR");
+    const test::TestCertificates& certificates = test::Certificates();
+    const std::string trustFile = certificates.TrustFileSetting();
+    const std::string trustDir = "SSL_CERT_DIR=" + certificates.caDir;
+    const std::string noTrust = "SSL_CERT_FILE=";
+    const std::string untrusted = "The certificate is not trusted by this computer (127.0.0.1)";
+    struct Case {
+        const char* what;
+        const test::TestCertificate& certificate;
+        std::string host;
+        std::string trust;
+        std::string reason; // empty: fetched
+    };
+    const Case cases[] = {
+        {"valid", certificates.valid, "127.0.0.1", trustFile, ""},
+        {"valid, on ::1, CA folder", certificates.valid, "[::1]", trustDir, ""},
+        {"valid, CA not given", certificates.valid, "127.0.0.1", noTrust, untrusted},
+        {"expired", certificates.expired, "127.0.0.1", trustFile,
+         "The certificate for 127.0.0.1 has expired"},
+        {"other name", certificates.otherName, "127.0.0.1", trustFile,
+         "The certificate's name does not match 127.0.0.1"},
+        {"untrusted CA", certificates.untrusted, "127.0.0.1", trustFile, untrusted},
+    };
+    RegisterWatchKinds();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::NginxServer nginx;
+        nginx.UseTls(c.certificate);
+        nginx.AddFile("/index.html", "<p>hello</p>");
+        std::string error;
+        ASSERT_TRUE(nginx.Start(&error)) << error;
+
+        test::TempDir dir;
+        const std::string store = dir.File("Sentrel.bin");
+        {
+            CSentrelDoc doc(store);
+            doc.traceOn = true;
+            auto watch = std::make_unique<CWebPageWatch>();
+            watch->name = "greeting";
+            watch->url = nginx.TlsUrl("/index.html", c.host);
+            watch->mode = 1;
+            watch->containsText = "hello";
+            watch->containsMessage = "the page says hello";
+            doc.watches.push_back(std::move(watch));
+            ASSERT_TRUE(doc.Save());
+        }
+        std::string output;
+        ASSERT_TRUE(test::RunAndCapture({SENTRELCTL_PATH, "check-watch", store, "greeting"}, output,
+                                        {c.trust}));
+        const std::string trace = std::filesystem::exists(TracePathFor(store))
+                                      ? test::ReadFile(TracePathFor(store))
+                                      : std::string();
+        if (c.reason.empty()) {
+            EXPECT_EQ(output, "triggered\nthe page says hello\n");
+            EXPECT_EQ(trace, "");
+        } else {
+            EXPECT_EQ(output, "not triggered\n");
+            EXPECT_NE(trace.find("Web Page Watch Failed to fetch web page: " +
+                                 nginx.TlsUrl("/index.html", c.host) + "\r\n"),
+                      std::string::npos)
+                << trace;
+            EXPECT_NE(trace.find("Web Page Watch " + c.reason + "\r\n"), std::string::npos)
+                << trace;
+        }
+    }
 }
 
 } // namespace
