@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <mutex>
 
 namespace sentrel {
 namespace {
@@ -146,29 +147,43 @@ TEST_F(RobotInternetTest, EscapesInTheAddressTravelAsTheyAre) {
 }
 
 TEST_F(RobotInternetTest, StatusesOutsideTheUsualOnes) {
-    std::string reply;
-    ScriptedHttpServer server([&](ScriptedHttpServer::Connection& c) { c.Send(reply); });
+    // The server thread may still be answering a connection the client gave up on while
+    // the next reply is set: it sends a copy taken under the lock.
+    std::mutex lock;
+    std::string script;
+    ScriptedHttpServer server([&](ScriptedHttpServer::Connection& c) {
+        std::string copy;
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            copy = script;
+        }
+        c.Send(copy);
+    });
+    const auto setReply = [&](std::string text) {
+        const std::lock_guard<std::mutex> guard(lock);
+        script = std::move(text);
+    };
 
     // A 3xx that cannot be followed is read like any other reply.
-    reply = "HTTP/1.1 300 Multiple Choices\r\nContent-Length: 5\r\n\r\npick!";
+    setReply("HTTP/1.1 300 Multiple Choices\r\nContent-Length: 5\r\n\r\npick!");
     Result r = Fetch(server.Url("/"));
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.body, "pick!");
 
-    reply = "HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 4\r\n\r\nnope";
+    setReply("HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 4\r\n\r\nnope");
     r = Fetch(server.Url("/"));
     EXPECT_EQ(r.code, 6);
     EXPECT_EQ(r.text, "Not authorized");
     EXPECT_EQ(r.body, "untouched");
 
     // A reply without a status line counts as 200.
-    reply = "just text\n";
+    setReply("just text\n");
     r = Fetch(server.Url("/"));
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.body, "just text\n");
 
     // A 404 whose connection breaks before the body is still "Not found".
-    reply = "HTTP/1.1 404 Not Found\r\nContent-Length: 100\r\n\r\n";
+    setReply("HTTP/1.1 404 Not Found\r\nContent-Length: 100\r\n\r\n");
     r = Fetch(server.Url("/"));
     EXPECT_EQ(r.code, 5);
     EXPECT_EQ(r.body, "untouched");
