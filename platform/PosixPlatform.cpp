@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <spawn.h>
@@ -59,22 +60,34 @@ bool PosixConnection::IsConnected() {
     return false;
 }
 
-bool PosixConnection::DialUnattended() { return false; }
+bool PosixConnection::DialUnattended() {
+    return false;
+}
 
 void PosixConnection::HangUp() {}
 
-std::string ExecutableDir() {
+std::string ExecutablePath() {
     char buffer[4096];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) {
-        return {};
-    }
-    std::string path(buffer, static_cast<size_t>(n));
+    return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+}
+
+std::string ExecutableDir() {
+    const std::string path = ExecutablePath();
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) {
         return {};
     }
     return path.substr(0, slash == 0 ? 1 : slash);
+}
+
+std::string HelpFile(const std::string& exeDir) {
+    const std::filesystem::path folder = exeDir.empty() ? "." : exeDir;
+    std::error_code error;
+    if (std::filesystem::exists(folder / "help.htm", error)) {
+        return (folder / "help.htm").string();
+    }
+    return (folder / SENTREL_DOCDIR_FROM_BINDIR / "help.htm").lexically_normal().string();
 }
 
 bool MakeDirectories(const std::string& path) {

@@ -52,9 +52,17 @@ public:
     void Open(const std::string& path) override;
 };
 
+// The running executable's full path; empty when it cannot be found.
+std::string ExecutablePath();
+
 // The folder that holds the running executable, without the trailing slash; empty when
 // it cannot be found.
 std::string ExecutableDir();
+
+// The help page for a program in `exeDir`: beside it when it is there (a build folder, a
+// portable copy), otherwise where installing puts it, reached from `exeDir` so that an
+// installed tree works wherever it was unpacked.
+std::string HelpFile(const std::string& exeDir);
 
 // The data folder for an executable in `exeDir`: that folder when it is writable,
 // otherwise "sentrel" under `xdgDataHome` (when absolute) or under `home`/.local/share,

@@ -10,6 +10,7 @@
 #include "ui/WatchSelectionDialog.h"
 #include "ui_MainDialog.h"
 
+#include <QFile>
 #include <QListWidget>
 
 #include <algorithm>
@@ -370,14 +371,13 @@ void CMainDialog::OnTrace() {
 }
 
 void CMainDialog::OnAbout() {
-    CAboutDialog about(this);
+    CAboutDialog about(QFile::decodeName(m_doc.StorePath().c_str()), this);
     about.setWindowModality(Qt::WindowModal);
     about.exec();
 }
 
 void CMainDialog::OnHelp() {
-    const std::string folder = ExecutableDir();
-    Platform().help->Open((folder.empty() ? std::string(".") : folder) + "/help.htm");
+    Platform().help->Open(HelpFile(ExecutableDir()));
 }
 
 void CMainDialog::OnMinimise() {

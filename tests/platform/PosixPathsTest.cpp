@@ -43,5 +43,17 @@ TEST(PosixPathsTest, ExecutableFolderWhenWritableElseXdgDataHome) {
     EXPECT_EQ(ChooseDataDir(missing, "relative", home.c_str()), home + "/.local/share/sentrel");
 }
 
+// A build folder (or a portable copy) has its help page beside the program; an installed
+// program finds it in the documentation folder beside its bin folder, wherever the tree was
+// unpacked.
+TEST(PosixPathsTest, HelpBesideTheProgramElseInTheInstalledLayout) {
+    TempDir dir;
+    const std::string bin = dir.File("bin");
+    ASSERT_EQ(mkdir(bin.c_str(), 0700), 0);
+    EXPECT_EQ(HelpFile(bin), dir.File("share/doc/sentrel/help.htm"));
+    test::WriteFile(bin + "/help.htm", "<html>");
+    EXPECT_EQ(HelpFile(bin), bin + "/help.htm");
+}
+
 } // namespace
 } // namespace sentrel

@@ -1,5 +1,5 @@
 // The main window through its widgets: lists, record commands, Start/Stop, the trace box,
-// Exit and Escape, Minimise and Help.
+// Exit and Escape, Minimise, Help and About.
 
 #include "alerts/AlertKinds.h"
 #include "alerts/MessageAlert.h"
@@ -586,26 +586,29 @@ private slots:
         QVERIFY(!window->isMinimized());
     }
 
-    void helpOpensThePageBesideTheProgram() {
+    void helpOpensTheProgramsHelpPage() {
         UiEnvironment env;
         auto window = OpenWindow();
         Button(window.get(), "helpButton")->click();
-        QCOMPARE(env.help.opened, std::vector<std::string>{ExecutableDir() + "/help.htm"});
+        QCOMPARE(env.help.opened, std::vector<std::string>{HelpFile(ExecutableDir())});
     }
 
-    void aboutBoxNamesTheVersion() {
+    void aboutBoxNamesTheVersionAndTheStore() {
         UiEnvironment env;
         auto window = OpenWindow();
         QString title;
         QString version;
+        QString store;
         WhenShown("AboutDialog", [&](QWidget* about) {
             title = about->windowTitle();
             version = Child<QLabel>(about, "versionLabel")->text();
+            store = Child<QLabel>(about, "storeLabel")->text();
             Button(about, "okButton")->click();
         });
         Button(window.get(), "aboutButton")->click();
         QCOMPARE(title, QString("About Sentrel"));
         QCOMPARE(version, QString("Sentrel 3.0"));
+        QVERIFY2(store.endsWith("\n" + QString::fromStdString(env.StorePath())), qPrintable(store));
     }
 };
 
