@@ -23,16 +23,19 @@ namespace {
 
 // The program's own options; Qt takes its own (-platform, -style, ...) from the rest.
 // Returns the exit code when the option ends the run (--version, --help), else -1.
-int ReadOptions(int argc, char** argv) {
+int ReadOptions(int argc, char** argv, bool& minimised) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--version") {
+        if (arg == "--minimised") {
+            minimised = true;
+        } else if (arg == "--version") {
             std::printf("Sentrel %s\n", SENTREL_VERSION);
             return 0;
         } else if (arg == "--help") {
             std::printf(
-                "Usage: sentrel\n"
+                "Usage: sentrel [--minimised]\n"
                 "Watches moments, files, hosts, mailboxes and web pages, and alerts you.\n\n"
+                "  --minimised  start hidden in the notification area, if there is one\n"
                 "  --version    print the version and end\n"
                 "  --help       print this text and end\n\n"
                 "Help page: %s\n",
@@ -65,7 +68,8 @@ bool DisplayReachable() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (const int code = ReadOptions(argc, argv); code >= 0) {
+    bool minimised = false; // started at login: the notification area is enough
+    if (const int code = ReadOptions(argc, argv, minimised); code >= 0) {
         return code;
     }
     if (!DisplayReachable()) {
@@ -116,7 +120,7 @@ int main(int argc, char** argv) {
                      });
     mainWindow->Initialise();
     if (!ended) { // the session may end while start-up waits for a message box
-        mainWindow->show();
+        mainWindow->ShowAtStart(minimised);
         QApplication::exec();
     }
 

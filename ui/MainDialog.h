@@ -41,6 +41,9 @@ public:
     // trace box from the store, the tray icon, Start on and Stop off, apply the trace
     // switch. Call once before showing the window.
     void Initialise();
+    // Shows the window after Initialise; `minimised` (started at login) keeps it in the
+    // notification area instead when there is one, or while one is waited for.
+    void ShowAtStart(bool minimised);
 
     CSentrelDoc& Document() { return m_doc; }
     CEngine& Engine() { return *m_engine; }
@@ -68,6 +71,8 @@ public:
     void OnMinimise();
     void OnOpen();
     void OnExit();
+    // The tray menu's "Start at login": switches the desktop's autostart entry.
+    void OnStartAtLogin();
 
     void RefillWatches();
     void RefillActivations();
@@ -81,6 +86,8 @@ private:
     static bool SelectedName(const QListWidget* list, std::string& name);
     void OnTrayCommand(int id);
     void OnTrayWait();
+    // Ticks "Start at login" when the autostart entry is there.
+    void ShowStartAtLogin();
 
     std::unique_ptr<Ui::MainDialog> m_ui;
     QWidget* m_frame;
@@ -92,6 +99,8 @@ private:
     // for, by the platform clock, before the program says that it has no icon.
     QTimer m_trayWait;
     std::uint32_t m_trayWaitStart = 0;
+    // Started minimised while the notification area is waited for: shown if it never comes.
+    bool m_hiddenForTray = false;
 };
 
 } // namespace sentrel

@@ -569,14 +569,19 @@ private slots:
 
     void withoutATrayMinimiseKeepsTheWindowOnTheTaskbar() {
         UiEnvironment env;
-        auto window = OpenWindow();
-        // The notification area is waited for half a minute before the program says so.
+        // Started minimised (at login), the window waits hidden for the notification area,
+        // half a minute, and comes up when there is none, with the message.
+        auto window = std::make_unique<CMainDialog>();
+        window->Initialise();
+        window->ShowAtStart(true);
         env.clock.Advance(29);
         QTest::qWait(700);
         QVERIFY(env.messageBox.shown.empty());
+        QVERIFY(!window->isVisible());
         env.clock.Advance(1);
         QTRY_COMPARE(env.Messages(), std::vector<std::string>{"Failed to create tray icon"});
         QVERIFY(env.messageBox.shown[0].icon == MessageIcon::Stop);
+        QVERIFY(window->isVisible());
 
         Button(window.get(), "minimiseButton")->click();
         QVERIFY(window->isVisible());
