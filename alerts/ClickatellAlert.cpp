@@ -1,5 +1,6 @@
 #include "alerts/ClickatellAlert.h"
 
+#include "alerts/SmsPieces.h"
 #include "engine/Connection.h"
 #include "engine/EventLog.h"
 #include "model/Archive.h"
@@ -7,6 +8,7 @@
 #include "net/RobotInternet.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace sentrel {
 
@@ -14,7 +16,7 @@ SENTREL_IMPLEMENT_RECORD(CClickatellAlert, CAlert);
 
 namespace {
 
-constexpr std::size_t kSmsLength = 160;
+constexpr std::int64_t kSmsLength = 160;
 const char* const kSource = "Clickatell Alert";
 
 std::string& Gateway() {
@@ -44,31 +46,31 @@ void CClickatellAlert::Serialize(CArchive& ar) {
     ar.Serialize(apiId);
 }
 
-void CClickatellAlert::Send(std::string message) {
+bool CClickatellAlert::Send(std::string message) {
+    ResetFailure();
     RequestConnection();
     std::replace(message.begin(), message.end(), '\n', ' ');
-    // The 160-character unit counts the escaped text, so an escape may be split between
-    // two messages.
-    const std::string escaped = EscapeForUrl(message);
-    if (sendMultiple == 0) {
-        SendOne(escaped.substr(0, kSmsLength));
-        return;
-    }
-    std::string remaining = escaped;
+    // An SMS holds at most 160 characters of the escaped text. It ends early rather than
+    // inside an escape or a character, which the gateway would receive broken.
+    std::string_view rest = message;
     std::int32_t sent = 0;
     do {
-        const std::string chunk = remaining.substr(0, kSmsLength);
-        remaining = chunk.size() == kSmsLength ? remaining.substr(kSmsLength) : std::string();
-        SendOne(chunk);
+        const std::size_t length = FirstPieceLength(rest, kSmsLength, PieceMeasure::UrlEscaped);
+        SendOne(EscapeForUrl(std::string(rest.substr(0, length))));
+        rest.remove_prefix(length);
         ++sent;
-    } while (sent < maxMessages && !remaining.empty());
+    } while (sendMultiple != 0 && sent < maxMessages && !rest.empty());
+    return Delivered();
 }
 
-void CClickatellAlert::SendOne(const std::string& text) {
-    const std::string url = "http://" + GatewayHost() + "/http/sendmsg?api_id=" + apiId +
-                            "&user=" + apiUser + "&password=" + apiPassword +
-                            "&from=" + EscapeForUrl(from) + "&to=" + to + "&msg_type=" + msgType +
-                            "&text=" + text;
+bool CClickatellAlert::SendOne(const std::string& text) {
+    // Every value is escaped: a "#" in a password or a "&" in a number would otherwise
+    // cut the request short or add parameters to it.
+    const std::string url =
+        "http://" + GatewayHost() + "/http/sendmsg?api_id=" + EscapeForUrl(apiId) +
+        "&user=" + EscapeForUrl(apiUser) + "&password=" + EscapeForUrl(apiPassword) +
+        "&from=" + EscapeForUrl(from) + "&to=" + EscapeForUrl(to) +
+        "&msg_type=" + EscapeForUrl(msgType) + "&text=" + text;
     CRobotInternet fetcher;
     std::string reply;
     int code = 0;
@@ -76,9 +78,12 @@ void CClickatellAlert::SendOne(const std::string& text) {
     // The gateway's reply is logged as it is, whatever it says.
     if (fetcher.Fetch(url, reply, code, resultText)) {
         Log(kSource, reply);
-    } else {
-        Log(kSource, "Failed to connect to Clickatell");
+        return true;
     }
+    const std::string failure = "Failed to connect to Clickatell";
+    Log(kSource, failure);
+    NoteFailure(failure);
+    return false;
 }
 
 } // namespace sentrel

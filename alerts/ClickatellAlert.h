@@ -14,10 +14,12 @@ public:
     void Serialize(CArchive& ar) override;
 
     // Sends the message as one SMS (cut to 160 escaped characters) or as several, as
-    // sendMultiple says. Outcomes go to the event log only.
-    void Send(std::string message) override;
-    // Sends one already-escaped SMS text as one request to the gateway.
-    void SendOne(const std::string& text);
+    // sendMultiple says; true when the gateway took every request. Outcomes go to the
+    // event log only.
+    bool Send(std::string message) override;
+    // Sends one already-escaped SMS text as one request to the gateway; true when the
+    // gateway answered.
+    bool SendOne(const std::string& text);
 
     // The gateway's HTTP API host. Tests point it at a substitute gateway on 127.0.0.1
     // ("127.0.0.1:port"); the program never changes it.

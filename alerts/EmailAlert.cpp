@@ -1,5 +1,6 @@
 #include "alerts/EmailAlert.h"
 
+#include "alerts/SmsPieces.h"
 #include "engine/Connection.h"
 #include "engine/EventLog.h"
 #include "model/Archive.h"
@@ -7,6 +8,7 @@
 #include "net/SmtpClient.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace sentrel {
 
@@ -29,16 +31,8 @@ void CEmailAlert::Serialize(CArchive& ar) {
     ar.Serialize(port);
 }
 
-namespace {
-
-// The first `count` characters of the text (none for a negative count).
-std::string Leading(const std::string& text, std::int32_t count) {
-    return text.substr(0, static_cast<std::size_t>(std::max<std::int32_t>(count, 0)));
-}
-
-} // namespace
-
-void CEmailAlert::Send(std::string message) {
+bool CEmailAlert::Send(std::string message) {
+    ResetFailure();
     RequestConnection();
 
     CMailMessage mail;
@@ -49,48 +43,53 @@ void CEmailAlert::Send(std::string message) {
 
     auto deliver = [&] {
         CSmtpClient client;
+        std::string failure;
         if (!client.Connect(smtpHost, authType, userName, password, port)) {
-            Log("Email Alert", "Failed to connect to: " + smtpHost);
+            failure = "Failed to connect to: " + smtpHost;
         } else if (!client.SendMail(mail)) {
-            Log("Email Alert", "Failed to send email message");
+            failure = "Failed to send email message";
+        }
+        if (!failure.empty()) {
+            // The fixed line first, then the server's or the network's own words.
+            const std::string reason = client.FailureReason();
+            Log("Email Alert", failure);
+            if (!reason.empty()) {
+                Log("Email Alert", reason);
+            }
+            NoteFailure(reason.empty() ? failure : failure + ": " + reason);
         }
     };
-    auto setPiece = [&](const std::string& piece) {
-        mail.subject = subjectOnly ? piece : std::string();
-        mail.SetBody(subjectOnly ? std::string() : piece);
+    auto setPiece = [&](std::string_view piece) {
+        mail.subject = subjectOnly ? std::string(piece) : std::string();
+        mail.SetBody(subjectOnly ? std::string() : std::string(piece));
     };
 
     if (!smsSplitting) {
         mail.subject = "Email Alert";
         mail.SetBody(message);
         deliver();
-        return;
+        return Delivered();
     }
 
     // An SMS is one line.
-    std::string text = message;
-    std::replace(text.begin(), text.end(), '\n', ' ');
+    std::replace(message.begin(), message.end(), '\n', ' ');
 
-    if (multipleMessages == 0) {
-        setPiece(Leading(text, maxSmsChars));
-        deliver();
-        return;
-    }
-
-    // Consecutive pieces of maxSmsChars characters, each its own message, until the text
-    // is used up or maxMessages have gone; at least one is always sent.
+    // The first piece of at most maxSmsChars bytes (truncate mode), or consecutive pieces,
+    // each its own message, until the text is used up or maxMessages have gone; at least
+    // one is always sent. A piece ends early rather than inside a character; a piece size
+    // of 0 makes one empty piece.
+    std::string_view rest = message;
     std::int32_t count = 0;
-    do {
-        const std::string piece = Leading(text, maxSmsChars);
-        if (static_cast<std::int64_t>(piece.size()) == maxSmsChars) {
-            text.erase(0, piece.size());
-        } else {
-            text.clear();
-        }
-        setPiece(piece);
+    for (;;) {
+        const std::size_t length = FirstPieceLength(rest, maxSmsChars, PieceMeasure::Bytes);
+        setPiece(rest.substr(0, length));
         deliver();
+        rest.remove_prefix(length);
         ++count;
-    } while (count < maxMessages && !text.empty());
+        if (multipleMessages == 0 || count >= maxMessages || rest.empty() || length == 0) {
+            return Delivered();
+        }
+    }
 }
 
 } // namespace sentrel

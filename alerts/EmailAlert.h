@@ -12,9 +12,9 @@ class CEmailAlert : public CAlert {
 
 public:
     void Serialize(CArchive& ar) override;
-    // Sends the message over SMTP, one connection per message; failures go to the event
-    // log.
-    void Send(std::string message) override;
+    // Sends the message over SMTP, one connection per message; true when every message
+    // went. Failures go to the event log.
+    bool Send(std::string message) override;
 
     std::string recipients;
     std::int32_t maxMessages = 0;

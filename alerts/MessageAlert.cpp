@@ -6,8 +6,9 @@ namespace sentrel {
 
 SENTREL_IMPLEMENT_RECORD(CMessageAlert, CAlert);
 
-void CMessageAlert::Send(std::string message) {
+bool CMessageAlert::Send(std::string message) {
     Platform().alertPopup->Open(message);
+    return true;
 }
 
 } // namespace sentrel

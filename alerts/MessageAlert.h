@@ -9,8 +9,8 @@ class CMessageAlert : public CAlert {
     SENTREL_DECLARE_RECORD()
 
 public:
-    // Opens one more popup and returns without waiting for the user.
-    void Send(std::string message) override;
+    // Opens one more popup and returns without waiting for the user; always delivers.
+    bool Send(std::string message) override;
 };
 
 } // namespace sentrel

@@ -13,18 +13,12 @@ void CRunProgramAlert::Serialize(CArchive& ar) {
     ar.Serialize(program);
 }
 
-std::string CRunProgramAlert::CommandLine() const {
-    std::string command = program;
-    if (!arguments.empty()) {
-        command += " \"";
-        command += arguments;
-        command += '"';
+bool CRunProgramAlert::Send(std::string) {
+    ResetFailure();
+    if (!Platform().programStarter->Start(program, arguments)) {
+        NoteFailure("Failed to start the program: " + program);
     }
-    return command;
-}
-
-void CRunProgramAlert::Send(std::string) {
-    Platform().programStarter->Start(CommandLine());
+    return Delivered();
 }
 
 } // namespace sentrel

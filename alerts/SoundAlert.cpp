@@ -12,8 +12,12 @@ void CSoundAlert::Serialize(CArchive& ar) {
     ar.Serialize(soundFile);
 }
 
-void CSoundAlert::Send(std::string) {
-    Platform().sound->PlayFile(soundFile);
+bool CSoundAlert::Send(std::string) {
+    ResetFailure();
+    if (!Platform().sound->PlayFile(soundFile)) {
+        NoteFailure("Failed to play the sound file: " + soundFile);
+    }
+    return Delivered();
 }
 
 } // namespace sentrel

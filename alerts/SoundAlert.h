@@ -12,8 +12,8 @@ public:
     void Serialize(CArchive& ar) override;
 
     // Plays the file (or the default sound when it cannot) and returns when it has ended;
-    // the message is not used.
-    void Send(std::string message) override;
+    // true when the file itself played. The message is not used.
+    bool Send(std::string message) override;
 
     std::string soundFile;
 };

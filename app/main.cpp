@@ -118,8 +118,8 @@ int main(int argc, char** argv) {
                              window->OnExit();
                          }
                      });
-    mainWindow->Initialise();
-    if (!ended) { // the session may end while start-up waits for a message box
+    const bool started = mainWindow->Initialise();
+    if (started && !ended) { // the session may end while start-up waits for a message box
         mainWindow->ShowAtStart(minimised);
         QApplication::exec();
     }
@@ -128,5 +128,5 @@ int main(int argc, char** argv) {
     // document and every record.
     frame.reset();
     mainWindow.reset();
-    return 0;
+    return started ? 0 : 1;
 }

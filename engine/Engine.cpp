@@ -6,12 +6,29 @@
 #include "model/SentrelDoc.h"
 #include "platform/Platform.h"
 
+#include <exception>
 #include <functional>
 
 namespace sentrel {
 
 namespace {
+
 const char kSource[] = "Sentrel";
+
+// Runs a watch's check or an alert's send. Whatever it throws (memory exhausted by an
+// endless reply, say) ends only that step: it is logged as "Failed to <what>: <why>" and
+// counts as not triggered, and the engine goes on with the rest of the pass.
+template <class Step> bool Guarded(const std::string& what, Step&& step) {
+    try {
+        return step();
+    } catch (const std::exception& error) {
+        Log(kSource, "Failed to " + what + ": " + error.what());
+    } catch (...) {
+        Log(kSource, "Failed to " + what + ": unknown error");
+    }
+    return false;
+}
+
 } // namespace
 
 struct CEngine::State {
@@ -91,7 +108,8 @@ void CEngine::RunPass() {
             continue; // nothing to check
         }
         std::string message;
-        if (!watch->Check(message)) {
+        if (!Guarded("check " + activation.name + ":" + watch->name,
+                     [&] { return watch->Check(message); })) {
             continue;
         }
         Log(activation.name + ":" + watch->name, "Triggered");
@@ -102,7 +120,10 @@ void CEngine::RunPass() {
         const std::vector<CAlert*> alerts = activation.alerts;
         for (CAlert* alert : alerts) {
             Log(activation.name + ":" + alert->name, "Triggered");
-            alert->Send(message);
+            Guarded("send " + activation.name + ":" + alert->name, [&] {
+                alert->Send(message);
+                return true;
+            });
         }
     }
     s.host.SetTimer(kEngineTimer, kEnginePeriodMs);

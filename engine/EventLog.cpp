@@ -3,9 +3,12 @@
 #include "model/SentrelDoc.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <ctime>
 #include <fcntl.h>
 #include <locale.h>
+#include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace sentrel {
@@ -22,12 +25,20 @@ CTraceFile::~CTraceFile() {
 void CTraceFile::SwitchOn() {
     if (!m_file) {
         // Open without ever truncating: read-write when we may, write-only otherwise;
-        // created when missing.
-        int fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        // created when missing, for the user alone (it records addresses and messages).
+        // Never through a symbolic link, and never anything but a plain file: a link or a
+        // pipe planted in its place loses the trace instead of redirecting or blocking it.
+        constexpr int kFlags = O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+        int fd = open(m_path.c_str(), O_RDWR | kFlags, 0600);
         const char* mode = "r+b";
         if (fd < 0) {
-            fd = open(m_path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            fd = open(m_path.c_str(), O_WRONLY | kFlags, 0600);
             mode = "wb"; // fdopen does not truncate
+        }
+        struct stat st {};
+        if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+            close(fd);
+            fd = -1;
         }
         if (fd >= 0) {
             m_file = fdopen(fd, mode);
@@ -72,20 +83,13 @@ void CTraceFile::Log(const std::string& source, const std::string& event) {
     if (std::fseek(m_file, 0, SEEK_END) != 0) {
         return;
     }
-    std::string line = TraceTimeStamp(Platform().clock->Now());
-    line += source;
-    line += ' ';
-    line += event;
-    // Text-mode lines end CR LF, as trace files always have; an inner line feed is
-    // written the same way and nothing else is escaped.
-    std::string out;
-    out.reserve(line.size() + 2);
-    for (char c : line) {
-        if (c == '\n') {
-            out += '\r';
-        }
-        out += c;
-    }
+    // Sources and events carry text from servers and stored fields: one event is always
+    // one line, so a line break inside it becomes a blank. Lines end CR LF, as trace
+    // files always have.
+    std::string out =
+        TraceTimeStamp(Platform().clock->Now()) + WithoutUrlPasswords(source + ' ' + event);
+    std::replace_if(
+        out.begin(), out.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     out += "\r\n";
     if (std::fwrite(out.data(), 1, out.size(), m_file) != out.size() || std::fflush(m_file) != 0) {
         std::clearerr(m_file); // the line is lost; the next one tries again
@@ -94,6 +98,27 @@ void CTraceFile::Log(const std::string& source, const std::string& event) {
 
 void Log(const std::string& source, const std::string& event) {
     CTraceFile::Instance().Log(source, event);
+}
+
+std::string WithoutUrlPasswords(const std::string& text) {
+    std::string out;
+    std::size_t done = 0; // text before this is in `out`
+    for (std::size_t mark = text.find("://"); mark != std::string::npos;
+         mark = text.find("://", std::max(mark + 3, done))) {
+        const std::size_t start = mark + 3;
+        const std::size_t end = std::min(text.find_first_of("/?# \t\r\n", start), text.size());
+        const std::string_view authority(text.data() + start, end - start);
+        const std::size_t at = authority.rfind('@');
+        const std::size_t colon = authority.find(':');
+        if (at == std::string_view::npos || colon == std::string_view::npos || colon > at) {
+            continue; // no password in this address
+        }
+        out.append(text, done, start + colon + 1 - done);
+        out += "***";
+        done = start + at;
+    }
+    out.append(text, done);
+    return out;
 }
 
 std::string TracePathFor(const std::string& storePath) {

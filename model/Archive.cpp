@@ -174,16 +174,6 @@ std::uint32_t CArchive::ReadCount() {
     return ReadUInt();
 }
 
-std::uint32_t CArchive::ReadListCount(std::size_t minElementSize) {
-    const std::uint64_t start = m_pos;
-    const std::uint32_t count = ReadCount();
-    if (static_cast<std::uint64_t>(count) * minElementSize > Remaining()) {
-        Fail(CArchiveException::Cause::EndOfFile, start,
-             "a list of " + std::to_string(count) + " records runs past the end of the file");
-    }
-    return count;
-}
-
 namespace {
 
 bool DerivesFrom(const RecordClass* cls, const RecordClass& kind) {

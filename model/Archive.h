@@ -122,7 +122,6 @@ private:
                            std::string detail) const;
     const char* Need(std::size_t n); // the next n bytes, or end-of-file
     std::uint64_t Remaining() const { return m_in.size() - m_pos; }
-    std::uint32_t ReadListCount(std::size_t minElementSize);
 
     bool m_loading;
     // Loading
@@ -162,7 +161,9 @@ template <class T> void CArchive::SerializeOwned(std::vector<std::unique_ptr<T>>
         }
         return;
     }
-    const std::uint32_t count = ReadListCount(2);
+    // The count is not trusted: nothing is reserved from it, and each element either reads
+    // in full or ends the load, keeping the ones before it.
+    const std::uint32_t count = ReadCount();
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint64_t offset = Offset();
         T* typed = static_cast<T*>(ReadObject(&T::classInfo));
@@ -186,7 +187,7 @@ template <class T> void CArchive::SerializeReferences(std::vector<T*>& list) {
         }
         return;
     }
-    const std::uint32_t count = ReadListCount(2);
+    const std::uint32_t count = ReadCount();
     for (std::uint32_t i = 0; i < count; ++i) {
         if (T* typed = static_cast<T*>(ReadObject(&T::classInfo))) {
             list.push_back(typed);

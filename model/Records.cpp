@@ -15,7 +15,7 @@ bool CWatch::Check(std::string&) { return true; }
 
 void CAlert::Serialize(CArchive& ar) { ar.Serialize(name); }
 
-void CAlert::Send(std::string) {}
+bool CAlert::Send(std::string) { return true; }
 
 void CActivation::Serialize(CArchive& ar) {
     ar.SerializeReferences(alerts);

@@ -4,10 +4,14 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,15 +19,34 @@ namespace sentrel {
 
 namespace {
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+enum class ReadResult { Read, Missing, Unreadable };
+
+// Reads a whole regular file. Only a file that does not exist is Missing; anything else
+// that keeps it from being read in full is Unreadable, with the reason. Never waits on a
+// pipe or a device put in the file's place.
+ReadResult ReadWholeFile(const std::string& path, std::string& out, struct stat& st,
+                         std::string& reason) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return false;
+        if (errno == ENOENT) {
+            return ReadResult::Missing;
+        }
+        reason = std::strerror(errno);
+        return ReadResult::Unreadable;
     }
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const auto fail = [fd, &reason](std::string why) {
         close(fd);
-        return false;
+        reason = std::move(why);
+        return ReadResult::Unreadable;
+    };
+    if (fstat(fd, &st) != 0) {
+        return fail(std::strerror(errno));
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return fail(std::strerror(EISDIR));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return fail("not a regular file");
     }
     out.clear();
     out.resize(static_cast<std::size_t>(st.st_size));
@@ -37,8 +60,7 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
             if (errno == EINTR) {
                 continue;
             }
-            close(fd);
-            return false;
+            return fail(std::strerror(errno));
         }
         if (n == 0) {
             break;
@@ -48,9 +70,12 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
         }
         got += static_cast<std::size_t>(n);
     }
-    out.resize(got);
+    if (got < out.size()) {
+        return fail("only " + std::to_string(got) + " of its " + std::to_string(out.size()) +
+                    " bytes could be read");
+    }
     close(fd);
-    return true;
+    return ReadResult::Read;
 }
 
 bool WriteAll(int fd, std::string_view data) {
@@ -76,15 +101,98 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::string NameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file a path finally names, following symbolic links (also to a file that does not
+// exist yet), so that a save replaces the file and keeps the link.
+std::string FollowLinks(std::string path) {
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            break;
+        }
+        std::string target(static_cast<std::size_t>(st.st_size) + 1, '\0');
+        const ssize_t n = readlink(path.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) {
+            break;
+        }
+        target.resize(static_cast<std::size_t>(n));
+        path = target.front() == '/' ? target : FolderOf(path) + "/" + target;
+    }
+    return path;
+}
+
+// A save writes "<store>.saving.XXXXXX" and renames it over the store.
+const char kSavingInfix[] = ".saving.";
+constexpr std::size_t kSavingSuffixLength = 6; // what mkostemp puts for the X's
+
+bool IsSavingName(const std::string& name, const std::string& storeName) {
+    const std::string prefix = storeName + kSavingInfix;
+    return name.size() == prefix.size() + kSavingSuffixLength && name.rfind(prefix, 0) == 0 &&
+           std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+// Removes the temporary files that saves killed half-way left beside `store`: only files
+// of our own naming, owned by this user, and not locked by a save still writing them.
+void RemoveSaveLeftovers(const std::string& store) {
+    const std::string folder = FolderOf(store);
+    const std::string storeName = NameOf(store);
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) {
+        return;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (!IsSavingName(name, storeName)) {
+            continue;
+        }
+        const std::string path = folder + "/" + name;
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0) {
+            continue;
+        }
+        struct stat st {};
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+            flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            unlink(path.c_str());
+        }
+        close(fd);
+    }
+    closedir(dir);
+}
+
 // Thrown by the store's sink when the temporary file cannot take more bytes.
 struct WriteFailed {};
+
+// A new temporary file beside `path`, locked while it is written; -1 when none could be
+// made.
+int CreateSavingFile(const std::string& path, std::string& temp) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        temp = path + kSavingInfix + std::string(kSavingSuffixLength, 'X');
+        const int fd = mkostemp(temp.data(), O_CLOEXEC); // 0600: the store holds passwords
+        if (fd < 0) {
+            return -1;
+        }
+        // A load's sweep of leftovers may have taken the file before the lock was on it.
+        struct stat st {};
+        if (flock(fd, LOCK_EX) != 0 || (fstat(fd, &st) == 0 && st.st_nlink > 0)) {
+            return fd;
+        }
+        close(fd);
+    }
+    return -1;
+}
 
 // Has `write` fill a new file in the folder of `path`, flushes it and renames it over
 // `path`. The old file stays untouched until the rename; when anything fails, including
 // `write` throwing, the new file is removed and the old one stays as it was.
 bool ReplaceFileAtomically(const std::string& path, const std::function<void(int fd)>& write) {
-    std::string temp = path + ".XXXXXX";
-    const int fd = mkstemp(temp.data()); // created 0600: the store holds passwords
+    std::string temp;
+    const int fd = CreateSavingFile(path, temp);
     if (fd < 0) {
         return false;
     }
@@ -93,14 +201,16 @@ bool ReplaceFileAtomically(const std::string& path, const std::function<void(int
         write(fd);
         written = fsync(fd) == 0;
     } catch (...) {
-        close(fd);
         unlink(temp.c_str());
+        close(fd);
         throw;
     }
-    if (close(fd) != 0 || !written || rename(temp.c_str(), path.c_str()) != 0) {
+    if (!written || rename(temp.c_str(), path.c_str()) != 0) {
         unlink(temp.c_str());
+        close(fd);
         return false;
     }
+    close(fd); // the bytes are on disk already (fsync)
     const int dir = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         fsync(dir); // make the rename itself durable
@@ -154,7 +264,7 @@ std::optional<StoreDamage> CSentrelDoc::Decode(std::string_view bytes) {
     try {
         Serialize(ar);
     } catch (const CArchiveException& error) {
-        damage = StoreDamage{error.GetOffset(), DescribeArchiveError(error)};
+        damage = StoreDamage{error.GetOffset(), DescribeArchiveError(error), {}, {}};
     }
     for (auto& record : ar.TakeUnclaimed()) {
         m_unlisted.push_back(std::move(record));
@@ -169,23 +279,119 @@ std::string CSentrelDoc::Encode() {
 }
 
 std::optional<StoreDamage> CSentrelDoc::Load(bool report) {
+    m_state = StoreState::Missing;
+    m_unreadableReason.clear();
+    m_guarded = {};
+    m_damagedBytes.clear();
+
+    const std::string file = FollowLinks(m_storePath);
+    RemoveSaveLeftovers(file);
     std::string bytes;
-    if (!ReadWholeFile(m_storePath, bytes)) {
+    struct stat st {};
+    std::string reason;
+    const ReadResult read = ReadWholeFile(m_storePath, bytes, st, reason);
+    if (read == ReadResult::Missing) {
         return std::nullopt;
     }
-    const std::optional<StoreDamage> damage = Decode(bytes);
-    if (damage && report) {
+    if (read == ReadResult::Unreadable) {
+        m_state = StoreState::Unreadable;
+        m_unreadableReason = reason;
+        m_guarded.active = true;
+        m_guarded.byIdentity = stat(file.c_str(), &st) == 0;
+        m_guarded.device = st.st_dev;
+        m_guarded.inode = st.st_ino;
+        m_guarded.path = file;
+        if (report) {
+            Platform().messageBox->Show(UnreadableMessage(), "Sentrel", MessageIcon::Stop);
+        }
+        return std::nullopt;
+    }
+
+    std::optional<StoreDamage> damage = Decode(bytes);
+    if (!damage) {
+        m_state = StoreState::Read;
+        return std::nullopt;
+    }
+    m_state = StoreState::Damaged;
+    m_guarded = Guarded{true, true, st.st_dev, st.st_ino, file};
+    m_damagedBytes = std::move(bytes);
+    if (report) {
+        // Kept at once, so that the message can say where, and before anything saves.
+        KeepDamagedBytes(damage->keptAs, damage->keepError);
         Platform().messageBox->Show(StoreDamageMessage(*damage), "Sentrel", MessageIcon::Warning);
     }
     return damage;
 }
 
+std::string CSentrelDoc::UnreadableMessage() const {
+    return "Sentrel.bin cannot be read: " + m_unreadableReason;
+}
+
+bool CSentrelDoc::KeepDamagedBytes(std::string& keptAs, std::string& error) {
+    error.clear();
+    for (int n = 0; n < 1000; ++n) {
+        const std::string path = m_storePath + ".damaged" + (n ? "." + std::to_string(n) : "");
+        const int fd =
+            open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0 && errno == EEXIST) {
+            continue; // an older copy is never replaced
+        }
+        if (fd < 0) {
+            error = std::strerror(errno);
+            return false;
+        }
+        const bool kept = WriteAll(fd, m_damagedBytes) && fsync(fd) == 0;
+        if (!kept) {
+            error = std::strerror(errno);
+        }
+        if (close(fd) != 0 && kept) {
+            error = std::strerror(errno);
+        }
+        if (!error.empty()) {
+            unlink(path.c_str());
+            return false;
+        }
+        keptAs = path;
+        m_guarded = {};
+        m_damagedBytes.clear();
+        m_damagedBytes.shrink_to_fit();
+        return true;
+    }
+    error = "too many kept copies";
+    return false;
+}
+
+bool CSentrelDoc::WouldOverwriteGuarded() const {
+    if (!m_guarded.active) {
+        return false;
+    }
+    const std::string file = FollowLinks(m_storePath);
+    if (!m_guarded.byIdentity) {
+        return file == m_guarded.path;
+    }
+    struct stat st {};
+    return stat(file.c_str(), &st) == 0 && st.st_dev == m_guarded.device &&
+           st.st_ino == m_guarded.inode;
+}
+
 bool CSentrelDoc::Save() {
+    if (WouldOverwriteGuarded()) {
+        if (m_state == StoreState::Unreadable) {
+            Platform().messageBox->Show(UnreadableMessage(), "Sentrel", MessageIcon::Stop);
+            return false;
+        }
+        std::string keptAs, error;
+        if (!KeepDamagedBytes(keptAs, error)) {
+            Platform().messageBox->Show("Unable to create Sentrel.bin", "Sentrel",
+                                        MessageIcon::None);
+            return false;
+        }
+    }
     bool saved = false;
     try {
         // Written through the archive's buffer straight into the file: a store holding
         // large web pages is not built in memory a second time.
-        saved = ReplaceFileAtomically(m_storePath, [this](int fd) {
+        saved = ReplaceFileAtomically(FollowLinks(m_storePath), [this](int fd) {
             CArchive ar([fd](std::string_view bytes) {
                 if (!WriteAll(fd, bytes)) {
                     throw WriteFailed{};
@@ -242,9 +448,17 @@ bool CSentrelDoc::Remove(const CActivation* activation) {
 }
 
 std::string StoreDamageMessage(const StoreDamage& damage) {
-    return "The store file is damaged at byte " + std::to_string(damage.offset) + ": " +
-           damage.reason +
-           ".\nThe records stored before that point were loaded; the rest could not be read.";
+    std::string text =
+        "The store file is damaged at byte " + std::to_string(damage.offset) + ": " +
+        damage.reason +
+        ".\nThe records stored before that point were loaded; the rest could not be read.";
+    if (!damage.keptAs.empty()) {
+        text += "\nThe file as it was is kept as " + damage.keptAs + ".";
+    } else if (!damage.keepError.empty()) {
+        text += "\nThe file as it was could not be copied (" + damage.keepError +
+                "), so it will not be saved over.";
+    }
+    return text;
 }
 
 } // namespace sentrel

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 namespace sentrel {
@@ -21,6 +22,18 @@ class CArchive;
 struct StoreDamage {
     std::uint64_t offset = 0;
     std::string reason; // e.g. unknown record class (unknown class name "CFoo")
+    // Where the store's bytes as they were are kept, once they are; or why they could not
+    // be kept.
+    std::string keptAs;
+    std::string keepError;
+};
+
+// What the last load found.
+enum class StoreState {
+    Missing,    // no store file: a first start
+    Read,       // read whole
+    Damaged,    // read up to a fault; the bytes are kept beside it before the first save
+    Unreadable, // there, but it could not be read: never saved over
 };
 
 class CSentrelDoc {
@@ -33,14 +46,27 @@ public:
     const std::string& StorePath() const { return m_storePath; }
     void SetStorePath(std::string path) { m_storePath = std::move(path); }
 
-    // Reads the store file. A missing or unreadable file leaves the document empty and is
-    // not reported. A file that does not decode keeps the records read before the fault;
-    // the fault is returned and, when `report` is set, shown to the user in a message box.
+    // Reads the store file; a symbolic link is followed. Only a missing file means a first
+    // start: the document stays empty and nothing is said. A file that is there but cannot
+    // be read (no permission, a folder or a pipe in its place, an I/O error) leaves the
+    // document empty and is never saved over: with `report`, the user is told
+    // "Sentrel.bin cannot be read: <reason>" (UnreadableMessage()). A file that does not
+    // decode keeps the records read before the fault; the fault is returned. With
+    // `report`, its bytes are first kept beside it as "<store>.damaged" (or ".damaged.1",
+    // ...) and the message box names that file; without, they are kept at the first save.
+    // Temporary files that a killed save left beside the store are removed.
     std::optional<StoreDamage> Load(bool report = true);
 
-    // Writes the whole document: a temporary file in the same folder, flushed to disk and
-    // renamed over the store, so a failed save leaves the previous store as it was. On
-    // failure the user sees "Unable to create Sentrel.bin". Returns whether it was written.
+    StoreState GetStoreState() const { return m_state; }
+    // "Sentrel.bin cannot be read: <reason>" after a load that found it so.
+    std::string UnreadableMessage() const;
+
+    // Writes the whole document: a temporary file beside the store (beside the file that
+    // a symbolic link names, keeping the link), flushed to disk and renamed over the
+    // store, so a failed save leaves the previous store as it was. The file the last load
+    // could not read is never written over, nor a damaged one until its bytes are kept.
+    // On failure the user sees "Unable to create Sentrel.bin" (or why the store may not
+    // be written). Returns whether it was written.
     bool Save();
 
     // Reads a document from store bytes into this one, as Load does with the file's bytes,
@@ -71,7 +97,29 @@ public:
     bool traceOn = false;
 
 private:
+    // Writes the damaged store's bytes to the first free "<store>.damaged[.N]"; on
+    // success the file named there no longer needs guarding.
+    bool KeepDamagedBytes(std::string& keptAs, std::string& error);
+    // Whether a save to the store path would write over the file that the last load could
+    // not read in full.
+    bool WouldOverwriteGuarded() const;
+
     std::string m_storePath;
+    StoreState m_state = StoreState::Missing;
+    std::string m_unreadableReason;
+    // The file the last load could not read in full, while it must not be written over:
+    // by identity, since a save to another path may still reach it (through a link); by
+    // its path when it could not even be looked at.
+    struct Guarded {
+        bool active = false;
+        bool byIdentity = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+        std::string path;
+    };
+    Guarded m_guarded;
+    // The damaged store's bytes until they are kept.
+    std::string m_damagedBytes;
     // Records a store holds only inside an activation, not in the document's own lists;
     // kept so that the activation's references stay valid and are written back.
     std::vector<std::unique_ptr<CObject>> m_unlisted;

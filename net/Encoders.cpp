@@ -17,14 +17,30 @@ void HmacMd5(const unsigned char* message, std::size_t messageLength, const unsi
     }
 }
 
-std::string EscapeForUrl(const std::string& text) {
+namespace {
+
+bool NeedsEscape(char c) {
     static constexpr char kReserved[] = "\"<>%\\^[]`+$,@:;/!#?=&";
+    const auto value = static_cast<signed char>(c);
+    return value <= 32 || value >= 123 || std::strchr(kReserved, c) != nullptr;
+}
+
+} // namespace
+
+std::size_t EscapedLength(std::string_view text) {
+    std::size_t length = 0;
+    for (char c : text) {
+        length += NeedsEscape(c) ? 3 : 1;
+    }
+    return length;
+}
+
+std::string EscapeForUrl(const std::string& text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string escaped;
     escaped.reserve(text.size() * 3);
     for (char c : text) {
-        const auto value = static_cast<signed char>(c);
-        if (value <= 32 || value >= 123 || std::strchr(kReserved, c) != nullptr) {
+        if (NeedsEscape(c)) {
             const auto byte = static_cast<unsigned char>(c);
             escaped += '%';
             escaped += kHex[byte >> 4];

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace sentrel {
 
@@ -14,5 +15,8 @@ void HmacMd5(const unsigned char* message, std::size_t messageLength, const unsi
 // Returns the text with every byte that is reserved in a URL, every control byte, space,
 // "{", "|", "}", "~", DEL and every byte from 0x80 up written as "%XX" (uppercase hex).
 std::string EscapeForUrl(const std::string& text);
+
+// The length of EscapeForUrl(text), without building it.
+std::size_t EscapedLength(std::string_view text);
 
 } // namespace sentrel

@@ -116,7 +116,7 @@ bool IsEchoReply(const unsigned char* datagram, std::size_t size, bool withIpHea
     return carried == identifier;
 }
 
-bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize, int timeToLive) {
+bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize) {
     if (packetSize < 8) {
         SetLastError(WSAENOBUFS);
         return false;
@@ -140,10 +140,6 @@ bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize,
         return false;
     }
     Socket socket(fd);
-
-    if (timeToLive >= 1 && timeToLive <= 255) {
-        ::setsockopt(fd, IPPROTO_IP, IP_TTL, &timeToLive, sizeof timeToLive);
-    }
 
     std::uint16_t identifier = static_cast<std::uint16_t>(::getpid() & 0xFFFF);
     const std::string request =

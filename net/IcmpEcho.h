@@ -14,10 +14,9 @@ namespace sentrel {
 // name) and waits at most `timeoutMs` for the reply. False on failure, with the thread's
 // last error set: WSAENOBUFS for a packet size below 8, WSAEINVAL for a name that does not
 // resolve, WSAETIMEDOUT when no reply came in time, or the error of the failing socket
-// call. Datagrams that are not the reply to this request are skipped. A `timeToLive` of 1
-// to 255 is applied to the request; any other value leaves the system's default.
-bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize,
-                  int timeToLive = 0);
+// call. Datagrams that are not the reply to this request are skipped. The request goes
+// out with the system's default time to live.
+bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize);
 
 // The Internet checksum (one's complement sum of 16-bit words), read and returned in the
 // machine's byte order so it can be stored back as it was summed.

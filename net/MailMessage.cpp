@@ -75,12 +75,24 @@ bool CMailMessage::AddRecipients(const std::string& list, RecipientKind kind) {
 
 void CMailMessage::SetBody(const std::string& text) {
     m_body.clear();
-    m_body.reserve(text.size() + 16);
+    m_body.reserve(text.size() + text.size() / 32 + 16);
+    bool lineStart = true;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '.' && (i == 0 || text[i - 1] == '\n')) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            // CR LF, a bare LF and a bare CR all end one line.
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+            m_body += "\r\n";
+            lineStart = true;
+            continue;
+        }
+        if (c == '.' && lineStart) {
             m_body += '.';
         }
-        m_body += text[i];
+        m_body += c;
+        lineStart = false;
     }
 }
 

@@ -28,8 +28,9 @@ public:
     // follow its "<" stops the list with ERROR_INVALID_DATA; pieces before it stay added.
     bool AddRecipients(const std::string& list, RecipientKind kind);
 
-    // Stores the text with a second full stop in front of every line that starts with
-    // one, so no line of it can end the message. Nothing else is changed.
+    // Stores the text with every line end as CR LF (a bare LF or CR included: servers may
+    // refuse bare ones) and a second full stop in front of every line that starts with
+    // one, so no line of it can end the message.
     void SetBody(const std::string& text);
     const std::string& Body() const { return m_body; }
 

@@ -1,5 +1,6 @@
 #include "net/Pop3Client.h"
 
+#include "net/NetLimits.h"
 #include "platform/ErrorCodes.h"
 
 #include <algorithm>
@@ -60,6 +61,23 @@ std::string Upper(std::string_view text) {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     return upper;
+}
+
+// Turns a message reply into the message: the status line goes, and a line that begins
+// with a full stop loses the first one, which the server put there (byte-stuffing).
+void ToMessageText(std::string& text) {
+    const auto lineFeed = text.find('\n');
+    std::size_t to = 0;
+    bool lineStart = true;
+    for (std::size_t from = lineFeed == std::string::npos ? text.size() : lineFeed + 1;
+         from < text.size(); ++from) {
+        const char c = text[from];
+        if (!(lineStart && c == '.')) {
+            text[to++] = c;
+        }
+        lineStart = c == '\n';
+    }
+    text.resize(to);
 }
 
 bool FitsInCommand(const std::string& credential) {
@@ -126,13 +144,13 @@ CPop3Client::~CPop3Client() {
 }
 
 bool CPop3Client::ReceiveUntil(std::string& text, std::size_t capacity, std::string_view terminator,
-                               std::size_t growth) {
-    return m_connection.ReceiveUntilOk(text, capacity, terminator, growth);
+                               std::size_t growth, std::size_t limit) {
+    return m_connection.ReceiveUntilOk(text, capacity, terminator, growth, limit);
 }
 
 bool CPop3Client::ReadStatus() {
     std::string text;
-    return ReceiveUntil(text, 1000, "\r\n", 4096);
+    return ReceiveUntil(text, 1000, "\r\n", 4096, kMaxCommandReply);
 }
 
 bool CPop3Client::Command(std::string_view text) {
@@ -143,6 +161,8 @@ bool CPop3Client::Login(const std::string& host, const std::string& userName,
                         const std::string& password, int port) {
     if (!FitsInCommand(userName) || !FitsInCommand(password)) {
         SetLastError(ERROR_INVALID_DATA);
+        m_connection.SetFailureReason(
+            "The user name or password is too long or holds a line break");
         return false;
     }
     if (!m_connection.Open(host, port)) {
@@ -154,10 +174,12 @@ bool CPop3Client::Login(const std::string& host, const std::string& userName,
     }
     // The cause of the failure, not that of the farewell, is what the caller gets to see.
     const int error = GetLastError();
-    const std::string reply = m_connection.LastReply();
+    std::string reply = m_connection.LastReply();
+    std::string reason = m_connection.FailureReason();
     Quit();
     SetLastError(error);
-    m_connection.SetLastReply(reply);
+    m_connection.SetLastReply(std::move(reply));
+    m_connection.SetFailureReason(std::move(reason));
     return false;
 }
 
@@ -167,7 +189,7 @@ bool CPop3Client::Stat(int& count, unsigned& totalSize) {
 
 bool CPop3Client::ReadStatReply(int& count, unsigned& totalSize) {
     std::string text;
-    if (!ReceiveUntil(text, 100, "\r\n", 4096)) {
+    if (!ReceiveUntil(text, 100, "\r\n", 4096, kMaxCommandReply)) {
         return false;
     }
     std::size_t at = 0;
@@ -180,6 +202,7 @@ bool CPop3Client::ReadStatReply(int& count, unsigned& totalSize) {
         }
     }
     m_connection.SetLastReply(text);
+    m_connection.SetFailureReason(ServerAnswered(text));
     SetLastError(WSAEPROTONOSUPPORT);
     return false;
 }
@@ -200,7 +223,8 @@ bool CPop3Client::CountForTables(int& count) {
 bool CPop3Client::ReadListReply(int count) {
     const unsigned long long expected = count > 0 ? static_cast<unsigned long long>(count) : 0;
     std::string text;
-    if (!ReceiveUntil(text, FirstBuffer(14 * expected + 100), "\r\n.\r\n", 4096)) {
+    if (!ReceiveUntil(text, FirstBuffer(14 * expected + 100), "\r\n.\r\n", 4096,
+                      kMaxMessageReply)) {
         return false;
     }
     m_sizes.clear();
@@ -220,7 +244,8 @@ bool CPop3Client::ReadListReply(int count) {
 bool CPop3Client::ReadUidlReply(int count) {
     const unsigned long long expected = count > 0 ? static_cast<unsigned long long>(count) : 0;
     std::string text;
-    if (!ReceiveUntil(text, FirstBuffer(14 * expected + 100), "\r\n.\r\n", 4096)) {
+    if (!ReceiveUntil(text, FirstBuffer(14 * expected + 100), "\r\n.\r\n", 4096,
+                      kMaxMessageReply)) {
         return false;
     }
     m_uids.clear();
@@ -286,16 +311,19 @@ bool CPop3Client::GetMessageUid(int n, std::string& uid) {
 bool CPop3Client::ReadMessageReply(CPop3Message& holder, unsigned size) {
     std::string text;
     if (!ReceiveUntil(text, FirstBuffer(static_cast<unsigned long long>(size) + 100), "\r\n.\r\n",
-                      32000)) {
+                      32000, kMaxMessageReply)) {
         return false;
     }
-    holder.SetText(std::string(AfterStatusLine(text)));
+    ToMessageText(text);
+    holder.SetText(std::move(text));
     return true;
 }
 
 bool CPop3Client::Retrieve(int n, bool headersOnly, CPop3Message& holder) {
     unsigned size = 0;
     if (!GetMessageSize(n, size)) {
+        m_connection.SetFailureReason("Message " + std::to_string(n) +
+                                      " is not in the mailbox's list");
         return false;
     }
     const std::string number = std::to_string(n);

@@ -15,7 +15,8 @@
 namespace sentrel {
 
 // The text of one message (or its header block) as TOP or RETR returned it: without the
-// status line and the final ".", lines exactly as received (dot-stuffed ones included).
+// status line and the final ".", and with the full stop the server put before lines that
+// begin with one taken off again.
 class CPop3Message {
 public:
     const std::string& Text() const { return m_text; }
@@ -62,6 +63,8 @@ public:
     bool Quit();
 
     const std::string& LastReply() const { return m_connection.LastReply(); }
+    // Why the last failed operation failed, in a sentence for the trace.
+    const std::string& FailureReason() const { return m_connection.FailureReason(); }
     bool IsConnected() const { return m_connection.IsConnected(); }
     int MessageCount() const { return m_messageCount; }
 
@@ -74,7 +77,7 @@ protected:
     virtual bool ReadMessageReply(CPop3Message& holder, unsigned size);
     // Reads until the terminator; good when the text begins with "+OK" in any case.
     virtual bool ReceiveUntil(std::string& text, std::size_t capacity, std::string_view terminator,
-                              std::size_t growth);
+                              std::size_t growth, std::size_t limit);
 
 private:
     bool Command(std::string_view text);

@@ -1,5 +1,7 @@
 #include "net/RobotInternet.h"
 
+#include "net/SocketConnection.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -104,7 +106,11 @@ struct Transfer {
     std::string block;        // the read block being filled
     bool bodyStarted = false; // the final reply was accepted and its body began
     bool refused = false;     // the final reply had a status of 400 or more
+    bool idle = false;        // ended for receiving nothing for idleTimeoutMs
+    bool tooLong = false;     // ended for a body longer than maxBodyBytes
     long idleTimeoutMs = 0;
+    std::size_t maxBodyBytes = 0;
+    std::size_t bodyBytes = 0;
     SteadyClock::time_point lastActivity;
     curl_off_t lastReceived = -1;
 
@@ -150,6 +156,11 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* contex
         }
         transfer->bodyStarted = true;
     }
+    if (bytes > transfer->maxBodyBytes - transfer->bodyBytes) {
+        transfer->tooLong = true;
+        return 0;
+    }
+    transfer->bodyBytes += bytes;
     transfer->Append(data, bytes);
     return bytes;
 }
@@ -167,7 +178,8 @@ int OnProgress(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_
     }
     const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() -
                                                                             transfer->lastActivity);
-    return idle.count() > transfer->idleTimeoutMs ? 1 : 0;
+    transfer->idle = idle.count() > transfer->idleTimeoutMs;
+    return transfer->idle ? 1 : 0;
 }
 
 struct CurlHandle {
@@ -250,6 +262,7 @@ std::string CRobotInternet::BuildRequestHeaders() const {
 bool CRobotInternet::Fetch(const std::string& url, std::string& body, int& code,
                            std::string& resultText) {
     resultText.clear();
+    m_failureReason.clear();
     code = Successful;
     const std::string headerBlock = BuildRequestHeaders();
 
@@ -269,6 +282,8 @@ bool CRobotInternet::Fetch(const std::string& url, std::string& body, int& code,
         Transfer transfer;
         transfer.curl = curl.handle;
         transfer.idleTimeoutMs = idleTimeoutMs;
+        transfer.maxBodyBytes = maxBodyBytes;
+        char curlError[CURL_ERROR_SIZE] = {};
         // The header block becomes the request's extra header lines.
         std::size_t start = 0;
         for (std::size_t end; (end = headerBlock.find("\r\n", start)) != std::string::npos;
@@ -299,6 +314,8 @@ bool CRobotInternet::Fetch(const std::string& url, std::string& body, int& code,
             curl_easy_setopt(h, CURLOPT_HTTP09_ALLOWED, 1L);
             curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
             curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs);
+            curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, transferTimeLimitMs);
+            curl_easy_setopt(h, CURLOPT_ERRORBUFFER, curlError);
             curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &OnBody);
             curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
             curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &OnHeader);
@@ -330,10 +347,23 @@ bool CRobotInternet::Fetch(const std::string& url, std::string& body, int& code,
             } else {
                 code = ConnectionFailed;
             }
+            if (code != Successful) {
+                m_failureReason =
+                    transfer.tooLong
+                        ? "The page is longer than " + std::to_string(maxBodyBytes) + " bytes"
+                    : transfer.idle ? "The server sent nothing for " +
+                                          DurationText(static_cast<unsigned>(idleTimeoutMs))
+                    : status >= 400 ? "The server answered with status " + std::to_string(status)
+                    : curlError[0] != '\0' ? std::string(curlError)
+                                           : std::string(curl_easy_strerror(result));
+            }
         }
     }
 
     resultText = ErrorText(code);
+    if (code != Successful && m_failureReason.empty()) {
+        m_failureReason = resultText;
+    }
     return code == Successful;
 }
 

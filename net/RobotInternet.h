@@ -4,6 +4,9 @@
 // Optional Basic authorisation, redirects followed, no cache, the machine's proxy settings
 // (the usual proxy environment variables). Built on libcurl.
 
+#include "net/NetLimits.h"
+
+#include <cstddef>
 #include <string>
 
 namespace sentrel {
@@ -36,14 +39,24 @@ public:
     std::string password;
     std::string agent = "Mozilla";
 
-    // A connection that cannot be made in connectTimeoutMs, or a transfer that receives
-    // nothing for idleTimeoutMs, ends with ConnectionFailed; left alone, a stalled server
-    // would block the caller's thread for good.
-    long connectTimeoutMs = 60000;
+    // Why the last Fetch failed, in a sentence for the trace; empty after a success.
+    const std::string& FailureReason() const { return m_failureReason; }
+
+    // A connection that cannot be made in connectTimeoutMs, a transfer that receives
+    // nothing for idleTimeoutMs or is not done after transferTimeLimitMs, and a body
+    // longer than maxBodyBytes end with ConnectionFailed (and what was read so far);
+    // left alone, a stalled or endless server would block the caller's thread for good
+    // or fill the memory.
+    long connectTimeoutMs = kConnectTimeoutMs;
     long idleTimeoutMs = 60000;
+    long transferTimeLimitMs = kReplyTimeLimitMs;
+    std::size_t maxBodyBytes = kMaxMessageReply;
 
     // Most redirects followed for one fetch.
     static constexpr long kMaxRedirects = 10;
+
+private:
+    std::string m_failureReason;
 };
 
 // The base64 encoding of the Basic credentials: one unbroken line with "=" padding.

@@ -3,6 +3,7 @@
 #include "net/Base64Coder.h"
 #include "net/Encoders.h"
 #include "net/MailMessage.h"
+#include "net/NetLimits.h"
 #include "platform/ErrorCodes.h"
 
 #include <cstdio>
@@ -12,22 +13,38 @@
 
 namespace sentrel {
 
-bool IsSmtpReplyComplete(std::string_view text, std::string_view terminator) {
-    // Each CR LF-ended line in turn; the reply ends with the first that does not carry
-    // the continuation hyphen after its code.
-    std::size_t start = 0;
-    for (;;) {
-        const auto end = text.find(terminator, start);
-        if (end == std::string_view::npos) {
-            return false;
-        }
-        const std::string_view line = text.substr(start, end - start);
-        if (line.size() < 4 || line[3] != '-') {
-            return true;
-        }
-        start = end + terminator.size();
-    }
+bool IsLastSmtpReplyLine(std::string_view line) {
+    return line.size() < 4 || line[3] != '-';
 }
+
+namespace {
+
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// Which field of the message, if any, holds a line break.
+std::string_view FieldWithLineBreak(const CMailMessage& message) {
+    if (HasLineBreak(message.from.address)) {
+        return "the sender address";
+    }
+    if (HasLineBreak(message.from.name)) {
+        return "the sender's name";
+    }
+    if (HasLineBreak(message.replyTo.address) || HasLineBreak(message.replyTo.name)) {
+        return "the reply address";
+    }
+    for (const auto* list : {&message.to, &message.cc, &message.bcc}) {
+        for (const auto& recipient : *list) {
+            if (HasLineBreak(recipient.address) || HasLineBreak(recipient.name)) {
+                return "a recipient";
+            }
+        }
+    }
+    return {};
+}
+
+} // namespace
 
 CSmtpClient::~CSmtpClient() {
     if (m_connection.IsConnected()) {
@@ -39,12 +56,14 @@ CSmtpClient::~CSmtpClient() {
 bool CSmtpClient::ReceiveUntil(std::size_t capacity, std::string_view terminator,
                                std::size_t growth, int expectedCode) {
     std::string text;
-    if (!m_connection.ReceiveUntil(text, capacity, terminator, growth, IsSmtpReplyComplete)) {
+    if (!m_connection.ReceiveUntil(text, capacity, terminator, growth, kMaxCommandReply,
+                                   IsLastSmtpReplyLine)) {
         return false;
     }
     m_replyCode = std::atoi(text.substr(0, 3).c_str());
     m_connection.SetLastReply(text);
     if (m_replyCode != expectedCode) {
+        m_connection.SetFailureReason(ServerAnswered(text));
         SetLastError(WSAEPROTONOSUPPORT);
         return false;
     }
@@ -64,8 +83,21 @@ std::string CSmtpClient::Challenge() const {
     return reply.size() > 4 ? reply.substr(4) : std::string();
 }
 
+bool CSmtpClient::Refuse(std::string reason) {
+    m_connection.SetFailureReason(std::move(reason));
+    SetLastError(ERROR_INVALID_DATA);
+    return false;
+}
+
 bool CSmtpClient::Connect(const std::string& host, int authType, const std::string& userName,
                           const std::string& password, int port) {
+    // Only LOGIN PLAIN sends them in clear; the other methods encode them.
+    if (authType == SmtpAuthLoginPlain && HasLineBreak(userName)) {
+        return Refuse("Line break in the user name");
+    }
+    if (authType == SmtpAuthLoginPlain && HasLineBreak(password)) {
+        return Refuse("Line break in the password");
+    }
     if (!m_connection.Open(host, port)) {
         return false;
     }
@@ -103,9 +135,11 @@ bool CSmtpClient::Connect(const std::string& host, int authType, const std::stri
         // failure for the caller instead.
         const int cause = GetLastError();
         std::string reply = m_connection.LastReply();
+        std::string reason = m_connection.FailureReason();
         const int code = m_replyCode;
         Quit();
         m_connection.SetLastReply(std::move(reply));
+        m_connection.SetFailureReason(std::move(reason));
         m_replyCode = code;
         SetLastError(cause);
         return false;
@@ -181,6 +215,9 @@ bool CSmtpClient::SendMail(const CMailMessage& message) {
         }
         return false;
     };
+    if (const std::string_view field = FieldWithLineBreak(message); !field.empty()) {
+        return Refuse("Line break in " + std::string(field));
+    }
     if (!Command("MAIL FROM:<" + message.from.address + ">\r\n", 250)) {
         return refused();
     }

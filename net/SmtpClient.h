@@ -20,10 +20,9 @@ enum SmtpAuthType {
     SmtpAuthLoginPlain = 3
 };
 
-// True once the text holds a whole reply: a CR LF-ended line that is not a continuation
-// line (one whose code is followed by "-"). Earlier continuation lines may have arrived
-// in separate pieces.
-bool IsSmtpReplyComplete(std::string_view text, std::string_view terminator);
+// True when a reply line (without its CR LF) ends the reply: any line but a continuation
+// line, whose code is followed by "-".
+bool IsLastSmtpReplyLine(std::string_view line);
 
 class CSmtpClient {
 public:
@@ -33,10 +32,14 @@ public:
     CSmtpClient& operator=(const CSmtpClient&) = delete;
 
     // Connects, reads the greeting, says HELO (no authentication) or EHLO, and
-    // authenticates. On a failure after the TCP connect it quits by itself.
+    // authenticates. On a failure after the TCP connect it quits by itself. A LOGIN PLAIN
+    // user name or password holding a line break would reach the server as a command of
+    // its own: it is refused with ERROR_INVALID_DATA before connecting.
     bool Connect(const std::string& host, int authType, const std::string& userName,
                  const std::string& password, int port);
     // The envelope and the message text. A refused command fails with ERROR_BAD_COMMAND.
+    // A line break in an address or a name would forge a command or a header: such a
+    // message is refused with ERROR_INVALID_DATA before anything of it is sent.
     bool SendMail(const CMailMessage& message);
     // QUIT (when connected) and close. False when not connected or QUIT was refused.
     bool Quit();
@@ -46,6 +49,8 @@ public:
     virtual bool ReadReply(int expectedCode);
 
     const std::string& LastReply() const { return m_connection.LastReply(); }
+    // Why the last failed operation failed, in a sentence for the trace.
+    const std::string& FailureReason() const { return m_connection.FailureReason(); }
     int ReplyCode() const { return m_replyCode; }
     bool IsConnected() const { return m_connection.IsConnected(); }
 
@@ -55,6 +60,7 @@ protected:
 
 private:
     bool Command(const std::string& text, int expectedCode);
+    bool Refuse(std::string reason);
     bool AuthLogin(const std::string& userName, const std::string& password);
     bool AuthLoginPlain(const std::string& userName, const std::string& password);
     bool AuthCramMd5(const std::string& userName, const std::string& password);

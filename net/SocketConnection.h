@@ -2,9 +2,10 @@
 
 // The TCP connection that the SMTP and POP3 clients talk through: IPv4 connect, one send
 // per command, and replies read with an inactivity time-out. Failures leave their cause
-// in the thread's last error (platform/ErrorCodes.h) and the text received, if any, in
-// the connection's last reply.
+// in the thread's last error (platform/ErrorCodes.h), the text received, if any, in the
+// connection's last reply, and a sentence for the trace in its failure reason.
 
+#include "net/NetLimits.h"
 #include "platform/ErrorCodes.h"
 
 #include <cstddef>
@@ -19,17 +20,22 @@ inline constexpr SocketHandle INVALID_SOCKET = -1;
 
 // Connects `socket` to host:port over IPv4. A dotted address is used as it is; anything
 // else is looked up and its first address taken. A failed look-up sets WSAEINVAL and
-// makes no connect attempt. The connect blocks with no time-out of its own.
-bool ConnectTcp(SocketHandle socket, const std::string& host, int port);
+// makes no connect attempt. A connection not made within `timeoutMs` fails with
+// WSAETIMEDOUT. `reason`, when given, receives a sentence saying why it failed.
+bool ConnectTcp(SocketHandle socket, const std::string& host, int port,
+                unsigned timeoutMs = kConnectTimeoutMs, std::string* reason = nullptr);
 
 // One client's connection state: the socket, whether the protocol's session is open, the
 // last reply and the inactivity time-out for receiving.
 class CSocketConnection {
 public:
-    // Decides, from everything received so far, whether the reply is complete.
-    using CompletionTest = std::function<bool(std::string_view text, std::string_view terminator)>;
+    // Decides whether a line (without its terminator) is the last one of its reply.
+    using LineTest = std::function<bool(std::string_view line)>;
 
-    explicit CSocketConnection(unsigned timeoutMs) : m_timeoutMs(timeoutMs) {}
+    explicit CSocketConnection(unsigned timeoutMs, unsigned connectTimeoutMs = kConnectTimeoutMs,
+                               unsigned replyTimeLimitMs = kReplyTimeLimitMs)
+        : m_timeoutMs(timeoutMs), m_connectTimeoutMs(connectTimeoutMs),
+          m_replyTimeLimitMs(replyTimeLimitMs) {}
     ~CSocketConnection();
     CSocketConnection(const CSocketConnection&) = delete;
     CSocketConnection& operator=(const CSocketConnection&) = delete;
@@ -43,19 +49,22 @@ public:
     bool Send(std::string_view text);
 
     // Reads into a buffer of `capacity` bytes (growing by `growth` when it fills) until
-    // the reply is complete: by default when `terminator` occurs anywhere in the text.
-    // Then the text loses its last terminator-length bytes and the call succeeds. Fails
-    // with WSAETIMEDOUT after the time-out passes with no byte arriving (a peer that
-    // closed included), or with the socket's error; the text so far becomes the last
-    // reply in both cases.
+    // the reply is complete: when `terminator` occurs in the text or, with `endsReply`,
+    // when it ends a line that the test calls the last. Then the text loses its last
+    // terminator-length bytes and the call succeeds. Fails with WSAETIMEDOUT after the
+    // time-out passes with no byte arriving, with WSAECONNRESET at once when the peer
+    // closes, or with the socket's error; the text so far becomes the last reply.
+    // A reply that grows past `limit` bytes (WSAEMSGSIZE) or is not complete within the
+    // reply time limit (WSAETIMEDOUT) fails too, and as the rest of it would be taken
+    // for the next reply, the connection is closed and its session ended.
     bool ReceiveUntil(std::string& text, std::size_t capacity, std::string_view terminator,
-                      std::size_t growth, const CompletionTest& isComplete = {});
+                      std::size_t growth, std::size_t limit, const LineTest& endsReply = {});
 
     // POP3 replies: as ReceiveUntil, then the text must begin with "+OK" in any case; it
     // stays in `text` and the last reply is left alone. Otherwise the text becomes the
     // last reply and the call fails with WSAEPROTONOSUPPORT.
     bool ReceiveUntilOk(std::string& text, std::size_t capacity, std::string_view terminator,
-                        std::size_t growth, const CompletionTest& isComplete = {});
+                        std::size_t growth, std::size_t limit);
 
     // Closes the socket if it is open; the session flag is left to the protocol's Quit.
     void Close();
@@ -67,11 +76,26 @@ public:
     void SetLastReply(std::string reply) { m_lastReply = std::move(reply); }
     unsigned Timeout() const { return m_timeoutMs; }
 
+    // Why the last failed operation failed, in a sentence for the trace.
+    const std::string& FailureReason() const { return m_failureReason; }
+    void SetFailureReason(std::string reason) { m_failureReason = std::move(reason); }
+
 private:
+    bool Fail(std::string& text, std::string_view received, int error, std::string reason);
+
     SocketHandle m_socket = INVALID_SOCKET;
     bool m_connected = false;
     std::string m_lastReply;
+    std::string m_failureReason;
     unsigned m_timeoutMs;
+    unsigned m_connectTimeoutMs;
+    unsigned m_replyTimeLimitMs;
 };
+
+// "The server answered: " and the first line of a refusing reply, for a failure reason.
+std::string ServerAnswered(std::string_view reply);
+
+// "60 s" or, below whole seconds, "300 ms".
+std::string DurationText(unsigned ms);
 
 } // namespace sentrel

@@ -38,16 +38,21 @@ public:
 class ISound {
 public:
     virtual ~ISound() = default;
-    // Plays a WAV file and returns when it has finished. When the file cannot be played,
-    // plays the desktop's default alert sound instead.
-    virtual void PlayFile(const std::string& path) = 0;
+    // Plays a WAV file and returns when it has finished, or after a time limit when the
+    // sound system never says so. When the file cannot be played, plays the desktop's
+    // default alert sound instead. True when the file itself played to its end.
+    virtual bool PlayFile(const std::string& path) = 0;
 };
 
 class IProgramStarter {
 public:
     virtual ~IProgramStarter() = default;
-    // Starts a command line without waiting and without a shell.
-    virtual bool Start(const std::string& commandLine) = 0;
+    // Starts a program without waiting and without a shell. `program` is the path of the
+    // file to run; when no such file exists it is read as a command line whose program is
+    // found by the command-line rules, its other words coming first among the arguments.
+    // `arguments`, when not empty, is passed as one argument, exactly as given. True when
+    // the program started.
+    virtual bool Start(const std::string& program, const std::string& arguments) = 0;
 };
 
 class IConnection {
@@ -62,7 +67,10 @@ class IPaths {
 public:
     virtual ~IPaths() = default;
     // The folder of the store, the trace file and the help page; ends without a slash.
+    // Empty when there is no folder the program may safely use.
     virtual std::string DataDir() const = 0;
+    // Why DataDir() is empty, for the user; empty when it is not.
+    virtual std::string DataDirProblem() const { return {}; }
 };
 
 class IHelp {

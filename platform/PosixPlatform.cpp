@@ -3,15 +3,18 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <pwd.h>
 #include <spawn.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -110,25 +113,74 @@ bool MakeDirectories(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string ChooseDataDir(const std::string& exeDir, const char* xdgDataHome, const char* home) {
-    if (!exeDir.empty() && access(exeDir.c_str(), W_OK) == 0) {
-        return exeDir;
+namespace {
+
+// Only this user may change what is in the folder.
+bool IsPrivateFolder(const struct stat& st) {
+    return st.st_uid == geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+std::string HomeFromUserDatabase() {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+        !found->pw_dir || found->pw_dir[0] != '/') {
+        return {};
+    }
+    return found->pw_dir;
+}
+
+} // namespace
+
+DataDirChoice ChooseDataDir(const std::string& exeDir, const char* xdgDataHome, const char* home) {
+    struct stat st {};
+    if (!exeDir.empty() && access(exeDir.c_str(), W_OK) == 0 && stat(exeDir.c_str(), &st) == 0 &&
+        IsPrivateFolder(st)) {
+        return {exeDir, {}};
     }
     std::string base;
     if (xdgDataHome && *xdgDataHome == '/') {
         base = xdgDataHome; // a relative value is not valid and is ignored
-    } else if (home && *home) {
-        base = std::string(home) + "/.local/share";
     } else {
-        base = "/tmp";
+        const std::string homeDir = home && *home ? std::string(home) : HomeFromUserDatabase();
+        if (homeDir.empty()) {
+            return {{},
+                    "Sentrel has no folder for its data: HOME is not set and the user "
+                    "database has no home folder for this user."};
+        }
+        base = homeDir + "/.local/share";
     }
     const std::string dir = base + "/sentrel";
-    MakeDirectories(dir);
-    return dir;
+    if (!MakeDirectories(dir)) {
+        return {{},
+                "Sentrel cannot create its data folder " + dir + ": " + std::strerror(errno) + "."};
+    }
+    if (stat(dir.c_str(), &st) != 0 || st.st_uid != geteuid()) {
+        return {{},
+                "Sentrel will not use its data folder " + dir + ": it belongs to another user."};
+    }
+    if (!IsPrivateFolder(st)) {
+        return {{},
+                "Sentrel will not use its data folder " + dir + ": other users can write to it."};
+    }
+    return {dir, {}};
 }
 
-std::string PosixPaths::DataDir() const {
+namespace {
+
+DataDirChoice ChooseDataDirHere() {
     return ChooseDataDir(ExecutableDir(), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+}
+
+} // namespace
+
+std::string PosixPaths::DataDir() const {
+    return ChooseDataDirHere().dir;
+}
+
+std::string PosixPaths::DataDirProblem() const {
+    return ChooseDataDirHere().problem;
 }
 
 void XdgHelp::Open(const std::string& path) {

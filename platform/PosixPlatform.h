@@ -40,10 +40,11 @@ public:
 };
 
 // The executable's folder when it is writable, otherwise $XDG_DATA_HOME/sentrel
-// (~/.local/share/sentrel), created when needed.
+// (~/.local/share/sentrel), created when needed; none when that folder is not safe.
 class PosixPaths : public IPaths {
 public:
     std::string DataDir() const override;
+    std::string DataDirProblem() const override;
 };
 
 // Hands the page to the desktop's opener (xdg-open) without waiting.
@@ -64,10 +65,20 @@ std::string ExecutableDir();
 // installed tree works wherever it was unpacked.
 std::string HelpFile(const std::string& exeDir);
 
-// The data folder for an executable in `exeDir`: that folder when it is writable,
-// otherwise "sentrel" under `xdgDataHome` (when absolute) or under `home`/.local/share,
-// created when needed. The environment is passed in so that tests can choose it.
-std::string ChooseDataDir(const std::string& exeDir, const char* xdgDataHome, const char* home);
+// The data folder chosen, or why there is none (a text for the user).
+struct DataDirChoice {
+    std::string dir;
+    std::string problem;
+};
+
+// The data folder for an executable in `exeDir`: that folder when this user may write to
+// it and no one else may, otherwise "sentrel" under `xdgDataHome` (when absolute) or under
+// the home folder's .local/share, created when needed. The home folder is `home`, or the
+// user database's entry when `home` is null or empty. A data folder that another user
+// owns or that others may write to is refused: whoever controls it controls the store,
+// and the store's program alerts run as this user. The environment is passed in so that
+// tests can choose it.
+DataDirChoice ChooseDataDir(const std::string& exeDir, const char* xdgDataHome, const char* home);
 
 // Creates a folder and its parents with mode 0700 for the new ones; true when it exists.
 bool MakeDirectories(const std::string& path);

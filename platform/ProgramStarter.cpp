@@ -132,10 +132,20 @@ ParsedCommandLine ParseCommandLine(const std::string& commandLine) {
     return result;
 }
 
-bool PosixProgramStarter::Start(const std::string& commandLine) {
-    const ParsedCommandLine parsed = ParseCommandLine(commandLine);
+bool PosixProgramStarter::Start(const std::string& program, const std::string& arguments) {
+    ParsedCommandLine parsed;
+    struct stat st {};
+    if (program.find('/') != std::string::npos && stat(program.c_str(), &st) == 0 &&
+        !S_ISDIR(st.st_mode)) {
+        parsed.program = program;
+    } else {
+        parsed = ParseCommandLine(program);
+    }
     if (parsed.program.empty()) {
         return false;
+    }
+    if (!arguments.empty()) {
+        parsed.arguments.push_back(arguments);
     }
     // Everything the intermediate process needs is prepared here: after fork it may only
     // make async-signal-safe calls.

@@ -31,14 +31,16 @@ struct ParsedCommandLine {
 // a slash is looked up along PATH.
 ParsedCommandLine ParseCommandLine(const std::string& commandLine);
 
-// Starts the program of a command line without waiting for it and without a shell. The
+// Starts a program without waiting for it and without a shell. A `program` that holds a
+// slash and names an existing file is run as it is, even when a shorter prefix of it
+// names a program too; any other text is a command line for ParseCommandLine. The
 // program gets its own session, is not a child of this process (so it never lingers as a
 // zombie) and outlives it; it inherits the environment, the working folder and the
 // standard streams, but no other open file and no blocked or ignored signal.
 class PosixProgramStarter : public IProgramStarter {
 public:
     // False when no program was found or it could not be executed.
-    bool Start(const std::string& commandLine) override;
+    bool Start(const std::string& program, const std::string& arguments) override;
 };
 
 } // namespace sentrel

@@ -14,7 +14,7 @@ PACKAGES=(
   locales
   # real servers and desktop pieces used by the integration tests
   dovecot-pop3d nginx apache2-utils iproute2 nftables nodejs openssl
-  pulseaudio libcanberra-pulse sound-theme-freedesktop
+  pulseaudio pulseaudio-utils libcanberra-pulse sound-theme-freedesktop
   xvfb xauth trayer imagemagick xdotool dbus-daemon
   # packaging and its check
   dpkg-dev desktop-file-utils man-db

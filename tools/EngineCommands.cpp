@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <map>
 #include <thread>
@@ -101,21 +102,25 @@ void UseUserLocale() {
     std::setlocale(LC_TIME, "");
 }
 
-// A store that is missing or damaged is refused: running on it would write back an empty
-// or shortened store over the user's.
+// A store that is missing, cannot be read or is damaged is refused: running on it would
+// write back an empty or shortened store over the user's.
 bool LoadStore(CSentrelDoc& doc) {
-    if (std::FILE* file = std::fopen(doc.StorePath().c_str(), "rb")) {
-        std::fclose(file);
-    } else {
-        std::cerr << "sentrelctl: cannot read " << doc.StorePath() << "\n";
-        return false;
-    }
     const auto damage = doc.Load(false);
-    if (damage) {
+    switch (doc.GetStoreState()) {
+    case StoreState::Read:
+        return true;
+    case StoreState::Missing:
+        std::cerr << "sentrelctl: cannot read " << doc.StorePath() << ": " << std::strerror(ENOENT)
+                  << "\n";
+        return false;
+    case StoreState::Unreadable:
+        std::cerr << "sentrelctl: " << doc.UnreadableMessage() << "\n";
+        return false;
+    case StoreState::Damaged:
         std::cerr << "sentrelctl: " << StoreDamageMessage(*damage) << "\n";
         return false;
     }
-    return true;
+    return false;
 }
 
 // The store's trace switch, followed quietly: the watch's and alert's own events are
@@ -209,7 +214,11 @@ int SendAlert(const std::vector<std::string>& arguments) {
         return 1;
     }
     QuietTrace trace(doc);
-    alert->Send(arguments.at(2));
+    if (!alert->Send(arguments.at(2))) {
+        std::cerr << "sentrelctl: alert \"" << alert->name
+                  << "\" did not deliver: " << alert->FailureText() << "\n";
+        return 1;
+    }
     return 0;
 }
 
@@ -220,7 +229,8 @@ std::span<const Command> EngineCommands() {
          &RunEngine},
         {"check-watch", "STORE NAME", "check the first watch named NAME once and save STORE", 2, 2,
          &CheckWatch},
-        {"send-alert", "STORE NAME MESSAGE", "send MESSAGE with the first alert named NAME", 3, 3,
+        {"send-alert", "STORE NAME MESSAGE",
+         "send MESSAGE with the first alert named NAME (exit 1 when it did not deliver)", 3, 3,
          &SendAlert},
     };
     return commands;

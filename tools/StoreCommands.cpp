@@ -15,11 +15,9 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <iostream>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <stdexcept>
 #include <unordered_map>
 
 namespace sentrel::tools {
@@ -267,11 +265,17 @@ std::string Counts(const CSentrelDoc& doc) {
            Counted(doc.activations.size(), "activation", "activations");
 }
 
-// Loads the store named by the first argument, without a message box; prints the damage
-// the way the program words it.
+// Loads the store named by the first argument, without a message box. A missing file is
+// a usage error; one that cannot be read ends the command with the program's message;
+// the damage of one that does not decode is printed the way the program words it.
 std::optional<StoreDamage> LoadForCommand(CSentrelDoc& doc) {
-    RequireReadableFile(doc.StorePath());
     const auto damage = doc.Load(false);
+    if (doc.GetStoreState() == StoreState::Missing) {
+        throw UsageError("cannot open " + doc.StorePath() + ": " + std::strerror(ENOENT));
+    }
+    if (doc.GetStoreState() == StoreState::Unreadable) {
+        throw std::runtime_error(doc.UnreadableMessage());
+    }
     if (damage) {
         std::cerr << StoreDamageMessage(*damage) << "\n";
     }
@@ -327,19 +331,6 @@ std::string TextFromStore(const std::string& bytes) {
         AppendUtf8(out, byte >= 0xA0 ? char32_t{byte} : kCp1252High[byte - 0x80]);
     }
     return out;
-}
-
-void RequireReadableFile(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        throw UsageError("cannot open " + path + ": " + std::strerror(errno));
-    }
-    struct stat st {};
-    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    close(fd);
-    if (!regular) {
-        throw UsageError(path + " is not a file");
-    }
 }
 
 Json DocumentToJson(const CSentrelDoc& doc) {

@@ -24,8 +24,4 @@ nlohmann::ordered_json DocumentToJson(const CSentrelDoc& doc);
 // Text for JSON: valid UTF-8 sequences are kept, every other byte is read as Windows-1252.
 std::string TextFromStore(const std::string& bytes);
 
-// Loads STORE for a command; a file that cannot be read is a usage error, not an empty
-// store as it is for the program.
-void RequireReadableFile(const std::string& path);
-
 } // namespace sentrel::tools

@@ -137,13 +137,22 @@ CMainDialog::~CMainDialog() {
     m_tray.reset();
 }
 
-void CMainDialog::Initialise() {
+bool CMainDialog::Initialise() {
     Log("Sentrel", "Started"); // the trace is not open yet: never written
-    CTraceFile::Instance().SetPath(Platform().paths->DataDir() + "/trace.txt");
+    const std::string dataDir = Platform().paths->DataDir();
+    if (dataDir.empty()) {
+        ShowMessage(Platform().paths->DataDirProblem(), MessageIcon::Stop);
+        return false;
+    }
+    CTraceFile::Instance().SetPath(dataDir + "/trace.txt");
+    m_doc.SetStorePath(dataDir + "/Sentrel.bin");
 
     setWindowIcon(ProgramIcon());
 
     m_doc.Load();
+    if (m_doc.GetStoreState() == StoreState::Unreadable) {
+        return false; // the load has said why; nothing may be saved over that store
+    }
     RefillWatches();
     RefillActivations();
     RefillAlerts();
@@ -172,6 +181,7 @@ void CMainDialog::Initialise() {
     m_ui->stopButton->setEnabled(false);
 
     ApplyTraceSwitch(m_doc, m_ui->traceCheck->isChecked());
+    return true;
 }
 
 void CMainDialog::ShowAtStart(bool minimised) {

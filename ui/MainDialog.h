@@ -39,8 +39,10 @@ public:
 
     // The start-up steps, in order: "Started", icons, load the store, fill the lists, the
     // trace box from the store, the tray icon, Start on and Stop off, apply the trace
-    // switch. Call once before showing the window.
-    void Initialise();
+    // switch. Call once before showing the window. False, after telling the user why, when
+    // the program must end instead: there is no safe data folder, or the store is there
+    // but cannot be read.
+    bool Initialise();
     // Shows the window after Initialise; `minimised` (started at login) keeps it in the
     // notification area instead when there is one, or while one is waited for.
     void ShowAtStart(bool minimised);

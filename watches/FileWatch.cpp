@@ -3,6 +3,7 @@
 #include "engine/EventLog.h"
 #include "model/Archive.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -63,16 +64,22 @@ private:
     int m_fd;
 };
 
-bool ReadAll(int fd, std::string& bytes) {
+// Reads to the end, or one byte past the limit (too large), whichever comes first.
+FileReadResult ReadAll(int fd, std::string& bytes) {
     char buffer[65536];
+    constexpr auto kLimit = static_cast<std::size_t>(kMaxWatchedFileBytes);
     while (true) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
+        const std::size_t wanted = std::min(sizeof buffer, kLimit + 1 - bytes.size());
+        const ssize_t n = read(fd, buffer, wanted);
         if (n > 0) {
             bytes.append(buffer, static_cast<std::size_t>(n));
+            if (bytes.size() > kLimit) {
+                return FileReadResult::OpenFailed;
+            }
         } else if (n == 0) {
-            return true;
+            return FileReadResult::Ok;
         } else if (errno != EINTR) {
-            return false;
+            return FileReadResult::ReadFailed;
         }
     }
 }
@@ -88,12 +95,13 @@ FileReadResult ReadWatchedFile(const std::string& path, std::string& text, std::
     // is not a file that can be opened for reading.
     FileHandle file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
-    if (file.get() < 0 || fstat(file.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (file.get() < 0 || fstat(file.get(), &st) != 0 || S_ISDIR(st.st_mode) ||
+        (S_ISREG(st.st_mode) && st.st_size > kMaxWatchedFileBytes)) {
         return FileReadResult::OpenFailed;
     }
     std::string bytes;
-    if (!ReadAll(file.get(), bytes)) {
-        return FileReadResult::ReadFailed;
+    if (const FileReadResult result = ReadAll(file.get(), bytes); result != FileReadResult::Ok) {
+        return result;
     }
     text = JoinLines(bytes);
     modified = StoredTimeStamp(static_cast<std::int64_t>(st.st_mtim.tv_sec));

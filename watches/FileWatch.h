@@ -38,9 +38,14 @@ std::int64_t StoredTimeStamp(std::int64_t seconds);
 
 enum class FileReadResult { Ok, OpenFailed, ReadFailed };
 
+// The most of a watched file that is read: far more than any text worth watching, little
+// enough to hold in memory (and to hand on as a message).
+constexpr std::int64_t kMaxWatchedFileBytes = 64 * 1024 * 1024;
+
 // Reads a watched file: its joined text and its last-write time (seconds since 1970 UTC,
 // taken from the open file, in its stored form). The watch and its editor both take their state
-// this way.
+// this way. A file of more than kMaxWatchedFileBytes, or a device that reads without end,
+// is OpenFailed, as it cannot be taken in.
 FileReadResult ReadWatchedFile(const std::string& path, std::string& text, std::int64_t& modified);
 
 } // namespace sentrel

@@ -56,8 +56,9 @@ bool CPINGWatch::Check(std::string& message) {
     const auto packetSize = static_cast<std::uint8_t>(LeadingNumber(packetSizeText) & 0xFF);
     // A negative time-out would wrap to weeks of waiting on the program's only thread.
     const int timeout = std::max(0, LeadingNumber(timeoutText));
-    if (SendIcmpEcho(hostName.c_str(), static_cast<unsigned>(timeout), packetSize,
-                     LeadingNumber(timeToLiveText))) {
+    // The stored time to live is not applied: a small one (10 by default) would report
+    // every host farther away than that as down.
+    if (SendIcmpEcho(hostName.c_str(), static_cast<unsigned>(timeout), packetSize)) {
         return false;
     }
     message = failureMessage;

@@ -15,7 +15,8 @@ public:
     // the echo cannot be made at all.
     bool Check(std::string& message) override;
 
-    // The numbers are kept as typed and converted at every check.
+    // The numbers are kept as typed and converted at every check. The time to live is
+    // kept and edited only: requests go out with the system's default.
     std::string hostName;
     std::string packetSizeText;
     std::string timeToLiveText;

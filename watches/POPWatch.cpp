@@ -6,8 +6,9 @@
 #include "net/Pop3Client.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
+#include <locale.h>
+#include <wctype.h>
 
 namespace sentrel {
 
@@ -17,12 +18,61 @@ namespace {
 
 int g_serverPort = 110;
 
-// A subject in capitals only (digits and punctuation count as such): the mark of
-// advertising that the user may want to ignore.
-bool IsAllUppercase(const std::string& subject) {
-    return std::none_of(subject.begin(), subject.end(),
-                        [](char c) { return std::islower(static_cast<unsigned char>(c)) != 0; });
+// The code point of the UTF-8 sequence at `at`, which moves past it; -1 (and one byte
+// on) for a sequence that is cut short, overlong, a surrogate or beyond U+10FFFF.
+long NextCodePoint(std::string_view text, std::size_t& at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    const std::size_t length = lead < 0x80                    ? 1
+                               : lead >= 0xC2 && lead <= 0xDF ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
+    if (length == 0 || text.size() - at < length) {
+        ++at;
+        return -1;
+    }
+    long value = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) {
+            ++at;
+            return -1;
+        }
+        value = (value << 6) | (byte(at + i) & 0x3F);
+    }
+    constexpr long kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < kShortest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        ++at;
+        return -1;
+    }
+    at += length;
+    return value;
 }
+
+} // namespace
+
+bool IsAllUpperCase(std::string_view text) {
+    // Unicode's case mappings, whatever the user's locale; built into the C library.
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t start = at;
+        long c = NextCodePoint(text, at);
+        if (c < 0) {
+            // Not UTF-8: older mail programs write Latin-1.
+            c = static_cast<unsigned char>(text[start]);
+        }
+        const auto wide = static_cast<wint_t>(c);
+        const bool lower = utf8 != static_cast<locale_t>(0)
+                               ? towupper_l(wide, utf8) != wide || iswlower_l(wide, utf8)
+                               : c >= 'a' && c <= 'z';
+        if (lower) {
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
 
 struct NewMail {
     std::string uid;
@@ -63,12 +113,14 @@ bool CPOPWatch::Check(std::string& message) {
     CPop3Client client;
     if (!client.Login(popServer, popUserName, popPassword, g_serverPort)) {
         Log("POP watch", "Failed to connect to: " + popServer);
+        Log("POP watch", client.FailureReason());
         return false;
     }
     int count = 0;
     unsigned totalSize = 0;
     if (!client.Stat(count, totalSize)) {
         // Without a count there is nothing to look at: no new mail this time.
+        Log("POP watch", "Failed to read the mailbox: " + client.FailureReason());
         client.Quit();
         return false;
     }
@@ -90,24 +142,35 @@ bool CPOPWatch::Check(std::string& message) {
         }
     }
 
+    // The header block, then the whole message. The watch goes on with what it got; the
+    // trace says why the first retrieval that failed did.
+    bool failureLogged = false;
+    auto retrieve = [&](int number, CPop3Message& mail) {
+        const bool headers = client.RetrieveHeaders(number, mail);
+        const bool whole = client.RetrieveMessage(number, mail);
+        if (!(headers && whole) && !failureLogged) {
+            Log("POP watch",
+                "Failed to read message " + std::to_string(number) + ": " + client.FailureReason());
+            failureLogged = true;
+        }
+    };
+
     // A fresh holder for every retrieval: a failed one leaves it empty, never holding
     // the message before.
     std::erase_if(fresh, [&](const NewMail& entry) {
         CPop3Message mail;
-        client.RetrieveHeaders(entry.number, mail);
-        client.RetrieveMessage(entry.number, mail);
+        retrieve(entry.number, mail);
         const std::string subject = mail.GetHeaderField("Subject");
         unsigned size = 0;
         client.GetMessageSize(entry.number, size);
-        return (skipUppercaseSubject && !subject.empty() && IsAllUppercase(subject)) ||
+        return (skipUppercaseSubject && !subject.empty() && IsAllUpperCase(subject)) ||
                (skipIfOverSize && size / 1024 > maxSizeKb);
     });
 
     bool triggered = false;
     if (fresh.size() == 1) {
         CPop3Message mail;
-        client.RetrieveHeaders(fresh.front().number, mail);
-        client.RetrieveMessage(fresh.front().number, mail);
+        retrieve(fresh.front().number, mail);
         message = oneText;
         if (oneIncludeFrom) {
             message += "\n" + mail.GetHeaderField("From");
@@ -129,8 +192,7 @@ bool CPOPWatch::Check(std::string& message) {
         message += manyText;
         for (const NewMail& entry : fresh) {
             CPop3Message mail;
-            client.RetrieveHeaders(entry.number, mail);
-            client.RetrieveMessage(entry.number, mail);
+            retrieve(entry.number, mail);
             if (manyIncludeFrom) {
                 message += "\n" + mail.GetHeaderField("From");
             }

@@ -3,6 +3,7 @@
 #include "model/Watch.h"
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace sentrel {
@@ -42,5 +43,10 @@ public:
     // Unique ids of every message already considered in this run; never stored.
     std::vector<std::string> seenUids;
 };
+
+// True when the text equals its own upper-case form: no character of it has a lower-case
+// mapping (digits and punctuation count as upper case). The text is UTF-8; bytes that are
+// not are read as Latin-1.
+bool IsAllUpperCase(std::string_view text);
 
 } // namespace sentrel

@@ -21,23 +21,33 @@ WebPageFetcher& InstalledFetcher() {
 }
 
 bool FetchOverHttp(const std::string& url, const std::string& user, const std::string& password,
-                   std::string& body, std::string& resultText) {
+                   std::string& body, std::string& resultText, std::string& reason) {
     CRobotInternet internet;
     internet.user = user;
     internet.password = password;
     int code = 0;
-    return internet.Fetch(url, body, code, resultText);
+    const bool ok = internet.Fetch(url, body, code, resultText);
+    reason = internet.FailureReason();
+    return ok;
 }
 
-// Fetches with the credentials only when a user name is set.
+// Fetches with the credentials only when a user name is set. `reason` says why a fetch
+// over HTTP failed, for the trace.
 bool FetchPage(const std::string& url, const std::string& user, const std::string& password,
-               std::string& body, std::string& resultText) {
+               std::string& body, std::string& resultText, std::string& reason) {
     const std::string none;
     const std::string& u = user.empty() ? none : user;
     const std::string& p = user.empty() ? none : password;
     if (InstalledFetcher())
         return InstalledFetcher()(url, u, p, body, resultText);
-    return FetchOverHttp(url, u, p, body, resultText);
+    return FetchOverHttp(url, u, p, body, resultText, reason);
+}
+
+void LogFailedFetch(const std::string& source, const std::string& url, const std::string& reason) {
+    Log(source, "Failed to fetch web page: " + url);
+    if (!reason.empty()) {
+        Log(source, reason);
+    }
 }
 
 void Warn(const std::string& text) {
@@ -72,8 +82,9 @@ bool CWebPageWatch::Check(std::string& message) {
     RequestConnection();
     std::string body;
     std::string resultText;
-    if (!FetchPage(url, webUserName, webPassword, body, resultText)) {
-        Log("Web Page Watch", "Failed to fetch web page: " + url);
+    std::string reason;
+    if (!FetchPage(url, webUserName, webPassword, body, resultText, reason)) {
+        LogFailedFetch("Web Page Watch", url, reason);
         return false;
     }
     switch (mode) {
@@ -143,8 +154,9 @@ bool CWebPageWatch::ApplyEditorValues(const WebPageWatchValues& typed) {
     // a whole one.
     std::string body;
     std::string resultText;
-    if (!FetchPage(typed.url, typed.webUserName, typed.webPassword, body, resultText)) {
-        Log("Web Page Watch Dialog", "Failed to fetch web page: " + typed.url);
+    std::string reason;
+    if (!FetchPage(typed.url, typed.webUserName, typed.webPassword, body, resultText, reason)) {
+        LogFailedFetch("Web Page Watch Dialog", typed.url, reason);
         popup.Close(wait);
         Warn("Unable to fetch web page.\n" + resultText);
         return false;

@@ -81,6 +81,14 @@ protected:
     CClickatellAlert alert;
 };
 
+std::string Repeat(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) {
+        out += text;
+    }
+    return out;
+}
+
 std::string Ok(const std::string& body) {
     return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
@@ -124,53 +132,55 @@ TEST_F(ClickatellAlertTest, OneSmsIsAtMost160EscapedCharacters) {
     const std::string a161(161, 'a');
     alert.Send(a161);
     alert.Send(std::string(160, 'b'));
-    // 53 spaces are 159 escaped characters; the 54th is cut inside its escape.
+    // 53 spaces are 159 escaped characters: the 54th would not fit whole, so the SMS ends
+    // early; so does one that would end inside a UTF-8 character.
     alert.Send(std::string(53, ' ') + "c");
     alert.Send(std::string(54, ' '));
     alert.Send(std::string("\xE9"));
-    std::string spaces;
-    for (int i = 0; i < 53; ++i) {
-        spaces += "%20";
-    }
-    EXPECT_EQ(Texts(), (std::vector<std::string>{std::string(160, 'a'), std::string(160, 'b'),
-                                                 spaces + "c", spaces + "%", "%E9"}));
+    alert.Send("a" + Repeat("\xC3\xA9", 27));
+    // A lone byte from a Windows store is one character, whatever follows it.
+    alert.Send("a" + std::string(52, ' ') + "\xE9" + "b");
+    const std::string spaces = Repeat("%20", 53);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{
+                           std::string(160, 'a'), std::string(160, 'b'), spaces + "c", spaces,
+                           "%E9", "a" + Repeat("%C3%A9", 26), "a" + Repeat("%20", 52) + "%E9"}));
 }
 
 TEST_F(ClickatellAlertTest, SeveralSmsUpToTheMaximum) {
     replies = {Ok("ID: 1")};
     alert.sendMultiple = 1;
     alert.maxMessages = 3;
-    alert.Send(std::string(161, 'a')); // 160 + 1
-    alert.Send(std::string(160, 'b')); // exactly one
-    alert.Send(std::string(500, 'c')); // 160 + 160 + 160, the rest dropped
-    alert.Send(std::string(54, ' '));  // the escape split across two
+    alert.Send(std::string(161, 'a'));        // 160 + 1
+    alert.Send(std::string(160, 'b'));        // exactly one
+    alert.Send(std::string(500, 'c'));        // 160 + 160 + 160, the rest dropped
+    alert.Send(std::string(54, ' '));         // the last escape goes whole into the second
+    alert.Send("a" + Repeat("\xC3\xA9", 27)); // and so does the last character
     alert.maxMessages = 0;
     alert.Send(std::string(400, 'd')); // at least one
     alert.maxMessages = -2;
     alert.Send(""); // an empty one too
-    std::string spaces;
-    for (int i = 0; i < 53; ++i) {
-        spaces += "%20";
-    }
-    EXPECT_EQ(Texts(), (std::vector<std::string>{std::string(160, 'a'), "a", std::string(160, 'b'),
-                                                 std::string(160, 'c'), std::string(160, 'c'),
-                                                 std::string(160, 'c'), spaces + "%", "20",
-                                                 std::string(160, 'd'), ""}));
-    EXPECT_EQ(connectionRequests, 6);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{
+                           std::string(160, 'a'), "a", std::string(160, 'b'), std::string(160, 'c'),
+                           std::string(160, 'c'), std::string(160, 'c'), Repeat("%20", 53), "%20",
+                           "a" + Repeat("%C3%A9", 26), "%C3%A9", std::string(160, 'd'), ""}));
+    EXPECT_EQ(connectionRequests, 7);
 }
 
-TEST_F(ClickatellAlertTest, FlashMessagesAndFieldsAsStored) {
+TEST_F(ClickatellAlertTest, FlashMessagesAndEveryFieldEscaped) {
     replies = {Ok("ID: 1")};
     alert.msgType = "SMS_FLASH";
+    alert.apiId = "31 41";
     alert.apiUser = "o'brien";
-    alert.to = "+447700900123";
+    alert.apiPassword = "pw#42&x=1";
+    alert.to = "+44 7700&900123";
     alert.from = "Caf\xE9 & Co";
     alert.Send("x");
     ASSERT_EQ(gateway.Requests().size(), 1u);
     const std::string request = gateway.Requests()[0];
     EXPECT_EQ(request.substr(0, request.find("\r\n")),
-              "GET /http/sendmsg?api_id=3141592&user=o'brien&password=pw42"
-              "&from=Caf%E9%20%26%20Co&to=+447700900123&msg_type=SMS_FLASH&text=x HTTP/1.1");
+              "GET /http/sendmsg?api_id=31%2041&user=o'brien&password=pw%2342%26x%3D1"
+              "&from=Caf%E9%20%26%20Co&to=%2B44%207700%26900123&msg_type=SMS_FLASH&text=x "
+              "HTTP/1.1");
     // The request carries no credentials of its own.
     EXPECT_EQ(request.find("Authorization"), std::string::npos);
 }

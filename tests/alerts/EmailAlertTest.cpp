@@ -129,7 +129,7 @@ TEST_F(EmailAlertTest, PlainMailKeepsLinesAndUsesTheFixedSubject) {
     EXPECT_EQ(connectionRequests, 1);
     EXPECT_EQ(connectionsBeforeRequest, 0);
     EXPECT_EQ(sent[0].subject, "Email Alert");
-    EXPECT_EQ(sent[0].body, "line one\n..line two");
+    EXPECT_EQ(sent[0].body, "line one\r\n..line two");
     EXPECT_NE(sent[0].headers.find("From: Sentrel Watch <watch@example.org>\r\n"),
               std::string::npos);
     EXPECT_NE(sent[0].headers.find("To: Ann <ann@example.org>,bob@example.org\r\n"),
@@ -167,18 +167,24 @@ TEST_F(EmailAlertTest, MultipleModeSendsPiecesUpToTheLimit) {
     sent = SendThrough(AcceptingServer(), text.substr(0, 160));
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].body, text.substr(0, 160));
+
+    // A piece that would end inside a UTF-8 character ends before it.
+    alert.maxSmsChars = 4;
+    sent = SendThrough(AcceptingServer(), "\xC3\xA9"
+                                          "a\xC3\xA9\xC3\xA9");
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].body, "\xC3\xA9"
+                            "a");
+    EXPECT_EQ(sent[1].body, "\xC3\xA9\xC3\xA9");
 }
 
-TEST_F(EmailAlertTest, ZeroCharactersSendsEmptyPiecesAtLeastOnce) {
+TEST_F(EmailAlertTest, ZeroCharactersSendsOneEmptyPiece) {
     alert.smsSplitting = 1;
     alert.maxSmsChars = 0;
     alert.maxMessages = 3;
     auto sent = SendThrough(AcceptingServer(), "hello");
-    ASSERT_EQ(sent.size(), 3u);
-    EXPECT_EQ(sent[2].body, "");
-    alert.maxMessages = 0;
-    sent = SendThrough(AcceptingServer(), "hello");
-    EXPECT_EQ(sent.size(), 1u);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].body, "");
 }
 
 TEST_F(EmailAlertTest, TruncateModeAndSubjectOnlyFlattenTheText) {
@@ -205,8 +211,10 @@ TEST_F(EmailAlertTest, FailuresAreLoggedAndLaterPiecesStillGo) {
     EXPECT_EQ(sent[0].body, ""); // refused before DATA
     EXPECT_EQ(sent[1].body, "def");
     std::string trace = Trace();
-    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 1);
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 2);
     EXPECT_NE(trace.find(" Email Alert Failed to send email message\r\n"), std::string::npos);
+    EXPECT_NE(trace.find(" Email Alert The server answered: 550 no such user\r\n"),
+              std::string::npos);
 
     alert.smsSplitting = 0;
     alert.port = test::UnusedLoopbackPort();

@@ -19,16 +19,19 @@ using Args = std::vector<std::string>;
 
 class RecordingStarter : public IProgramStarter {
 public:
-    bool Start(const std::string& commandLine) override {
-        started.push_back(commandLine);
-        return false; // failure must not matter to the alert
+    bool Start(const std::string& program, const std::string& arguments) override {
+        started.push_back(program + "|" + arguments);
+        return false;
     }
     std::vector<std::string> started;
 };
 
 class RecordingSound : public ISound {
 public:
-    void PlayFile(const std::string& path) override { played.push_back(path); }
+    bool PlayFile(const std::string& path) override {
+        played.push_back(path);
+        return !path.empty();
+    }
     std::vector<std::string> played;
 };
 
@@ -39,33 +42,24 @@ TEST(MessageAlert, EverySendOpensOneMorePopupWithItsMessage) {
     ScopedPlatform scoped(services);
 
     CMessageAlert alert;
-    alert.Send("first\r\nline two");
+    EXPECT_TRUE(alert.Send("first\r\nline two"));
     alert.Send("second");
     alert.Send("");
     EXPECT_EQ(popups.opened, (Args{"first\r\nline two", "second", ""}));
     EXPECT_TRUE(popups.closed.empty()); // nothing waits for or closes a popup
 }
 
-TEST(RunProgramAlert, CommandLineIsThePathThenTheQuotedArguments) {
-    CRunProgramAlert alert;
-    alert.program = "/opt/beep tool/beep";
-    EXPECT_EQ(alert.CommandLine(), "/opt/beep tool/beep");
-    alert.arguments = "-n 3";
-    EXPECT_EQ(alert.CommandLine(), "/opt/beep tool/beep \"-n 3\"");
-    alert.arguments = "say \"hi\" \\";
-    EXPECT_EQ(alert.CommandLine(), "/opt/beep tool/beep \"say \"hi\" \\\"");
-    alert.program.clear();
-    alert.arguments = "x";
-    EXPECT_EQ(alert.CommandLine(), " \"x\"");
-
+TEST(RunProgramAlert, StartsTheProgramWithItsArgumentsNotTheMessage) {
     RecordingStarter starter;
     PlatformServices services;
     services.programStarter = &starter;
     ScopedPlatform scoped(services);
-    alert.program = "p";
-    alert.arguments.clear();
-    alert.Send("the message is not passed");
-    EXPECT_EQ(starter.started, Args{"p"});
+    CRunProgramAlert alert;
+    alert.program = "/opt/beep tool/beep";
+    alert.arguments = "say \"hi\" \\";
+    EXPECT_FALSE(alert.Send("the message is not passed"));
+    EXPECT_EQ(alert.FailureText(), "Failed to start the program: /opt/beep tool/beep");
+    EXPECT_EQ(starter.started, Args{"/opt/beep tool/beep|say \"hi\" \\"});
 }
 
 class RunProgramAlertStarts : public ::testing::Test {
@@ -94,7 +88,11 @@ protected:
     std::unique_ptr<ScopedPlatform> scoped;
 };
 
-TEST_F(RunProgramAlertStarts, ShellCharactersAndQuotesReachTheProgram) {
+TEST_F(RunProgramAlertStarts, ExactlyTheStoredFileGetsTheArgumentsAsOne) {
+    // An executable named like the path up to its first blank must not be the one started.
+    std::filesystem::copy_file(ARG_RECORDER_PATH, dir.File("alert"));
+    chmod(dir.File("alert").c_str(), 0755);
+
     CRunProgramAlert alert;
     alert.program = program; // unquoted, with blanks
     alert.arguments = "$(touch pwned); rm -rf `echo x` it's";
@@ -104,14 +102,13 @@ TEST_F(RunProgramAlertStarts, ShellCharactersAndQuotesReachTheProgram) {
     EXPECT_EQ(record.args, Args{"$(touch pwned); rm -rf `echo x` it's"});
     EXPECT_FALSE(std::filesystem::exists("pwned"));
 
-    // A double quote in the arguments is passed on unchanged inside the quotes; the
-    // program's argument splitting then sees it end the quoted part.
+    // Double quotes and backslashes in the arguments stay inside the one argument.
     std::filesystem::remove(recordPath);
-    alert.arguments = "a \"b c\" d";
+    alert.arguments = "a \"b c\" d\\\"";
     alert.Send("");
     record = test::WaitForRecord(recordPath);
     ASSERT_TRUE(record.found);
-    EXPECT_EQ(record.args, (Args{"a b", "c d"}));
+    EXPECT_EQ(record.args, (Args{"a \"b c\" d\\\""}));
 
     std::filesystem::remove(recordPath);
     alert.arguments.clear();
@@ -125,9 +122,9 @@ TEST_F(RunProgramAlertStarts, MissingProgramReturnsAndLogsNothing) {
     CRunProgramAlert alert;
     alert.program = dir.File("uninstalled/tool.exe");
     alert.arguments = "x";
-    alert.Send("m");
+    EXPECT_FALSE(alert.Send("m"));
     alert.program.clear();
-    alert.Send("m");
+    EXPECT_FALSE(alert.Send("m"));
     EXPECT_EQ(test::ReadFile(dir.File("trace.txt")), "");
 }
 
@@ -138,9 +135,9 @@ TEST(SoundAlert, PlaysItsFileWhateverTheMessage) {
     ScopedPlatform scoped(services);
     CSoundAlert alert;
     alert.soundFile = "/media/chime.wav";
-    alert.Send("not a file name");
+    EXPECT_TRUE(alert.Send("not a file name"));
     alert.soundFile = "";
-    alert.Send("x");
+    EXPECT_FALSE(alert.Send("x")); // not played
     EXPECT_EQ(sound.played, (Args{"/media/chime.wav", ""}));
 }
 

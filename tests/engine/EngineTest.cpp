@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <sstream>
+#include <stdexcept>
 
 namespace sentrel {
 namespace {
@@ -158,6 +160,32 @@ TEST_F(EngineTest, TriggeredEventsInDocumentOrder) {
                                                   "A1:Z Triggered", "A2:W2 Triggered"}));
     EXPECT_EQ(static_cast<RecordingAlert*>(first->alerts[2])->sent,
               std::vector<std::string>{"fire alarm"});
+}
+
+// A check or a send that throws (memory exhausted by a huge reply, say) costs only that
+// record: the pass goes on with the next alert and the next activation.
+TEST_F(EngineTest, ThrowingCheckOrSendIsLoggedAndThePassGoesOn) {
+    ScriptWatch* bad = AddWatch("bad");
+    bad->onCheck = [](std::string&) -> bool { throw std::bad_alloc(); };
+    ScriptWatch* good = AddWatch("good");
+    RecordingAlert* broken = AddAlert("broken");
+    broken->onSend = [] { throw std::runtime_error("gateway\nexploded"); };
+    RecordingAlert* phone = AddAlert("phone");
+    const CDateTime due = CDateTime::FromParts(2026, 12, 7, 9, 0, 0);
+    AddActivation("A1", bad, due, "60")->alerts.push_back(phone);
+    CActivation* second = AddActivation("A2", good, due, "60");
+    second->alerts = {broken, phone};
+
+    engine.Start();
+    host.Advance(3000);
+    EXPECT_EQ(phone->sent.size(), 1u);
+    EXPECT_FALSE(engine.IsBusy());
+    EXPECT_TRUE(host.IsSet(CEngine::kEngineTimer));
+    EXPECT_EQ(Events(),
+              (std::vector<std::string>{
+                  "Sentrel Activations started", "Sentrel Failed to check A1:bad: std::bad_alloc",
+                  "A2:good Triggered", "A2:broken Triggered",
+                  "Sentrel Failed to send A2:broken: gateway exploded", "A2:phone Triggered"}));
 }
 
 TEST_F(EngineTest, NextPassStartsASecondAfterALongPassEnded) {

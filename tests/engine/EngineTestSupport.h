@@ -43,11 +43,12 @@ class RecordingAlert : public CAlert {
 public:
     std::vector<std::string> sent;
     std::function<void()> onSend;
-    void Send(std::string message) override {
+    bool Send(std::string message) override {
         sent.push_back(message);
         if (onSend) {
             onSend();
         }
+        return true;
     }
 };
 

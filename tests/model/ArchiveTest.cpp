@@ -418,12 +418,20 @@ TEST_F(ArchiveTest, ErrorsKeepTheRecordsReadBefore) {
         EXPECT_EQ(doc->alerts[0]->name, "ok");
     }
 
-    // A count that runs past the end fails at the count, before any element.
+    // A list cut short keeps the records it holds in full; a count far past the end
+    // reserves nothing and fails where the bytes end.
     std::optional<StoreDamage> damage;
-    auto doc = Load(kNoTrace + Hex("FFFF FFFFFFFF 0000"), &damage);
+    auto doc = Load(kNoTrace + Hex("0300") + NewClass("CMessageAlert") + Str("one") + ClassRef(1) +
+                        Str("two") + ClassRef(1) + Hex("05") + "thr",
+                    &damage);
     ASSERT_TRUE(damage);
-    EXPECT_EQ(damage->offset, 4u);
     EXPECT_EQ(damage->reason.rfind("unexpected end of file", 0), 0u);
+    ASSERT_EQ(doc->alerts.size(), 2u);
+    EXPECT_EQ(doc->alerts[1]->name, "two");
+    doc = Load(kNoTrace + Hex("FFFF FFFFFFFF 0000"), &damage);
+    ASSERT_TRUE(damage);
+    EXPECT_EQ(damage->offset, 12u);
+    EXPECT_TRUE(doc->alerts.empty());
 
     // A class name of 63 characters is read, and then is not a known class.
     Load(kNoTrace + Hex("0100 FFFF 0000 3F00") + std::string(63, 'C'), &damage);

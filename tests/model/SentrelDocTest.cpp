@@ -10,10 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace sentrel {
 namespace {
@@ -190,9 +194,99 @@ TEST_F(SentrelDocTest, DamagedStoreKeepsWhatWasReadAndTellsTheUser) {
     EXPECT_NE(text.find("unknown class name \"CFooAlert\""), std::string::npos) << text;
     EXPECT_NE(text.find("before that point were loaded"), std::string::npos) << text;
 
+    // The bytes as they were are kept beside the store before anything can save over
+    // them, and the message says where.
+    EXPECT_NE(text.find(path + ".damaged."), std::string::npos) << text;
+    EXPECT_EQ(ReadFile(path + ".damaged"), bytes);
+    EXPECT_EQ(Mode(path + ".damaged"), 0600u);
+    ASSERT_TRUE(doc.Save());
+    EXPECT_EQ(ReadFile(path + ".damaged"), bytes);
+    EXPECT_NE(ReadFile(path), bytes);
+
+    // A store damaged again never replaces the older copy; a quiet load keeps its copy
+    // only when it comes to save.
+    const std::string again = bytes + "x";
+    WriteFile(path, again);
     CSentrelDoc quiet(path);
     EXPECT_TRUE(quiet.Load(false));
     EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(FolderEntries(dir.Path()).size(), 2u);
+    ASSERT_TRUE(quiet.Save());
+    EXPECT_EQ(ReadFile(path + ".damaged"), bytes);
+    EXPECT_EQ(ReadFile(path + ".damaged.1"), again);
+    EXPECT_EQ(quiet.alerts.size(), 1u);
+}
+
+// Only a store that does not exist means a first start. One that is there but cannot be
+// read is reported and never saved over. Run as an ordinary user: root reads anything.
+TEST_F(SentrelDocTest, StoreThatCannotBeReadIsNeverSavedOver) {
+    const std::string path = dir.File("Sentrel.bin");
+    const std::string bytes = kNoTrace + kEmptyList + kEmptyList + kEmptyList;
+    const auto loadAndSave = [&](const std::string& reason) {
+        return RunInChild(
+            [&] {
+                alarm(10); // a pipe must not block the load
+                CSentrelDoc doc(path);
+                EXPECT_FALSE(doc.Load());
+                const bool refused = !doc.Save();
+                return refused && doc.GetStoreState() == StoreState::Unreadable &&
+                       !messages.shown.empty() &&
+                       messages.shown[0].text == "Sentrel.bin cannot be read: " + reason;
+            },
+            true);
+    };
+    chmod(dir.Path().c_str(), 0777);
+
+    WriteFile(path, bytes);
+    chmod(path.c_str(), 0);
+    EXPECT_TRUE(loadAndSave("Permission denied"));
+    EXPECT_EQ(Mode(path), 0u);
+    EXPECT_EQ(ReadFile(path), bytes);
+    unlink(path.c_str());
+
+    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+    EXPECT_TRUE(loadAndSave("Is a directory"));
+    rmdir(path.c_str());
+
+    ASSERT_EQ(mkfifo(path.c_str(), 0666), 0);
+    EXPECT_TRUE(loadAndSave("not a regular file"));
+    struct stat st {};
+    EXPECT_TRUE(stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"Sentrel.bin"});
+}
+
+// A store kept elsewhere through a symbolic link stays there; the temporary files of a
+// save that was killed half-way are cleared away at the next load, and nothing else.
+TEST_F(SentrelDocTest, SavesThroughALinkAndClearsLeftoversOfKilledSaves) {
+    const std::string real = dir.File("real");
+    ASSERT_EQ(mkdir(real.c_str(), 0700), 0);
+    ASSERT_EQ(symlink("real/store.bin", dir.File("Sentrel.bin").c_str()), 0);
+    CSentrelDoc doc(dir.File("Sentrel.bin"));
+    EXPECT_FALSE(doc.Load()); // a link to nothing yet: a first start
+    Fill(doc);
+    ASSERT_TRUE(doc.Save());
+    struct stat st {};
+    ASSERT_EQ(lstat(dir.File("Sentrel.bin").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadFile(real + "/store.bin"), doc.Encode());
+    EXPECT_EQ(FolderEntries(real), std::vector<std::string>{"store.bin"});
+
+    for (const char* name :
+         {"store.bin.saving.a1B2c3", "store.bin.saving.zzzzzz", "store.bin.saving.Busy00",
+          "store.bin.saving.toolong", "store.bin.backup", "other.saving.abcdef"}) {
+        WriteFile(real + "/" + name, "left over");
+    }
+    // A save in progress holds a lock on its file: that one stays.
+    const int busy = open((real + "/store.bin.saving.Busy00").c_str(), O_RDONLY);
+    ASSERT_EQ(flock(busy, LOCK_EX), 0);
+    CSentrelDoc reloaded(dir.File("Sentrel.bin"));
+    EXPECT_FALSE(reloaded.Load());
+    close(busy);
+    auto left = FolderEntries(real);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left,
+              (std::vector<std::string>{"other.saving.abcdef", "store.bin", "store.bin.backup",
+                                        "store.bin.saving.Busy00", "store.bin.saving.toolong"}));
 }
 
 TEST_F(SentrelDocTest, LookupByNameAndInUseByIdentity) {

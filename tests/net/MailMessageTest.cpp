@@ -35,14 +35,17 @@ TEST(MailMessage, RecipientsWithAndWithoutNames) {
     EXPECT_EQ(message.bcc.size(), 1u);
 }
 
-TEST(MailMessage, BodyLinesStartingWithAFullStopAreStuffed) {
+TEST(MailMessage, BodyLinesEndInCrLfAndThoseStartingWithAFullStopAreStuffed) {
     CMailMessage message;
     message.SetBody("one\n.two\r\n.\r\nthree.\n");
-    EXPECT_EQ(message.Body(), "one\n..two\r\n..\r\nthree.\n");
+    EXPECT_EQ(message.Body(), "one\r\n..two\r\n..\r\nthree.\r\n");
     message.SetBody(".first");
     EXPECT_EQ(message.Body(), "..first");
-    message.SetBody("no dots at line starts\r\nhere. either\n");
-    EXPECT_EQ(message.Body(), "no dots at line starts\r\nhere. either\n");
+    message.SetBody("no dots at line starts\r\nhere. either\r\n");
+    EXPECT_EQ(message.Body(), "no dots at line starts\r\nhere. either\r\n");
+    // A bare CR ends a line too; CR CR LF is two line ends.
+    message.SetBody("a\r.b\r\r\n\n.");
+    EXPECT_EQ(message.Body(), "a\r\n..b\r\n\r\n\r\n..");
     message.SetBody("");
     EXPECT_EQ(message.Body(), "");
 }

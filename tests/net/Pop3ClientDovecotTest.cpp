@@ -64,9 +64,9 @@ TEST_F(Pop3ClientDovecotTest, ReadsTheMailboxWithoutChangingIt) {
         EXPECT_EQ(message.GetBody(), "");
         ASSERT_TRUE(client.RetrieveMessage(2, message));
         EXPECT_EQ(message.GetHeaderField("From"), "Cy <cy@example.org>");
-        // The server stuffs the full stop; it is left as received.
+        // The server stuffs the full stop; the message reads as it was delivered.
         EXPECT_EQ(message.GetBody(),
-                  "A line follows that starts with a full stop:\r\n..hidden\r\nend");
+                  "A line follows that starts with a full stop:\r\n.hidden\r\nend");
         ASSERT_TRUE(client.RetrieveMessage(1, message));
         EXPECT_EQ(message.GetBody(), "Hello Ann.");
         EXPECT_TRUE(client.Quit());

@@ -42,7 +42,7 @@ std::map<std::string, std::string> TwoMessages() {
             {"UIDL", "+OK\r\n1 uid-one\r\n2 uid-two\r\n.\r\n"},
             {"LIST", "+OK 2 messages:\r\n1 500\r\n2 700\r\n.\r\n"},
             {"TOP 2 0", "+OK\r\nSubject: second\r\n\r\n.\r\n"},
-            {"RETR 1", "+OK 500 octets\r\nSubject: first\r\n\r\n..dot line\r\nend\r\n.\r\n"},
+            {"RETR 1", "+OK 500 octets\r\nSubject: first\r\n\r\n..dot line\r\nend\r\n..\r\n.\r\n"},
             {"QUIT", "+OK Logging out.\r\n"}};
 }
 
@@ -78,9 +78,10 @@ TEST(Pop3Client, LoadsEachTableOnceAndSendsOnlyWhatIsNeeded) {
         ASSERT_TRUE(client.RetrieveHeaders(2, message));
         EXPECT_EQ(message.Text(), "Subject: second\r\n");
         ASSERT_TRUE(client.RetrieveMessage(1, message));
-        // A dot-stuffed line stays as it came; the final line "." is gone.
-        EXPECT_EQ(message.Text(), "Subject: first\r\n\r\n..dot line\r\nend");
-        EXPECT_EQ(message.GetBody(), "..dot line\r\nend");
+        // A dot-stuffed line loses the full stop the server put there; the final line "."
+        // is gone.
+        EXPECT_EQ(message.Text(), "Subject: first\r\n\r\n.dot line\r\nend\r\n.");
+        EXPECT_EQ(message.GetBody(), ".dot line\r\nend\r\n.");
 
         int count = 0;
         unsigned total = 0;

@@ -212,6 +212,36 @@ TEST_F(RobotInternetTest, AStalledTransferEndsAfterTheIdleTime) {
     EXPECT_LT(seconds, 5.0);
 }
 
+TEST_F(RobotInternetTest, EndlessAndTricklingPagesAreCutOff) {
+    ScriptedHttpServer server([](ScriptedHttpServer::Connection& c) {
+        const bool trickle = c.Request().find("GET /trickle ") != std::string::npos;
+        if (!c.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")) {
+            return;
+        }
+        for (int i = 0; i < (trickle ? 30 : 1000); ++i) {
+            if (!c.Send(trickle ? std::string("x") : std::string(64 * 1024, 'y')) ||
+                c.WaitForStop(std::chrono::milliseconds(trickle ? 100 : 0))) {
+                return;
+            }
+        }
+    });
+    CRobotInternet fetcher;
+    fetcher.maxBodyBytes = 100000;
+    Result r = Fetch(fetcher, server.Url("/endless"));
+    EXPECT_EQ(r.code, 3);
+    EXPECT_LE(r.body.size(), 100000u); // what was read before the cap, as for a cut transfer
+    EXPECT_EQ(fetcher.FailureReason(), "The page is longer than 100000 bytes");
+
+    // A byte every 100 ms keeps the idle time-out away; the limit on the whole ends it.
+    fetcher.transferTimeLimitMs = 700;
+    const auto start = Clock::now();
+    r = Fetch(fetcher, server.Url("/trickle"));
+    EXPECT_EQ(r.code, 3);
+    EXPECT_GE(SecondsSince(start), 0.6);
+    EXPECT_LT(SecondsSince(start), 2.5);
+    EXPECT_NE(r.body.find("xxx"), std::string::npos);
+}
+
 TEST_F(RobotInternetTest, AConnectionThatCannotBeMadeEndsAfterTheConnectTime) {
     // A listener whose backlog is full lets the next connection hang in its handshake.
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);

@@ -1,6 +1,7 @@
 #include "net/SmtpClient.h"
 
 #include "net/MailMessage.h"
+#include "net/NetLimits.h"
 #include "platform/ErrorCodes.h"
 #include "tests/net/LoopbackServer.h"
 #include "tests/support/TestSupport.h"
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <unistd.h>
 
 namespace sentrel {
@@ -31,15 +33,13 @@ void Farewell(CServerSession& s) {
     }
 }
 
-TEST(SmtpReply, IsCompleteOnlyWithItsLastLine) {
-    EXPECT_FALSE(IsSmtpReplyComplete("250 ok", "\r\n"));
-    EXPECT_TRUE(IsSmtpReplyComplete("250 ok\r\n", "\r\n"));
-    EXPECT_FALSE(IsSmtpReplyComplete("250-first\r\n", "\r\n"));
-    EXPECT_FALSE(IsSmtpReplyComplete("250-first\r\n250-second\r\n250 la", "\r\n"));
-    EXPECT_TRUE(IsSmtpReplyComplete("250-first\r\n250 last\r\n", "\r\n"));
+TEST(SmtpReply, OnlyALineWithoutTheHyphenEndsTheReply) {
+    EXPECT_TRUE(IsLastSmtpReplyLine("250 ok"));
+    EXPECT_FALSE(IsLastSmtpReplyLine("250-first"));
     // Lines too short to carry a hyphen, and lines that are no reply at all, end it.
-    EXPECT_TRUE(IsSmtpReplyComplete("250\r\n", "\r\n"));
-    EXPECT_TRUE(IsSmtpReplyComplete("hello there\r\n", "\r\n"));
+    EXPECT_TRUE(IsLastSmtpReplyLine("250"));
+    EXPECT_TRUE(IsLastSmtpReplyLine(""));
+    EXPECT_TRUE(IsLastSmtpReplyLine("hello there"));
 }
 
 class SmtpClientTest : public ::testing::Test {
@@ -314,6 +314,85 @@ TEST_F(SmtpClientTest, SilentServerTimesOutOnTheGreetingAndOnQuit) {
     }
     silent.Stop();
     EXPECT_EQ(silent.Transcript(), "QUIT\r\n");
+}
+
+TEST_F(SmtpClientTest, AnEndlessReplyEndsAtItsCapWithoutQuit) {
+    CLoopbackServer server([](CServerSession& s) {
+        const std::string lines = [] {
+            std::string text;
+            for (int i = 0; i < 1000; ++i) {
+                text += "220-and more\r\n";
+            }
+            return text;
+        }();
+        for (int i = 0; i < 1000; ++i) { // 14 MB at most
+            s.Write(lines);
+        }
+    });
+    {
+        CSmtpClient client(2000);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(client.Connect("127.0.0.1", SmtpAuthNone, "", "", server.Port()));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        EXPECT_EQ(GetLastError(), WSAEMSGSIZE);
+        EXPECT_EQ(client.FailureReason(), "The reply is longer than 1048576 bytes");
+        EXPECT_EQ(client.LastReply().size(), kMaxCommandReply);
+    }
+    server.Stop();
+    EXPECT_EQ(server.Transcript(), ""); // not even QUIT: its reply could not be found
+}
+
+// A line break in a field would put a command or a header of its own on the wire.
+TEST_F(SmtpClientTest, FieldsWithLineBreaksAreRefusedBeforeTheyAreSent) {
+    CLoopbackServer server([](CServerSession& s) {
+        s.Write("220 hi\r\n");
+        s.ReadLine();
+        s.Write("250 hello\r\n");
+        Farewell(s);
+    });
+    struct Case {
+        std::function<void(CMailMessage&)> forge;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {[](CMailMessage& m) { m.from.address = "me@x.org>\r\nRCPT TO:<evil@y.org"; },
+         "Line break in the sender address"},
+        {[](CMailMessage& m) { m.from.name = "Me\nBcc: evil@y.org"; },
+         "Line break in the sender's name"},
+        {[](CMailMessage& m) { m.replyTo.name = "Me\rX: y"; }, "Line break in the reply address"},
+        {[](CMailMessage& m) { m.to[0].address = "a@x.org>\nRCPT TO:<evil@y.org"; },
+         "Line break in a recipient"},
+        {[](CMailMessage& m) {
+             m.bcc.push_back({"B\r\nCc: evil@y.org", "b@x.org"});
+         },
+         "Line break in a recipient"},
+    };
+    for (const Case& c : cases) {
+        CMailMessage message;
+        message.from.address = "me@x.org";
+        message.AddRecipients("a@x.org", RecipientKind::To);
+        c.forge(message);
+        CSmtpClient client(2000);
+        ASSERT_TRUE(client.Connect("127.0.0.1", SmtpAuthNone, "", "", server.Port()));
+        SetLastError(0);
+        EXPECT_FALSE(client.SendMail(message)) << c.reason;
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_DATA) << c.reason;
+        EXPECT_EQ(client.FailureReason(), c.reason);
+    }
+    // In clear text LOGIN PLAIN sends them as they are: refused before connecting.
+    for (const auto& [user, password] : std::vector<std::pair<std::string, std::string>>{
+             {"ann\r\nMAIL FROM:<x@y.org>", "secret"}, {"ann", "secret\rRSET"}}) {
+        CSmtpClient client(2000);
+        EXPECT_FALSE(
+            client.Connect("127.0.0.1", SmtpAuthLoginPlain, user, password, server.Port()));
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_DATA);
+    }
+    server.Stop();
+    const auto transcripts = server.Transcripts();
+    ASSERT_EQ(transcripts.size(), cases.size());
+    for (const std::string& transcript : transcripts) {
+        EXPECT_EQ(transcript, "HELO " + HostName() + "\r\nQUIT\r\n");
+    }
 }
 
 TEST_F(SmtpClientTest, NoQuitWithoutAConnection) {

@@ -31,7 +31,7 @@ TEST(SocketConnection, ConnectsToDottedAddressAndRejectsUnknownNameWithoutConnec
         ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
         EXPECT_TRUE(connection.IsConnected());
         std::string text;
-        ASSERT_TRUE(connection.ReceiveUntil(text, 100, "\r\n", 4096));
+        ASSERT_TRUE(connection.ReceiveUntil(text, 100, "\r\n", 4096, kMaxCommandReply));
         EXPECT_EQ(text, "hello");
     }
     {
@@ -78,7 +78,7 @@ TEST(SocketConnection, SilentServerTimesOutAndSlowSteadyServerDoesNot) {
         ASSERT_TRUE(connection.Send("quiet\r\n"));
         const auto start = std::chrono::steady_clock::now();
         std::string text;
-        EXPECT_FALSE(connection.ReceiveUntil(text, 100, "\r\n", 4096));
+        EXPECT_FALSE(connection.ReceiveUntil(text, 100, "\r\n", 4096, kMaxCommandReply));
         const long elapsed = ElapsedMs(start);
         EXPECT_EQ(GetLastError(), WSAETIMEDOUT);
         EXPECT_GE(elapsed, 300);
@@ -90,24 +90,89 @@ TEST(SocketConnection, SilentServerTimesOutAndSlowSteadyServerDoesNot) {
         ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
         ASSERT_TRUE(connection.Send("slow\r\n"));
         std::string text;
-        EXPECT_TRUE(connection.ReceiveUntil(text, 100, "\r\n", 4096));
+        EXPECT_TRUE(connection.ReceiveUntil(text, 100, "\r\n", 4096, kMaxCommandReply));
         EXPECT_EQ(text, "+OK go");
     }
 }
 
-TEST(SocketConnection, PeerClosingBeforeTheEndOfTheReplyEndsInTheTimeOut) {
+TEST(SocketConnection, PeerClosingBeforeTheEndOfTheReplyEndsTheWaitAtOnce) {
     CLoopbackServer server([](CServerSession& s) {
         s.Write("220 partial");
         s.Close();
     });
-    CSocketConnection connection(300);
+    CSocketConnection connection(5000);
     ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
     const auto start = std::chrono::steady_clock::now();
     std::string text;
-    EXPECT_FALSE(connection.ReceiveUntil(text, 100, "\r\n", 4096));
-    EXPECT_GE(ElapsedMs(start), 300);
-    EXPECT_EQ(GetLastError(), WSAETIMEDOUT);
+    EXPECT_FALSE(connection.ReceiveUntil(text, 100, "\r\n", 4096, kMaxCommandReply));
+    EXPECT_LT(ElapsedMs(start), 1000);
+    EXPECT_EQ(GetLastError(), WSAECONNRESET);
     EXPECT_EQ(connection.LastReply(), "220 partial");
+    EXPECT_EQ(connection.FailureReason(), "The server closed the connection");
+    EXPECT_FALSE(connection.IsConnected()); // no QUIT to a peer that is gone
+}
+
+// Connecting, one whole reply and its size are bounded, whatever the peer does.
+TEST(SocketConnection, ConnectReplyTimeAndReplySizeAreBounded) {
+    // A listener whose backlog is full lets the next connection hang in its handshake.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 0), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const int filler = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    {
+        CSocketConnection connection(2000, 300);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(connection.Open("127.0.0.1", ntohs(address.sin_port)));
+        EXPECT_LT(ElapsedMs(start), 1500);
+        EXPECT_EQ(GetLastError(), WSAETIMEDOUT);
+        EXPECT_EQ(connection.FailureReason(),
+                  "No connection to 127.0.0.1:" + std::to_string(ntohs(address.sin_port)) +
+                      " within 300 ms");
+    }
+    close(filler);
+    close(listener);
+
+    // A byte every 100 ms never lets the 300 ms inactivity time-out pass; the reply's own
+    // limit of 700 ms ends it.
+    CLoopbackServer server([](CServerSession& s) {
+        if (s.ReadLine() == "trickle\r\n") {
+            s.WriteBytewise(std::string(12, 'x'), 100);
+        } else {
+            for (int i = 0; i < 64; ++i) { // up to 4 MiB, not one terminator in it
+                s.Write(std::string(64 * 1024, 'y'));
+            }
+        }
+    });
+    {
+        CSocketConnection connection(300, 2000, 700);
+        ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
+        ASSERT_TRUE(connection.Send("trickle\r\n"));
+        const auto start = std::chrono::steady_clock::now();
+        std::string text;
+        EXPECT_FALSE(connection.ReceiveUntil(text, 100, "\r\n", 4096, kMaxCommandReply));
+        EXPECT_GE(ElapsedMs(start), 700);
+        EXPECT_LT(ElapsedMs(start), 1500);
+        EXPECT_EQ(GetLastError(), WSAETIMEDOUT);
+        EXPECT_EQ(connection.FailureReason(), "The reply was not complete after 700 ms");
+        EXPECT_FALSE(connection.IsConnected()); // the rest would be taken for the next reply
+    }
+    {
+        CSocketConnection connection(2000);
+        ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
+        ASSERT_TRUE(connection.Send("flood\r\n"));
+        std::string text;
+        EXPECT_FALSE(connection.ReceiveUntil(text, 100, "\r\n.\r\n", 32000, 100000));
+        EXPECT_EQ(GetLastError(), WSAEMSGSIZE);
+        EXPECT_EQ(connection.LastReply(), std::string(100000, 'y'));
+        EXPECT_EQ(connection.FailureReason(), "The reply is longer than 100000 bytes");
+        EXPECT_FALSE(connection.IsConnected());
+    }
 }
 
 TEST(SocketConnection, LongReplyGrowsTheBufferAndSplitRepliesAreJoined) {
@@ -125,10 +190,10 @@ TEST(SocketConnection, LongReplyGrowsTheBufferAndSplitRepliesAreJoined) {
     ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
     ASSERT_TRUE(connection.Send("RETR\r\n"));
     std::string text;
-    ASSERT_TRUE(connection.ReceiveUntil(text, 20, "\r\n.\r\n", 64));
+    ASSERT_TRUE(connection.ReceiveUntil(text, 20, "\r\n.\r\n", 64, kMaxCommandReply));
     EXPECT_EQ(text, big.substr(0, big.size() - 2)); // the terminator's bytes are cut
     ASSERT_TRUE(connection.Send("NEXT\r\n"));
-    ASSERT_TRUE(connection.ReceiveUntil(text, 4, "\r\n", 1));
+    ASSERT_TRUE(connection.ReceiveUntil(text, 4, "\r\n", 1, kMaxCommandReply));
     EXPECT_EQ(text, "+OK split");
 }
 
@@ -142,13 +207,13 @@ TEST(SocketConnection, OkRepliesAreJudgedWithoutRegardToCase) {
     ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
     connection.SetLastReply("before");
     std::string text;
-    ASSERT_TRUE(connection.ReceiveUntilOk(text, 1000, "\r\n", 4096));
+    ASSERT_TRUE(connection.ReceiveUntilOk(text, 1000, "\r\n", 4096, kMaxCommandReply));
     EXPECT_EQ(text, "+ok ready");
     EXPECT_EQ(connection.LastReply(), "before");
 
     ASSERT_TRUE(connection.Send("USER x\r\n"));
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(connection.ReceiveUntilOk(text, 1000, "\r\n", 4096));
+    EXPECT_FALSE(connection.ReceiveUntilOk(text, 1000, "\r\n", 4096, kMaxCommandReply));
     EXPECT_LT(ElapsedMs(start), 1000); // judged at once, not after the time-out
     EXPECT_EQ(GetLastError(), WSAEPROTONOSUPPORT);
     EXPECT_EQ(connection.LastReply(), "-ERR no such user");

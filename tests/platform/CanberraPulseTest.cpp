@@ -3,6 +3,7 @@
 
 #include "platform/CanberraSound.h"
 
+#include "tests/support/Programs.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WavFile.h"
 
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <future>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/wait.h>
@@ -85,7 +87,7 @@ TEST_F(CanberraSoundOnNullSink, BlocksUntilTheSoundHasPlayed) {
     test::WriteToneWav(wav, 1.0);
     CanberraSound sound;
     const auto start = Clock::now();
-    sound.PlayFile(wav);
+    EXPECT_TRUE(sound.PlayFile(wav));
     const auto elapsed = Clock::now() - start;
     EXPECT_EQ(sound.LastFileResult(), CA_SUCCESS);
     EXPECT_EQ(sound.LastDefaultResult(), CanberraSound::kNotTried);
@@ -104,9 +106,31 @@ TEST_F(CanberraSoundOnNullSink, BlocksUntilTheSoundHasPlayed) {
     EXPECT_EQ(sound.LastFileResult(), CA_SUCCESS);
 }
 
+// A server that stops answering while the sound plays never reports its end: playing gives
+// up after the sound's own length and a margin, and does not try the default sound on the
+// same silent server.
+TEST_F(CanberraSoundOnNullSink, AServerThatNeverReportsTheEndIsNotWaitedForEver) {
+    const std::string wav = dir->File("frozen.wav");
+    test::WriteToneWav(wav, 3.0);
+    CanberraSound sound;
+    auto playing = std::async(std::launch::async, [&] { return sound.PlayFile(wav); });
+    // Stopped as soon as it holds the sound's stream.
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (test::RunProgram({"pactl", "list", "short", "sink-inputs"}).out.empty() &&
+           Clock::now() < deadline) {
+    }
+    kill(server, SIGSTOP);
+    const bool returned = playing.wait_for(std::chrono::seconds(40)) == std::future_status::ready;
+    kill(server, SIGCONT);
+    ASSERT_TRUE(returned);
+    EXPECT_FALSE(playing.get());
+    EXPECT_EQ(sound.LastFileResult(), CanberraSound::kTimedOut);
+    EXPECT_EQ(sound.LastDefaultResult(), CanberraSound::kNotTried);
+}
+
 TEST_F(CanberraSoundOnNullSink, UnplayableFilesPlayTheDefaultSoundInstead) {
     CanberraSound sound;
-    sound.PlayFile(dir->File("deleted.wav"));
+    EXPECT_FALSE(sound.PlayFile(dir->File("deleted.wav")));
     EXPECT_EQ(sound.LastFileResult(), CA_ERROR_NOTFOUND);
     EXPECT_EQ(sound.LastDefaultResult(), CA_SUCCESS);
 

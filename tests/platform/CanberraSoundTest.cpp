@@ -21,7 +21,7 @@ TEST(CanberraSoundWithoutServer, ReturnsPromptlyAndTriesTheDefaultSound) {
 
     CanberraSound sound;
     auto start = Clock::now();
-    sound.PlayFile(dir.File("deleted.wav"));
+    EXPECT_FALSE(sound.PlayFile(dir.File("deleted.wav")));
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
     EXPECT_LT(sound.LastFileResult(), 0);
     EXPECT_NE(sound.LastDefaultResult(), CanberraSound::kNotTried);
@@ -30,6 +30,28 @@ TEST(CanberraSoundWithoutServer, ReturnsPromptlyAndTriesTheDefaultSound) {
     sound.PlayFile(wav);
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
     unsetenv("PULSE_SERVER");
+}
+
+// How long a sound is waited for comes from its header, checked against the file.
+TEST(CanberraSoundWaitLimit, TheSoundsOwnLengthAndAMarginAtMost) {
+    test::TempDir dir;
+    const std::string wav = dir.File("second.wav");
+    test::WriteToneWav(wav, 1.0);
+    const auto second = std::chrono::seconds(1) + CanberraSound::kEndMargin;
+    EXPECT_EQ(CanberraSound::WaitLimit(wav), second);
+
+    std::string bytes = test::ReadFile(wav);
+    bytes.replace(40, 4, "\xFF\xFF\xFF\xFF"); // data size "unknown": what the file holds
+    test::WriteFile(wav, bytes);
+    EXPECT_EQ(CanberraSound::WaitLimit(wav), second);
+    bytes.replace(28, 4, std::string("\x01\0\0\0", 4)); // one byte a second: hours long
+    test::WriteFile(wav, bytes);
+    EXPECT_EQ(CanberraSound::WaitLimit(wav),
+              CanberraSound::kLongestSound + CanberraSound::kEndMargin);
+
+    test::WriteFile(wav, "RIFF not really a sound");
+    EXPECT_EQ(CanberraSound::WaitLimit(wav), CanberraSound::kUnknownLengthWait);
+    EXPECT_EQ(CanberraSound::WaitLimit(dir.File("missing.wav")), CanberraSound::kUnknownLengthWait);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace sentrel {
 namespace {
@@ -18,7 +19,7 @@ bool IsOwnerOnlyFolder(const std::string& path) {
 
 TEST(PosixPathsTest, ExecutableFolderWhenWritableElseXdgDataHome) {
     TempDir dir;
-    EXPECT_EQ(ChooseDataDir(dir.Path(), "/nowhere", "/nowhere"), dir.Path());
+    EXPECT_EQ(ChooseDataDir(dir.Path(), "/nowhere", "/nowhere").dir, dir.Path());
 
     // A folder that cannot be written to: the store goes to $XDG_DATA_HOME/sentrel, made
     // on the way. Root may write anywhere, so the check runs as an ordinary user.
@@ -30,7 +31,7 @@ TEST(PosixPathsTest, ExecutableFolderWhenWritableElseXdgDataHome) {
     chmod(dir.Path().c_str(), 0755);
     EXPECT_TRUE(test::RunInChild(
         [&] {
-            return ChooseDataDir(exeDir, xdg.c_str(), "/nowhere") == xdg + "/sentrel" &&
+            return ChooseDataDir(exeDir, xdg.c_str(), "/nowhere").dir == xdg + "/sentrel" &&
                    IsOwnerOnlyFolder(xdg + "/sentrel");
         },
         true));
@@ -38,9 +39,57 @@ TEST(PosixPathsTest, ExecutableFolderWhenWritableElseXdgDataHome) {
     // Without (or with a relative) $XDG_DATA_HOME: ~/.local/share/sentrel.
     const std::string missing = dir.File("gone");
     const std::string home = dir.File("home");
-    EXPECT_EQ(ChooseDataDir(missing, nullptr, home.c_str()), home + "/.local/share/sentrel");
+    EXPECT_EQ(ChooseDataDir(missing, nullptr, home.c_str()).dir, home + "/.local/share/sentrel");
     EXPECT_TRUE(IsOwnerOnlyFolder(home + "/.local/share/sentrel"));
-    EXPECT_EQ(ChooseDataDir(missing, "relative", home.c_str()), home + "/.local/share/sentrel");
+    EXPECT_EQ(ChooseDataDir(missing, "relative", home.c_str()).dir, home + "/.local/share/sentrel");
+}
+
+// A store in a folder that someone else controls could be replaced by theirs, and its
+// program alerts would run as the user: such a folder is never used.
+TEST(PosixPathsTest, NeverAFolderOtherUsersControl) {
+    TempDir dir;
+    const std::string mine = dir.File("mine");
+    const std::string xdg = dir.File("xdg");
+    ASSERT_EQ(mkdir(mine.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(xdg.c_str(), 0700), 0);
+
+    // A program folder that others may write to is passed over.
+    chmod(mine.c_str(), 0777);
+    EXPECT_EQ(ChooseDataDir(mine, xdg.c_str(), nullptr).dir, xdg + "/sentrel");
+
+    // An existing data folder that others may write to, or that another user owns, is
+    // refused with the reason.
+    chmod((xdg + "/sentrel").c_str(), 0770);
+    DataDirChoice choice = ChooseDataDir(dir.File("gone"), xdg.c_str(), nullptr);
+    EXPECT_EQ(choice.dir, "");
+    EXPECT_EQ(choice.problem, "Sentrel will not use its data folder " + xdg +
+                                  "/sentrel: other users can write to it.");
+    chmod((xdg + "/sentrel").c_str(), 0700);
+    ASSERT_EQ(chown((xdg + "/sentrel").c_str(), 65534, 65534), 0);
+    choice = ChooseDataDir(dir.File("gone"), xdg.c_str(), nullptr);
+    EXPECT_EQ(choice.dir, "");
+    EXPECT_EQ(choice.problem, "Sentrel will not use its data folder " + xdg +
+                                  "/sentrel: it belongs to another user.");
+
+    // Without HOME the home folder comes from the user database: "nobody" has a home that
+    // does not exist, and a user unknown to the database has none at all. Never /tmp.
+    chmod(dir.Path().c_str(), 0755);
+    for (const uid_t uid : {65534u, 54321u}) {
+        EXPECT_TRUE(test::RunInChild([&] {
+            if (setgid(uid) != 0 || setuid(uid) != 0) {
+                return false;
+            }
+            const DataDirChoice c = ChooseDataDir(dir.File("gone"), nullptr, nullptr);
+            const std::string expected =
+                uid == 65534
+                    ? "Sentrel cannot create its data folder /nonexistent/.local/share/sentrel: "
+                      "Permission denied."
+                    : "Sentrel has no folder for its data: HOME is not set and the user "
+                      "database has no home folder for this user.";
+            EXPECT_EQ(c.problem, expected);
+            return c.dir.empty() && c.problem == expected;
+        }));
+    }
 }
 
 // A build folder (or a portable copy) has its help page beside the program; an installed

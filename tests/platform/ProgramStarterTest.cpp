@@ -102,13 +102,12 @@ TEST_F(ProgramStarterTest, ArgumentsArriveLiterallyWithoutAShell) {
     ASSERT_GE(inherited, 3);
     unlink(recordPath.c_str());
 
-    const std::string command =
-        program + " \"$HOME; echo `id` > /tmp/x | it's \\\"q\\\" a\\\\b\" 'two' ";
-    ASSERT_TRUE(starter.Start(command));
+    const std::string arguments = "$HOME; echo `id` > /tmp/x | it's \\\"q\" a\\\\b";
+    ASSERT_TRUE(starter.Start(program, arguments));
     close(inherited);
-    const test::ArgRecord record = WaitForRecord(recordPath);
+    test::ArgRecord record = WaitForRecord(recordPath);
     ASSERT_TRUE(record.found);
-    EXPECT_EQ(record.args, (Args{"$HOME; echo `id` > /tmp/x | it's \"q\" a\\\\b", "'two'"}));
+    EXPECT_EQ(record.args, Args{arguments});
     EXPECT_EQ(record.openFds, "");
     // Not our child, in a session of its own, and nothing left for us to reap.
     EXPECT_NE(record.parent, static_cast<long>(getpid()));
@@ -116,6 +115,13 @@ TEST_F(ProgramStarterTest, ArgumentsArriveLiterallyWithoutAShell) {
     int status = 0;
     EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
+
+    // A program text that is not a file is a command line: its words come first.
+    unlink(recordPath.c_str());
+    ASSERT_TRUE(starter.Start(program + " -n \"3 4\"", "x y"));
+    record = WaitForRecord(recordPath);
+    ASSERT_TRUE(record.found);
+    EXPECT_EQ(record.args, (Args{"-n", "3 4", "x y"}));
 }
 
 TEST_F(ProgramStarterTest, ProgramOutlivesTheProcessThatStartedIt) {
@@ -124,7 +130,7 @@ TEST_F(ProgramStarterTest, ProgramOutlivesTheProcessThatStartedIt) {
     ASSERT_GE(starterProcess, 0);
     if (starterProcess == 0) {
         PosixProgramStarter inChild;
-        _exit(inChild.Start(program + " \"after\"") ? 0 : 1);
+        _exit(inChild.Start(program, "after") ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(starterProcess, &status, 0), starterProcess);
@@ -138,8 +144,11 @@ TEST_F(ProgramStarterTest, ProgramOutlivesTheProcessThatStartedIt) {
 }
 
 TEST_F(ProgramStarterTest, MissingProgramFailsWithoutLeavingAChild) {
-    EXPECT_FALSE(starter.Start(dir.File("gone.exe") + " \"x\""));
-    EXPECT_FALSE(starter.Start(""));
+    EXPECT_FALSE(starter.Start(dir.File("gone.exe"), "x"));
+    EXPECT_FALSE(starter.Start("", ""));
+    // An existing file is run as named or not at all, never a prefix of its path.
+    test::WriteFile(program + " notes", "not a program");
+    EXPECT_FALSE(starter.Start(program + " notes", ""));
     int status = 0;
     EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1);
     EXPECT_NE(access(recordPath.c_str(), F_OK), 0);

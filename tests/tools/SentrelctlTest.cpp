@@ -163,7 +163,6 @@ TEST_F(SentrelctlTest, BadArgumentsGiveUsageAndExitTwo) {
         {"check", store, store},
         {"resave", store},
         {"dump", dir.File("missing.bin")},
-        {"check", dir.Path()},
         {"resave", dir.File("missing.bin"), dir.File("out.bin")},
     };
     for (const auto& args : cases) {
@@ -174,6 +173,46 @@ TEST_F(SentrelctlTest, BadArgumentsGiveUsageAndExitTwo) {
         EXPECT_EQ(r.out, "");
     }
     EXPECT_FALSE(std::ifstream(dir.File("out.bin")).good());
+}
+
+// A store that is there but cannot be read, or that is damaged, is never written to;
+// every command says why and exits 1. A pipe in its place must not block.
+TEST_F(SentrelctlTest, UnreadableOrDamagedStoreStaysAsItIs) {
+    const std::string folder = dir.File("folder.bin");
+    const std::string pipe = dir.File("pipe.bin");
+    const std::string damaged = Store("cut.bin", SampleStore().substr(0, 60));
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const struct {
+        std::string store;
+        const char* says;
+    } stores[] = {
+        {folder, "Sentrel.bin cannot be read: Is a directory"},
+        {pipe, "Sentrel.bin cannot be read: not a regular file"},
+        {damaged, "damaged at byte"},
+    };
+    for (const auto& s : stores) {
+        for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+                 {"check", s.store},
+                 {"dump", s.store},
+                 {"run", s.store, "--seconds", "0"},
+                 {"check-watch", s.store, "D"},
+                 {"send-alert", s.store, "Caf\xE9 \x80\x81", "x"},
+                 {"resave", s.store, s.store + ".out"},
+             }) {
+            std::vector<std::string> command{"timeout", "10", SENTRELCTL_PATH};
+            command.insert(command.end(), args.begin(), args.end());
+            const Result r = RunProgram(command);
+            EXPECT_EQ(r.exitCode, 1) << testing::PrintToString(args) << r.err;
+            EXPECT_NE(r.err.find(s.says), std::string::npos) << r.err;
+        }
+    }
+    EXPECT_FALSE(std::ifstream(folder + ".out").good());
+    EXPECT_FALSE(std::ifstream(pipe + ".out").good());
+    struct stat st {};
+    EXPECT_TRUE(stat(pipe.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_EQ(ReadFile(damaged), SampleStore().substr(0, 60));
+    EXPECT_FALSE(std::ifstream(damaged + ".damaged").good()); // nothing saved over it
 }
 
 // examples/Sentrel.bin is what make_example_store writes, and it dumps cleanly.

@@ -20,7 +20,10 @@ namespace sentrel::test {
 
 class FakeSound : public ISound {
 public:
-    void PlayFile(const std::string& path) override { played.push_back(path); }
+    bool PlayFile(const std::string& path) override {
+        played.push_back(path);
+        return true;
+    }
     std::vector<std::string> played;
 };
 

@@ -228,6 +228,19 @@ TEST_F(FileWatchTest, FoldersUnreadableFilesAndPipes) {
               std::string::npos)
         << trace.Text();
 
+    // A device without end, and a file past the size read for a watch: neither is read
+    // into memory; both count as files that cannot be opened.
+    const std::string huge = dir.File("huge.log");
+    WriteFile(huge, "");
+    ASSERT_EQ(truncate(huge.c_str(), 64 * 1024 * 1024 + 1), 0);
+    for (const std::string& name : {std::string("/dev/zero"), huge}) {
+        watch.fileName = name;
+        EXPECT_FALSE(watch.Check(message));
+        EXPECT_NE(trace.Text().find("File Watch Failed to open file: " + name + "\r\n"),
+                  std::string::npos)
+            << trace.Text();
+    }
+
     // A named pipe without a writer reads as empty instead of stalling the engine.
     const std::string fifo = dir.File("pipe");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);

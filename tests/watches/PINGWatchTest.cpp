@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <fstream>
 
 namespace sentrel {
 namespace {
@@ -50,6 +56,35 @@ TEST(PINGWatchTest, AnAnsweringHostDoesNotTrigger) {
     EXPECT_FALSE(MakeWatch("127.0.0.1", "300").Check(message));
     EXPECT_FALSE(MakeWatch("127.0.0.1", " +264x").Check(message));
     SetConnectionRequester(previous);
+}
+
+// "Time to live" is stored only: a small one would report every host farther away as down.
+TEST(PINGWatchTest, RequestsGoOutWithTheSystemsTimeToLive) {
+    ASSERT_EQ(::geteuid(), 0u) << "watching the request needs a raw socket (root)";
+    std::ifstream defaultTtlFile("/proc/sys/net/ipv4/ip_default_ttl");
+    int defaultTtl = 0;
+    ASSERT_TRUE(defaultTtlFile >> defaultTtl);
+    const int watcher = ::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
+    ASSERT_GE(watcher, 0);
+    CPINGWatch watch = MakeWatch("127.0.0.1");
+    watch.timeToLiveText = "7";
+    std::string message;
+    EXPECT_FALSE(watch.Check(message));
+    // Find our request among what the watcher saw and read the TTL of its IP header.
+    int ttl = -1;
+    const std::uint16_t ourId = static_cast<std::uint16_t>(::getpid() & 0xFFFF);
+    unsigned char buffer[1024];
+    pollfd readable{watcher, POLLIN, 0};
+    while (ttl < 0 && ::poll(&readable, 1, 500) > 0) {
+        const ssize_t n = ::recv(watcher, buffer, sizeof buffer, 0);
+        const std::size_t h = (buffer[0] & 0x0F) * 4u;
+        if (n >= static_cast<ssize_t>(h + 8) && buffer[h] == 8 &&
+            (buffer[h + 4] | (buffer[h + 5] << 8)) == ourId) {
+            ttl = buffer[8];
+        }
+    }
+    ::close(watcher);
+    EXPECT_EQ(ttl, defaultTtl);
 }
 
 TEST(PINGWatchTest, EchoesThatCannotBeMadeTrigger) {

@@ -109,11 +109,27 @@ TEST_F(POPWatchTest, UppercaseFilterDropsForGood) {
     ASSERT_TRUE(watch.Check(message));
     EXPECT_EQ(message, "You have mail\n");
 
-    // Of two new messages one is dropped: the one-mail text is used.
+    // Of two new messages one is dropped: the one-mail text is used. Case is Unicode's:
+    // a subject whose small letters are Cyrillic is not all capitals.
     server.Deliver("ann", Mail("a@example.org", "SALE", "x"));
-    server.Deliver("ann", Mail("a@example.org", "Lunch?", "y"));
+    server.Deliver("ann", Mail("a@example.org", "ПРОДАЖА!", "x"));
+    server.Deliver("ann", Mail("a@example.org", "привет", "y"));
     ASSERT_TRUE(watch.Check(message));
-    EXPECT_EQ(message, "You have mail\nLunch?");
+    EXPECT_EQ(message, "You have mail\nпривет");
+}
+
+TEST(POPWatchUpperCase, IsUnicodeCaseOnUtf8AndLatin1) {
+    EXPECT_TRUE(IsAllUpperCase("URGENT! 50%"));
+    EXPECT_TRUE(IsAllUpperCase("ÉTÉ ПРИВЕТ ΣΑΣ"));
+    EXPECT_FALSE(IsAllUpperCase("ÉTé"));
+    EXPECT_FALSE(IsAllUpperCase("STRAßE"));           // ß has no single capital
+    EXPECT_FALSE(IsAllUpperCase("\xF0\x90\x90\xA8")); // a small letter outside the BMP
+    EXPECT_FALSE(IsAllUpperCase("CAF\xE9"));          // Latin-1 é
+    EXPECT_TRUE(IsAllUpperCase("CAF\xC9"));           // Latin-1 É
+    // Sequences that are not UTF-8 are Latin-1 too: overlong (À), a surrogate (í), cut short.
+    EXPECT_TRUE(IsAllUpperCase("A\xC0\x80"));
+    EXPECT_FALSE(IsAllUpperCase("A\xED\xA0\x80"));
+    EXPECT_TRUE(IsAllUpperCase("\xC3"));
 }
 
 TEST_F(POPWatchTest, SizeFilterCountsWholeKilobytes) {
@@ -145,6 +161,7 @@ TEST_F(POPWatchTest, FailedLoginIsLoggedAndChangesNothing) {
     const std::string trace = Trace();
     EXPECT_NE(trace.find(" POP watch Failed to connect to: 127.0.0.1\r\n"), std::string::npos)
         << trace;
+    EXPECT_NE(trace.find(" POP watch The server answered: -ERR"), std::string::npos) << trace;
 
     // The mail is reported once the password is right.
     watch.popPassword = "secret";
@@ -157,8 +174,10 @@ class POPWatchScriptedTest : public ::testing::Test {
 protected:
     void TearDown() override { CPOPWatch::SetServerPort(110); }
 
-    static test::CLoopbackServer::Handler Mailbox(std::string statReply) {
-        return [statReply](test::CServerSession& s) {
+    // With `hangUpAt`, the server closes the connection when that command comes.
+    static test::CLoopbackServer::Handler Mailbox(std::string statReply,
+                                                  std::string hangUpAt = "") {
+        return [statReply, hangUpAt](test::CServerSession& s) {
             s.Write("+OK ready\r\n");
             for (;;) {
                 const std::string line = s.ReadLine();
@@ -166,6 +185,10 @@ protected:
                     return;
                 }
                 const std::string command = line.substr(0, line.size() - 2);
+                if (command == hangUpAt) {
+                    s.Close();
+                    return;
+                }
                 if (command == "STAT") {
                     s.Write(statReply);
                 } else if (command == "UIDL") {
@@ -226,6 +249,30 @@ TEST_F(POPWatchScriptedTest, FailedStatMeansNoNewMail) {
     EXPECT_TRUE(watch.seenUids.empty());
     server.Stop();
     EXPECT_EQ(server.Transcript(), "USER ann\r\nPASS secret\r\nSTAT\r\nQUIT\r\n");
+}
+
+TEST_F(POPWatchScriptedTest, AFailedRetrievalIsTracedWithItsReason) {
+    test::TempDir dir;
+    CTraceFile::Instance().SetPath(dir.File("trace.txt"));
+    CTraceFile::Instance().SwitchOn();
+    test::CLoopbackServer server(Mailbox("+OK 2 80\r\n", "RETR 2"));
+    CPOPWatch::SetServerPort(server.Port());
+    CPOPWatch watch;
+    watch.popServer = "127.0.0.1";
+    watch.popUserName = "ann";
+    watch.popPassword = "secret";
+    watch.manyText = "New mail";
+    std::string message;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(watch.Check(message)); // with what it could read
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    CTraceFile::Instance().SwitchOff();
+    const std::string trace = test::ReadFile(dir.File("trace.txt"));
+    EXPECT_NE(
+        trace.find(" POP watch Failed to read message 2: The server closed the connection\r\n"),
+        std::string::npos)
+        << trace;
+    EXPECT_EQ(trace.find("Failed to read message 1"), std::string::npos) << trace; // once
 }
 
 TEST_F(POPWatchScriptedTest, ACountBeyondTheIdsEndsTheLookUp) {
