@@ -134,8 +134,12 @@ std::string HomeFromUserDatabase() {
 } // namespace
 
 DataDirChoice ChooseDataDir(const std::string& exeDir, const char* xdgDataHome, const char* home) {
+    // A store beside the program is a portable copy, or one an older version kept in a
+    // build folder: it stays where it is. Anything else lives in the user's data folder,
+    // which no rebuild or uninstall touches.
     struct stat st {};
-    if (!exeDir.empty() && access(exeDir.c_str(), W_OK) == 0 && stat(exeDir.c_str(), &st) == 0 &&
+    if (!exeDir.empty() && lstat((exeDir + "/Sentrel.bin").c_str(), &st) == 0 &&
+        access(exeDir.c_str(), W_OK) == 0 && stat(exeDir.c_str(), &st) == 0 &&
         IsPrivateFolder(st)) {
         return {exeDir, {}};
     }

@@ -39,8 +39,8 @@ public:
     void HangUp() override;
 };
 
-// The executable's folder when it is writable, otherwise $XDG_DATA_HOME/sentrel
-// (~/.local/share/sentrel), created when needed; none when that folder is not safe.
+// $XDG_DATA_HOME/sentrel (~/.local/share/sentrel), created when needed; the executable's
+// folder when a store is already there; none when the folder is not safe (ChooseDataDir).
 class PosixPaths : public IPaths {
 public:
     std::string DataDir() const override;
@@ -71,8 +71,9 @@ struct DataDirChoice {
     std::string problem;
 };
 
-// The data folder for an executable in `exeDir`: that folder when this user may write to
-// it and no one else may, otherwise "sentrel" under `xdgDataHome` (when absolute) or under
+// The data folder for an executable in `exeDir`: that folder when it already holds a
+// Sentrel.bin and this user may write to it and no one else may, otherwise "sentrel" under
+// `xdgDataHome` (when absolute) or under
 // the home folder's .local/share, created when needed. The home folder is `home`, or the
 // user database's entry when `home` is null or empty. A data folder that another user
 // owns or that others may write to is refused: whoever controls it controls the store,
