@@ -61,8 +61,8 @@ std::string AutostartFile(const char* xdgConfigHome, const char* home) {
     std::string base;
     if (xdgConfigHome && *xdgConfigHome == '/') {
         base = xdgConfigHome; // a relative value is not valid and is ignored
-    } else if (home && *home == '/') {
-        base = std::string(home) + "/.config";
+    } else if (const std::string homeDir = HomeFolder(home); !homeDir.empty()) {
+        base = homeDir + "/.config";
     } else {
         return {};
     }

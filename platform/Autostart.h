@@ -8,8 +8,9 @@
 
 namespace sentrel {
 
-// The entry's path under `xdgConfigHome` (when absolute) or `home`/.config; empty when
-// neither gives a folder. The environment is passed in so that tests can choose it.
+// The entry's path under `xdgConfigHome` (when absolute) or the home folder's .config
+// (HomeFolder(home)); empty when neither gives a folder. The environment is passed in so that tests
+// can choose it.
 std::string AutostartFile(const char* xdgConfigHome, const char* home);
 
 // The same from this process's environment.

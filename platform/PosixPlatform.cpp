@@ -11,6 +11,7 @@
 #include <pwd.h>
 #include <spawn.h>
 #include <sstream>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,7 +73,14 @@ void PosixConnection::HangUp() {}
 std::string ExecutablePath() {
     char buffer[4096];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+    std::string path = n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+    // A program replaced while it runs (a package upgrade) is reported under this name;
+    // its path is where the new one is.
+    const std::string_view replaced = " (deleted)";
+    if (path.size() > replaced.size() && path.ends_with(replaced)) {
+        path.resize(path.size() - replaced.size());
+    }
+    return path;
 }
 
 std::string ExecutableDir() {
@@ -120,7 +128,12 @@ bool IsPrivateFolder(const struct stat& st) {
     return st.st_uid == geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-std::string HomeFromUserDatabase() {
+} // namespace
+
+std::string HomeFolder(const char* home) {
+    if (home && *home) {
+        return home;
+    }
     std::vector<char> buffer(16384);
     passwd entry{};
     passwd* found = nullptr;
@@ -130,8 +143,6 @@ std::string HomeFromUserDatabase() {
     }
     return found->pw_dir;
 }
-
-} // namespace
 
 DataDirChoice ChooseDataDir(const std::string& exeDir, const char* xdgDataHome, const char* home) {
     // A store beside the program is a portable copy, or one an older version kept in a
@@ -147,7 +158,7 @@ DataDirChoice ChooseDataDir(const std::string& exeDir, const char* xdgDataHome, 
     if (xdgDataHome && *xdgDataHome == '/') {
         base = xdgDataHome; // a relative value is not valid and is ignored
     } else {
-        const std::string homeDir = home && *home ? std::string(home) : HomeFromUserDatabase();
+        const std::string homeDir = HomeFolder(home);
         if (homeDir.empty()) {
             return {{},
                     "Sentrel has no folder for its data: HOME is not set and the user "

@@ -71,11 +71,14 @@ struct DataDirChoice {
     std::string problem;
 };
 
+// The home folder: `home` (the environment's HOME) when it is set, otherwise this user's
+// entry in the user database; empty when there is none.
+std::string HomeFolder(const char* home);
+
 // The data folder for an executable in `exeDir`: that folder when it already holds a
 // Sentrel.bin and this user may write to it and no one else may, otherwise "sentrel" under
-// `xdgDataHome` (when absolute) or under
-// the home folder's .local/share, created when needed. The home folder is `home`, or the
-// user database's entry when `home` is null or empty. A data folder that another user
+// `xdgDataHome` (when absolute) or under the home folder's .local/share (HomeFolder),
+// created when needed. A data folder that another user
 // owns or that others may write to is refused: whoever controls it controls the store,
 // and the store's program alerts run as this user. The environment is passed in so that
 // tests can choose it.

@@ -15,7 +15,6 @@ TEST(AutostartTest, EntryInTheUsersAutostartFolder) {
     EXPECT_EQ(AutostartFile("/cfg", "/home/u"), "/cfg/autostart/sentrel.desktop");
     EXPECT_EQ(AutostartFile(nullptr, "/home/u"), "/home/u/.config/autostart/sentrel.desktop");
     EXPECT_EQ(AutostartFile("relative", "/home/u"), "/home/u/.config/autostart/sentrel.desktop");
-    EXPECT_EQ(AutostartFile(nullptr, nullptr), "");
 
     // Switched on: the folder is made, and the entry starts this very program minimised,
     // its path quoted for the launcher (a blank, '$' and '"' escaped, '%' doubled).
