@@ -67,6 +67,8 @@ check_tree() {
     fail "the desktop entry does not name the icon"
   [ -z "$(man --warnings -l "$usr/share/man/man1/sentrelctl.1" 2>&1 >/dev/null)" ] ||
     fail "the manual page has warnings"
+  grep -q "^\.TH SENTRELCTL 1 .* \"Sentrel $version\"" "$usr/share/man/man1/sentrelctl.1" ||
+    fail "the manual page is not that of version $version"
 }
 
 if [ "${1:-}" = "--build" ]; then
