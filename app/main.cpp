@@ -1,6 +1,7 @@
 // Sentrel: start-up and shut-down around the main window.
 
 #include "alerts/AlertKinds.h"
+#include "platform/PosixPlatform.h"
 #include "ui/MainDialog.h"
 #include "ui/QtServices.h"
 #include "ui/SessionEnd.h"
@@ -16,8 +17,34 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
 namespace {
+
+// The program's own options; Qt takes its own (-platform, -style, ...) from the rest.
+// Returns the exit code when the option ends the run (--version, --help), else -1.
+int ReadOptions(int argc, char** argv, bool& minimised) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--minimised") {
+            minimised = true;
+        } else if (arg == "--version") {
+            std::printf("Sentrel %s\n", SENTREL_VERSION);
+            return 0;
+        } else if (arg == "--help") {
+            std::printf(
+                "Usage: sentrel [--minimised]\n"
+                "Watches moments, files, hosts, mailboxes and web pages, and alerts you.\n\n"
+                "  --minimised  start hidden in the notification area, if there is one\n"
+                "  --version    print the version and end\n"
+                "  --help       print this text and end\n\n"
+                "Help page: %s\n",
+                sentrel::HelpFile(sentrel::ExecutableDir()).c_str());
+            return 0;
+        }
+    }
+    return -1;
+}
 
 // QApplication ends the process when it cannot reach a display; say why instead.
 bool DisplayReachable() {
@@ -41,6 +68,10 @@ bool DisplayReachable() {
 } // namespace
 
 int main(int argc, char** argv) {
+    bool minimised = false; // started at login: the notification area is enough
+    if (const int code = ReadOptions(argc, argv, minimised); code >= 0) {
+        return code;
+    }
     if (!DisplayReachable()) {
         const char* x11 = std::getenv("DISPLAY");
         std::fprintf(stderr,
@@ -89,7 +120,7 @@ int main(int argc, char** argv) {
                      });
     const bool started = mainWindow->Initialise();
     if (started && !ended) { // the session may end while start-up waits for a message box
-        mainWindow->show();
+        mainWindow->ShowAtStart(minimised);
         QApplication::exec();
     }
 

@@ -5,11 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <pwd.h>
 #include <spawn.h>
 #include <sstream>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -62,22 +64,41 @@ bool PosixConnection::IsConnected() {
     return false;
 }
 
-bool PosixConnection::DialUnattended() { return false; }
+bool PosixConnection::DialUnattended() {
+    return false;
+}
 
 void PosixConnection::HangUp() {}
 
-std::string ExecutableDir() {
+std::string ExecutablePath() {
     char buffer[4096];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) {
-        return {};
+    std::string path = n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+    // A program replaced while it runs (a package upgrade) is reported under this name;
+    // its path is where the new one is.
+    const std::string_view replaced = " (deleted)";
+    if (path.size() > replaced.size() && path.ends_with(replaced)) {
+        path.resize(path.size() - replaced.size());
     }
-    std::string path(buffer, static_cast<size_t>(n));
+    return path;
+}
+
+std::string ExecutableDir() {
+    const std::string path = ExecutablePath();
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) {
         return {};
     }
     return path.substr(0, slash == 0 ? 1 : slash);
+}
+
+std::string HelpFile(const std::string& exeDir) {
+    const std::filesystem::path folder = exeDir.empty() ? "." : exeDir;
+    std::error_code error;
+    if (std::filesystem::exists(folder / "help.htm", error)) {
+        return (folder / "help.htm").string();
+    }
+    return (folder / SENTREL_DOCDIR_FROM_BINDIR / "help.htm").lexically_normal().string();
 }
 
 bool MakeDirectories(const std::string& path) {
@@ -107,7 +128,12 @@ bool IsPrivateFolder(const struct stat& st) {
     return st.st_uid == geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-std::string HomeFromUserDatabase() {
+} // namespace
+
+std::string HomeFolder(const char* home) {
+    if (home && *home) {
+        return home;
+    }
     std::vector<char> buffer(16384);
     passwd entry{};
     passwd* found = nullptr;
@@ -118,11 +144,13 @@ std::string HomeFromUserDatabase() {
     return found->pw_dir;
 }
 
-} // namespace
-
 DataDirChoice ChooseDataDir(const std::string& exeDir, const char* xdgDataHome, const char* home) {
+    // A store beside the program is a portable copy, or one an older version kept in a
+    // build folder: it stays where it is. Anything else lives in the user's data folder,
+    // which no rebuild or uninstall touches.
     struct stat st {};
-    if (!exeDir.empty() && access(exeDir.c_str(), W_OK) == 0 && stat(exeDir.c_str(), &st) == 0 &&
+    if (!exeDir.empty() && lstat((exeDir + "/Sentrel.bin").c_str(), &st) == 0 &&
+        access(exeDir.c_str(), W_OK) == 0 && stat(exeDir.c_str(), &st) == 0 &&
         IsPrivateFolder(st)) {
         return {exeDir, {}};
     }
@@ -130,7 +158,7 @@ DataDirChoice ChooseDataDir(const std::string& exeDir, const char* xdgDataHome, 
     if (xdgDataHome && *xdgDataHome == '/') {
         base = xdgDataHome; // a relative value is not valid and is ignored
     } else {
-        const std::string homeDir = home && *home ? std::string(home) : HomeFromUserDatabase();
+        const std::string homeDir = HomeFolder(home);
         if (homeDir.empty()) {
             return {{},
                     "Sentrel has no folder for its data: HOME is not set and the user "

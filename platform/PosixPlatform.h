@@ -39,8 +39,8 @@ public:
     void HangUp() override;
 };
 
-// The executable's folder when it is writable, otherwise $XDG_DATA_HOME/sentrel
-// (~/.local/share/sentrel), created when needed; none when that folder is not safe.
+// $XDG_DATA_HOME/sentrel (~/.local/share/sentrel), created when needed; the executable's
+// folder when a store is already there; none when the folder is not safe (ChooseDataDir).
 class PosixPaths : public IPaths {
 public:
     std::string DataDir() const override;
@@ -53,9 +53,17 @@ public:
     void Open(const std::string& path) override;
 };
 
+// The running executable's full path; empty when it cannot be found.
+std::string ExecutablePath();
+
 // The folder that holds the running executable, without the trailing slash; empty when
 // it cannot be found.
 std::string ExecutableDir();
+
+// The help page for a program in `exeDir`: beside it when it is there (a build folder, a
+// portable copy), otherwise where installing puts it, reached from `exeDir` so that an
+// installed tree works wherever it was unpacked.
+std::string HelpFile(const std::string& exeDir);
 
 // The data folder chosen, or why there is none (a text for the user).
 struct DataDirChoice {
@@ -63,10 +71,14 @@ struct DataDirChoice {
     std::string problem;
 };
 
-// The data folder for an executable in `exeDir`: that folder when this user may write to
-// it and no one else may, otherwise "sentrel" under `xdgDataHome` (when absolute) or under
-// the home folder's .local/share, created when needed. The home folder is `home`, or the
-// user database's entry when `home` is null or empty. A data folder that another user
+// The home folder: `home` (the environment's HOME) when it is set, otherwise this user's
+// entry in the user database; empty when there is none.
+std::string HomeFolder(const char* home);
+
+// The data folder for an executable in `exeDir`: that folder when it already holds a
+// Sentrel.bin and this user may write to it and no one else may, otherwise "sentrel" under
+// `xdgDataHome` (when absolute) or under the home folder's .local/share (HomeFolder),
+// created when needed. A data folder that another user
 // owns or that others may write to is refused: whoever controls it controls the store,
 // and the store's program alerts run as this user. The environment is passed in so that
 // tests can choose it.

@@ -16,6 +16,8 @@ PACKAGES=(
   dovecot-pop3d nginx apache2-utils iproute2 nftables nodejs openssl
   pulseaudio pulseaudio-utils libcanberra-pulse sound-theme-freedesktop
   xvfb xauth trayer imagemagick xdotool dbus-daemon
+  # packaging and its check
+  dpkg-dev desktop-file-utils man-db
 )
 
 SUDO=""

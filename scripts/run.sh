@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DSENTREL_BUILD_TESTS=OFF
-cmake --build build/release -j "${JOBS:-$(nproc)}" --target sentrel
+cmake --build build/release -j "${JOBS:-$(nproc)}" --target sentrel sentrelctl
 
 # The program needs a desktop; without one, say so rather than let it fail.
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then

@@ -2,7 +2,9 @@
 # Installs what is missing, builds Sentrel and runs the whole test suite:
 #   1. the full build (program, sentrelctl, every test) with warnings as errors, all tests;
 #   2. the core tests again under AddressSanitizer and UndefinedBehaviorSanitizer;
-#   3. the store reader's fuzz target for a bounded time.
+#   3. the Debian package of that build: its file list, and the programs unpacked into a
+#      scratch root;
+#   4. the store reader's fuzz target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +19,10 @@ echo "== full build and tests"
 cmake -S . -B build/ci -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSENTREL_WERROR=ON
 cmake --build build/ci -j "$JOBS"
 ctest --test-dir build/ci -j "$JOBS" --timeout 600
+
+echo "== the Debian package"
+deb="$(bash scripts/package.sh build/ci | tail -n 1)"
+bash scripts/check-package.sh "$deb"
 
 echo "== core tests with address and undefined-behaviour sanitizers"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSENTREL_SANITIZE=ON \

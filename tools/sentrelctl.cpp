@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,17 +25,26 @@ std::vector<Command> AllCommands() {
     return all;
 }
 
-int Usage(const std::vector<Command>& commands, const std::string& problem) {
-    if (!problem.empty()) {
-        std::cerr << "sentrelctl: " << problem << "\n";
-    }
-    std::cerr << "usage:\n";
+void PrintUsage(std::ostream& out, const std::vector<Command>& commands) {
+    const auto synopsis = [](const Command& command) {
+        return "  sentrelctl " + std::string(command.name) + " " + std::string(command.arguments);
+    };
+    std::size_t width = 0;
     for (const Command& command : commands) {
-        std::string line =
-            "  sentrelctl " + std::string(command.name) + " " + std::string(command.arguments);
-        line.resize(std::max<std::size_t>(line.size() + 2, 36), ' ');
-        std::cerr << line << command.summary << "\n";
+        width = std::max(width, synopsis(command).size() + 2);
     }
+    out << "usage:\n";
+    for (const Command& command : commands) {
+        std::string line = synopsis(command);
+        line.resize(width, ' ');
+        out << line << command.summary << "\n";
+    }
+    out << "  sentrelctl --help | --version\n";
+}
+
+int Usage(const std::vector<Command>& commands, const std::string& problem) {
+    std::cerr << "sentrelctl: " << problem << "\n";
+    PrintUsage(std::cerr, commands);
     return 2;
 }
 
@@ -47,6 +57,16 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         return Usage(commands, "no command given");
+    }
+    if (args[0] == "--help") {
+        std::cout << "sentrelctl inspects, checks, copies and runs a Sentrel store without the "
+                     "window.\nSee sentrelctl(1) for the details.\n";
+        PrintUsage(std::cout, commands);
+        return 0;
+    }
+    if (args[0] == "--version") {
+        std::cout << "sentrelctl " SENTREL_VERSION "\n";
+        return 0;
     }
     for (const Command& command : commands) {
         if (args[0] != command.name) {

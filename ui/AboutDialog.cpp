@@ -5,9 +5,12 @@
 
 namespace sentrel {
 
-CAboutDialog::CAboutDialog(QWidget* parent)
+CAboutDialog::CAboutDialog(const QString& storePath, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::AboutDialog>()) {
     m_ui->setupUi(this);
+    m_ui->versionLabel->setText(QStringLiteral("Sentrel " SENTREL_VERSION));
+    m_ui->storeLabel->setText(QStringLiteral("Your watches, alerts and activations are kept in\n") +
+                              storePath);
     m_ui->iconLabel->setPixmap(ProgramIcon().pixmap(48, 48));
     connect(m_ui->okButton, &QPushButton::clicked, this, &QDialog::accept);
 }

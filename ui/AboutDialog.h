@@ -1,8 +1,9 @@
 #pragma once
 
-// "About Sentrel": the icon, the version line and who made it.
+// "About Sentrel": the icon, the version line, who made it and which store file is in use.
 
 #include <QDialog>
+#include <QString>
 
 #include <memory>
 
@@ -16,7 +17,7 @@ class CAboutDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CAboutDialog(QWidget* parent = nullptr);
+    explicit CAboutDialog(const QString& storePath, QWidget* parent = nullptr);
     ~CAboutDialog() override;
 
 private:

@@ -1,6 +1,7 @@
 #include "ui/MainDialog.h"
 
 #include "engine/EventLog.h"
+#include "platform/Autostart.h"
 #include "platform/Platform.h"
 #include "platform/PosixPlatform.h"
 #include "ui/AboutDialog.h"
@@ -10,9 +11,13 @@
 #include "ui/WatchSelectionDialog.h"
 #include "ui_MainDialog.h"
 
+#include <QAction>
+#include <QFile>
 #include <QListWidget>
+#include <QMenu>
 
 #include <algorithm>
+#include <utility>
 
 namespace sentrel {
 
@@ -166,12 +171,24 @@ bool CMainDialog::Initialise() {
             ShowMessage("Failed to create tray icon", MessageIcon::Stop);
         }
     }
+    if (QMenu* menu = m_tray->GetMenu()) {
+        ShowStartAtLogin();
+        // The entry may be changed outside the program (the desktop's own settings).
+        connect(menu, &QMenu::aboutToShow, this, &CMainDialog::ShowStartAtLogin);
+    }
 
     m_ui->startButton->setEnabled(true);
     m_ui->stopButton->setEnabled(false);
 
     ApplyTraceSwitch(m_doc, m_ui->traceCheck->isChecked());
     return true;
+}
+
+void CMainDialog::ShowAtStart(bool minimised) {
+    m_hiddenForTray = minimised && (m_tray->IsCreated() || m_trayWait.isActive());
+    if (!m_hiddenForTray) {
+        show();
+    }
 }
 
 void CMainDialog::SetTimer(int id, unsigned ms) {
@@ -380,14 +397,13 @@ void CMainDialog::OnTrace() {
 }
 
 void CMainDialog::OnAbout() {
-    CAboutDialog about(this);
+    CAboutDialog about(QFile::decodeName(m_doc.StorePath().c_str()), this);
     about.setWindowModality(Qt::WindowModal);
     about.exec();
 }
 
 void CMainDialog::OnHelp() {
-    const std::string folder = ExecutableDir();
-    Platform().help->Open((folder.empty() ? std::string(".") : folder) + "/help.htm");
+    Platform().help->Open(HelpFile(ExecutableDir()));
 }
 
 void CMainDialog::OnMinimise() {
@@ -412,11 +428,32 @@ void CMainDialog::OnExit() {
     done(1);
 }
 
+void CMainDialog::OnStartAtLogin() {
+    const std::string file = AutostartFileHere();
+    std::string problem;
+    if (!SetAutostart(file, !AutostartEnabled(file), ExecutablePath(), problem)) {
+        ShowMessage(problem, MessageIcon::Warning);
+    }
+    ShowStartAtLogin();
+}
+
+void CMainDialog::ShowStartAtLogin() {
+    if (QMenu* menu = m_tray->GetMenu()) {
+        if (auto* item = menu->findChild<QAction*>("startAtLoginAction")) {
+            item->setChecked(AutostartEnabled(AutostartFileHere()));
+        }
+    }
+}
+
 void CMainDialog::OnTrayWait() {
     if (m_tray->AddWhenAvailable()) {
         m_trayWait.stop();
+        m_hiddenForTray = false;
     } else if (Platform().clock->TickCount() - m_trayWaitStart >= kTrayWaitMs) {
         m_trayWait.stop();
+        if (std::exchange(m_hiddenForTray, false)) {
+            show(); // started minimised, but there is nowhere to be minimised to
+        }
         ShowMessage("Failed to create tray icon", MessageIcon::Stop);
     }
 }
@@ -426,6 +463,8 @@ void CMainDialog::OnTrayCommand(int id) {
         OnOpen();
     } else if (id == kCommandExit) {
         OnExit();
+    } else if (id == kCommandStartAtLogin) {
+        OnStartAtLogin();
     }
 }
 

@@ -43,6 +43,9 @@ public:
     // the program must end instead: there is no safe data folder, or the store is there
     // but cannot be read.
     bool Initialise();
+    // Shows the window after Initialise; `minimised` (started at login) keeps it in the
+    // notification area instead when there is one, or while one is waited for.
+    void ShowAtStart(bool minimised);
 
     CSentrelDoc& Document() { return m_doc; }
     CEngine& Engine() { return *m_engine; }
@@ -70,6 +73,8 @@ public:
     void OnMinimise();
     void OnOpen();
     void OnExit();
+    // The tray menu's "Start at login": switches the desktop's autostart entry.
+    void OnStartAtLogin();
 
     void RefillWatches();
     void RefillActivations();
@@ -83,6 +88,8 @@ private:
     static bool SelectedName(const QListWidget* list, std::string& name);
     void OnTrayCommand(int id);
     void OnTrayWait();
+    // Ticks "Start at login" when the autostart entry is there.
+    void ShowStartAtLogin();
 
     std::unique_ptr<Ui::MainDialog> m_ui;
     QWidget* m_frame;
@@ -94,6 +101,8 @@ private:
     // for, by the platform clock, before the program says that it has no icon.
     QTimer m_trayWait;
     std::uint32_t m_trayWaitStart = 0;
+    // Started minimised while the notification area is waited for: shown if it never comes.
+    bool m_hiddenForTray = false;
 };
 
 } // namespace sentrel

@@ -88,6 +88,12 @@ std::unique_ptr<QMenu> LoadTrayMenu(int id) {
     QAction* open = menu->addAction(QStringLiteral("Open"));
     open->setObjectName("openAction");
     open->setData(kCommandOpen);
+    menu->addSeparator();
+    QAction* startAtLogin = menu->addAction(QStringLiteral("Start at login"));
+    startAtLogin->setObjectName("startAtLoginAction");
+    startAtLogin->setCheckable(true);
+    startAtLogin->setData(kCommandStartAtLogin);
+    menu->addSeparator();
     QAction* exit = menu->addAction(QStringLiteral("Exit"));
     exit->setObjectName("exitAction");
     exit->setData(kCommandExit);

@@ -40,11 +40,12 @@ public:
     TrayMouse mouse;
 };
 
-// Menu commands the tray menu sends (the same the window's buttons stand for).
-enum TrayCommand { kCommandOpen = 1, kCommandExit = 2 };
+// Menu commands the tray menu sends (the same the window's buttons stand for, and the
+// switch of starting at login).
+enum TrayCommand { kCommandOpen = 1, kCommandExit = 2, kCommandStartAtLogin = 3 };
 
-// The menus the program has, by id: 143 holds "Open" (kCommandOpen) and "Exit"
-// (kCommandExit). Null for any other id.
+// The menus the program has, by id: 143 holds "Open" (kCommandOpen), the checkable
+// "Start at login" (kCommandStartAtLogin) and "Exit" (kCommandExit). Null for any other id.
 std::unique_ptr<QMenu> LoadTrayMenu(int id);
 
 class CTrayNotifyIcon;

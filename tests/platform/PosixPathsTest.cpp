@@ -17,22 +17,42 @@ bool IsOwnerOnlyFolder(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & 0777) == 0700;
 }
 
-TEST(PosixPathsTest, ExecutableFolderWhenWritableElseXdgDataHome) {
+TEST(PosixPathsTest, XdgDataHomeUnlessAStoreIsBesideTheProgram) {
     TempDir dir;
-    EXPECT_EQ(ChooseDataDir(dir.Path(), "/nowhere", "/nowhere").dir, dir.Path());
-
-    // A folder that cannot be written to: the store goes to $XDG_DATA_HOME/sentrel, made
-    // on the way. Root may write anywhere, so the check runs as an ordinary user.
     const std::string exeDir = dir.File("bin");
     const std::string xdg = dir.File("data");
-    ASSERT_EQ(mkdir(exeDir.c_str(), 0555), 0);
+    ASSERT_EQ(mkdir(exeDir.c_str(), 0700), 0);
     ASSERT_EQ(mkdir(xdg.c_str(), 0777), 0);
     chmod(xdg.c_str(), 0777);
+
+    // A writable program folder (a build folder, /usr/bin for root) without a store: the
+    // store goes to $XDG_DATA_HOME/sentrel, made on the way.
+    EXPECT_EQ(ChooseDataDir(exeDir, xdg.c_str(), "/nowhere").dir, xdg + "/sentrel");
+    EXPECT_TRUE(IsOwnerOnlyFolder(xdg + "/sentrel"));
+
+    // A store already beside the program (a portable copy, or a build folder's store from
+    // before) is used there, also through a link.
+    test::WriteFile(exeDir + "/Sentrel.bin", "");
+    EXPECT_EQ(ChooseDataDir(exeDir, xdg.c_str(), "/nowhere").dir, exeDir);
+    ASSERT_EQ(rename((exeDir + "/Sentrel.bin").c_str(), dir.File("store.bin").c_str()), 0);
+    ASSERT_EQ(symlink(dir.File("store.bin").c_str(), (exeDir + "/Sentrel.bin").c_str()), 0);
+    EXPECT_EQ(ChooseDataDir(exeDir, xdg.c_str(), "/nowhere").dir, exeDir);
+
+    // ... but not in a folder the user cannot write to. Root may write anywhere, so the
+    // check runs as an ordinary user.
+    const std::string readOnly = dir.File("ro");
+    ASSERT_EQ(mkdir(readOnly.c_str(), 0755), 0);
+    test::WriteFile(readOnly + "/Sentrel.bin", "");
+    ASSERT_EQ(chown(readOnly.c_str(), 65534, 65534), 0);
+    chmod(readOnly.c_str(), 0555);
     chmod(dir.Path().c_str(), 0755);
+    const std::string xdgNobody = dir.File("nobody");
+    ASSERT_EQ(mkdir(xdgNobody.c_str(), 0700), 0);
+    ASSERT_EQ(chown(xdgNobody.c_str(), 65534, 65534), 0);
     EXPECT_TRUE(test::RunInChild(
         [&] {
-            return ChooseDataDir(exeDir, xdg.c_str(), "/nowhere").dir == xdg + "/sentrel" &&
-                   IsOwnerOnlyFolder(xdg + "/sentrel");
+            return ChooseDataDir(readOnly, xdgNobody.c_str(), "/nowhere").dir ==
+                   xdgNobody + "/sentrel";
         },
         true));
 
@@ -53,7 +73,8 @@ TEST(PosixPathsTest, NeverAFolderOtherUsersControl) {
     ASSERT_EQ(mkdir(mine.c_str(), 0700), 0);
     ASSERT_EQ(mkdir(xdg.c_str(), 0700), 0);
 
-    // A program folder that others may write to is passed over.
+    // A program folder that others may write to is passed over, store or not.
+    test::WriteFile(mine + "/Sentrel.bin", "");
     chmod(mine.c_str(), 0777);
     EXPECT_EQ(ChooseDataDir(mine, xdg.c_str(), nullptr).dir, xdg + "/sentrel");
 
@@ -90,6 +111,18 @@ TEST(PosixPathsTest, NeverAFolderOtherUsersControl) {
             return c.dir.empty() && c.problem == expected;
         }));
     }
+}
+
+// A build folder (or a portable copy) has its help page beside the program; an installed
+// program finds it in the documentation folder beside its bin folder, wherever the tree was
+// unpacked.
+TEST(PosixPathsTest, HelpBesideTheProgramElseInTheInstalledLayout) {
+    TempDir dir;
+    const std::string bin = dir.File("bin");
+    ASSERT_EQ(mkdir(bin.c_str(), 0700), 0);
+    EXPECT_EQ(HelpFile(bin), dir.File("share/doc/sentrel/help.htm"));
+    test::WriteFile(bin + "/help.htm", "<html>");
+    EXPECT_EQ(HelpFile(bin), bin + "/help.htm");
 }
 
 } // namespace

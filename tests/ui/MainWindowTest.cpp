@@ -1,5 +1,5 @@
 // The main window through its widgets: lists, record commands, Start/Stop, the trace box,
-// Exit and Escape, Minimise and Help.
+// Exit and Escape, Minimise, Help and About.
 
 #include "alerts/AlertKinds.h"
 #include "alerts/MessageAlert.h"
@@ -569,14 +569,19 @@ private slots:
 
     void withoutATrayMinimiseKeepsTheWindowOnTheTaskbar() {
         UiEnvironment env;
-        auto window = OpenWindow();
-        // The notification area is waited for half a minute before the program says so.
+        // Started minimised (at login), the window waits hidden for the notification area,
+        // half a minute, and comes up when there is none, with the message.
+        auto window = std::make_unique<CMainDialog>();
+        window->Initialise();
+        window->ShowAtStart(true);
         env.clock.Advance(29);
         QTest::qWait(700);
         QVERIFY(env.messageBox.shown.empty());
+        QVERIFY(!window->isVisible());
         env.clock.Advance(1);
         QTRY_COMPARE(env.Messages(), std::vector<std::string>{"Failed to create tray icon"});
         QVERIFY(env.messageBox.shown[0].icon == MessageIcon::Stop);
+        QVERIFY(window->isVisible());
 
         Button(window.get(), "minimiseButton")->click();
         QVERIFY(window->isVisible());
@@ -586,26 +591,29 @@ private slots:
         QVERIFY(!window->isMinimized());
     }
 
-    void helpOpensThePageBesideTheProgram() {
+    void helpOpensTheProgramsHelpPage() {
         UiEnvironment env;
         auto window = OpenWindow();
         Button(window.get(), "helpButton")->click();
-        QCOMPARE(env.help.opened, std::vector<std::string>{ExecutableDir() + "/help.htm"});
+        QCOMPARE(env.help.opened, std::vector<std::string>{HelpFile(ExecutableDir())});
     }
 
-    void aboutBoxNamesTheVersion() {
+    void aboutBoxNamesTheVersionAndTheStore() {
         UiEnvironment env;
         auto window = OpenWindow();
         QString title;
         QString version;
+        QString store;
         WhenShown("AboutDialog", [&](QWidget* about) {
             title = about->windowTitle();
             version = Child<QLabel>(about, "versionLabel")->text();
+            store = Child<QLabel>(about, "storeLabel")->text();
             Button(about, "okButton")->click();
         });
         Button(window.get(), "aboutButton")->click();
         QCOMPARE(title, QString("About Sentrel"));
         QCOMPARE(version, QString("Sentrel 3.0"));
+        QVERIFY2(store.endsWith("\n" + QString::fromStdString(env.StorePath())), qPrintable(store));
     }
 };
 

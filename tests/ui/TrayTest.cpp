@@ -4,6 +4,8 @@
 #include "alerts/AlertKinds.h"
 #include "engine/EventLog.h"
 #include "model/SentrelDoc.h"
+#include "platform/Autostart.h"
+#include "platform/PosixPlatform.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/AlertPopup.h"
 #include "ui/HookWnd.h"
@@ -179,31 +181,58 @@ private slots:
 
     void trayIconMenuAndMouse() {
         UiEnvironment env;
-        // The notification area comes a little after the program, as at login.
+        // Started at login: the notification area comes a little after the program, and
+        // the window waits for it hidden.
         CTrayNotifyIcon::SetTrayAvailableForTesting(false);
         auto frame = std::make_unique<QWidget>();
         CMainDialog window(frame.get());
         window.Initialise();
-        window.show();
+        window.ShowAtStart(true);
         CTrayNotifyIcon& tray = window.Tray();
         QVERIFY(!tray.IsCreated());
+        QVERIFY(!window.isVisible());
         env.clock.Advance(20);
         CTrayNotifyIcon::SetTrayAvailableForTesting(true);
         QTRY_VERIFY(tray.IsCreated());
         QVERIFY(env.messageBox.shown.empty()); // no "Failed to create tray icon"
+        QVERIFY(!window.isVisible());
         QCOMPARE(tray.GetTrayIcon()->toolTip(), QString("Sentrel"));
         QCOMPARE(tray.BalloonCount(), 1);
         QCOMPARE(CHookWnd::FirstHook(frame.get()), &tray.GetOwnerHook());
 
         QMenu* menu = tray.GetTrayIcon()->contextMenu();
         QVERIFY(menu);
-        QCOMPARE(menu->actions().size(), 2);
-        QCOMPARE(menu->actions()[0]->text(), QString("Open"));
-        QCOMPARE(menu->actions()[1]->text(), QString("Exit"));
+        QStringList items;
+        for (const QAction* action : menu->actions()) {
+            items << (action->isSeparator() ? "-" : action->text());
+        }
+        QCOMPARE(items, (QStringList{"Open", "-", "Start at login", "-", "Exit"}));
         QCOMPARE(menu->defaultAction(), menu->actions()[0]);
 
-        // With the icon there, Minimise hides the window; a single click does nothing, a
-        // double click brings it back. Notifications for another id are not ours.
+        // "Start at login" writes the desktop's autostart entry and takes it away again;
+        // its tick follows the entry, also one changed outside the program.
+        QAction* startAtLogin = menu->actions()[2];
+        QVERIFY(startAtLogin->isCheckable());
+        QVERIFY(!startAtLogin->isChecked());
+        startAtLogin->trigger();
+        QVERIFY(startAtLogin->isChecked());
+        QVERIFY(
+            ReadFile(env.AutostartPath()).find("\nExec=" + ExecutablePath() + " --minimised\n") !=
+            std::string::npos);
+        startAtLogin->trigger();
+        QVERIFY(!startAtLogin->isChecked());
+        QVERIFY(!QFile::exists(QString::fromStdString(env.AutostartPath())));
+        std::string problem;
+        QVERIFY(SetAutostart(env.AutostartPath(), true, "/usr/bin/sentrel", problem));
+        emit menu->aboutToShow();
+        QVERIFY(startAtLogin->isChecked());
+        QVERIFY(env.messageBox.shown.empty());
+
+        // A double click brings the window up; with the icon there, Minimise hides it; a
+        // single click does nothing. Notifications for another id are not ours.
+        CTrayCallbackEvent opening(143, TrayMouse::LeftDoubleClick);
+        QCoreApplication::sendEvent(&window, &opening);
+        QVERIFY(window.isVisible());
         window.OnMinimise();
         QVERIFY(!window.isVisible());
         CTrayCallbackEvent click(143, TrayMouse::LeftClick);
@@ -237,7 +266,7 @@ private slots:
         CTraceFile::Instance().SwitchOn();
         QSignalSpy finished(&window, &QDialog::finished);
         std::remove(env.StorePath().c_str());
-        menu->actions()[1]->trigger();
+        menu->actions().back()->trigger(); // "Exit"
         QCOMPARE(finished.count(), 1);
         QCOMPARE(finished.at(0).at(0).toInt(), 1);
         QVERIFY(QFile::exists(QString::fromStdString(env.StorePath())));

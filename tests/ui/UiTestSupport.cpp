@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTimer>
 #include <QWidget>
 
@@ -22,10 +23,19 @@ UiEnvironment::UiEnvironment() {
     services.clock = &clock;
     m_platform = std::make_unique<ScopedPlatform>(services);
     CTraceFile::Instance().SwitchOff();
+    if (qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
+        m_configHome = qgetenv("XDG_CONFIG_HOME");
+    }
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder.path() + "/config"));
 }
 
 UiEnvironment::~UiEnvironment() {
     CTraceFile::Instance().SwitchOff();
+    if (m_configHome) {
+        qputenv("XDG_CONFIG_HOME", *m_configHome);
+    } else {
+        qunsetenv("XDG_CONFIG_HOME");
+    }
 }
 
 std::vector<std::string> UiEnvironment::Messages() const {

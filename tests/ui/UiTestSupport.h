@@ -6,11 +6,13 @@
 #include "platform/Platform.h"
 #include "tests/support/TestSupport.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,8 +32,8 @@ public:
     std::vector<std::string> opened;
 };
 
-// A fresh data folder, recorded message boxes, popups and help, a fixed clock; the trace
-// file is switched off at both ends.
+// A fresh data folder (and configuration folder, for the autostart entry), recorded
+// message boxes, popups and help, a fixed clock; the trace file is switched off at both ends.
 class UiEnvironment {
 public:
     UiEnvironment();
@@ -39,6 +41,7 @@ public:
 
     std::string StorePath() const { return paths.dir + "/Sentrel.bin"; }
     std::string TracePath() const { return paths.dir + "/trace.txt"; }
+    std::string AutostartPath() const { return paths.dir + "/config/autostart/sentrel.desktop"; }
     // The texts of the message boxes shown so far.
     std::vector<std::string> Messages() const;
 
@@ -51,6 +54,7 @@ public:
 
 private:
     std::unique_ptr<ScopedPlatform> m_platform;
+    std::optional<QByteArray> m_configHome;
 };
 
 // Runs `action` on the first visible top-level widget named `objectName` once it shows

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the real program: without a display it must say so and end; on an X server with a
-# notification area it must come up, write its store beside itself and keep running.
+# notification area it must come up, write its store in the user's data folder (beside
+# itself only when a store is there already) and keep running.
 #   smoke.sh PATH/TO/sentrel
 set -euo pipefail
 program="$1"
@@ -13,6 +14,8 @@ cleanup() {
 }
 trap cleanup EXIT
 cp "$program" "$work/sentrel"
+export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+store="$XDG_DATA_HOME/sentrel/Sentrel.bin"
 
 # No display at all.
 set +e
@@ -37,17 +40,30 @@ sleep 1
 XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb "$work/sentrel" >"$work/out" 2>&1 &
 app=$!
 pids+=($app)
-for _ in $(seq 100); do [ -e "$work/Sentrel.bin" ] && break; sleep 0.1; done
-[ -e "$work/Sentrel.bin" ] || { echo "the store was not written at start-up"; cat "$work/out"; exit 1; }
+for _ in $(seq 100); do [ -e "$store" ] && break; sleep 0.1; done
+[ -e "$store" ] || { echo "the store was not written at start-up"; cat "$work/out"; exit 1; }
+[ ! -e "$work/Sentrel.bin" ] || { echo "a store was written beside the program"; exit 1; }
 sleep 1
 kill -0 "$app" 2>/dev/null || { echo "the program ended by itself"; cat "$work/out"; exit 1; }
+xdotool search --onlyvisible --name '^Sentrel$' >/dev/null || { echo "no window shown"; exit 1; }
 # Ten bytes: an empty document with the trace switch off.
-size=$(stat -c %s "$work/Sentrel.bin")
+size=$(stat -c %s "$store")
 [ "$size" -eq 10 ] || { echo "store of $size bytes, expected 10"; exit 1; }
 kill "$app"
 wait "$app" 2>/dev/null || true
 
-# Ended by the session (SIGTERM), it ends as "Exit" does: the event, then the save.
+# Started at login (--minimised) with a notification area: the icon, no window.
+XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb "$work/sentrel" --minimised >"$work/out" 2>&1 &
+app=$!
+pids+=($app)
+sleep 2
+kill -0 "$app" 2>/dev/null || { echo "the minimised program ended by itself"; cat "$work/out"; exit 1; }
+! xdotool search --onlyvisible --name '^Sentrel$' >/dev/null || { echo "minimised, yet a window shows"; exit 1; }
+kill "$app"
+wait "$app" 2>/dev/null || true
+
+# Ended by the session (SIGTERM), it ends as "Exit" does: the event, then the save. The
+# store is a portable one beside the program, and is used there.
 printf '\001\000\000\000\000\000\000\000\000\000' >"$work/Sentrel.bin" # empty, trace on
 XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb "$work/sentrel" >"$work/out" 2>&1 &
 app=$!
