@@ -1,6 +1,4 @@
-// The POP mailbox watch checked by sentrelctl against a real server (Dovecot). The tool is
-// the test build of sentrelctl, whose only difference is that its POP watches reach the
-// test server's port instead of 110.
+// The POP mailbox watch checked by sentrelctl against a real server (Dovecot).
 
 #include "model/SentrelDoc.h"
 #include "tests/net/DovecotServer.h"
@@ -29,7 +27,7 @@ protected:
         for (const char* name : {"mailbox", "wrong password"}) {
             auto watch = std::make_unique<CPOPWatch>();
             watch->name = name;
-            watch->popServer = "127.0.0.1";
+            watch->popServer = "127.0.0.1:" + std::to_string(server.Port());
             watch->popUserName = "ann";
             watch->popPassword = watch->name == "mailbox" ? "secret" : "guess";
             watch->oneText = "One new e-mail";
@@ -44,9 +42,8 @@ protected:
     }
 
     std::string CheckWatch(const std::string& name) {
-        const test::ProgramResult result = test::RunProgram(
-            {SENTRELCTL_POP3_TEST_PATH, "check-watch", dir.File("Sentrel.bin"), name},
-            {"SENTREL_TEST_POP3_PORT=" + std::to_string(server.Port())});
+        const test::ProgramResult result =
+            test::RunProgram({SENTRELCTL_PATH, "check-watch", dir.File("Sentrel.bin"), name});
         EXPECT_EQ(result.exitCode, 0) << result.err;
         return result.out;
     }
@@ -70,7 +67,9 @@ TEST_F(POPWatchCtlTest, PrintsTheMessageBuiltFromTheTemplates) {
 TEST_F(POPWatchCtlTest, WrongPasswordIsNotTriggeredAndLogged) {
     EXPECT_EQ(CheckWatch("wrong password"), "not triggered\n");
     const std::string trace = test::ReadFile(dir.File("trace.txt"));
-    EXPECT_NE(trace.find(" POP watch Failed to connect to: 127.0.0.1\r\n"), std::string::npos)
+    EXPECT_NE(trace.find(" POP watch Failed to connect to: 127.0.0.1:" +
+                         std::to_string(server.Port()) + "\r\n"),
+              std::string::npos)
         << trace;
 }
 
