@@ -80,6 +80,37 @@ TEST(SocketConnection, TakesIpv6AndTriesEachAddressInTurn) {
     EXPECT_EQ(v4.Transcripts().size(), 1u);
 }
 
+TEST(SocketConnection, ReadsAServerWithOrWithoutItsPort) {
+    const struct {
+        const char* server;
+        const char* host; // nullptr: refused
+        int port;
+    } cases[] = {
+        {"pop.example.org", "pop.example.org", 110},
+        {"pop.example.org:995", "pop.example.org", 995},
+        {"[::1]:995", "::1", 995},
+        {"[::1]", "::1", 110},
+        {"2001:db8::1", "2001:db8::1", 110},
+        {"pop.example.org:", nullptr, 0},
+        {"pop.example.org:0", nullptr, 0},
+        {"pop.example.org:65536", nullptr, 0},
+        {"pop.example.org:99999999999", nullptr, 0},
+        {"pop.example.org:9x", nullptr, 0},
+        {":995", nullptr, 0},
+        {"[::1", nullptr, 0},
+        {"[::1]995", nullptr, 0},
+        {"[]:995", nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = ParseHostAndPort(c.server, 110);
+        ASSERT_EQ(parsed.has_value(), c.host != nullptr) << c.server;
+        if (parsed) {
+            EXPECT_EQ(parsed->host, c.host) << c.server;
+            EXPECT_EQ(parsed->port, c.port) << c.server;
+        }
+    }
+}
+
 TEST(SocketConnection, RefusedConnectionFails) {
     CSocketConnection connection(2000);
     EXPECT_FALSE(connection.Open("127.0.0.1", test::UnusedLoopbackPort()));
