@@ -34,6 +34,16 @@ void Farewell(CServerSession& s) {
     }
 }
 
+// Takes AUTH LOGIN and the user name and password that follow.
+void AcceptAuthLogin(CServerSession& s) {
+    s.ReadLine();
+    s.Write("334 VXNlcm5hbWU6\r\n");
+    s.ReadLine();
+    s.Write("334 UGFzc3dvcmQ6\r\n");
+    s.ReadLine();
+    s.Write("235 2.7.0 Authentication successful\r\n");
+}
+
 TEST(SmtpReply, OnlyALineWithoutTheHyphenEndsTheReply) {
     EXPECT_TRUE(IsLastSmtpReplyLine("250 ok"));
     EXPECT_FALSE(IsLastSmtpReplyLine("250-first"));
@@ -128,12 +138,7 @@ CLoopbackServer::Handler EhloServer(std::function<void(CServerSession&)> rest,
 
 TEST_F(SmtpClientTest, AuthLoginSurvivesAMultiLineReplyArrivingLineByLine) {
     CLoopbackServer server(EhloServer([](CServerSession& s) {
-        s.ReadLine();
-        s.Write("334 VXNlcm5hbWU6\r\n");
-        s.ReadLine();
-        s.Write("334 UGFzc3dvcmQ6\r\n");
-        s.ReadLine();
-        s.Write("235 2.7.0 Authentication successful\r\n");
+        AcceptAuthLogin(s);
         Farewell(s);
     }));
     {
@@ -207,12 +212,7 @@ CLoopbackServer::Handler StartTlsServer(const test::TestCertificate& certificate
         }
         s.ReadLine();
         s.Write("250-test greets you\r\n250 AUTH LOGIN\r\n");
-        s.ReadLine();
-        s.Write("334 VXNlcm5hbWU6\r\n");
-        s.ReadLine();
-        s.Write("334 UGFzc3dvcmQ6\r\n");
-        s.ReadLine();
-        s.Write("235 2.7.0 Authentication successful\r\n");
+        AcceptAuthLogin(s);
         Farewell(s);
     };
 }
