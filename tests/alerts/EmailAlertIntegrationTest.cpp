@@ -6,7 +6,6 @@
 #include "engine/EventLog.h"
 #include "net/SmtpClient.h"
 #include "tests/net/RealSmtpServer.h"
-#include "tests/support/TestCertificates.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -101,40 +100,6 @@ TEST_F(EmailAlertRealServer, SmsPiecesArriveAsSeparateMessages) {
     EXPECT_EQ(messages[4].Header("Subject"), text.substr(160, 160));
     EXPECT_EQ(messages[4].Body(), "\r\n");
     EXPECT_EQ(Trace(), "");
-}
-
-// The server on ::1 offers STARTTLS: the client takes it before it authenticates.
-TEST(EmailAlertRealTlsServer, AuthenticatesAndSendsInsideStartTlsOnIpv6) {
-    const auto& certificates = test::Certificates();
-    test::ScopedTrust trust(certificates.caFile, {});
-    test::SmtpServerOptions options;
-    options.tls = test::SmtpServerOptions::Tls::StartTls;
-    options.certificate = &certificates.valid;
-    options.host = "::1";
-    CRealSmtpServer server(R"({"ann":"s3cret pass"})", options);
-    CEmailAlert alert;
-    alert.name = "mail";
-    alert.recipients = "ann@example.org";
-    alert.fromAddress = "watch@example.org";
-    alert.smtpHost = "::1";
-    alert.port = server.Port();
-    alert.userName = "ann";
-    alert.password = "s3cret pass";
-    for (const int authType : {SmtpAuthCramMd5, SmtpAuthLogin}) {
-        alert.authType = authType;
-        EXPECT_TRUE(alert.Send("Disk almost full")) << alert.FailureText();
-    }
-    const auto messages = server.Messages();
-    ASSERT_EQ(messages.size(), 2u);
-    const char* methods[] = {R"("user":"ann","method":"CRAM-MD5")",
-                             R"("user":"ann","method":"LOGIN")"};
-    for (std::size_t i = 0; i < messages.size(); ++i) {
-        const auto& m = messages[i];
-        EXPECT_NE(m.envelope.find(methods[i]), std::string::npos) << m.envelope;
-        EXPECT_NE(m.envelope.find(R"("authInTls":true,"tls":true)"), std::string::npos)
-            << m.envelope;
-        EXPECT_EQ(m.Body(), "Disk almost full\r\n");
-    }
 }
 
 } // namespace

@@ -39,8 +39,6 @@ public:
         m_fixedTlsPort = tls;
     }
     int Port() const { return m_port; }
-    // With a certificate: the port of TLS from the start.
-    int TlsPort() const { return m_tlsPort; }
     // Dovecot's own log, for failure messages.
     std::string Log() const;
 

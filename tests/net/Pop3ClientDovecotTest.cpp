@@ -4,7 +4,6 @@
 
 #include "platform/ErrorCodes.h"
 #include "tests/net/DovecotServer.h"
-#include "tests/support/TestCertificates.h"
 
 #include <gtest/gtest.h>
 
@@ -85,42 +84,6 @@ TEST_F(Pop3ClientDovecotTest, WrongPasswordOrUserIsRefusedAtOnce) {
         EXPECT_EQ(client.LastReply().rfind("-ERR", 0), 0u) << client.LastReply();
         EXPECT_FALSE(client.IsConnected());
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
-    }
-}
-
-// Dovecot offers STLS on its POP3 port and TLS from the start on its POP3S port, on
-// 127.0.0.1 and ::1; its login log says TLS for a session in TLS.
-TEST(Pop3ClientDovecotTls, UpgradesWithStlsOrStartsInTlsOnIpv4AndIpv6) {
-    const auto& certificates = test::Certificates();
-    test::ScopedTrust trust(certificates.caFile, {});
-    test::CDovecotServer server(&certificates.valid);
-    server.AddUser("ann", "secret");
-    server.Deliver("ann", "Subject: Hi\r\n\r\nHello.\r\n");
-    std::string error;
-    ASSERT_TRUE(server.Start(&error)) << error;
-    const struct {
-        std::string host;
-        int port;
-        TlsUse tls;
-    } cases[] = {{"127.0.0.1", server.Port(), TlsUse::IfOffered},
-                 {"::1", server.TlsPort(), TlsUse::Implicit}};
-    for (const auto& c : cases) {
-        CPop3Client client;
-        ASSERT_TRUE(client.Login(c.host, "ann", "secret", c.port, c.tls))
-            << client.FailureReason() << "\n"
-            << server.Log();
-        EXPECT_TRUE(client.IsTls());
-        CPop3Message message;
-        ASSERT_TRUE(client.RetrieveMessage(1, message));
-        EXPECT_EQ(message.GetBody(), "Hello.");
-        EXPECT_TRUE(client.Quit());
-    }
-    const std::string log = server.Log();
-    for (const char* address : {"rip=127.0.0.1", "rip=::1"}) {
-        const auto login = log.find(std::string("Login: user=<ann>, method=PLAIN, ") + address);
-        ASSERT_NE(login, std::string::npos) << log;
-        const std::string line = log.substr(login, log.find('\n', login) - login);
-        EXPECT_NE(line.find(", TLS"), std::string::npos) << line;
     }
 }
 
