@@ -80,12 +80,34 @@ void ToMessageText(std::string& text) {
     text.resize(to);
 }
 
+bool BeginsWithOk(std::string_view text) {
+    return text.size() >= 3 && Upper(text.substr(0, 3)) == "+OK";
+}
+
+// True when a CAPA listing (after its status line) names the capability.
+bool ListsCapability(std::string_view listing, std::string_view name) {
+    for (std::string_view rest = AfterStatusLine(listing); !rest.empty();) {
+        const auto lineFeed = rest.find('\n');
+        std::string_view line = rest.substr(0, lineFeed);
+        rest = lineFeed == std::string_view::npos ? std::string_view() : rest.substr(lineFeed + 1);
+        line = line.substr(0, line.find_first_of(" \r"));
+        if (Upper(line) == Upper(name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool FitsInCommand(const std::string& credential) {
     return credential.size() <= CPop3Client::kMaxCredentialLength &&
            credential.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
 }
 
 } // namespace
+
+TlsUse Pop3TlsUse(int port) {
+    return port == 995 ? TlsUse::Implicit : TlsUse::IfOffered;
+}
 
 std::string CPop3Message::GetHeaderBlock() const {
     const auto blank = m_text.find("\r\n\r\n");
@@ -159,6 +181,40 @@ bool CPop3Client::Command(std::string_view text) {
 
 bool CPop3Client::Login(const std::string& host, const std::string& userName,
                         const std::string& password, int port) {
+    return Login(host, userName, password, port, Pop3TlsUse(port));
+}
+
+bool CPop3Client::UpgradeIfOffered(TlsUse tls) {
+    if (m_connection.IsTls()) {
+        return true;
+    }
+    if (!Command("CAPA\r\n")) {
+        return false;
+    }
+    // A listing ends with the line "."; a refusal is its one line.
+    bool firstLine = true;
+    const auto endsReply = [&firstLine](std::string_view line) {
+        const bool last = firstLine ? !BeginsWithOk(line) : line == ".";
+        firstLine = false;
+        return last;
+    };
+    std::string listing;
+    if (!m_connection.ReceiveUntil(listing, 1000, "\r\n", 4096, kMaxCommandReply, endsReply)) {
+        return false;
+    }
+    if (!BeginsWithOk(listing) || !ListsCapability(listing, "STLS")) {
+        if (tls != TlsUse::Required) {
+            return true;
+        }
+        m_connection.SetFailureReason("The server does not offer STLS, which is required");
+        SetLastError(WSAEPROTONOSUPPORT);
+        return false;
+    }
+    return Command("STLS\r\n") && ReadStatus() && m_connection.StartTls();
+}
+
+bool CPop3Client::Login(const std::string& host, const std::string& userName,
+                        const std::string& password, int port, TlsUse tls) {
     if (!FitsInCommand(userName) || !FitsInCommand(password)) {
         SetLastError(ERROR_INVALID_DATA);
         m_connection.SetFailureReason(
@@ -168,8 +224,11 @@ bool CPop3Client::Login(const std::string& host, const std::string& userName,
     if (!m_connection.Open(host, port)) {
         return false;
     }
-    if (ReadStatus() && Command("USER " + userName + "\r\n") && ReadStatus() &&
-        Command("PASS " + password + "\r\n") && ReadStatus()) {
+    if (tls == TlsUse::Implicit && !m_connection.StartTls()) {
+        return false;
+    }
+    if (ReadStatus() && UpgradeIfOffered(tls) && Command("USER " + userName + "\r\n") &&
+        ReadStatus() && Command("PASS " + password + "\r\n") && ReadStatus()) {
         return true;
     }
     // The cause of the failure, not that of the farewell, is what the caller gets to see.

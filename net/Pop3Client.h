@@ -1,9 +1,10 @@
 #pragma once
 
 // POP3 client: a read-only subset of RFC 1939 (USER, PASS, STAT, LIST, UIDL, TOP, RETR,
-// QUIT). It never deletes a message and never sends any other command. One object serves
-// one connection; the LIST and UIDL tables are loaded once per connection, on first use,
-// and describe the mailbox as it was then. It says QUIT when destroyed.
+// QUIT), with CAPA (RFC 2449) and STLS (RFC 2595) or TLS from the start (RFC 8314). It
+// never deletes a message and never sends any other command. One object serves one
+// connection; the LIST and UIDL tables are loaded once per connection, on first use, and
+// describe the mailbox as it was then. It says QUIT when destroyed.
 
 #include "net/SocketConnection.h"
 
@@ -34,6 +35,10 @@ private:
     std::string m_text;
 };
 
+// Port 995 speaks TLS from the start; any other port upgrades with STLS when the server
+// offers it.
+TlsUse Pop3TlsUse(int port);
+
 class CPop3Client {
 public:
     // Longest user name or password a command can carry.
@@ -44,11 +49,15 @@ public:
     CPop3Client(const CPop3Client&) = delete;
     CPop3Client& operator=(const CPop3Client&) = delete;
 
-    // Connects, reads the greeting and authenticates with USER and PASS. A user name or
-    // password that is too long or holds a line break fails with ERROR_INVALID_DATA
-    // before anything is sent. After a failure past the TCP connect it quits by itself.
+    // Connects, reads the greeting, takes TLS as the port says (Pop3TlsUse) and
+    // authenticates with USER and PASS. A user name or password that is too long or
+    // holds a line break fails with ERROR_INVALID_DATA before anything is sent. After a
+    // failure past the TCP connect it quits by itself.
     bool Login(const std::string& host, const std::string& userName, const std::string& password,
                int port);
+    // The same with the use of TLS given.
+    bool Login(const std::string& host, const std::string& userName, const std::string& password,
+               int port, TlsUse tls);
     // STAT: the number of messages (also kept by the client) and their total size.
     bool Stat(int& count, unsigned& totalSize);
     // The size of message n (from 1) as LIST gave it.
@@ -66,6 +75,7 @@ public:
     // Why the last failed operation failed, in a sentence for the trace.
     const std::string& FailureReason() const { return m_connection.FailureReason(); }
     bool IsConnected() const { return m_connection.IsConnected(); }
+    bool IsTls() const { return m_connection.IsTls(); }
     int MessageCount() const { return m_messageCount; }
 
 protected:
@@ -81,6 +91,9 @@ protected:
 
 private:
     bool Command(std::string_view text);
+    // CAPA, and STLS when the server lists it (or when `tls` requires it). A server that
+    // does not know CAPA is served in plain text.
+    bool UpgradeIfOffered(TlsUse tls);
     // The count that LIST and UIDL size their buffers by: STAT's, asked once.
     bool CountForTables(int& count);
     bool LoadSizes();

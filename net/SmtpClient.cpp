@@ -9,9 +9,33 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <unistd.h>
 
 namespace sentrel {
+
+TlsUse SmtpTlsUse(int port) {
+    return port == 465 ? TlsUse::Implicit : port == 587 ? TlsUse::Required : TlsUse::IfOffered;
+}
+
+bool EhloOffers(std::string_view reply, std::string_view keyword) {
+    // The first line greets; each later one names an extension after its code.
+    for (auto at = reply.find('\n'); at != std::string_view::npos;) {
+        const std::string_view rest = reply.substr(at + 1);
+        at = reply.find('\n', at + 1);
+        std::string_view line = rest.substr(0, rest.find_first_of("\r\n"));
+        if (line.size() < 4) {
+            continue;
+        }
+        line.remove_prefix(4);
+        const std::string_view word = line.substr(0, line.find(' '));
+        if (word.size() == keyword.size() &&
+            strncasecmp(word.data(), keyword.data(), word.size()) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
 
 bool IsLastSmtpReplyLine(std::string_view line) {
     return line.size() < 4 || line[3] != '-';
@@ -91,6 +115,38 @@ bool CSmtpClient::Refuse(std::string reason) {
 
 bool CSmtpClient::Connect(const std::string& host, int authType, const std::string& userName,
                           const std::string& password, int port) {
+    return Connect(host, authType, userName, password, port, SmtpTlsUse(port));
+}
+
+bool CSmtpClient::Introduce(const std::string& hostName, TlsUse tls) {
+    if (!Command("EHLO " + hostName + "\r\n", 250)) {
+        // A server that does not know EHLO refuses it (5xx) and still knows HELO; it has
+        // no extensions then, STARTTLS among them.
+        const bool refused = GetLastError() == WSAEPROTONOSUPPORT && m_replyCode / 100 == 5;
+        if (!refused || !m_connection.IsConnected() || tls == TlsUse::Required) {
+            return false;
+        }
+        return Command("HELO " + hostName + "\r\n", 250);
+    }
+    if (m_connection.IsTls()) {
+        return true;
+    }
+    if (!EhloOffers(m_connection.LastReply(), "STARTTLS")) {
+        if (tls == TlsUse::Required) {
+            m_connection.SetFailureReason(
+                "The server does not offer STARTTLS, which this port requires");
+            SetLastError(WSAEPROTONOSUPPORT);
+            return false;
+        }
+        return true;
+    }
+    // What the server said before TLS may have been forged: ask again inside it.
+    return Command("STARTTLS\r\n", 220) && m_connection.StartTls() &&
+           Command("EHLO " + hostName + "\r\n", 250);
+}
+
+bool CSmtpClient::Connect(const std::string& host, int authType, const std::string& userName,
+                          const std::string& password, int port, TlsUse tls) {
     // Only LOGIN PLAIN sends them in clear; the other methods encode them.
     if (authType == SmtpAuthLoginPlain && HasLineBreak(userName)) {
         return Refuse("Line break in the user name");
@@ -101,33 +157,34 @@ bool CSmtpClient::Connect(const std::string& host, int authType, const std::stri
     if (!m_connection.Open(host, port)) {
         return false;
     }
+    if (tls == TlsUse::Implicit && !m_connection.StartTls()) {
+        return false;
+    }
     bool ok = ReadReply(220);
     if (ok) {
         char hostName[100] = {};
         if (gethostname(hostName, sizeof hostName - 1) != 0) {
             hostName[0] = '\0';
         }
-        if (authType == SmtpAuthNone) {
-            ok = Command("HELO " + std::string(hostName) + "\r\n", 250);
-        } else {
-            ok = Command("EHLO " + std::string(hostName) + "\r\n", 250);
-            if (ok) {
-                switch (authType) {
-                case SmtpAuthCramMd5:
-                    ok = AuthCramMd5(userName, password);
-                    break;
-                case SmtpAuthLogin:
-                    ok = AuthLogin(userName, password);
-                    break;
-                case SmtpAuthLoginPlain:
-                    ok = AuthLoginPlain(userName, password);
-                    break;
-                default:
-                    SetLastError(WSAEINVAL);
-                    ok = false;
-                    break;
-                }
-            }
+        ok = Introduce(hostName, tls);
+    }
+    if (ok) {
+        switch (authType) {
+        case SmtpAuthNone:
+            break;
+        case SmtpAuthCramMd5:
+            ok = AuthCramMd5(userName, password);
+            break;
+        case SmtpAuthLogin:
+            ok = AuthLogin(userName, password);
+            break;
+        case SmtpAuthLoginPlain:
+            ok = AuthLoginPlain(userName, password);
+            break;
+        default:
+            SetLastError(WSAEINVAL);
+            ok = false;
+            break;
         }
     }
     if (!ok) {

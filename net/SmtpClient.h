@@ -1,8 +1,9 @@
 #pragma once
 
-// SMTP client: a subset of RFC 5321 (HELO/EHLO, MAIL, RCPT, DATA, QUIT) with AUTH LOGIN,
-// a clear-text "AUTH LOGIN PLAIN" dialogue and AUTH CRAM-MD5 (RFC 2195). One object
-// serves one connection and delivers its messages; it says QUIT when destroyed.
+// SMTP client: a subset of RFC 5321 (EHLO/HELO, MAIL, RCPT, DATA, QUIT) with STARTTLS
+// (RFC 3207) or TLS from the start (RFC 8314), AUTH LOGIN, a clear-text "AUTH LOGIN
+// PLAIN" dialogue and AUTH CRAM-MD5 (RFC 2195). One object serves one connection and
+// delivers its messages; it says QUIT when destroyed.
 
 #include "net/SocketConnection.h"
 
@@ -20,6 +21,13 @@ enum SmtpAuthType {
     SmtpAuthLoginPlain = 3
 };
 
+// Port 465 speaks TLS from the start; port 587 must upgrade with STARTTLS before the
+// password or the mail goes out; any other port upgrades when the server offers it.
+TlsUse SmtpTlsUse(int port);
+
+// True when an EHLO reply lists the extension (a keyword, in any case).
+bool EhloOffers(std::string_view reply, std::string_view keyword);
+
 // True when a reply line (without its CR LF) ends the reply: any line but a continuation
 // line, whose code is followed by "-".
 bool IsLastSmtpReplyLine(std::string_view line);
@@ -31,12 +39,16 @@ public:
     CSmtpClient(const CSmtpClient&) = delete;
     CSmtpClient& operator=(const CSmtpClient&) = delete;
 
-    // Connects, reads the greeting, says HELO (no authentication) or EHLO, and
-    // authenticates. On a failure after the TCP connect it quits by itself. A LOGIN PLAIN
-    // user name or password holding a line break would reach the server as a command of
-    // its own: it is refused with ERROR_INVALID_DATA before connecting.
+    // Connects, reads the greeting, says EHLO (HELO when the server refuses EHLO), takes
+    // TLS as the port says (SmtpTlsUse), and authenticates. On a failure after the TCP
+    // connect it quits by itself. A LOGIN PLAIN user name or password holding a line
+    // break would reach the server as a command of its own: it is refused with
+    // ERROR_INVALID_DATA before connecting.
     bool Connect(const std::string& host, int authType, const std::string& userName,
                  const std::string& password, int port);
+    // The same with the use of TLS given.
+    bool Connect(const std::string& host, int authType, const std::string& userName,
+                 const std::string& password, int port, TlsUse tls);
     // The envelope and the message text. A refused command fails with ERROR_BAD_COMMAND.
     // A line break in an address or a name would forge a command or a header: such a
     // message is refused with ERROR_INVALID_DATA before anything of it is sent.
@@ -53,6 +65,7 @@ public:
     const std::string& FailureReason() const { return m_connection.FailureReason(); }
     int ReplyCode() const { return m_replyCode; }
     bool IsConnected() const { return m_connection.IsConnected(); }
+    bool IsTls() const { return m_connection.IsTls(); }
 
 protected:
     virtual bool ReceiveUntil(std::size_t capacity, std::string_view terminator, std::size_t growth,
@@ -60,6 +73,8 @@ protected:
 
 private:
     bool Command(const std::string& text, int expectedCode);
+    // EHLO (or HELO), and the upgrade to TLS that `tls` asks for.
+    bool Introduce(const std::string& hostName, TlsUse tls);
     bool Refuse(std::string reason);
     bool AuthLogin(const std::string& userName, const std::string& password);
     bool AuthLoginPlain(const std::string& userName, const std::string& password);

@@ -1,5 +1,6 @@
 #include "net/SocketConnection.h"
 
+#include "net/TlsSession.h"
 #include "platform/ErrorCodes.h"
 
 #include <algorithm>
@@ -34,8 +35,11 @@ std::string ErrnoText(int error) {
     return strerror_r(error, buffer, sizeof buffer);
 }
 
-std::string Endpoint(const std::string& host, int port) {
-    return host + ":" + std::to_string(port);
+// "[::1]" is the address ::1.
+std::string WithoutBrackets(const std::string& host) {
+    return host.size() >= 2 && host.front() == '[' && host.back() == ']'
+               ? host.substr(1, host.size() - 2)
+               : host;
 }
 
 // Waits for a non-blocking connect to finish; 0 when it did, else the errno to report
@@ -79,70 +83,173 @@ std::string DurationText(unsigned ms) {
     return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
 }
 
-bool ConnectTcp(SocketHandle socket, const std::string& host, int port, unsigned timeoutMs,
-                std::string* reason) {
+std::string EndpointText(const std::string& host, int port) {
+    const bool ipv6 = host.find(':') != std::string::npos;
+    return (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
+std::optional<HostAndPort> ParseHostAndPort(std::string_view server, int defaultPort) {
+    std::string_view host = server;
+    std::string_view port;
+    if (server.starts_with('[')) {
+        const auto close = server.find(']');
+        if (close == std::string_view::npos) {
+            return std::nullopt;
+        }
+        host = server.substr(1, close - 1);
+        const std::string_view rest = server.substr(close + 1);
+        if (!rest.empty()) {
+            if (rest.front() != ':') {
+                return std::nullopt;
+            }
+            port = rest.substr(1);
+            if (port.empty()) {
+                return std::nullopt;
+            }
+        }
+    } else if (const auto colon = server.find(':');
+               colon != std::string_view::npos &&
+               server.find(':', colon + 1) == std::string_view::npos) {
+        // One colon: a port follows. More than one: an IPv6 address without a port.
+        host = server.substr(0, colon);
+        port = server.substr(colon + 1);
+        if (port.empty()) {
+            return std::nullopt;
+        }
+    }
+    if (host.empty()) {
+        return std::nullopt;
+    }
+    HostAndPort parsed{std::string(host), defaultPort};
+    if (!port.empty()) {
+        int value = 0;
+        for (const char c : port) {
+            if (c < '0' || c > '9' || value > 65535) {
+                return std::nullopt;
+            }
+            value = value * 10 + (c - '0');
+        }
+        if (value < 1 || value > 65535) {
+            return std::nullopt;
+        }
+        parsed.port = value;
+    }
+    return parsed;
+}
+
+SocketHandle ConnectToAny(const addrinfo* addresses, const std::string& host, int port,
+                          unsigned timeoutMs, std::string* reason) {
+    const std::string endpoint = EndpointText(host, port);
     auto fail = [&](int error, std::string why) {
         SetLastError(error);
         if (reason) {
             *reason = std::move(why);
         }
-        return false;
+        return INVALID_SOCKET;
     };
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = inet_addr(host.c_str());
-    if (address.sin_addr.s_addr == INADDR_NONE) {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* found = nullptr;
-        if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-            return fail(WSAEINVAL, "Unknown host: " + host);
+    const std::uint32_t started = Ticks();
+    int error = ETIMEDOUT;
+    for (const addrinfo* address = addresses; address != nullptr; address = address->ai_next) {
+        const std::uint32_t elapsed = Ticks() - started;
+        if (elapsed >= timeoutMs) {
+            error = ETIMEDOUT;
+            break;
         }
-        address.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-        freeaddrinfo(found);
+        const SocketHandle socket =
+            ::socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC, address->ai_protocol);
+        if (socket == INVALID_SOCKET) {
+            error = errno;
+            continue;
+        }
+        // Without a time-out of our own an address that never answers holds the caller
+        // for as long as the kernel keeps retrying (about two minutes).
+        const int flags = fcntl(socket, F_GETFL);
+        if (flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) != 0) {
+            error = errno;
+        } else if (connect(socket, address->ai_addr, address->ai_addrlen) != 0) {
+            error = errno == EINPROGRESS || errno == EINTR
+                        ? FinishConnect(socket, timeoutMs - elapsed)
+                        : errno;
+        } else {
+            error = 0;
+        }
+        if (error == 0 && fcntl(socket, F_SETFL, flags) == 0) {
+            return socket;
+        }
+        error = error != 0 ? error : errno;
+        close(socket);
     }
-    // Without a time-out of our own an address that never answers holds the caller for
-    // as long as the kernel keeps retrying (about two minutes).
-    int error = 0;
-    const int flags = fcntl(socket, F_GETFL);
-    if (flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) != 0) {
-        error = errno;
-        return fail(SocketErrorFromErrno(error),
-                    "Cannot connect to " + Endpoint(host, port) + ": " + ErrnoText(error));
-    }
-    if (connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        error = errno == EINPROGRESS || errno == EINTR ? FinishConnect(socket, timeoutMs) : errno;
-    }
-    fcntl(socket, F_SETFL, flags);
     if (error == ETIMEDOUT) {
-        return fail(WSAETIMEDOUT, "No connection to " + Endpoint(host, port) + " within " +
-                                      DurationText(timeoutMs));
+        return fail(WSAETIMEDOUT,
+                    "No connection to " + endpoint + " within " + DurationText(timeoutMs));
     }
-    if (error != 0) {
-        return fail(SocketErrorFromErrno(error),
-                    "Cannot connect to " + Endpoint(host, port) + ": " + ErrnoText(error));
-    }
-    return true;
+    return fail(SocketErrorFromErrno(error),
+                "Cannot connect to " + endpoint + ": " + ErrnoText(error));
 }
+
+SocketHandle ConnectTcp(const std::string& host, int port, unsigned timeoutMs,
+                        std::string* reason) {
+    const std::string bare = WithoutBrackets(host);
+    if (port < 1 || port > 65535) {
+        SetLastError(WSAEINVAL);
+        if (reason) {
+            *reason = "No such port: " + std::to_string(port);
+        }
+        return INVALID_SOCKET;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(bare.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 ||
+        found == nullptr) {
+        SetLastError(WSAEINVAL);
+        if (reason) {
+            *reason = "Unknown host: " + host;
+        }
+        return INVALID_SOCKET;
+    }
+    const SocketHandle socket = ConnectToAny(found, bare, port, timeoutMs, reason);
+    freeaddrinfo(found);
+    return socket;
+}
+
+CSocketConnection::CSocketConnection(unsigned timeoutMs, unsigned connectTimeoutMs,
+                                     unsigned replyTimeLimitMs)
+    : m_timeoutMs(timeoutMs), m_connectTimeoutMs(connectTimeoutMs),
+      m_replyTimeLimitMs(replyTimeLimitMs) {}
 
 CSocketConnection::~CSocketConnection() {
     Close();
 }
 
 bool CSocketConnection::Open(const std::string& host, int port) {
-    m_socket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    Close();
+    m_host = WithoutBrackets(host);
+    m_socket = ConnectTcp(m_host, port, m_connectTimeoutMs, &m_failureReason);
     if (m_socket == INVALID_SOCKET) {
-        const int error = errno;
-        SetLastError(SocketErrorFromErrno(error));
-        m_failureReason = "Cannot create a socket: " + ErrnoText(error);
-        return false;
-    }
-    if (!ConnectTcp(m_socket, host, port, m_connectTimeoutMs, &m_failureReason)) {
         return false;
     }
     m_connected = true;
+    return true;
+}
+
+bool CSocketConnection::StartTls() {
+    if (m_socket == INVALID_SOCKET) {
+        SetLastError(WSAENOTCONN);
+        m_failureReason = "Not connected";
+        return false;
+    }
+    CTlsSession::Failure failure;
+    m_tls = CTlsSession::Handshake(m_socket, m_host, m_connectTimeoutMs, failure);
+    if (m_tls == nullptr) {
+        Close();
+        m_connected = false;
+        SetLastError(failure.error);
+        m_failureReason = std::move(failure.reason);
+        return false;
+    }
     return true;
 }
 
@@ -151,6 +258,15 @@ bool CSocketConnection::Send(std::string_view text) {
         SetLastError(WSAENOTCONN);
         m_failureReason = "Not connected";
         return false;
+    }
+    if (m_tls != nullptr) {
+        CTlsSession::Failure failure;
+        if (!m_tls->Write(text, m_timeoutMs, failure)) {
+            SetLastError(failure.error);
+            m_failureReason = std::move(failure.reason);
+            return false;
+        }
+        return true;
     }
     // A blocking send normally takes everything at once; should a signal cut it short,
     // the rest follows rather than being lost.
@@ -227,31 +343,18 @@ bool CSocketConnection::ReceiveUntil(std::string& text, std::size_t capacity,
             std::min<std::uint64_t>(std::min(m_timeoutMs - idle, m_replyTimeLimitMs - elapsed),
                                     1u << 30) +
             1;
-        pollfd ready{m_socket, POLLIN, 0};
-        const int polled = poll(&ready, 1, static_cast<int>(wait));
-        if (polled < 0) {
-            const int error = errno;
-            if (error == EINTR) {
-                continue;
-            }
-            return Fail(text, received, SocketErrorFromErrno(error),
-                        "Receive failed: " + ErrnoText(error));
-        }
-        if (polled == 0) {
+        const std::size_t room = std::min(buffer.size() - position - 1, limit - position);
+        int error = 0;
+        std::string reason;
+        const long n =
+            ReadSome(buffer.data() + position, room, static_cast<unsigned>(wait), error, reason);
+        if (n == CTlsSession::kNothingYet) {
             continue;
         }
-
-        const std::size_t room = std::min(buffer.size() - position - 1, limit - position);
-        const ssize_t n = recv(m_socket, buffer.data() + position, room, 0);
-        if (n < 0) {
-            const int error = errno;
-            if (error == EINTR || error == EAGAIN) {
-                continue;
-            }
-            return Fail(text, received, SocketErrorFromErrno(error),
-                        "Receive failed: " + ErrnoText(error));
+        if (n == CTlsSession::kFailed) {
+            return Fail(text, received, error, std::move(reason));
         }
-        if (n == 0) {
+        if (n == CTlsSession::kClosed) {
             breakOff();
             return Fail(text, received, WSAECONNRESET, "The server closed the connection");
         }
@@ -284,6 +387,36 @@ bool CSocketConnection::ReceiveUntil(std::string& text, std::size_t capacity,
     }
 }
 
+long CSocketConnection::ReadSome(char* into, std::size_t room, unsigned waitMs, int& error,
+                                 std::string& reason) {
+    if (m_tls != nullptr) {
+        CTlsSession::Failure failure;
+        const long n = m_tls->Read(into, room, waitMs, failure);
+        error = failure.error;
+        reason = std::move(failure.reason);
+        return n;
+    }
+    pollfd ready{m_socket, POLLIN, 0};
+    const int polled = poll(&ready, 1, static_cast<int>(std::min(waitMs, 1u << 30)));
+    if (polled == 0 || (polled < 0 && errno == EINTR)) {
+        return CTlsSession::kNothingYet;
+    }
+    const ssize_t n = polled < 0 ? -1 : recv(m_socket, into, room, 0);
+    if (n > 0) {
+        return static_cast<long>(n);
+    }
+    if (n == 0) {
+        return CTlsSession::kClosed;
+    }
+    const int cause = errno;
+    if (cause == EINTR || cause == EAGAIN) {
+        return CTlsSession::kNothingYet;
+    }
+    error = SocketErrorFromErrno(cause);
+    reason = "Receive failed: " + ErrnoText(cause);
+    return CTlsSession::kFailed;
+}
+
 bool CSocketConnection::ReceiveUntilOk(std::string& text, std::size_t capacity,
                                        std::string_view terminator, std::size_t growth,
                                        std::size_t limit) {
@@ -300,6 +433,10 @@ bool CSocketConnection::ReceiveUntilOk(std::string& text, std::size_t capacity,
 }
 
 void CSocketConnection::Close() {
+    if (m_tls != nullptr) {
+        m_tls->Shutdown();
+        m_tls.reset();
+    }
     if (m_socket != INVALID_SOCKET) {
         close(m_socket);
         m_socket = INVALID_SOCKET;

@@ -1,29 +1,59 @@
 #pragma once
 
-// The TCP connection that the SMTP and POP3 clients talk through: IPv4 connect, one send
-// per command, and replies read with an inactivity time-out. Failures leave their cause
-// in the thread's last error (platform/ErrorCodes.h), the text received, if any, in the
-// connection's last reply, and a sentence for the trace in its failure reason.
+// The TCP connection that the SMTP and POP3 clients talk through: connect (IPv4 or IPv6),
+// TLS when the protocol asks for it, one send per command, and replies read with an
+// inactivity time-out. Failures leave their cause in the thread's last error
+// (platform/ErrorCodes.h), the text received, if any, in the connection's last reply, and
+// a sentence for the trace in its failure reason.
 
 #include "net/NetLimits.h"
 #include "platform/ErrorCodes.h"
 
 #include <cstddef>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+struct addrinfo;
+
 namespace sentrel {
+
+class CTlsSession;
 
 using SocketHandle = int;
 inline constexpr SocketHandle INVALID_SOCKET = -1;
 
-// Connects `socket` to host:port over IPv4. A dotted address is used as it is; anything
-// else is looked up and its first address taken. A failed look-up sets WSAEINVAL and
-// makes no connect attempt. A connection not made within `timeoutMs` fails with
-// WSAETIMEDOUT. `reason`, when given, receives a sentence saying why it failed.
-bool ConnectTcp(SocketHandle socket, const std::string& host, int port,
-                unsigned timeoutMs = kConnectTimeoutMs, std::string* reason = nullptr);
+// Connects to host:port and returns the socket, or INVALID_SOCKET. An address (IPv4, or
+// IPv6 with or without brackets) is used as it is; a name is looked up, and a failed
+// look-up sets WSAEINVAL and makes no connect attempt. The addresses are tried in turn
+// until one answers, all within `timeoutMs` (else WSAETIMEDOUT). `reason`, when given,
+// receives a sentence saying why it failed.
+SocketHandle ConnectTcp(const std::string& host, int port, unsigned timeoutMs = kConnectTimeoutMs,
+                        std::string* reason = nullptr);
+// The same for addresses already looked up; `host` and `port` only name them in `reason`.
+SocketHandle ConnectToAny(const addrinfo* addresses, const std::string& host, int port,
+                          unsigned timeoutMs, std::string* reason);
+
+// How a connection uses TLS; each protocol's port decides.
+enum class TlsUse {
+    Implicit,  // TLS from the first byte
+    Required,  // the server must offer the upgrade, taken before anything else is said
+    IfOffered, // upgrade when the server offers it, plain text when it does not
+};
+
+// A server written as "host", "host:port", "[IPv6 address]:port", "[IPv6 address]" or a
+// bare IPv6 address; `defaultPort` when it names none. Nothing when the port is not a
+// number from 1 to 65535 or the host is empty.
+struct HostAndPort {
+    std::string host; // without brackets
+    int port = 0;
+};
+std::optional<HostAndPort> ParseHostAndPort(std::string_view server, int defaultPort);
+
+// "host:port", with brackets around an IPv6 address.
+std::string EndpointText(const std::string& host, int port);
 
 // One client's connection state: the socket, whether the protocol's session is open, the
 // last reply and the inactivity time-out for receiving.
@@ -33,19 +63,24 @@ public:
     using LineTest = std::function<bool(std::string_view line)>;
 
     explicit CSocketConnection(unsigned timeoutMs, unsigned connectTimeoutMs = kConnectTimeoutMs,
-                               unsigned replyTimeLimitMs = kReplyTimeLimitMs)
-        : m_timeoutMs(timeoutMs), m_connectTimeoutMs(connectTimeoutMs),
-          m_replyTimeLimitMs(replyTimeLimitMs) {}
+                               unsigned replyTimeLimitMs = kReplyTimeLimitMs);
     ~CSocketConnection();
     CSocketConnection(const CSocketConnection&) = delete;
     CSocketConnection& operator=(const CSocketConnection&) = delete;
 
-    // Creates the socket and connects it. On success the session counts as open. On
-    // failure the socket stays as created; Close or the destructor closes it.
+    // Connects to the host (a name or an address, IPv6 in brackets or not). On success the
+    // session counts as open.
     bool Open(const std::string& host, int port);
 
+    // TLS from here on: the handshake with the host given to Open, bounded by the connect
+    // time limit, and the certificate checked for it. A failure ends the connection and
+    // its session (no farewell can follow a broken handshake).
+    bool StartTls();
+    bool IsTls() const { return m_tls != nullptr; }
+
     // Sends the whole text. A peer that has gone away is an ordinary failure, never a
-    // signal that ends the program.
+    // signal that ends the program. Through TLS, a peer that takes nothing for the
+    // inactivity time-out fails it with WSAETIMEDOUT.
     bool Send(std::string_view text);
 
     // Reads into a buffer of `capacity` bytes (growing by `growth` when it fills) until
@@ -82,8 +117,13 @@ public:
 
 private:
     bool Fail(std::string& text, std::string_view received, int error, std::string reason);
+    // Reads what has arrived, waiting at most `waitMs`: a byte count, or one of
+    // CTlsSession's kNothingYet, kClosed and kFailed (then `error` and `reason` say why).
+    long ReadSome(char* into, std::size_t room, unsigned waitMs, int& error, std::string& reason);
 
     SocketHandle m_socket = INVALID_SOCKET;
+    std::string m_host;
+    std::unique_ptr<CTlsSession> m_tls;
     bool m_connected = false;
     std::string m_lastReply;
     std::string m_failureReason;

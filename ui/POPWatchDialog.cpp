@@ -1,5 +1,6 @@
 #include "ui/POPWatchDialog.h"
 
+#include "net/SocketConnection.h"
 #include "ui/EditorSupport.h"
 #include "ui/TextCodec.h"
 #include "ui_POPWatchDialog.h"
@@ -66,6 +67,14 @@ void CPOPWatchDialog::OnOk() {
             field.edit->setFocus();
             return;
         }
+    }
+    // A port may follow the name; one that cannot be reached is caught here, not at every
+    // check.
+    if (!ParseHostAndPort(m_ui->serverEdit->text().toStdString(), 110)) {
+        editors::ShowMessage(
+            "Enter a port from 1 to 65535 after the POP server name, e.g. pop.example.com:995");
+        m_ui->serverEdit->setFocus();
+        return;
     }
 
     m_values.name = ToStored(m_ui->nameEdit->text(), m_values.name);

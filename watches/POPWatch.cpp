@@ -4,6 +4,7 @@
 #include "engine/EventLog.h"
 #include "model/Archive.h"
 #include "net/Pop3Client.h"
+#include "net/SocketConnection.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,8 +16,6 @@ namespace sentrel {
 SENTREL_IMPLEMENT_RECORD(CPOPWatch, CWatch);
 
 namespace {
-
-int g_serverPort = 110;
 
 // The code point of the UTF-8 sequence at `at`, which moves past it; -1 (and one byte
 // on) for a sequence that is cut short, overlong, a surrogate or beyond U+10FFFF.
@@ -81,14 +80,6 @@ struct NewMail {
 
 } // namespace
 
-int CPOPWatch::ServerPort() {
-    return g_serverPort;
-}
-
-void CPOPWatch::SetServerPort(int port) {
-    g_serverPort = port;
-}
-
 void CPOPWatch::Serialize(CArchive& ar) {
     CWatch::Serialize(ar);
     ar.Serialize(popServer);
@@ -110,10 +101,11 @@ void CPOPWatch::Serialize(CArchive& ar) {
 
 bool CPOPWatch::Check(std::string& message) {
     RequestConnection();
+    const auto server = ParseHostAndPort(popServer, 110);
     CPop3Client client;
-    if (!client.Login(popServer, popUserName, popPassword, g_serverPort)) {
+    if (!server || !client.Login(server->host, popUserName, popPassword, server->port)) {
         Log("POP watch", "Failed to connect to: " + popServer);
-        Log("POP watch", client.FailureReason());
+        Log("POP watch", server ? client.FailureReason() : "Not a server or port: " + popServer);
         return false;
     }
     int count = 0;

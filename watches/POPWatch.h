@@ -20,13 +20,10 @@ public:
     // many-mail text. A failed login is logged and does not trigger.
     bool Check(std::string& message) override;
 
-    // The POP3 port every watch connects to: 110. Only tests move it, to reach a server
-    // of their own; nothing a user sets or stores reaches it.
-    static int ServerPort();
-    static void SetServerPort(int port);
-
     std::string popPassword;
     std::string popUserName;
+    // The server's name or address, and its port when it is not 110: "host:port",
+    // "[IPv6 address]:port" (ParseHostAndPort).
     std::string popServer;
     std::int32_t oneIncludeContent = 0;
     std::int32_t oneIncludeFrom = 0;

@@ -7,10 +7,14 @@
 #include "net/SmtpClient.h"
 #include "tests/net/LoopbackServer.h"
 #include "tests/net/RealSmtpServer.h"
+#include "tests/support/NetNamespace.h"
 #include "tests/support/Programs.h"
+#include "tests/support/TestCertificates.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 namespace sentrel {
 namespace {
@@ -106,6 +110,83 @@ TEST(EmailAlertCommand, SendAlertDeliversWithEachMethodAndTracesFailures) {
                                         "The server answered: 550 No such user here",
                                         "Failed to connect to: 127.0.0.1"}))
         << trace;
+}
+
+// In a network namespace of the test's own, where it may take the standard ports: TLS from
+// the start on 465, STARTTLS on 587 over IPv6, and a server on 587 without STARTTLS that
+// gets nothing.
+TEST(EmailAlertCommand, SendAlertDeliversThroughTlsOnTheStandardPorts) {
+    const auto& certificates = test::Certificates();
+    test::TempDir dir;
+    const std::string store = dir.File("Sentrel.bin");
+    RegisterAlertKinds();
+    {
+        CSentrelDoc doc(store);
+        doc.traceOn = true;
+        for (const auto& [name, host, port, authType] :
+             std::vector<std::tuple<std::string, std::string, int, int>>{
+                 {"implicit", "127.0.0.1", 465, SmtpAuthLogin},
+                 {"starttls", "::1", 587, SmtpAuthCramMd5},
+                 {"plain 587", "127.0.0.1", 587, SmtpAuthLogin}}) {
+            auto alert = std::make_unique<CEmailAlert>();
+            alert->name = name;
+            alert->recipients = "ann@example.org";
+            alert->fromAddress = "sentrel@example.org";
+            alert->smtpHost = host;
+            alert->port = port;
+            alert->authType = authType;
+            alert->userName = "watcher";
+            alert->password = "pa55 word";
+            doc.alerts.push_back(std::move(alert));
+        }
+        ASSERT_TRUE(doc.Save());
+    }
+    test::NetNamespaceOptions options;
+    options.limitMs = 60000;
+    const test::NetNamespaceRun run = test::RunInNetNamespace(options, [&]() -> std::string {
+        try {
+            const std::string users = R"({"watcher":"pa55 word"})";
+            using Tls = test::SmtpServerOptions::Tls;
+            test::CRealSmtpServer implicit(users,
+                                           {Tls::Implicit, &certificates.valid, "127.0.0.1", 465});
+            test::CRealSmtpServer upgrading(users,
+                                            {Tls::StartTls, &certificates.valid, "::1", 587});
+            test::CRealSmtpServer plain(users, {Tls::None, nullptr, "127.0.0.1", 587});
+            std::string out;
+            for (const char* name : {"implicit", "starttls", "plain 587"}) {
+                const test::ProgramResult result =
+                    test::RunProgram({SENTRELCTL_PATH, "send-alert", store, name, "Disk full"},
+                                     {certificates.TrustFileSetting()});
+                out += std::string(name) + ": " + std::to_string(result.exitCode) + " " +
+                       result.err + "\n";
+            }
+            for (const auto* server : {&implicit, &upgrading, &plain}) {
+                for (const auto& message : server->Messages()) {
+                    out += "stored: " + message.envelope + "\n";
+                }
+            }
+            return out;
+        } catch (const std::exception& e) {
+            return std::string("failed: ") + e.what();
+        }
+    });
+    ASSERT_TRUE(run.ok) << run.error;
+    const std::string& out = run.output;
+    EXPECT_NE(out.find("implicit: 0 \n"), std::string::npos) << out;
+    EXPECT_NE(out.find("starttls: 0 \n"), std::string::npos) << out;
+    EXPECT_NE(out.find("plain 587: 1 "), std::string::npos) << out;
+    EXPECT_NE(out.find("The server does not offer STARTTLS, which this port requires"),
+              std::string::npos)
+        << out;
+    // The authentication and the mail went inside TLS; nothing reached the plain server.
+    EXPECT_NE(out.find(R"(stored: {"from":"sentrel@example.org","to":["ann@example.org"],)"
+                       R"("user":"watcher","method":"LOGIN","authInTls":true,"tls":true})"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find(R"("user":"watcher","method":"CRAM-MD5","authInTls":true,"tls":true})"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '{'), 2) << out;
 }
 
 } // namespace

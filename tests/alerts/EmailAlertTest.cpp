@@ -136,7 +136,7 @@ TEST_F(EmailAlertTest, PlainMailKeepsLinesAndUsesTheFixedSubject) {
               std::string::npos);
     EXPECT_NE(sent[0].headers.find("Reply-To: Sentrel Watch <watch@example.org>\r\n"),
               std::string::npos);
-    EXPECT_NE(sent[0].envelope.find("HELO "), std::string::npos);
+    EXPECT_NE(sent[0].envelope.find("EHLO "), std::string::npos);
     EXPECT_NE(sent[0].envelope.find("MAIL FROM:<watch@example.org>\r\n"
                                     "RCPT TO:<ann@example.org>\r\nRCPT TO:<bob@example.org>\r\n"),
               std::string::npos);

@@ -1,6 +1,7 @@
 #include "tests/net/DovecotServer.h"
 
 #include "tests/support/Programs.h"
+#include "tests/support/TestCertificates.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -36,7 +37,7 @@ std::string UserName(uid_t uid) {
 
 } // namespace
 
-CDovecotServer::CDovecotServer() {
+CDovecotServer::CDovecotServer(const TestCertificate* tls) : m_tls(tls) {
     // Dovecot refuses to read mail as root: then the mail belongs to "nobody", who must be
     // able to reach it through our folder.
     if (::geteuid() == 0) {
@@ -107,14 +108,20 @@ bool CDovecotServer::Start(std::string* error) {
 }
 
 bool CDovecotServer::StartOnce(std::string* error, bool* portTaken) {
-    m_port = FreeLoopbackPort();
+    m_port = m_fixedPort != 0 ? m_fixedPort : FreeLoopbackPort();
+    m_tlsPort = m_tls == nullptr ? 0 : m_fixedTlsPort != 0 ? m_fixedTlsPort : FreeLoopbackPort();
     const std::string dir = m_dir.Path();
+    const std::string ssl = m_tls == nullptr
+                                ? "ssl = no\n"
+                                : "ssl = yes\n"
+                                  "ssl_cert = <" +
+                                      m_tls->cert + "\nssl_key = <" + m_tls->key + "\n";
     std::string config = "base_dir = " + dir + "/run\n" + "state_dir = " + dir + "/state\n" +
                          "log_path = " + dir + "/dovecot.log\n" + "instance_name = sentrel-test-" +
                          std::to_string(m_port) + "\n" +
                          "protocols = pop3\n"
-                         "listen = 127.0.0.1\n"
-                         "ssl = no\n"
+                         "listen = 127.0.0.1, ::1\n" +
+                         ssl +
                          "disable_plaintext_auth = no\n"
                          "auth_mechanisms = plain\n"
                          "auth_failure_delay = 0\n"
@@ -134,13 +141,12 @@ bool CDovecotServer::StartOnce(std::string* error, bool* portTaken) {
                          "}\n"
                          "service pop3-login {\n"
                          "  inet_listener pop3 {\n"
-                         "    address = 127.0.0.1\n"
                          "    port = " +
                          std::to_string(m_port) + "\n" +
                          "  }\n"
                          "  inet_listener pop3s {\n"
-                         "    port = 0\n"
-                         "  }\n";
+                         "    port = " +
+                         std::to_string(m_tlsPort) + "\n" + "  }\n";
     if (::geteuid() != 0) {
         // Without root there is no one to switch to and nowhere to chroot.
         config += "  chroot =\n";
@@ -196,7 +202,7 @@ bool CDovecotServer::StartOnce(std::string* error, bool* portTaken) {
             }
             return false;
         }
-        if (LoopbackPortAnswers(m_port)) {
+        if (LoopbackPortAnswers(m_port) && (m_tlsPort == 0 || LoopbackPortAnswers(m_tlsPort))) {
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -1,9 +1,10 @@
 #pragma once
 
 // A real POP3 server for integration tests: Dovecot with its own configuration in a
-// temporary folder, in the foreground, listening only on 127.0.0.1 at a free port. Users
-// live in a passwd-file, each with a Maildir that the test fills. The destructor stops the
-// server and removes the folder.
+// temporary folder, in the foreground, listening only on 127.0.0.1 and ::1 at a free port
+// (or given ones). With a certificate it offers STLS there and TLS from the start on a
+// second port. Users live in a passwd-file, each with a Maildir that the test fills. The
+// destructor stops the server and removes the folder.
 
 #include "tests/support/TestSupport.h"
 
@@ -12,9 +13,11 @@
 
 namespace sentrel::test {
 
+struct TestCertificate;
+
 class CDovecotServer {
 public:
-    CDovecotServer();
+    explicit CDovecotServer(const TestCertificate* tls = nullptr);
     ~CDovecotServer();
     CDovecotServer(const CDovecotServer&) = delete;
     CDovecotServer& operator=(const CDovecotServer&) = delete;
@@ -30,6 +33,11 @@ public:
     bool Start(std::string* error);
     void Stop();
 
+    // Before Start: listen on these ports instead of free ones.
+    void UsePorts(int plain, int tls) {
+        m_fixedPort = plain;
+        m_fixedTlsPort = tls;
+    }
     int Port() const { return m_port; }
     // Dovecot's own log, for failure messages.
     std::string Log() const;
@@ -42,7 +50,11 @@ private:
 
     TempDir m_dir;
     std::string m_users;
+    const TestCertificate* m_tls;
+    int m_fixedPort = 0;
+    int m_fixedTlsPort = 0;
     int m_port = 0;
+    int m_tlsPort = 0;
     pid_t m_pid = -1;
     uid_t m_mailUid;
     gid_t m_mailGid;

@@ -1,11 +1,13 @@
 #pragma once
 
-// A TCP server on 127.0.0.1 for protocol tests. It listens on a free port and runs the
-// test's handler for each connection in turn, on its own thread; the handler reads and
-// writes through a CServerSession and records every byte the client sent.
+// A TCP server on 127.0.0.1 (or ::1) for protocol tests. It listens on a free port and
+// runs the test's handler for each connection in turn, on its own thread; the handler
+// reads and writes through a CServerSession, in plain text or, once it has started it,
+// through TLS, and records every byte the client sent.
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -14,9 +16,19 @@
 
 namespace sentrel::test {
 
+struct TestCertificate;
+
 class CServerSession {
 public:
-    explicit CServerSession(int socket) : m_socket(socket) {}
+    explicit CServerSession(int socket);
+    ~CServerSession();
+    CServerSession(const CServerSession&) = delete;
+    CServerSession& operator=(const CServerSession&) = delete;
+
+    // The server's side of a TLS handshake with this certificate; from then on reads and
+    // writes go through TLS. The transcript shows "<TLS>" where it began, or "<TLS name>"
+    // when the client asked for the server by name (SNI). False when the handshake failed.
+    bool StartTls(const TestCertificate& certificate);
 
     // Reads up to and including the next CR LF; what arrived if the client closes first.
     std::string ReadLine();
@@ -40,7 +52,10 @@ public:
 private:
     bool ReadMore();
 
+    struct Tls;
+
     int m_socket;
+    std::unique_ptr<Tls> m_tls;
     std::string m_received;
     std::string m_pending; // read but not yet handed out
 };
@@ -49,7 +64,7 @@ class CLoopbackServer {
 public:
     using Handler = std::function<void(CServerSession&)>;
 
-    explicit CLoopbackServer(Handler handler);
+    explicit CLoopbackServer(Handler handler, bool ipv6 = false);
     ~CLoopbackServer();
     CLoopbackServer(const CLoopbackServer&) = delete;
     CLoopbackServer& operator=(const CLoopbackServer&) = delete;

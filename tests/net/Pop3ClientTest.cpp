@@ -2,11 +2,13 @@
 
 #include "platform/ErrorCodes.h"
 #include "tests/net/LoopbackServer.h"
+#include "tests/support/TestCertificates.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <map>
+#include <optional>
 
 namespace sentrel {
 namespace {
@@ -15,10 +17,16 @@ using test::CLoopbackServer;
 using test::CServerSession;
 
 // A mailbox server: greets, then answers each command line from the script (commands
-// not in it get "-ERR"), until QUIT or the client hangs up.
+// not in it get "-ERR"), until QUIT or the client hangs up. With `tls`, it speaks TLS
+// from the start or, when the script answers STLS, from its answer on.
 CLoopbackServer::Handler Mailbox(std::map<std::string, std::string> replies,
-                                 std::string greeting = "+OK ready\r\n") {
-    return [replies = std::move(replies), greeting = std::move(greeting)](CServerSession& s) {
+                                 std::string greeting = "+OK ready\r\n",
+                                 const test::TestCertificate* tls = nullptr) {
+    return [replies = std::move(replies), greeting = std::move(greeting), tls](CServerSession& s) {
+        const bool upgrades = replies.contains("STLS");
+        if (tls != nullptr && !upgrades && !s.StartTls(*tls)) {
+            return;
+        }
         s.Write(greeting);
         for (;;) {
             const std::string line = s.ReadLine();
@@ -28,7 +36,7 @@ CLoopbackServer::Handler Mailbox(std::map<std::string, std::string> replies,
             const std::string command = line.substr(0, line.size() - 2);
             const auto reply = replies.find(command);
             s.Write(reply != replies.end() ? reply->second : "-ERR unknown command\r\n");
-            if (command == "QUIT") {
+            if (command == "QUIT" || (command == "STLS" && !s.StartTls(*tls))) {
                 return;
             }
         }
@@ -93,7 +101,7 @@ TEST(Pop3Client, LoadsEachTableOnceAndSendsOnlyWhatIsNeeded) {
         EXPECT_FALSE(client.Quit()); // nothing more is sent
     }
     server.Stop();
-    EXPECT_EQ(server.Transcript(), "USER ann\r\nPASS secret\r\nSTAT\r\nUIDL\r\nLIST\r\n"
+    EXPECT_EQ(server.Transcript(), "CAPA\r\nUSER ann\r\nPASS secret\r\nSTAT\r\nUIDL\r\nLIST\r\n"
                                    "TOP 2 0\r\nRETR 1\r\nSTAT\r\nQUIT\r\n");
 }
 
@@ -110,7 +118,7 @@ TEST(Pop3Client, SizesFirstThenIdsAskStatOnce) {
     } // the destructor says QUIT
     server.Stop();
     EXPECT_EQ(server.Transcript(),
-              "USER ann\r\nPASS secret\r\nSTAT\r\nLIST\r\nTOP 2 0\r\nUIDL\r\nQUIT\r\n");
+              "CAPA\r\nUSER ann\r\nPASS secret\r\nSTAT\r\nLIST\r\nTOP 2 0\r\nUIDL\r\nQUIT\r\n");
 }
 
 TEST(Pop3Client, StatNeedsPlusOkInCapitalsAndTwoNumbers) {
@@ -170,8 +178,8 @@ TEST(Pop3Client, RefusedLoginQuitsAndKeepsTheServersReason) {
     server.Stop();
     const auto transcripts = server.Transcripts();
     ASSERT_EQ(transcripts.size(), 2u);
-    EXPECT_EQ(transcripts[0], "USER ann\r\nPASS secret\r\nQUIT\r\n");
-    EXPECT_EQ(transcripts[1], "USER bob\r\nQUIT\r\n"); // refused user: no password sent
+    EXPECT_EQ(transcripts[0], "CAPA\r\nUSER ann\r\nPASS secret\r\nQUIT\r\n");
+    EXPECT_EQ(transcripts[1], "CAPA\r\nUSER bob\r\nQUIT\r\n"); // refused user: no password
 
     // A server that refuses to serve at all gets no user name.
     CLoopbackServer busy(Mailbox(TwoMessages(), "-ERR too busy\r\n"));
@@ -211,7 +219,7 @@ TEST(Pop3Client, CredentialsThatDoNotFitACommandAreRefusedBeforeConnecting) {
     // Only the first client connected; no command was cut off or smuggled.
     const auto transcripts = server.Transcripts();
     ASSERT_EQ(transcripts.size(), 1u);
-    EXPECT_EQ(transcripts[0], "USER " + longest + "\r\nPASS " + longest + "\r\nQUIT\r\n");
+    EXPECT_EQ(transcripts[0], "CAPA\r\nUSER " + longest + "\r\nPASS " + longest + "\r\nQUIT\r\n");
 }
 
 TEST(Pop3Client, SilentServerTimesOutAfterTwoSeconds) {
@@ -294,6 +302,104 @@ TEST(Pop3Client, QuitWithoutAConnectionSendsNothing) {
     EXPECT_FALSE(refused.Login("127.0.0.1", "ann", "secret", test::UnusedLoopbackPort()));
     EXPECT_FALSE(refused.IsConnected());
     EXPECT_FALSE(refused.Quit());
+}
+
+TEST(Pop3Client, UpgradesWithStlsWhenOfferedBeforeTheUserNameGoesOut) {
+    const auto& certificates = test::Certificates();
+    test::ScopedTrust trust(certificates.caFile, {});
+    auto replies = TwoMessages();
+    replies["CAPA"] = "+OK\r\nTOP\r\nstls\r\nUIDL\r\n.\r\n";
+    replies["STLS"] = "+OK Begin TLS negotiation now.\r\n";
+    CLoopbackServer server(Mailbox(replies, "+OK ready\r\n", &certificates.valid));
+    {
+        CPop3Client client;
+        ASSERT_TRUE(client.Login("127.0.0.1", "ann", "secret", server.Port()))
+            << client.FailureReason();
+        EXPECT_TRUE(client.IsTls());
+        int count = 0;
+        unsigned total = 0;
+        EXPECT_TRUE(client.Stat(count, total));
+        EXPECT_EQ(count, 2);
+    }
+    server.Stop();
+    EXPECT_EQ(server.Transcript(),
+              "CAPA\r\nSTLS\r\n<TLS>USER ann\r\nPASS secret\r\nSTAT\r\nQUIT\r\n");
+}
+
+// Port 995's TLS from the start, against every kind of certificate: nothing is sent to a
+// server that cannot be trusted, and the trace learns why in words.
+TEST(Pop3Client, TrustsOnlyAValidCertificateForTheHostAsked) {
+    const auto& c = test::Certificates();
+    struct Case {
+        std::string host;
+        const test::TestCertificate& certificate;
+        std::optional<std::string> file; // SSL_CERT_FILE
+        std::optional<std::string> dir;  // SSL_CERT_DIR
+        std::string failure;             // empty when the login succeeds
+        std::string serverName;          // what the client asked the server for (SNI)
+    };
+    const std::vector<Case> cases = {
+        {"127.0.0.1", c.valid, c.caFile, {}, "", ""},
+        {"[::1]", c.valid, c.caFile, {}, "", ""},
+        {"localhost", c.valid, {}, c.caDir, "", "localhost"},
+        {"127.0.0.1",
+         c.valid,
+         {},
+         {},
+         "The server's certificate is not trusted (issued by CN=Sentrel Test CA)",
+         ""},
+        {"127.0.0.1", c.untrusted, c.caFile, c.caDir,
+         "The server's certificate is not trusted (issued by CN=Sentrel Untrusted CA)", ""},
+        {"127.0.0.1",
+         c.expired,
+         c.caFile,
+         {},
+         "The server's certificate for 127.0.0.1 has expired",
+         ""},
+        {"127.0.0.1",
+         c.otherName,
+         c.caFile,
+         {},
+         "The server's certificate name does not match 127.0.0.1",
+         ""},
+        {"localhost",
+         c.otherName,
+         c.caFile,
+         {},
+         "The server's certificate name does not match localhost",
+         "localhost"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.host + " " + k.certificate.cert);
+        test::ScopedTrust trust(k.file, k.dir);
+        CLoopbackServer server(Mailbox(TwoMessages(), "+OK ready\r\n", &k.certificate),
+                               k.host == "[::1]");
+        {
+            CPop3Client client;
+            SetLastError(0);
+            const bool ok = client.Login(k.host, "ann", "secret", server.Port(), TlsUse::Implicit);
+            EXPECT_EQ(ok, k.failure.empty());
+            EXPECT_EQ(client.FailureReason(), k.failure);
+            if (!ok) {
+                EXPECT_EQ(GetLastError(), WSAECONNABORTED);
+                EXPECT_FALSE(client.IsConnected());
+            }
+        }
+        server.Stop();
+        const std::string tls = k.serverName.empty() ? "<TLS>" : "<TLS " + k.serverName + ">";
+        EXPECT_EQ(server.Transcript(),
+                  k.failure.empty() ? tls + "USER ann\r\nPASS secret\r\nQUIT\r\n" : tls);
+    }
+
+    // A server that does not speak TLS there.
+    test::ScopedTrust trust(c.caFile, {});
+    CLoopbackServer plain(Mailbox(TwoMessages()));
+    CPop3Client client;
+    EXPECT_FALSE(client.Login("127.0.0.1", "ann", "secret", plain.Port(), TlsUse::Implicit));
+    EXPECT_EQ(client.FailureReason().rfind("The TLS handshake with 127.0.0.1 failed: ", 0), 0u)
+        << client.FailureReason();
+    plain.Stop();
+    EXPECT_EQ(plain.Transcript().find("USER"), std::string::npos);
 }
 
 TEST(Pop3Message, HeaderFieldsAreFoundInAnyCaseAndUnfolded) {

@@ -1,5 +1,7 @@
 #include "tests/net/RealSmtpServer.h"
 
+#include "tests/support/TestCertificates.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -19,7 +21,19 @@ namespace {
 constexpr int kStartLimitMs = 20000;
 }
 
-CRealSmtpServer::CRealSmtpServer(const std::string& usersJson) {
+CRealSmtpServer::CRealSmtpServer(const std::string& usersJson, const SmtpServerOptions& options) {
+    using Tls = SmtpServerOptions::Tls;
+    std::string optionsJson = "{\"tls\":\"" +
+                              std::string(options.tls == Tls::None       ? "none"
+                                          : options.tls == Tls::StartTls ? "starttls"
+                                                                         : "implicit") +
+                              "\",\"host\":\"" + options.host +
+                              "\",\"port\":" + std::to_string(options.port);
+    if (options.certificate != nullptr) {
+        optionsJson += ",\"key\":\"" + options.certificate->key + "\",\"cert\":\"" +
+                       options.certificate->cert + "\"";
+    }
+    optionsJson += "}";
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
@@ -29,7 +43,7 @@ CRealSmtpServer::CRealSmtpServer(const std::string& usersJson) {
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     const std::string script = SENTREL_SMTP_SERVER_DIR "/server.js";
-    std::vector<std::string> args = {"node", script, m_store.Path(), usersJson};
+    std::vector<std::string> args = {"node", script, m_store.Path(), usersJson, optionsJson};
     std::vector<char*> argv;
     for (auto& a : args) {
         argv.push_back(a.data());

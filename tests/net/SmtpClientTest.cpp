@@ -4,6 +4,7 @@
 #include "net/NetLimits.h"
 #include "platform/ErrorCodes.h"
 #include "tests/net/LoopbackServer.h"
+#include "tests/support/TestCertificates.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,16 @@ void Farewell(CServerSession& s) {
     }
 }
 
+// Takes AUTH LOGIN and the user name and password that follow.
+void AcceptAuthLogin(CServerSession& s) {
+    s.ReadLine();
+    s.Write("334 VXNlcm5hbWU6\r\n");
+    s.ReadLine();
+    s.Write("334 UGFzc3dvcmQ6\r\n");
+    s.ReadLine();
+    s.Write("235 2.7.0 Authentication successful\r\n");
+}
+
 TEST(SmtpReply, OnlyALineWithoutTheHyphenEndsTheReply) {
     EXPECT_TRUE(IsLastSmtpReplyLine("250 ok"));
     EXPECT_FALSE(IsLastSmtpReplyLine("250-first"));
@@ -52,7 +63,7 @@ protected:
     ScopedPlatform platform{PlatformServices{&clock}};
 };
 
-TEST_F(SmtpClientTest, DeliversWithHeloAndTheExactEnvelope) {
+TEST_F(SmtpClientTest, DeliversWithTheExactEnvelope) {
     CLoopbackServer server([](CServerSession& s) {
         s.Write("220 test ESMTP\r\n");
         s.ReadLine();
@@ -83,7 +94,7 @@ TEST_F(SmtpClientTest, DeliversWithHeloAndTheExactEnvelope) {
         EXPECT_EQ(client.ReplyCode(), 250);
     }
     server.Stop();
-    EXPECT_EQ(server.Transcript(), "HELO " + HostName() +
+    EXPECT_EQ(server.Transcript(), "EHLO " + HostName() +
                                        "\r\n"
                                        "MAIL FROM:<me@example.org>\r\n"
                                        "RCPT TO:<ann@example.org>\r\n"
@@ -127,12 +138,7 @@ CLoopbackServer::Handler EhloServer(std::function<void(CServerSession&)> rest,
 
 TEST_F(SmtpClientTest, AuthLoginSurvivesAMultiLineReplyArrivingLineByLine) {
     CLoopbackServer server(EhloServer([](CServerSession& s) {
-        s.ReadLine();
-        s.Write("334 VXNlcm5hbWU6\r\n");
-        s.ReadLine();
-        s.Write("334 UGFzc3dvcmQ6\r\n");
-        s.ReadLine();
-        s.Write("235 2.7.0 Authentication successful\r\n");
+        AcceptAuthLogin(s);
         Farewell(s);
     }));
     {
@@ -157,22 +163,102 @@ TEST_F(SmtpClientTest, MultiLineReplyInOneSegmentIsOneReplyWithTheFirstLinesCode
     EXPECT_FALSE(client.IsConnected());
 }
 
-TEST_F(SmtpClientTest, EhloIsNeverRetriedAsHelo) {
+TEST_F(SmtpClientTest, ARefusedEhloIsRetriedAsHeloExceptWhereTlsIsRequired) {
     CLoopbackServer server([](CServerSession& s) {
         s.Write("220 old server\r\n");
         s.ReadLine();
         s.Write("502 5.5.2 EHLO not implemented\r\n");
-        Farewell(s);
+        if (s.ReadLine().starts_with("HELO ")) {
+            s.Write("250 hello\r\n");
+            Farewell(s);
+        } else {
+            s.Write("221 bye\r\n");
+        }
     });
     {
         CSmtpClient client(2000);
-        EXPECT_FALSE(client.Connect("127.0.0.1", SmtpAuthCramMd5, "u", "p", server.Port()));
+        EXPECT_TRUE(client.Connect("127.0.0.1", SmtpAuthNone, "", "", server.Port()));
+    }
+    {
+        CSmtpClient client(2000);
+        EXPECT_FALSE(
+            client.Connect("127.0.0.1", SmtpAuthNone, "", "", server.Port(), TlsUse::Required));
         EXPECT_EQ(GetLastError(), WSAEPROTONOSUPPORT);
         EXPECT_EQ(client.ReplyCode(), 502);
         EXPECT_EQ(client.LastReply(), "502 5.5.2 EHLO not implemented");
     }
     server.Stop();
-    EXPECT_EQ(server.Transcript(), "EHLO " + HostName() + "\r\nQUIT\r\n");
+    const auto transcripts = server.Transcripts();
+    ASSERT_EQ(transcripts.size(), 2u);
+    EXPECT_EQ(transcripts[0], "EHLO " + HostName() + "\r\nHELO " + HostName() + "\r\nQUIT\r\n");
+    EXPECT_EQ(transcripts[1], "EHLO " + HostName() + "\r\nQUIT\r\n");
+}
+
+// A server that offers STARTTLS (with this certificate), says EHLO's lines again inside
+// TLS, and takes AUTH LOGIN.
+CLoopbackServer::Handler StartTlsServer(const test::TestCertificate& certificate) {
+    return [&certificate](CServerSession& s) {
+        s.Write("220 test ESMTP\r\n");
+        s.ReadLine();
+        s.Write("250-test greets you\r\n250-starttls\r\n250 AUTH LOGIN\r\n");
+        if (s.ReadLine() != "STARTTLS\r\n") {
+            s.Write("503 bad sequence\r\n");
+            Farewell(s);
+            return;
+        }
+        s.Write("220 2.0.0 Ready to start TLS\r\n");
+        if (!s.StartTls(certificate)) {
+            return;
+        }
+        s.ReadLine();
+        s.Write("250-test greets you\r\n250 AUTH LOGIN\r\n");
+        AcceptAuthLogin(s);
+        Farewell(s);
+    };
+}
+
+TEST_F(SmtpClientTest, UpgradesWithStartTlsBeforeAuthenticatingAndSaysEhloAgain) {
+    const auto& certificates = test::Certificates();
+    test::ScopedTrust trust(certificates.caFile, {});
+    CLoopbackServer server(StartTlsServer(certificates.valid));
+    {
+        CSmtpClient client(2000);
+        ASSERT_TRUE(client.Connect("127.0.0.1", SmtpAuthLogin, "user", "secret", server.Port()))
+            << client.FailureReason();
+        EXPECT_TRUE(client.IsTls());
+    }
+    server.Stop();
+    EXPECT_EQ(server.Transcript(), "EHLO " + HostName() + "\r\nSTARTTLS\r\n<TLS>EHLO " +
+                                       HostName() +
+                                       "\r\nAUTH LOGIN\r\ndXNlcg==\r\nc2VjcmV0\r\nQUIT\r\n");
+}
+
+// Where TLS is required, or offered but fails, nothing more goes out in clear.
+TEST_F(SmtpClientTest, NoCredentialsGoOutWithoutTheTlsAsked) {
+    const auto& certificates = test::Certificates();
+    test::ScopedTrust trust(certificates.caFile, {});
+    CLoopbackServer plain(EhloServer([](CServerSession& s) { Farewell(s); }));
+    {
+        CSmtpClient client(2000);
+        EXPECT_FALSE(client.Connect("127.0.0.1", SmtpAuthLogin, "user", "secret", plain.Port(),
+                                    TlsUse::Required));
+        EXPECT_EQ(GetLastError(), WSAEPROTONOSUPPORT);
+        EXPECT_EQ(client.FailureReason(),
+                  "The server does not offer STARTTLS, which this port requires");
+    }
+    plain.Stop();
+    EXPECT_EQ(plain.Transcript(), "EHLO " + HostName() + "\r\nQUIT\r\n");
+
+    CLoopbackServer untrusted(StartTlsServer(certificates.untrusted));
+    {
+        CSmtpClient client(2000);
+        EXPECT_FALSE(
+            client.Connect("127.0.0.1", SmtpAuthLogin, "user", "secret", untrusted.Port()));
+        EXPECT_EQ(GetLastError(), WSAECONNABORTED);
+        EXPECT_FALSE(client.IsConnected());
+    }
+    untrusted.Stop();
+    EXPECT_EQ(untrusted.Transcript(), "EHLO " + HostName() + "\r\nSTARTTLS\r\n<TLS>");
 }
 
 TEST_F(SmtpClientTest, AuthLoginRefusesAChallengeOtherThanUsername) {
@@ -295,7 +381,7 @@ TEST_F(SmtpClientTest, RefusedRecipientEndsTheEnvelopeWithBadCommand) {
         EXPECT_TRUE(client.IsConnected());
     }
     server.Stop();
-    EXPECT_EQ(server.Transcript(), "HELO " + HostName() +
+    EXPECT_EQ(server.Transcript(), "EHLO " + HostName() +
                                        "\r\nMAIL FROM:<me@example.org>\r\n"
                                        "RCPT TO:<nobody@example.org>\r\nQUIT\r\n");
 }
@@ -391,7 +477,7 @@ TEST_F(SmtpClientTest, FieldsWithLineBreaksAreRefusedBeforeTheyAreSent) {
     const auto transcripts = server.Transcripts();
     ASSERT_EQ(transcripts.size(), cases.size());
     for (const std::string& transcript : transcripts) {
-        EXPECT_EQ(transcript, "HELO " + HostName() + "\r\nQUIT\r\n");
+        EXPECT_EQ(transcript, "EHLO " + HostName() + "\r\nQUIT\r\n");
     }
 }
 

@@ -2,11 +2,13 @@
 
 #include "platform/ErrorCodes.h"
 #include "tests/net/LoopbackServer.h"
+#include "tests/support/TestCertificates.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
@@ -40,10 +42,73 @@ TEST(SocketConnection, ConnectsToDottedAddressAndRejectsUnknownNameWithoutConnec
         EXPECT_FALSE(connection.Open("no-such-host.invalid", server.Port()));
         EXPECT_EQ(GetLastError(), WSAEINVAL);
         EXPECT_FALSE(connection.IsConnected());
-        EXPECT_NE(connection.Handle(), INVALID_SOCKET); // left for the owner to close
+        EXPECT_EQ(connection.Handle(), INVALID_SOCKET);
     }
     server.Stop();
     EXPECT_EQ(server.Transcripts().size(), 1u);
+}
+
+TEST(SocketConnection, TakesIpv6AndTriesEachAddressInTurn) {
+    CLoopbackServer v6([](CServerSession& s) { s.Write("six\r\n"); }, true);
+    for (const char* host : {"::1", "[::1]"}) {
+        CSocketConnection connection(2000);
+        ASSERT_TRUE(connection.Open(host, v6.Port())) << connection.FailureReason();
+        std::string text;
+        ASSERT_TRUE(connection.ReceiveUntil(text, 100, "\r\n", 4096, kMaxCommandReply));
+        EXPECT_EQ(text, "six");
+    }
+
+    // A name with two addresses, of which the first refuses.
+    CLoopbackServer v4([](CServerSession& s) { s.Write("four\r\n"); });
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* first = nullptr;
+    addrinfo* second = nullptr;
+    const std::string port = std::to_string(v4.Port());
+    ASSERT_EQ(getaddrinfo("::1", port.c_str(), &hints, &first), 0);
+    ASSERT_EQ(getaddrinfo("127.0.0.1", port.c_str(), &hints, &second), 0);
+    first->ai_next = second;
+    std::string reason;
+    const SocketHandle socket = ConnectToAny(first, "mail.example.org", v4.Port(), 2000, &reason);
+    first->ai_next = nullptr;
+    freeaddrinfo(first);
+    freeaddrinfo(second);
+    ASSERT_NE(socket, INVALID_SOCKET) << reason;
+    close(socket);
+    v4.Stop();
+    EXPECT_EQ(v4.Transcripts().size(), 1u);
+}
+
+TEST(SocketConnection, ReadsAServerWithOrWithoutItsPort) {
+    const struct {
+        const char* server;
+        const char* host; // nullptr: refused
+        int port;
+    } cases[] = {
+        {"pop.example.org", "pop.example.org", 110},
+        {"pop.example.org:995", "pop.example.org", 995},
+        {"[::1]:995", "::1", 995},
+        {"[::1]", "::1", 110},
+        {"2001:db8::1", "2001:db8::1", 110},
+        {"pop.example.org:", nullptr, 0},
+        {"pop.example.org:0", nullptr, 0},
+        {"pop.example.org:65536", nullptr, 0},
+        {"pop.example.org:99999999999", nullptr, 0},
+        {"pop.example.org:9x", nullptr, 0},
+        {":995", nullptr, 0},
+        {"[::1", nullptr, 0},
+        {"[::1]995", nullptr, 0},
+        {"[]:995", nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = ParseHostAndPort(c.server, 110);
+        ASSERT_EQ(parsed.has_value(), c.host != nullptr) << c.server;
+        if (parsed) {
+            EXPECT_EQ(parsed->host, c.host) << c.server;
+            EXPECT_EQ(parsed->port, c.port) << c.server;
+        }
+    }
 }
 
 TEST(SocketConnection, RefusedConnectionFails) {
@@ -172,6 +237,66 @@ TEST(SocketConnection, ConnectReplyTimeAndReplySizeAreBounded) {
         EXPECT_EQ(connection.LastReply(), std::string(100000, 'y'));
         EXPECT_EQ(connection.FailureReason(), "The reply is longer than 100000 bytes");
         EXPECT_FALSE(connection.IsConnected());
+    }
+}
+
+// Through TLS the handshake is bounded like the connect, and replies like plain ones.
+TEST(SocketConnection, TlsKeepsEveryBound) {
+    const auto& certificates = test::Certificates();
+    test::ScopedTrust trust(certificates.caFile, {});
+    int connections = 0;
+    CLoopbackServer server([&certificates, &connections](CServerSession& s) {
+        if (connections++ == 0 || !s.StartTls(certificates.valid)) {
+            return; // the first client's handshake is never answered
+        }
+        const std::string command = s.ReadLine();
+        if (command == "trickle\r\n") {
+            s.WriteBytewise(std::string(12, 'x'), 100);
+        } else if (command == "split\r\n") {
+            s.WriteBytewise("+OK split\r\n", 1); // one record per byte
+        } else if (command == "close\r\n") {
+            s.Write("+OK part");
+            s.Close();
+        } else if (command == "flood\r\n") {
+            for (int i = 0; i < 64; ++i) {
+                s.Write(std::string(64 * 1024, 'y'));
+            }
+        }
+    });
+    struct Case {
+        std::string command;
+        int error;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {"", WSAETIMEDOUT, "No TLS handshake with 127.0.0.1 within 300 ms"},
+        {"quiet", WSAETIMEDOUT, "The server sent nothing for 300 ms"},
+        {"close", WSAECONNRESET, "The server closed the connection"},
+        {"split", 0, ""},
+        {"flood", WSAEMSGSIZE, "The reply is longer than 100000 bytes"},
+        // Last: the server goes on trickling after the client has given up.
+        {"trickle", WSAETIMEDOUT, "The reply was not complete after 700 ms"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        CSocketConnection connection(300, 300, 700);
+        ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
+        const auto start = std::chrono::steady_clock::now();
+        if (c.command.empty()) {
+            EXPECT_FALSE(connection.StartTls());
+            EXPECT_FALSE(connection.IsConnected());
+        } else {
+            ASSERT_TRUE(connection.StartTls()) << connection.FailureReason();
+            ASSERT_TRUE(connection.Send(c.command + "\r\n"));
+            std::string text;
+            EXPECT_EQ(connection.ReceiveUntil(text, 100, "\r\n", 4096, 100000), c.error == 0);
+            EXPECT_EQ(text, c.error == 0 ? "+OK split" : "");
+        }
+        EXPECT_LT(ElapsedMs(start), 1500);
+        if (c.error != 0) {
+            EXPECT_EQ(GetLastError(), c.error);
+        }
+        EXPECT_EQ(connection.FailureReason(), c.reason);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "tests/support/Programs.h"
 #include "tests/support/TestSupport.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
@@ -157,6 +158,35 @@ TestCertificates Make(const TempDir& dir) {
 }
 
 } // namespace
+
+namespace {
+
+std::optional<std::string> Variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+}
+
+void SetVariable(const char* name, const std::optional<std::string>& value) {
+    if (value) {
+        setenv(name, value->c_str(), 1);
+    } else {
+        unsetenv(name);
+    }
+}
+
+} // namespace
+
+ScopedTrust::ScopedTrust(const std::optional<std::string>& file,
+                         const std::optional<std::string>& dir)
+    : m_file(Variable("SSL_CERT_FILE")), m_dir(Variable("SSL_CERT_DIR")) {
+    SetVariable("SSL_CERT_FILE", file);
+    SetVariable("SSL_CERT_DIR", dir);
+}
+
+ScopedTrust::~ScopedTrust() {
+    SetVariable("SSL_CERT_FILE", m_file);
+    SetVariable("SSL_CERT_DIR", m_dir);
+}
 
 const TestCertificates& Certificates() {
     static const OwnedFolder folder;

@@ -6,6 +6,7 @@
 // name only, and a leaf for the same names from a second CA that nothing trusts.
 // Clients trust the test CA through SSL_CERT_FILE (CaFile) or SSL_CERT_DIR (CaDir).
 
+#include <optional>
 #include <string>
 
 namespace sentrel::test {
@@ -30,5 +31,19 @@ struct TestCertificates {
 
 // Made on first use; throws std::runtime_error (with openssl's words) when they cannot be.
 const TestCertificates& Certificates();
+
+// Sets SSL_CERT_FILE and SSL_CERT_DIR (or removes those given as nothing) for its life,
+// and puts back what was there before.
+class ScopedTrust {
+public:
+    ScopedTrust(const std::optional<std::string>& file, const std::optional<std::string>& dir);
+    ~ScopedTrust();
+    ScopedTrust(const ScopedTrust&) = delete;
+    ScopedTrust& operator=(const ScopedTrust&) = delete;
+
+private:
+    std::optional<std::string> m_file;
+    std::optional<std::string> m_dir;
+};
 
 } // namespace sentrel::test

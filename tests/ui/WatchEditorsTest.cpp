@@ -372,7 +372,15 @@ void WatchEditorsTest::popChecksInOrder() {
             std::string("Enter a POP server name e.g. ").size());
     fakes.messages.shown.clear();
 
-    Type(dialog, "serverEdit", "pop.example.net");
+    // A port may follow the name, and must be one.
+    Type(dialog, "serverEdit", "pop.example.net:99999");
+    Find<QWidget>(&dialog, "oneTextEdit")->setFocus();
+    Press(dialog, "okButton");
+    QCOMPARE(fakes.TakeTexts(),
+             std::vector<std::string>{"Enter a port from 1 to 65535 after the POP server name, "
+                                      "e.g. pop.example.com:995"});
+    QCOMPARE(Focused(dialog)->objectName(), QStringLiteral("serverEdit"));
+    Type(dialog, "serverEdit", "[::1]:995");
     Type(dialog, "maxSizeEdit", "");
     Press(dialog, "okButton");
     QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"Please enter an integer."});
@@ -381,6 +389,7 @@ void WatchEditorsTest::popChecksInOrder() {
     Press(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.CreateRecord()->maxSizeKb, 4294967295u);
+    QCOMPARE(S(dialog.CreateRecord()->popServer), QStringLiteral("[::1]:995"));
 }
 
 void WatchEditorsTest::popRoundTrip() {

@@ -1,10 +1,10 @@
-// The POP mailbox watch checked by sentrelctl against a real server (Dovecot). The tool is
-// the test build of sentrelctl, whose only difference is that its POP watches reach the
-// test server's port instead of 110.
+// The POP mailbox watch checked by sentrelctl against a real server (Dovecot).
 
 #include "model/SentrelDoc.h"
 #include "tests/net/DovecotServer.h"
+#include "tests/support/NetNamespace.h"
 #include "tests/support/Programs.h"
+#include "tests/support/TestCertificates.h"
 #include "tests/support/TestSupport.h"
 #include "watches/POPWatch.h"
 #include "watches/WatchKinds.h"
@@ -13,6 +13,22 @@
 
 namespace sentrel {
 namespace {
+
+std::unique_ptr<CPOPWatch> MailboxWatch(const std::string& name, const std::string& server,
+                                        const std::string& password) {
+    auto watch = std::make_unique<CPOPWatch>();
+    watch->name = name;
+    watch->popServer = server;
+    watch->popUserName = "ann";
+    watch->popPassword = password;
+    watch->oneText = "One new e-mail";
+    watch->oneIncludeSubject = 1;
+    watch->manyText = " waiting";
+    watch->manyIncludeCount = 1;
+    watch->manyIncludeFrom = 1;
+    watch->manyIncludeContent = 1;
+    return watch;
+}
 
 class POPWatchCtlTest : public ::testing::Test {
 protected:
@@ -26,27 +42,15 @@ protected:
         RegisterWatchKinds();
         CSentrelDoc doc(dir.File("Sentrel.bin"));
         doc.traceOn = true;
-        for (const char* name : {"mailbox", "wrong password"}) {
-            auto watch = std::make_unique<CPOPWatch>();
-            watch->name = name;
-            watch->popServer = "127.0.0.1";
-            watch->popUserName = "ann";
-            watch->popPassword = watch->name == "mailbox" ? "secret" : "guess";
-            watch->oneText = "One new e-mail";
-            watch->oneIncludeSubject = 1;
-            watch->manyText = " waiting";
-            watch->manyIncludeCount = 1;
-            watch->manyIncludeFrom = 1;
-            watch->manyIncludeContent = 1;
-            doc.watches.push_back(std::move(watch));
-        }
+        const std::string address = "127.0.0.1:" + std::to_string(server.Port());
+        doc.watches.push_back(MailboxWatch("mailbox", address, "secret"));
+        doc.watches.push_back(MailboxWatch("wrong password", address, "guess"));
         ASSERT_TRUE(doc.Save());
     }
 
     std::string CheckWatch(const std::string& name) {
-        const test::ProgramResult result = test::RunProgram(
-            {SENTRELCTL_POP3_TEST_PATH, "check-watch", dir.File("Sentrel.bin"), name},
-            {"SENTREL_TEST_POP3_PORT=" + std::to_string(server.Port())});
+        const test::ProgramResult result =
+            test::RunProgram({SENTRELCTL_PATH, "check-watch", dir.File("Sentrel.bin"), name});
         EXPECT_EQ(result.exitCode, 0) << result.err;
         return result.out;
     }
@@ -70,8 +74,64 @@ TEST_F(POPWatchCtlTest, PrintsTheMessageBuiltFromTheTemplates) {
 TEST_F(POPWatchCtlTest, WrongPasswordIsNotTriggeredAndLogged) {
     EXPECT_EQ(CheckWatch("wrong password"), "not triggered\n");
     const std::string trace = test::ReadFile(dir.File("trace.txt"));
-    EXPECT_NE(trace.find(" POP watch Failed to connect to: 127.0.0.1\r\n"), std::string::npos)
+    EXPECT_NE(trace.find(" POP watch Failed to connect to: 127.0.0.1:" +
+                         std::to_string(server.Port()) + "\r\n"),
+              std::string::npos)
         << trace;
+}
+
+// In a network namespace of the test's own, where it may take the standard ports: TLS from
+// the start on 995 (IPv4 and IPv6), and STLS on 110 for a server named without a port,
+// as every store before ports could be named has it.
+TEST(POPWatchCtlTls, ReportsNewMailThroughTlsOnTheStandardPorts) {
+    const auto& certificates = test::Certificates();
+    test::TempDir dir;
+    const std::string store = dir.File("Sentrel.bin");
+    const std::vector<std::pair<std::string, std::string>> watches = {
+        {"pop3s", "127.0.0.1:995"}, {"pop3s six", "[::1]:995"}, {"stls", "localhost"}};
+    {
+        RegisterWatchKinds();
+        CSentrelDoc doc(store);
+        for (const auto& [name, server] : watches) {
+            doc.watches.push_back(MailboxWatch(name, server, "secret"));
+        }
+        ASSERT_TRUE(doc.Save());
+    }
+    test::NetNamespaceOptions options;
+    options.limitMs = 60000;
+    const test::NetNamespaceRun run = test::RunInNetNamespace(options, [&] {
+        test::CDovecotServer server(&certificates.valid);
+        server.UsePorts(110, 995);
+        server.AddUser("ann", "secret");
+        server.Deliver("ann", "From: Bob <bob@example.org>\r\nSubject: Lunch\r\n\r\nNoon?\r\n");
+        std::string error;
+        if (!server.Start(&error)) {
+            return error;
+        }
+        std::string out;
+        for (const auto& watch : watches) {
+            const test::ProgramResult result =
+                test::RunProgram({SENTRELCTL_PATH, "check-watch", store, watch.first},
+                                 {certificates.TrustFileSetting()});
+            out += watch.first + ": " + result.out + result.err;
+        }
+        return out + "--- log\n" + server.Log();
+    });
+    ASSERT_TRUE(run.ok) << run.error;
+    const std::string& out = run.output;
+    for (const auto& watch : watches) {
+        EXPECT_NE(out.find(watch.first + ": triggered\nOne new e-mail\nLunch\n"), std::string::npos)
+            << out;
+    }
+    // Every login was inside TLS.
+    std::size_t logins = 0;
+    for (auto at = out.find("Login: user=<ann>"); at != std::string::npos;
+         at = out.find("Login: user=<ann>", at + 1)) {
+        const std::string line = out.substr(at, out.find('\n', at) - at);
+        EXPECT_NE(line.find(", TLS"), std::string::npos) << line;
+        ++logins;
+    }
+    EXPECT_EQ(logins, watches.size()) << out;
 }
 
 } // namespace

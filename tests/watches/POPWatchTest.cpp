@@ -32,8 +32,7 @@ protected:
         server.AddUser("ann", "secret");
         std::string error;
         ASSERT_TRUE(server.Start(&error)) << error;
-        CPOPWatch::SetServerPort(server.Port());
-        watch.popServer = "127.0.0.1";
+        watch.popServer = "127.0.0.1:" + std::to_string(server.Port());
         watch.popUserName = "ann";
         watch.popPassword = "secret";
         watch.oneText = "You have mail";
@@ -41,10 +40,7 @@ protected:
         CTraceFile::Instance().SetPath(dir.File("trace.txt"));
         CTraceFile::Instance().SwitchOn();
     }
-    void TearDown() override {
-        CTraceFile::Instance().SwitchOff();
-        CPOPWatch::SetServerPort(110);
-    }
+    void TearDown() override { CTraceFile::Instance().SwitchOff(); }
     std::string Trace() { return test::ReadFile(dir.File("trace.txt")); }
 
     test::TempDir dir;
@@ -159,7 +155,8 @@ TEST_F(POPWatchTest, FailedLoginIsLoggedAndChangesNothing) {
     EXPECT_EQ(message, "untouched");
     EXPECT_TRUE(watch.seenUids.empty());
     const std::string trace = Trace();
-    EXPECT_NE(trace.find(" POP watch Failed to connect to: 127.0.0.1\r\n"), std::string::npos)
+    EXPECT_NE(trace.find(" POP watch Failed to connect to: " + watch.popServer + "\r\n"),
+              std::string::npos)
         << trace;
     EXPECT_NE(trace.find(" POP watch The server answered: -ERR"), std::string::npos) << trace;
 
@@ -172,8 +169,6 @@ TEST_F(POPWatchTest, FailedLoginIsLoggedAndChangesNothing) {
 // A scripted mailbox: the exact traffic of a check.
 class POPWatchScriptedTest : public ::testing::Test {
 protected:
-    void TearDown() override { CPOPWatch::SetServerPort(110); }
-
     // With `hangUpAt`, the server closes the connection when that command comes.
     static test::CLoopbackServer::Handler Mailbox(std::string statReply,
                                                   std::string hangUpAt = "") {
@@ -189,7 +184,9 @@ protected:
                     s.Close();
                     return;
                 }
-                if (command == "STAT") {
+                if (command == "CAPA") {
+                    s.Write("+OK\r\nTOP\r\nUSER\r\nUIDL\r\n.\r\n");
+                } else if (command == "STAT") {
                     s.Write(statReply);
                 } else if (command == "UIDL") {
                     s.Write("+OK\r\n1 u1\r\n2 u2\r\n.\r\n");
@@ -212,9 +209,8 @@ protected:
 
 TEST_F(POPWatchScriptedTest, ChecksWithTheExpectedCommands) {
     test::CLoopbackServer server(Mailbox("+OK 2 80\r\n"));
-    CPOPWatch::SetServerPort(server.Port());
     CPOPWatch watch;
-    watch.popServer = "127.0.0.1";
+    watch.popServer = "127.0.0.1:" + std::to_string(server.Port());
     watch.popUserName = "ann";
     watch.popPassword = "secret";
     watch.oneText = "Mail";
@@ -231,16 +227,16 @@ TEST_F(POPWatchScriptedTest, ChecksWithTheExpectedCommands) {
     EXPECT_EQ(watch.seenUids, (std::vector<std::string>{"u1", "u2"}));
     server.Stop();
     // Every new message is fetched whole to be filtered, the one reported once more.
-    EXPECT_EQ(server.Transcript(), "USER ann\r\nPASS secret\r\nSTAT\r\nSTAT\r\nUIDL\r\nLIST\r\n"
-                                   "TOP 1 0\r\nRETR 1\r\nTOP 2 0\r\nRETR 2\r\n"
-                                   "TOP 2 0\r\nRETR 2\r\nQUIT\r\n");
+    EXPECT_EQ(server.Transcript(),
+              "CAPA\r\nUSER ann\r\nPASS secret\r\nSTAT\r\nSTAT\r\nUIDL\r\nLIST\r\n"
+              "TOP 1 0\r\nRETR 1\r\nTOP 2 0\r\nRETR 2\r\n"
+              "TOP 2 0\r\nRETR 2\r\nQUIT\r\n");
 }
 
 TEST_F(POPWatchScriptedTest, FailedStatMeansNoNewMail) {
     test::CLoopbackServer server(Mailbox("-ERR mailbox busy\r\n"));
-    CPOPWatch::SetServerPort(server.Port());
     CPOPWatch watch;
-    watch.popServer = "127.0.0.1";
+    watch.popServer = "127.0.0.1:" + std::to_string(server.Port());
     watch.popUserName = "ann";
     watch.popPassword = "secret";
     std::string message = "untouched";
@@ -248,7 +244,7 @@ TEST_F(POPWatchScriptedTest, FailedStatMeansNoNewMail) {
     EXPECT_EQ(message, "untouched");
     EXPECT_TRUE(watch.seenUids.empty());
     server.Stop();
-    EXPECT_EQ(server.Transcript(), "USER ann\r\nPASS secret\r\nSTAT\r\nQUIT\r\n");
+    EXPECT_EQ(server.Transcript(), "CAPA\r\nUSER ann\r\nPASS secret\r\nSTAT\r\nQUIT\r\n");
 }
 
 TEST_F(POPWatchScriptedTest, AFailedRetrievalIsTracedWithItsReason) {
@@ -256,9 +252,8 @@ TEST_F(POPWatchScriptedTest, AFailedRetrievalIsTracedWithItsReason) {
     CTraceFile::Instance().SetPath(dir.File("trace.txt"));
     CTraceFile::Instance().SwitchOn();
     test::CLoopbackServer server(Mailbox("+OK 2 80\r\n", "RETR 2"));
-    CPOPWatch::SetServerPort(server.Port());
     CPOPWatch watch;
-    watch.popServer = "127.0.0.1";
+    watch.popServer = "127.0.0.1:" + std::to_string(server.Port());
     watch.popUserName = "ann";
     watch.popPassword = "secret";
     watch.manyText = "New mail";
@@ -278,9 +273,8 @@ TEST_F(POPWatchScriptedTest, AFailedRetrievalIsTracedWithItsReason) {
 TEST_F(POPWatchScriptedTest, ACountBeyondTheIdsEndsTheLookUp) {
     // Two messages listed, two thousand million announced.
     test::CLoopbackServer server(Mailbox("+OK 2000000000 80\r\n"));
-    CPOPWatch::SetServerPort(server.Port());
     CPOPWatch watch;
-    watch.popServer = "127.0.0.1";
+    watch.popServer = "127.0.0.1:" + std::to_string(server.Port());
     watch.popUserName = "ann";
     watch.popPassword = "secret";
     watch.manyText = "New mail";

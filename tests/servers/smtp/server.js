@@ -1,12 +1,16 @@
-// SMTP server for the integration tests: plain connection on 127.0.0.1, AUTH PLAIN, LOGIN
-// and CRAM-MD5 for the users given, authentication optional (HELO clients may send).
+// SMTP server for the integration tests, on 127.0.0.1 (or another loopback address): AUTH
+// PLAIN, LOGIN and CRAM-MD5 for the users given, authentication optional (HELO clients
+// may send), in plain text, with STARTTLS, or in TLS from the start.
 //
-//   node server.js STORE_DIR USERS_JSON
+//   node server.js STORE_DIR USERS_JSON [OPTIONS_JSON]
 //
-// Prints "LISTENING <port>" once it accepts connections. Each accepted message is stored
-// as STORE_DIR/<n>.eml (the data as received, dots unstuffed) with <n>.json beside it
-// (envelope sender and recipients, authenticated user and method). A recipient whose
-// address contains "refused" is refused with 550. Ends on SIGTERM or when stdin closes.
+// OPTIONS_JSON: {"tls": "none" | "starttls" | "implicit", "key": PATH, "cert": PATH,
+// "host": "127.0.0.1", "port": 0}. Prints "LISTENING <port>" once it accepts connections.
+// Each accepted message is stored as STORE_DIR/<n>.eml (the data as received, dots
+// unstuffed) with <n>.json beside it (envelope sender and recipients, authenticated user
+// and method, whether the session was in TLS when it authenticated and when it sent). A
+// recipient whose address contains "refused" is refused with 550. Ends on SIGTERM or when
+// stdin closes.
 'use strict';
 
 const fs = require('fs');
@@ -15,11 +19,15 @@ const { SMTPServer } = require('smtp-server');
 
 const storeDir = process.argv[2];
 const users = JSON.parse(process.argv[3] || '{}');
+const options = JSON.parse(process.argv[4] || '{}');
+const tls = options.tls || 'none';
 let stored = 0;
 
 const server = new SMTPServer({
-    secure: false,
-    disabledCommands: ['STARTTLS'],
+    secure: tls === 'implicit',
+    disabledCommands: tls === 'none' ? ['STARTTLS'] : [],
+    key: options.key ? fs.readFileSync(options.key) : undefined,
+    cert: options.cert ? fs.readFileSync(options.cert) : undefined,
     allowInsecureAuth: true,
     authOptional: true,
     authMethods: ['PLAIN', 'LOGIN', 'CRAM-MD5'],
@@ -33,6 +41,7 @@ const server = new SMTPServer({
             return callback(new Error('Invalid username or password'));
         }
         session.authMethod = auth.method;
+        session.authSecure = session.secure;
         return callback(null, { user: auth.username });
     },
     onRcptTo(address, session, callback) {
@@ -57,6 +66,8 @@ const server = new SMTPServer({
                     to: session.envelope.rcptTo.map(r => r.address),
                     user: session.user || null,
                     method: session.authMethod || null,
+                    authInTls: session.authSecure === undefined ? null : session.authSecure,
+                    tls: session.secure,
                 })
             );
             callback(null, 'Stored as ' + stored);
@@ -67,7 +78,7 @@ const server = new SMTPServer({
 server.on('error', error => {
     console.error('smtp server error: ' + error.message);
 });
-server.listen(0, '127.0.0.1', () => {
+server.listen(options.port || 0, options.host || '127.0.0.1', () => {
     process.stdout.write('LISTENING ' + server.server.address().port + '\n');
 });
 
