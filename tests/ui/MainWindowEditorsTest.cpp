@@ -9,7 +9,7 @@
 #include "alerts/RunProgramAlert.h"
 #include "alerts/SoundAlert.h"
 #include "model/SentrelDoc.h"
-#include "tests/ui/EditorTestSupport.h"
+#include "tests/ui/UiTestSupport.h"
 #include "ui/MainDialog.h"
 #include "watches/DateTimeWatch.h"
 #include "watches/FileWatch.h"
@@ -24,7 +24,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 
 #include <functional>
 
@@ -32,27 +31,6 @@ using namespace sentrel;
 using namespace sentrel::test;
 
 namespace {
-
-class FakePaths : public IPaths {
-public:
-    std::string DataDir() const override { return dir; }
-    std::string dir;
-};
-
-// Acts on the modal dialog with this title as soon as it is open.
-void WhenModal(const QString& title, std::function<void(QDialog&)> action) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, title, action]() {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dialog != nullptr && dialog->windowTitle() == title) {
-            timer->stop();
-            timer->deleteLater();
-            action(*dialog);
-        }
-    });
-    timer->start();
-}
 
 // Picks a kind in a type selection dialog, then fills its editor with `fill` and OK.
 void ChooseKind(const char* selection, const char* radio, const char* editor,
@@ -93,21 +71,16 @@ private slots:
 void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
     RegisterWatchKinds();
     RegisterAlertKinds();
-    EditorFakes fakes;
-    TempDir dir;
-    FakePaths paths;
-    paths.dir = dir.Path();
-    PlatformServices services;
-    services.paths = &paths;
-    ScopedPlatform withPaths(services);
+    UiEnvironment env;
+    const auto file = [&env](const char* name) { return env.paths.dir + "/" + name; };
     WebPageFetcher previousFetcher =
         SetWebPageFetcher([](const std::string&, const std::string&, const std::string&,
                              std::string& body, std::string&) {
             body = "<p>page</p>";
             return true;
         });
-    WriteFile(dir.File("watched.txt"), "contents");
-    WriteFile(dir.File("bell.wav"), "RIFF");
+    WriteFile(file("watched.txt"), "contents");
+    WriteFile(file("bell.wav"), "RIFF");
 
     // An icon without a place on the offscreen desktop: no "Failed to create tray icon"
     // when the clock moves on.
@@ -140,7 +113,7 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
         Type(d, "urlEdit", "http://127.0.0.1/");
     });
     main.OnNewWatch();
-    fakes.AnswerChooser(dir.File("watched.txt"));
+    env.AnswerChooser(file("watched.txt"));
     ChooseKind("Watch Selection", "fileRadio", "File Watch", [](QDialog& d) {
         Press(d, "browseButton");
         Type(d, "nameEdit", "Log");
@@ -154,7 +127,7 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
         Type(d, "smtpHostEdit", "127.0.0.1");
     });
     main.OnNewAlert();
-    fakes.AnswerChooser(dir.File("bell.wav"));
+    env.AnswerChooser(file("bell.wav"));
     ChooseKind("Alert Selection", "soundRadio", "Sound Alert", [](QDialog& d) {
         Type(d, "nameEdit", "Bell");
         Press(d, "browseButton");
@@ -187,11 +160,11 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
         Press(d, "okButton");
     });
     main.OnNewActivation();
-    QCOMPARE(fakes.ShownTexts(), QString());
+    QCOMPARE(env.ShownTexts(), QString());
 
     // The store holds every record with its kind and fields.
     {
-        CSentrelDoc stored(dir.File("Sentrel.bin"));
+        CSentrelDoc stored(env.StorePath());
         QVERIFY(!stored.Load(false));
         QCOMPARE(stored.watches.size(), size_t(5));
         QCOMPARE(stored.alerts.size(), size_t(5));
@@ -204,7 +177,7 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
                  QStringLiteral("<p>page</p>"));
         QCOMPARE(S(As<CFileWatch>(stored.watches[4])->lastContents), QStringLiteral("contents"));
         QCOMPARE(As<CEmailAlert>(stored.alerts[0])->port, 25);
-        QCOMPARE(S(As<CSoundAlert>(stored.alerts[1])->soundFile), S(dir.File("bell.wav")));
+        QCOMPARE(S(As<CSoundAlert>(stored.alerts[1])->soundFile), S(file("bell.wav")));
         QVERIFY(As<CMessageAlert>(stored.alerts[2]) != nullptr);
         QCOMPARE(S(As<CRunProgramAlert>(stored.alerts[3])->arguments), QStringLiteral("-v"));
         QCOMPARE(S(As<CClickatellAlert>(stored.alerts[4])->msgType), QStringLiteral("SMS_TEXT"));
@@ -216,7 +189,7 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
 
     // A new record cancelled in its editor leaves the lists and the store as they were,
     // also for the kinds whose record exists while the editor is open.
-    const std::string storeBefore = ReadFile(dir.File("Sentrel.bin"));
+    const std::string storeBefore = ReadFile(env.StorePath());
     WhenModal("Alert Selection", [](QDialog& d) {
         WhenModal("Email Alert", [](QDialog& editor) {
             Type(editor, "nameEdit", "Abandoned");
@@ -227,17 +200,17 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
     main.OnNewAlert();
     QCOMPARE(main.Document().alerts.size(), size_t(5));
     QCOMPARE(Find<QListWidget>(&main, "alertList")->count(), 5);
-    QVERIFY(ReadFile(dir.File("Sentrel.bin")) == storeBefore);
+    QVERIFY(ReadFile(env.StorePath()) == storeBefore);
 
     // The activation fires through the engine once the moment has passed: the message
     // alert opens one more popup (the first was the web page editor's "please wait").
-    const std::size_t popupsBefore = fakes.popups.opened.size();
-    fakes.clock.Advance(120);
+    const std::size_t popupsBefore = env.popups.opened.size();
+    env.clock.Advance(120);
     main.Engine().RunPass();
-    QCOMPARE(fakes.popups.opened.size(), popupsBefore + 1);
-    QCOMPARE(S(fakes.popups.opened.back()), QStringLiteral("Time is up"));
+    QCOMPARE(env.popups.opened.size(), popupsBefore + 1);
+    QCOMPARE(S(env.popups.opened.back()), QStringLiteral("Time is up"));
     main.Engine().RunPass(); // not due again for five minutes
-    QCOMPARE(fakes.popups.opened.size(), popupsBefore + 1);
+    QCOMPARE(env.popups.opened.size(), popupsBefore + 1);
 
     // Edits land in the record and the store.
     Select(main, "watchList", "Router");
@@ -253,7 +226,7 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
     });
     main.OnEditAlert();
     {
-        CSentrelDoc stored(dir.File("Sentrel.bin"));
+        CSentrelDoc stored(env.StorePath());
         stored.Load(false);
         QCOMPARE(S(As<CPINGWatch>(stored.watches[1])->hostName), QStringLiteral("192.0.2.9"));
         QCOMPARE(As<CEmailAlert>(stored.alerts[0])->port, 2525);
@@ -270,7 +243,7 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
         Select(main, "alertList", name);
         main.OnDeleteAlert();
     }
-    QCOMPARE(fakes.ShownTexts(), QString());
+    QCOMPARE(env.ShownTexts(), QString());
     QVERIFY(main.Document().watches.empty());
     QVERIFY(main.Document().alerts.empty());
     QVERIFY(main.Document().activations.empty());

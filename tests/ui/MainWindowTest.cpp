@@ -30,14 +30,6 @@ using namespace sentrel::test;
 
 namespace {
 
-QStringList Entries(const QListWidget* list) {
-    QStringList names;
-    for (int i = 0; i < list->count(); ++i) {
-        names << list->item(i)->text();
-    }
-    return names;
-}
-
 template <class List> std::vector<std::string> Names(const List& records) {
     std::vector<std::string> names;
     for (const auto& record : records) {
@@ -46,20 +38,12 @@ template <class List> std::vector<std::string> Names(const List& records) {
     return names;
 }
 
-template <class T> T* Child(QWidget* parent, const char* name) {
-    T* child = parent->findChild<T*>(name);
-    if (!child) {
-        qFatal("no child %s", name);
-    }
-    return child;
-}
-
 QPushButton* Button(QWidget* parent, const char* name) {
-    return Child<QPushButton>(parent, name);
+    return Find<QPushButton>(parent, name);
 }
 
 QListWidget* List(QWidget* parent, const char* name) {
-    return Child<QListWidget>(parent, name);
+    return Find<QListWidget>(parent, name);
 }
 
 void Select(QListWidget* list, int row) {
@@ -144,11 +128,11 @@ private slots:
 
         // Cancelled in the editor: no record, no save.
         WhenShown("AlertSelectionDialog", [](QWidget* dialog) {
-            Child<QRadioButton>(dialog, "messageRadio")->setChecked(true);
-            Child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
+            Find<QRadioButton>(dialog, "messageRadio")->setChecked(true);
+            Find<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
         });
         WhenShown("MessageAlertDialog", [](QWidget* editor) {
-            QTest::keyClicks(Child<QLineEdit>(editor, "nameEdit"), "Never");
+            QTest::keyClicks(Find<QLineEdit>(editor, "nameEdit"), "Never");
             Button(editor, "cancelButton")->click();
         });
         Button(window.get(), "newAlertButton")->click();
@@ -159,11 +143,11 @@ private slots:
         env.messageBox.shown.clear();
         bool refused = false;
         WhenShown("AlertSelectionDialog", [](QWidget* dialog) {
-            Child<QRadioButton>(dialog, "messageRadio")->setChecked(true);
-            Child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
+            Find<QRadioButton>(dialog, "messageRadio")->setChecked(true);
+            Find<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
         });
         WhenShown("MessageAlertDialog", [&env, &refused](QWidget* editor) {
-            auto* name = Child<QLineEdit>(editor, "nameEdit");
+            auto* name = Find<QLineEdit>(editor, "nameEdit");
             Button(editor, "cancelButton")->setFocus();
             Button(editor, "okButton")->click();
             refused = editor->isVisible() && editor->focusWidget() == name &&
@@ -184,7 +168,7 @@ private slots:
 
         // Edited by a double click on its entry, then saved.
         WhenShown("MessageAlertDialog", [](QWidget* editor) {
-            auto* name = Child<QLineEdit>(editor, "nameEdit");
+            auto* name = Find<QLineEdit>(editor, "nameEdit");
             QCOMPARE(name->text(), QString("Popup"));
             name->setText("Window");
             Button(editor, "okButton")->click();
@@ -217,18 +201,18 @@ private slots:
         // The record just saved, wherever its name puts it.
         Select(alerts, 1);
         WhenShown("MessageAlertDialog", [](QWidget* editor) {
-            Child<QLineEdit>(editor, "nameEdit")->setText("Z");
+            Find<QLineEdit>(editor, "nameEdit")->setText("Z");
             Button(editor, "okButton")->click();
         });
         Button(window.get(), "editAlertButton")->click();
         QCOMPARE(Entries(alerts), (QStringList{"A", "E", "Z"}));
         QCOMPARE(selected(), QString("Z"));
         WhenShown("AlertSelectionDialog", [](QWidget* dialog) {
-            Child<QRadioButton>(dialog, "messageRadio")->setChecked(true);
-            Child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
+            Find<QRadioButton>(dialog, "messageRadio")->setChecked(true);
+            Find<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
         });
         WhenShown("MessageAlertDialog", [](QWidget* editor) {
-            Child<QLineEdit>(editor, "nameEdit")->setText("B");
+            Find<QLineEdit>(editor, "nameEdit")->setText("B");
             Button(editor, "okButton")->click();
         });
         Button(window.get(), "newAlertButton")->click();
@@ -247,8 +231,8 @@ private slots:
         auto window = OpenWindow();
         WhenShown("WatchSelectionDialog", [](QWidget* dialog) {
             // The first kind is chosen when the dialog opens.
-            QVERIFY(Child<QRadioButton>(dialog, "popRadio")->isChecked());
-            Child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Cancel)->click();
+            QVERIFY(Find<QRadioButton>(dialog, "popRadio")->isChecked());
+            Find<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Cancel)->click();
         });
         Button(window.get(), "newWatchButton")->click();
         QVERIFY(window->Document().watches.empty());
@@ -474,7 +458,7 @@ private slots:
         QVERIFY(start->isDefault());
         QVERIFY(!window->Engine().IsRunning());
 
-        Child<QCheckBox>(window.get(), "traceCheck")->click();
+        Find<QCheckBox>(window.get(), "traceCheck")->click();
         start->click();
         QVERIFY(window->Engine().IsRunning());
         QVERIFY(!start->isEnabled());
@@ -517,7 +501,7 @@ private slots:
                 QTest::qWait(20);
             }
             firedWhileOpen = dialog->isVisible() && env.popups.opened.size() == 1;
-            Child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Cancel)->click();
+            Find<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Cancel)->click();
         });
         Button(window.get(), "newAlertButton")->click();
         QVERIFY(firedWhileOpen);
@@ -533,7 +517,7 @@ private slots:
         WriteFile(env.TracePath(), "earlier line\r\n");
         env.clock.now = 1796586931; // Sunday 2026-12-06 19:55:31 UTC
         auto window = OpenWindow();
-        auto* box = Child<QCheckBox>(window.get(), "traceCheck");
+        auto* box = Find<QCheckBox>(window.get(), "traceCheck");
         QVERIFY(!box->isChecked());
         // Start-up applied the clear box: the file is left alone.
         QCOMPARE(ReadFile(env.TracePath()), std::string("earlier line\r\n"));
@@ -562,7 +546,7 @@ private slots:
         }
         QFile::remove(QString::fromStdString(env.TracePath()));
         window = OpenWindow();
-        box = Child<QCheckBox>(window.get(), "traceCheck");
+        box = Find<QCheckBox>(window.get(), "traceCheck");
         QVERIFY(box->isChecked());
         QCOMPARE(TraceEvents(env.TracePath()), std::vector<std::string>{"TRACE Trace Switched on"});
     }
@@ -606,8 +590,8 @@ private slots:
         QString store;
         WhenShown("AboutDialog", [&](QWidget* about) {
             title = about->windowTitle();
-            version = Child<QLabel>(about, "versionLabel")->text();
-            store = Child<QLabel>(about, "storeLabel")->text();
+            version = Find<QLabel>(about, "versionLabel")->text();
+            store = Find<QLabel>(about, "storeLabel")->text();
             Button(about, "okButton")->click();
         });
         Button(window.get(), "aboutButton")->click();
