@@ -17,8 +17,6 @@
 #include <cstdint>
 #include <memory>
 
-class QListWidget;
-
 namespace Ui {
 class MainDialog;
 }
@@ -55,16 +53,8 @@ public:
     void KillTimer(int id) override;
     bool IsTimerActive(int id) const;
 
-    // The commands of the buttons, the lists and the tray menu.
-    void OnNewWatch();
-    void OnEditWatch();
-    void OnDeleteWatch();
-    void OnNewActivation();
-    void OnEditActivation();
-    void OnDeleteActivation();
-    void OnNewAlert();
-    void OnEditAlert();
-    void OnDeleteAlert();
+    // The commands of the bottom row and the tray menu (the lists' New, Edit and Delete
+    // buttons are wired to their list in the constructor).
     void OnStart();
     void OnStop();
     void OnTrace();
@@ -76,16 +66,10 @@ public:
     // The tray menu's "Start at login": switches the desktop's autostart entry.
     void OnStartAtLogin();
 
-    void RefillWatches();
-    void RefillActivations();
-    void RefillAlerts();
-
 protected:
     bool event(QEvent* event) override;
 
 private:
-    // The stored name of the selected entry; false when nothing is selected.
-    static bool SelectedName(const QListWidget* list, std::string& name);
     void OnTrayCommand(int id);
     void OnTrayWait();
     // Ticks "Start at login" when the autostart entry is there.

@@ -96,10 +96,10 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
         Type(d, "passwordEdit", "pw");
         Find<QCheckBox>(&d, "manyCountCheck")->setChecked(true);
     });
-    main.OnNewWatch();
+    Press(main, "newWatchButton");
     ChooseKind("Watch Selection", "pingRadio", "Ping Watch",
                [](QDialog& d) { Type(d, "nameEdit", "Router"); });
-    main.OnNewWatch();
+    Press(main, "newWatchButton");
     ChooseKind("Watch Selection", "dateTimeRadio", "Date/Time Watch", [](QDialog& d) {
         Type(d, "nameEdit", "Clock");
         Type(d, "messageEdit", "Time is up");
@@ -107,18 +107,18 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
         auto* time = Find<QDateTimeEdit>(&d, "onceTimeEdit");
         time->setDateTime(time->dateTime().addSecs(60));
     });
-    main.OnNewWatch();
+    Press(main, "newWatchButton");
     ChooseKind("Watch Selection", "webPageRadio", "Web Page Watch", [](QDialog& d) {
         Type(d, "nameEdit", "Page");
         Type(d, "urlEdit", "http://127.0.0.1/");
     });
-    main.OnNewWatch();
+    Press(main, "newWatchButton");
     env.AnswerChooser(file("watched.txt"));
     ChooseKind("Watch Selection", "fileRadio", "File Watch", [](QDialog& d) {
         Press(d, "browseButton");
         Type(d, "nameEdit", "Log");
     });
-    main.OnNewWatch();
+    Press(main, "newWatchButton");
 
     ChooseKind("Alert Selection", "emailRadio", "Email Alert", [](QDialog& d) {
         Type(d, "nameEdit", "Mail");
@@ -126,28 +126,28 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
         Type(d, "fromAddressEdit", "from@example.org");
         Type(d, "smtpHostEdit", "127.0.0.1");
     });
-    main.OnNewAlert();
+    Press(main, "newAlertButton");
     env.AnswerChooser(file("bell.wav"));
     ChooseKind("Alert Selection", "soundRadio", "Sound Alert", [](QDialog& d) {
         Type(d, "nameEdit", "Bell");
         Press(d, "browseButton");
     });
-    main.OnNewAlert();
+    Press(main, "newAlertButton");
     ChooseKind("Alert Selection", "messageRadio", "Message Alert",
                [](QDialog& d) { Type(d, "nameEdit", "Popup"); });
-    main.OnNewAlert();
+    Press(main, "newAlertButton");
     ChooseKind("Alert Selection", "runProgramRadio", "Run Program Alert", [](QDialog& d) {
         Type(d, "nameEdit", "Script");
         Type(d, "argumentsEdit", "-v");
     });
-    main.OnNewAlert();
+    Press(main, "newAlertButton");
     ChooseKind("Alert Selection", "clickatellRadio", "Clickatell Alert (SMS)", [](QDialog& d) {
         for (const char* edit :
              {"nameEdit", "toEdit", "fromEdit", "userNameEdit", "passwordEdit", "apiIdEdit"}) {
             Type(d, edit, "sms");
         }
     });
-    main.OnNewAlert();
+    Press(main, "newAlertButton");
 
     WhenModal("Activation", [](QDialog& d) {
         Type(d, "nameEdit", "Remind me");
@@ -159,7 +159,7 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
             ->setSelected(true);
         Press(d, "okButton");
     });
-    main.OnNewActivation();
+    Press(main, "newActivationButton");
     QCOMPARE(env.ShownTexts(), QString());
 
     // The store holds every record with its kind and fields.
@@ -197,7 +197,7 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
         });
         Find<QDialogButtonBox>(&d, "buttonBox")->button(QDialogButtonBox::Ok)->click();
     });
-    main.OnNewAlert();
+    Press(main, "newAlertButton");
     QCOMPARE(main.Document().alerts.size(), size_t(5));
     QCOMPARE(Find<QListWidget>(&main, "alertList")->count(), 5);
     QVERIFY(ReadFile(env.StorePath()) == storeBefore);
@@ -218,13 +218,13 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
         Type(d, "hostEdit", "192.0.2.9");
         Press(d, "okButton");
     });
-    main.OnEditWatch();
+    Press(main, "editWatchButton");
     Select(main, "alertList", "Mail");
     WhenModal("Email Alert", [](QDialog& d) {
         Type(d, "portEdit", "2525");
         Press(d, "okButton");
     });
-    main.OnEditAlert();
+    Press(main, "editAlertButton");
     {
         CSentrelDoc stored(env.StorePath());
         stored.Load(false);
@@ -234,14 +234,14 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
 
     // Everything can be deleted again, the activation first.
     Select(main, "activationList", "Remind me");
-    main.OnDeleteActivation();
+    Press(main, "deleteActivationButton");
     for (const char* name : {"Mailbox", "Router", "Clock", "Page", "Log"}) {
         Select(main, "watchList", name);
-        main.OnDeleteWatch();
+        Press(main, "deleteWatchButton");
     }
     for (const char* name : {"Mail", "Bell", "Popup", "Script", "sms"}) {
         Select(main, "alertList", name);
-        main.OnDeleteAlert();
+        Press(main, "deleteAlertButton");
     }
     QCOMPARE(env.ShownTexts(), QString());
     QVERIFY(main.Document().watches.empty());
