@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -444,10 +445,12 @@ void EditorDispatchTest::webPageFetchIsShownWaiting() {
     // While the fetch blocks, the popup is on the screen with its text drawn.
     QString shown;
     bool drawn = false;
+    QPointer<CAlertPopup> waiting;
     web.whileFetching = [&] {
         for (QWidget* window : QApplication::topLevelWidgets()) {
             if (auto* popup = qobject_cast<CAlertPopup*>(window); popup && popup->isVisible()) {
-                shown = popup->Message();
+                waiting = popup;
+                shown = Find<QPlainTextEdit>(popup, "messageEdit")->toPlainText();
                 drawn = paints.count > 0 && popup->windowHandle()->isExposed();
             }
         }
@@ -462,7 +465,8 @@ void EditorDispatchTest::webPageFetchIsShownWaiting() {
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(shown, QStringLiteral("Fetching web page... Please wait..."));
     QVERIFY(drawn);
-    QTRY_COMPARE(popups.Find(1), nullptr); // closed when the fetch ended
+    QVERIFY(waiting);
+    QTRY_VERIFY(waiting.isNull()); // closed when the fetch ended
 }
 
 void EditorDispatchTest::webPageSpecificTextChecks() {
