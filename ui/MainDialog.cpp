@@ -257,7 +257,7 @@ CMainDialog::CMainDialog(QWidget* frame)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_ui(std::make_unique<Ui::MainDialog>()), m_frame(frame),
       m_doc(Platform().paths->DataDir() + "/Sentrel.bin"),
-      m_tray(std::make_unique<CTrayNotifyIcon>()) {
+      m_tray(std::make_unique<CTrayNotifyIcon>(this)) {
     m_ui->setupUi(this);
 
     for (std::size_t id = 1; id < m_timers.size(); ++id) {
@@ -354,11 +354,6 @@ void CMainDialog::KillTimer(int id) {
     if (id > 0 && id < static_cast<int>(m_timers.size())) {
         m_timers[static_cast<std::size_t>(id)].stop();
     }
-}
-
-bool CMainDialog::IsTimerActive(int id) const {
-    return id > 0 && id < static_cast<int>(m_timers.size()) &&
-           m_timers[static_cast<std::size_t>(id)].isActive();
 }
 
 void CMainDialog::OnStart() {

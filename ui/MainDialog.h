@@ -45,13 +45,8 @@ public:
     // notification area instead when there is one, or while one is waited for.
     void ShowAtStart(bool minimised);
 
-    CSentrelDoc& Document() { return m_doc; }
-    CEngine& Engine() { return *m_engine; }
-    CTrayNotifyIcon& Tray() { return *m_tray; }
-
     void SetTimer(int id, unsigned ms) override;
     void KillTimer(int id) override;
-    bool IsTimerActive(int id) const;
 
     // The commands of the bottom row and the tray menu (the lists' New, Edit and Delete
     // buttons are wired to their list in the constructor).

@@ -3,6 +3,7 @@
 
 #include "alerts/AlertKinds.h"
 #include "alerts/MessageAlert.h"
+#include "alerts/RunProgramAlert.h"
 #include "engine/EventLog.h"
 #include "model/DateTime.h"
 #include "model/SentrelDoc.h"
@@ -113,7 +114,6 @@ private slots:
         auto window = OpenWindow();
         QCOMPARE(Entries(List(window.get(), "watchList")), (QStringList{"A", "b", "c", "D"}));
         QCOMPARE(Entries(List(window.get(), "alertList")), (QStringList{"A", "b", "c", "D"}));
-        QCOMPARE(Names(window->Document().watches), (std::vector<std::string>{"b", "A", "c", "D"}));
 
         Button(window.get(), "exitButton")->click();
         QCOMPARE(Names(LoadStore(env.StorePath())->watches),
@@ -136,7 +136,7 @@ private slots:
             Button(editor, "cancelButton")->click();
         });
         Button(window.get(), "newAlertButton")->click();
-        QVERIFY(window->Document().alerts.empty());
+        QCOMPARE(List(window.get(), "alertList")->count(), 0);
         QCOMPARE(ReadFile(env.StorePath()), before);
 
         // OK on an empty name is refused with the focus on the name; then accepted.
@@ -157,8 +157,6 @@ private slots:
         });
         Button(window.get(), "newAlertButton")->click();
         QVERIFY(refused);
-        QCOMPARE(window->Document().alerts.size(), std::size_t(1));
-        QVERIFY(dynamic_cast<CMessageAlert*>(window->Document().alerts[0].get()));
         QCOMPARE(Entries(List(window.get(), "alertList")), QStringList{"Popup"});
         // Accepting is a save point.
         const auto stored = LoadStore(env.StorePath());
@@ -179,7 +177,7 @@ private slots:
                           alerts->visualItemRect(alerts->item(0)).center());
         QVERIFY(alerts->item(0)->isSelected());
         emit alerts->itemDoubleClicked(alerts->item(0));
-        QCOMPARE(Names(window->Document().alerts), std::vector<std::string>{"Window"});
+        QCOMPARE(Entries(alerts), QStringList{"Window"});
         QCOMPARE(Names(LoadStore(env.StorePath())->alerts), std::vector<std::string>{"Window"});
     }
 
@@ -235,27 +233,23 @@ private slots:
             Find<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Cancel)->click();
         });
         Button(window.get(), "newWatchButton")->click();
-        QVERIFY(window->Document().watches.empty());
         QCOMPARE(List(window.get(), "watchList")->count(), 0);
     }
 
     void duplicateNamesActOnTheFirstRecord() {
         UiEnvironment env;
-        CWatch* first = nullptr;
         {
             CSentrelDoc doc(env.StorePath());
             AddWatch(doc, "dup");
             AddWatch(doc, "other");
             AddWatch(doc, "dup");
             AddAlert(doc, "same");
-            AddAlert(doc, "same");
+            auto program = std::make_unique<CRunProgramAlert>();
+            program->name = "same";
+            doc.alerts.push_back(std::move(program));
             QVERIFY(doc.Save());
         }
         auto window = OpenWindow();
-        CSentrelDoc& doc = window->Document();
-        first = doc.watches[0].get();
-        CWatch* second = doc.watches[2].get();
-        CAlert* secondAlert = doc.alerts[1].get();
 
         // Whichever duplicate entry is selected, the first record goes.
         QListWidget* watches = List(window.get(), "watchList");
@@ -265,15 +259,15 @@ private slots:
             }
         }
         Button(window.get(), "deleteWatchButton")->click();
-        QCOMPARE(doc.watches.size(), std::size_t(2));
-        QVERIFY(doc.watches[0].get() != first);
-        QCOMPARE(doc.watches[1].get(), second);
-
-        QListWidget* alerts = List(window.get(), "alertList");
-        Select(alerts, 1);
+        Select(List(window.get(), "alertList"), 1);
         Button(window.get(), "deleteAlertButton")->click();
-        QCOMPARE(doc.alerts.size(), std::size_t(1));
-        QCOMPARE(doc.alerts[0].get(), secondAlert);
+
+        Button(window.get(), "exitButton")->click();
+        const auto stored = LoadStore(env.StorePath());
+        QCOMPARE(Names(stored->watches), (std::vector<std::string>{"other", "dup"}));
+        QCOMPARE(stored->alerts.size(), std::size_t(1));
+        QCOMPARE(std::string(stored->alerts[0]->GetRuntimeClass().name),
+                 std::string("CRunProgramAlert"));
     }
 
     void inUseRecordsAreRefusedNamingTheFirstActivation() {
@@ -287,19 +281,20 @@ private slots:
             QVERIFY(doc.Save());
         }
         auto window = OpenWindow();
-        CSentrelDoc& doc = window->Document();
+        QListWidget* watches = List(window.get(), "watchList");
+        QListWidget* alerts = List(window.get(), "alertList");
         env.messageBox.shown.clear();
 
-        Select(List(window.get(), "alertList"), 0);
+        Select(alerts, 0);
         Button(window.get(), "deleteAlertButton")->click();
-        Select(List(window.get(), "watchList"), 0);
+        Select(watches, 0);
         Button(window.get(), "deleteWatchButton")->click();
         QCOMPARE(env.Messages(),
                  (std::vector<std::string>{"Unable to delete alert.\nAlert is is use by Zulu",
                                            "Unable to delete watch.\nWatch is is use by Zulu"}));
         QCOMPARE(env.messageBox.shown[0].caption, std::string("Sentrel"));
-        QCOMPARE(doc.alerts.size(), std::size_t(1));
-        QCOMPARE(doc.watches.size(), std::size_t(1));
+        QCOMPARE(alerts->count(), 1);
+        QCOMPARE(watches->count(), 1);
 
         // Activations go without asking and leave their watch and alerts; then the watch
         // may go too.
@@ -307,17 +302,17 @@ private slots:
         QCOMPARE(Entries(activations), (QStringList{"Alpha", "Zulu"}));
         Select(activations, 1);
         Button(window.get(), "deleteActivationButton")->click();
-        QCOMPARE(Names(doc.activations), std::vector<std::string>{"Alpha"});
-        Select(List(window.get(), "watchList"), 0);
+        QCOMPARE(Entries(activations), QStringList{"Alpha"});
+        Select(watches, 0);
         Button(window.get(), "deleteWatchButton")->click();
         QCOMPARE(env.Messages().back(),
                  std::string("Unable to delete watch.\nWatch is is use by Alpha"));
         Select(activations, 0);
         Button(window.get(), "deleteActivationButton")->click();
-        Select(List(window.get(), "watchList"), 0);
+        Select(watches, 0);
         Button(window.get(), "deleteWatchButton")->click();
-        QVERIFY(doc.watches.empty());
-        QCOMPARE(doc.alerts.size(), std::size_t(1));
+        QCOMPARE(watches->count(), 0);
+        QCOMPARE(alerts->count(), 1);
         QCOMPARE(env.messageBox.shown.size(), std::size_t(3));
     }
 
@@ -342,7 +337,7 @@ private slots:
                                            "Select an Activation before clicking Delete",
                                            "Select an Alert before clicking Edit",
                                            "Select an Alert before clicking Delete"}));
-        QCOMPARE(window->Document().watches.size(), std::size_t(1));
+        QCOMPARE(List(window.get(), "watchList")->count(), 1);
     }
 
     void escapeEndsWithoutSavingSoADeletionComesBack() {
@@ -357,7 +352,7 @@ private slots:
         QSignalSpy finished(window.get(), &QDialog::finished);
         Select(List(window.get(), "alertList"), 0);
         Button(window.get(), "deleteAlertButton")->click();
-        QVERIFY(window->Document().alerts.empty());
+        QCOMPARE(List(window.get(), "alertList")->count(), 0);
 
         QTest::keyClick(window.get(), Qt::Key_Escape);
         QCOMPARE(finished.count(), 1);
@@ -390,19 +385,22 @@ private slots:
 
     void endOfSessionExitsAsExitDoes() {
         UiEnvironment env;
-        {
-            CSentrelDoc doc(env.StorePath());
-            doc.traceOn = true;
-            QVERIFY(doc.Save());
-        }
-        // As the program wires it: SIGTERM, then the session manager's quit.
+        // As the program wires it: SIGTERM, then the session manager's quit. Each time a
+        // deletion waits for the next save point.
         for (const bool bySignal : {true, false}) {
+            {
+                CSentrelDoc doc(env.StorePath());
+                doc.Load(false);
+                doc.traceOn = true;
+                AddAlert(doc, bySignal ? "Deleted before SIGTERM" : "Deleted before quit");
+                QVERIFY(doc.Save());
+            }
             auto window = OpenWindow();
             CSessionEnd sessionEnd;
             connect(&sessionEnd, &CSessionEnd::endRequested, window.get(), &CMainDialog::OnExit);
             QSignalSpy finished(window.get(), &QDialog::finished);
-            const std::string unsaved = bySignal ? "Unsaved at SIGTERM" : "Unsaved at quit";
-            AddAlert(window->Document(), unsaved);
+            Select(List(window.get(), "alertList"), 0);
+            Button(window.get(), "deleteAlertButton")->click();
             if (bySignal) {
                 QCOMPARE(::raise(SIGTERM), 0);
             } else {
@@ -412,7 +410,7 @@ private slots:
             QTRY_COMPARE(finished.count(), 1);
             QCOMPARE(finished.at(0).at(0).toInt(), 1);
             QCOMPARE(TraceEvents(env.TracePath()).back(), std::string("Sentrel Exited"));
-            QCOMPARE(Names(LoadStore(env.StorePath())->alerts).back(), unsaved);
+            QVERIFY(LoadStore(env.StorePath())->alerts.empty());
             CTraceFile::Instance().SwitchOff();
         }
     }
@@ -432,13 +430,13 @@ private slots:
         Button(window.get(), "aboutButton")->setFocus();
         QTest::keyClick(Button(window.get(), "aboutButton"), Qt::Key_Return);
         QVERIFY(aboutShown);
-        QVERIFY(!window->Engine().IsRunning());
+        QVERIFY(Button(window.get(), "startButton")->isEnabled());
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         // With the focus in a list, Enter is "Start".
         List(window.get(), "watchList")->setFocus();
         QTest::keyClick(List(window.get(), "watchList"), Qt::Key_Return);
-        QVERIFY(window->Engine().IsRunning());
+        QVERIFY(!Button(window.get(), "startButton")->isEnabled());
         // Tab from "Minimise" reaches "Exit", and Enter there exits.
         Button(window.get(), "minimiseButton")->setFocus();
         QTest::keyClick(Button(window.get(), "minimiseButton"), Qt::Key_Tab);
@@ -456,20 +454,15 @@ private slots:
         QVERIFY(start->isEnabled());
         QVERIFY(!stop->isEnabled());
         QVERIFY(start->isDefault());
-        QVERIFY(!window->Engine().IsRunning());
 
         Find<QCheckBox>(window.get(), "traceCheck")->click();
         start->click();
-        QVERIFY(window->Engine().IsRunning());
         QVERIFY(!start->isEnabled());
         QVERIFY(stop->isEnabled());
-        QVERIFY(window->IsTimerActive(CEngine::kEngineTimer));
 
         stop->click();
-        QVERIFY(!window->Engine().IsRunning());
         QVERIFY(start->isEnabled());
         QVERIFY(!stop->isEnabled());
-        QVERIFY(!window->IsTimerActive(CEngine::kEngineTimer));
         QCOMPARE(TraceEvents(env.TracePath()),
                  (std::vector<std::string>{"TRACE Trace Switched on", "Sentrel Activations started",
                                            "Sentrel Activations stopped"}));
@@ -505,7 +498,11 @@ private slots:
         });
         Button(window.get(), "newAlertButton")->click();
         QVERIFY(firedWhileOpen);
+        // Stopped, the engine's timer starts no pass, even when the activation is due again.
         Button(window.get(), "stopButton")->click();
+        env.clock.Advance(600);
+        QTest::qWait(1500);
+        QCOMPARE(env.popups.opened.size(), std::size_t(1));
         QCOMPARE(TraceEvents(env.TracePath()),
                  (std::vector<std::string>{"TRACE Trace Switched on", "Sentrel Activations started",
                                            "Act:Always Triggered", "Act:Popup Triggered",

@@ -247,16 +247,15 @@ private slots:
         CMainDialog window(frame.get());
         window.Initialise();
         window.ShowAtStart(true);
-        CTrayNotifyIcon& tray = window.Tray();
-        QVERIFY(!tray.IsCreated());
+        auto* icon = window.findChild<QSystemTrayIcon*>();
+        QVERIFY(icon);
+        QVERIFY(!icon->isVisible());
         QVERIFY(!window.isVisible());
         env.clock.Advance(20);
         CTrayNotifyIcon::SetTrayAvailableForTesting(true);
-        QTRY_VERIFY(tray.IsCreated());
+        QTRY_VERIFY(icon->isVisible());
         QVERIFY(env.messageBox.shown.empty()); // no "Failed to create tray icon"
         QVERIFY(!window.isVisible());
-        auto* icon = tray.findChild<QSystemTrayIcon*>();
-        QVERIFY(icon);
         QCOMPARE(icon->toolTip(), QString("Sentrel"));
 
         QMenu* menu = icon->contextMenu();
@@ -297,7 +296,8 @@ private slots:
         CTrayCallbackEvent click(143, TrayMouse::LeftClick);
         QCoreApplication::sendEvent(&window, &click);
         QVERIFY(!window.isVisible());
-        QCOMPARE(tray.HandleTrayMessage(144, TrayMouse::LeftDoubleClick), 0);
+        CTrayCallbackEvent otherIcon(144, TrayMouse::LeftDoubleClick);
+        QCoreApplication::sendEvent(&window, &otherIcon);
         QVERIFY(!window.isVisible());
         CTrayCallbackEvent doubleClick(143, TrayMouse::LeftDoubleClick);
         QCoreApplication::sendEvent(&window, &doubleClick);
@@ -317,7 +317,6 @@ private slots:
         // The notification area came back: the icon is added again.
         QCoreApplication::postEvent(frame.get(), new QEvent(TaskbarCreatedEvent()));
         QCoreApplication::processEvents();
-        QVERIFY(tray.IsCreated());
         QVERIFY(icon->isVisible());
 
         // "Exit" from the menu is the Exit button: the event and the save.
@@ -332,7 +331,6 @@ private slots:
 
         // The frame going takes the icon with it: the icon follows the frame, not the window.
         frame.reset();
-        QVERIFY(!tray.IsCreated());
         QVERIFY(!icon->isVisible());
     }
 
@@ -376,22 +374,22 @@ private slots:
         window.Initialise();
         window.show();
         QVERIFY(env.messageBox.shown.empty());
-        QVERIFY(window.Tray().IsCreated());
-        QVERIFY(window.Tray().IsShown());
+        auto* icon = window.findChild<QSystemTrayIcon*>();
+        QVERIFY(icon && icon->isVisible());
         // The balloon waits until the tray has taken the icon in, and then points at it.
         QCOMPARE(balloons.shown.size(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(balloons.shown.size(), 1, 10000);
         QCOMPARE(balloons.shown[0],
                  QStringList({"Manipulate alerts sent to your mobile", "Sentrel"}));
-        const QRect icon = window.Tray().findChild<QSystemTrayIcon*>()->geometry();
+        const QRect place = icon->geometry();
         QWidget* balloon = balloons.last;
         QVERIFY(balloon && balloon->isVisible());
-        QVERIFY2(balloon->frameGeometry().adjusted(-30, -30, 30, 30).contains(icon.center()),
+        QVERIFY2(balloon->frameGeometry().adjusted(-30, -30, 30, 30).contains(place.center()),
                  qPrintable(QString("balloon at %1,%2, icon at %3,%4")
                                 .arg(balloon->x())
                                 .arg(balloon->y())
-                                .arg(icon.x())
-                                .arg(icon.y())));
+                                .arg(place.x())
+                                .arg(place.y())));
         window.OnMinimise();
         QVERIFY(!window.isVisible());
         window.OnOpen();
@@ -412,7 +410,7 @@ private slots:
         QVERIFY(panel.waitForStarted(5000));
         QTRY_COMPARE_WITH_TIMEOUT(counter.created, 1, 10000);
         QTRY_VERIFY(QSystemTrayIcon::isSystemTrayAvailable());
-        QVERIFY(window.Tray().IsShown());
+        QVERIFY(icon->isVisible());
         QTest::qWait(500);
         QCOMPARE(balloons.shown.size(), 1); // added again without a balloon
         counter.UnhookWindow();
