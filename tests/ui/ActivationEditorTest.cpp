@@ -1,13 +1,11 @@
 // The activation editor, driven through its widgets: the defaults of a new activation,
 // the eight checks in order, and how the chosen watch and alerts are stored.
 
-#include "alerts/MessageAlert.h"
 #include "engine/Schedule.h"
 #include "model/DateTime.h"
 #include "model/SentrelDoc.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/ActivationDialog.h"
-#include "watches/DateTimeWatch.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -18,30 +16,8 @@ using namespace sentrel::test;
 
 namespace {
 
-CWatch* AddWatch(CSentrelDoc& doc, const std::string& name) {
-    auto watch = std::make_unique<CDateTimeWatch>();
-    watch->name = name;
-    doc.watches.push_back(std::move(watch));
-    return doc.watches.back().get();
-}
-
-CAlert* AddAlert(CSentrelDoc& doc, const std::string& name) {
-    auto alert = std::make_unique<CMessageAlert>();
-    alert->name = name;
-    doc.alerts.push_back(std::move(alert));
-    return doc.alerts.back().get();
-}
-
 QListWidgetItem* Entry(QDialog& dialog, const char* list, int row) {
     return Find<QListWidget>(&dialog, list)->item(row);
-}
-
-std::vector<std::string> Names(const std::vector<CAlert*>& alerts) {
-    std::vector<std::string> names;
-    for (const CAlert* alert : alerts) {
-        names.push_back(alert->name);
-    }
-    return names;
 }
 
 // An activation that passes every check.

@@ -2,7 +2,6 @@
 // Exit and Escape, Minimise, Help and About.
 
 #include "alerts/AlertKinds.h"
-#include "alerts/MessageAlert.h"
 #include "alerts/RunProgramAlert.h"
 #include "engine/EventLog.h"
 #include "model/DateTime.h"
@@ -31,14 +30,6 @@ using namespace sentrel::test;
 
 namespace {
 
-template <class List> std::vector<std::string> Names(const List& records) {
-    std::vector<std::string> names;
-    for (const auto& record : records) {
-        names.push_back(record->name);
-    }
-    return names;
-}
-
 QPushButton* Button(QWidget* parent, const char* name) {
     return Find<QPushButton>(parent, name);
 }
@@ -50,20 +41,6 @@ QListWidget* List(QWidget* parent, const char* name) {
 void Select(QListWidget* list, int row) {
     list->clearSelection();
     list->item(row)->setSelected(true);
-}
-
-CWatch* AddWatch(CSentrelDoc& doc, const std::string& name) {
-    auto watch = std::make_unique<CWatch>();
-    watch->name = name;
-    doc.watches.push_back(std::move(watch));
-    return doc.watches.back().get();
-}
-
-CAlert* AddAlert(CSentrelDoc& doc, const std::string& name) {
-    auto alert = std::make_unique<CMessageAlert>();
-    alert->name = name;
-    doc.alerts.push_back(std::move(alert));
-    return doc.alerts.back().get();
 }
 
 CActivation* AddActivation(CSentrelDoc& doc, const std::string& name, CWatch* watch,

@@ -1,5 +1,6 @@
 #include "tests/ui/UiTestSupport.h"
 
+#include "alerts/MessageAlert.h"
 #include "engine/EventLog.h"
 #include "ui/FileChooser.h"
 
@@ -143,6 +144,20 @@ QStringList Entries(const QListWidget* list) {
         texts << list->item(row)->text();
     }
     return texts;
+}
+
+CWatch* AddWatch(CSentrelDoc& doc, const std::string& name) {
+    auto watch = std::make_unique<CWatch>();
+    watch->name = name;
+    doc.watches.push_back(std::move(watch));
+    return doc.watches.back().get();
+}
+
+CAlert* AddAlert(CSentrelDoc& doc, const std::string& name) {
+    auto alert = std::make_unique<CMessageAlert>();
+    alert->name = name;
+    doc.alerts.push_back(std::move(alert));
+    return doc.alerts.back().get();
 }
 
 std::vector<std::string> TraceEvents(const std::string& path) {

@@ -4,6 +4,7 @@
 // test, finding a window's widgets by object name, and acting on a modal dialog once it is
 // on screen.
 
+#include "model/SentrelDoc.h"
 #include "platform/Platform.h"
 #include "tests/support/TestSupport.h"
 #include "ui/EditorSupport.h"
@@ -117,6 +118,19 @@ inline QString S(const std::string& bytes) {
 QWidget* Focused(QDialog& dialog);
 // The entries of a list box, top to bottom.
 QStringList Entries(const QListWidget* list);
+
+// Appends a record to the document: a bare watch (it triggers at every check) or a
+// message alert.
+CWatch* AddWatch(CSentrelDoc& doc, const std::string& name);
+CAlert* AddAlert(CSentrelDoc& doc, const std::string& name);
+// The records' names, in list order.
+template <class List> std::vector<std::string> Names(const List& records) {
+    std::vector<std::string> names;
+    for (const auto& record : records) {
+        names.push_back(record->name);
+    }
+    return names;
+}
 
 // The trace file's lines without their time stamps ("Sentrel Activations started").
 std::vector<std::string> TraceEvents(const std::string& path);
