@@ -52,10 +52,6 @@ CAlertPopup::CAlertPopup(const QString& message, QWidget* parent)
 
 CAlertPopup::~CAlertPopup() = default;
 
-QString CAlertPopup::Message() const {
-    return m_ui->messageEdit->toPlainText();
-}
-
 int CAlertPopupService::Open(const std::string& text) {
     auto* popup = new CAlertPopup(FromStored(text));
     popup->setAttribute(Qt::WA_DeleteOnClose);
@@ -106,11 +102,6 @@ QPoint CAlertPopupService::FreePlace(QRect frame, const QRect& screen) const {
         }
     }
     return frame.topLeft();
-}
-
-CAlertPopup* CAlertPopupService::Find(int handle) const {
-    const auto it = m_popups.find(handle);
-    return it == m_popups.end() ? nullptr : it->second.data();
 }
 
 } // namespace sentrel

@@ -25,8 +25,6 @@ public:
     explicit CAlertPopup(const QString& message, QWidget* parent = nullptr);
     ~CAlertPopup() override;
 
-    QString Message() const;
-
 private:
     std::unique_ptr<Ui::AlertPopup> m_ui;
 };
@@ -38,9 +36,6 @@ class CAlertPopupService : public IAlertPopup {
 public:
     int Open(const std::string& text) override;
     void Close(int handle) override;
-
-    // The popup behind a handle, while it is open.
-    CAlertPopup* Find(int handle) const;
 
 private:
     QPoint FreePlace(QRect frame, const QRect& screen) const;

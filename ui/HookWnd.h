@@ -28,9 +28,6 @@ public:
     // Takes this hook off its window's chain; false when it was not hooked.
     bool UnhookWindow();
 
-    bool IsHooked() const { return m_window != nullptr; }
-    QWidget* GetHookedWindow() const { return m_window; }
-    CHookWnd* GetNextHook() const { return m_next; }
     void SetAutoDelete(bool autoDelete) { m_autoDelete = autoDelete; }
     bool GetAutoDelete() const { return m_autoDelete; }
 

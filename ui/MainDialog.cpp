@@ -81,6 +81,168 @@ void ShowMessage(const std::string& text, MessageIcon icon = MessageIcon::None) 
     Platform().messageBox->Show(text, "Sentrel", icon);
 }
 
+// The stored name of the selected entry; false when nothing is selected.
+bool SelectedName(const QListWidget* list, std::string& name) {
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    if (selected.isEmpty()) {
+        return false;
+    }
+    const QByteArray bytes = selected.front()->data(Qt::UserRole).toByteArray();
+    name.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return true;
+}
+
+// One of the three lists, and what its New, Edit and Delete commands differ in.
+template <class Record> struct RecordList {
+    QListWidget* view;
+    std::vector<std::unique_ptr<Record>>& records;
+    CSentrelDoc& doc;
+    QWidget* window;
+    Record* (CSentrelDoc::*find)(const std::string& name) const;
+    // The first activation that uses a record; null for records that nothing uses.
+    CActivation* (CSentrelDoc::*user)(const Record* record) const;
+    // A new record through its editor (not yet in the document); null when cancelled.
+    std::unique_ptr<Record> (*create)(CSentrelDoc& doc, QWidget* window);
+    // True when the editor was accepted.
+    bool (*edit)(Record& record, CSentrelDoc& doc, QWidget* window);
+    const char* selectBeforeEdit;
+    const char* selectBeforeDelete;
+    // Followed by the name of the activation that uses the record.
+    const char* inUse;
+};
+
+// A watch or an alert: its kind is chosen first.
+template <class Selection, class Record>
+std::unique_ptr<Record> ChooseKind(std::unique_ptr<Record> (*create)(int, CSentrelDoc&, QWidget*),
+                                   CSentrelDoc& doc, QWidget* window) {
+    Selection selection(window);
+    selection.setWindowModality(Qt::WindowModal);
+    if (selection.exec() != QDialog::Accepted) {
+        return nullptr;
+    }
+    return create(selection.Selection(), doc, window);
+}
+
+RecordList<CWatch> WatchList(Ui::MainDialog& ui, CSentrelDoc& doc, QWidget* window) {
+    return {.view = ui.watchList,
+            .records = doc.watches,
+            .doc = doc,
+            .window = window,
+            .find = &CSentrelDoc::FindWatch,
+            .user = &CSentrelDoc::FindUser,
+            .create =
+                [](CSentrelDoc& doc, QWidget* window) {
+                    return ChooseKind<CWatchSelectionDialog>(NewWatch, doc, window);
+                },
+            .edit = EditWatch,
+            .selectBeforeEdit = "Select a Watch before clicking Edit",
+            .selectBeforeDelete = "Select a Watch before clicking Delete",
+            .inUse = "Unable to delete watch.\nWatch is is use by "};
+}
+
+RecordList<CAlert> AlertList(Ui::MainDialog& ui, CSentrelDoc& doc, QWidget* window) {
+    return {.view = ui.alertList,
+            .records = doc.alerts,
+            .doc = doc,
+            .window = window,
+            .find = &CSentrelDoc::FindAlert,
+            .user = &CSentrelDoc::FindUser,
+            .create =
+                [](CSentrelDoc& doc, QWidget* window) {
+                    return ChooseKind<CAlertSelectionDialog>(NewAlert, doc, window);
+                },
+            .edit = EditAlert,
+            .selectBeforeEdit = "Select an Alert before clicking Edit",
+            .selectBeforeDelete = "Select an Alert before clicking Delete",
+            .inUse = "Unable to delete alert.\nAlert is is use by "};
+}
+
+// Deleting an activation leaves its watch and alerts; nothing uses an activation.
+RecordList<CActivation> ActivationList(Ui::MainDialog& ui, CSentrelDoc& doc, QWidget* window) {
+    return {.view = ui.activationList,
+            .records = doc.activations,
+            .doc = doc,
+            .window = window,
+            .find = &CSentrelDoc::FindActivation,
+            .user = nullptr,
+            .create =
+                [](CSentrelDoc& doc, QWidget* window) {
+                    auto activation = std::make_unique<CActivation>();
+                    return EditActivation(*activation, doc, window) ? std::move(activation)
+                                                                    : nullptr;
+                },
+            .edit = EditActivation,
+            .selectBeforeEdit = "Select an Activation before clicking Edit",
+            .selectBeforeDelete = "Select an Activation before clicking Delete",
+            .inUse = nullptr};
+}
+
+// On OK the record joins the tail of the document's list, the store is saved, and the
+// new entry is selected.
+template <class Record> void NewRecord(const RecordList<Record>& list) {
+    std::unique_ptr<Record> record = list.create(list.doc, list.window);
+    if (!record) {
+        return;
+    }
+    list.records.push_back(std::move(record));
+    list.doc.Save();
+    Refill(list.view, list.records);
+    SelectName(list.view, list.records.back()->name);
+}
+
+// Edits the first record, in document order, with the selected name; on OK the store is
+// saved and the record's entry selected.
+template <class Record> void EditRecord(const RecordList<Record>& list) {
+    std::string name;
+    if (!SelectedName(list.view, name)) {
+        ShowMessage(list.selectBeforeEdit);
+        return;
+    }
+    Record* record = (list.doc.*list.find)(name);
+    if (!record) {
+        return;
+    }
+    if (list.edit(*record, list.doc, list.window)) {
+        list.doc.Save();
+        Refill(list.view, list.records);
+        SelectName(list.view, record->name);
+    }
+}
+
+// Deletes the first record with the selected name unless an activation uses it. Not
+// saved: the next save point writes it.
+template <class Record> void DeleteRecord(const RecordList<Record>& list) {
+    std::string name;
+    if (!SelectedName(list.view, name)) {
+        ShowMessage(list.selectBeforeDelete);
+        return;
+    }
+    Record* record = (list.doc.*list.find)(name);
+    if (!record) {
+        return;
+    }
+    if (const CActivation* user = list.user ? (list.doc.*list.user)(record) : nullptr) {
+        ShowMessage(list.inUse + user->name);
+        return;
+    }
+    const int row = SelectedRow(list.view);
+    list.doc.Remove(record);
+    Refill(list.view, list.records);
+    SelectRow(list.view, row);
+}
+
+// A double click on an entry is Edit.
+template <class Record>
+void ConnectCommands(const RecordList<Record>& list, QPushButton* newButton,
+                     QPushButton* editButton, QPushButton* deleteButton) {
+    QObject::connect(newButton, &QPushButton::clicked, list.window, [list] { NewRecord(list); });
+    QObject::connect(editButton, &QPushButton::clicked, list.window, [list] { EditRecord(list); });
+    QObject::connect(list.view, &QListWidget::itemDoubleClicked, list.window,
+                     [list] { EditRecord(list); });
+    QObject::connect(deleteButton, &QPushButton::clicked, list.window,
+                     [list] { DeleteRecord(list); });
+}
+
 } // namespace
 
 QIcon ProgramIcon() {
@@ -95,7 +257,7 @@ CMainDialog::CMainDialog(QWidget* frame)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_ui(std::make_unique<Ui::MainDialog>()), m_frame(frame),
       m_doc(Platform().paths->DataDir() + "/Sentrel.bin"),
-      m_tray(std::make_unique<CTrayNotifyIcon>()) {
+      m_tray(std::make_unique<CTrayNotifyIcon>(this)) {
     m_ui->setupUi(this);
 
     for (std::size_t id = 1; id < m_timers.size(); ++id) {
@@ -104,21 +266,12 @@ CMainDialog::CMainDialog(QWidget* frame)
     }
     m_engine = std::make_unique<CEngine>(m_doc, *this);
 
-    connect(m_ui->newWatchButton, &QPushButton::clicked, this, &CMainDialog::OnNewWatch);
-    connect(m_ui->editWatchButton, &QPushButton::clicked, this, &CMainDialog::OnEditWatch);
-    connect(m_ui->deleteWatchButton, &QPushButton::clicked, this, &CMainDialog::OnDeleteWatch);
-    connect(m_ui->watchList, &QListWidget::itemDoubleClicked, this, &CMainDialog::OnEditWatch);
-    connect(m_ui->newActivationButton, &QPushButton::clicked, this, &CMainDialog::OnNewActivation);
-    connect(m_ui->editActivationButton, &QPushButton::clicked, this,
-            &CMainDialog::OnEditActivation);
-    connect(m_ui->deleteActivationButton, &QPushButton::clicked, this,
-            &CMainDialog::OnDeleteActivation);
-    connect(m_ui->activationList, &QListWidget::itemDoubleClicked, this,
-            &CMainDialog::OnEditActivation);
-    connect(m_ui->newAlertButton, &QPushButton::clicked, this, &CMainDialog::OnNewAlert);
-    connect(m_ui->editAlertButton, &QPushButton::clicked, this, &CMainDialog::OnEditAlert);
-    connect(m_ui->deleteAlertButton, &QPushButton::clicked, this, &CMainDialog::OnDeleteAlert);
-    connect(m_ui->alertList, &QListWidget::itemDoubleClicked, this, &CMainDialog::OnEditAlert);
+    ConnectCommands(WatchList(*m_ui, m_doc, this), m_ui->newWatchButton, m_ui->editWatchButton,
+                    m_ui->deleteWatchButton);
+    ConnectCommands(ActivationList(*m_ui, m_doc, this), m_ui->newActivationButton,
+                    m_ui->editActivationButton, m_ui->deleteActivationButton);
+    ConnectCommands(AlertList(*m_ui, m_doc, this), m_ui->newAlertButton, m_ui->editAlertButton,
+                    m_ui->deleteAlertButton);
     connect(m_ui->traceCheck, &QCheckBox::clicked, this, &CMainDialog::OnTrace);
     connect(m_ui->startButton, &QPushButton::clicked, this, &CMainDialog::OnStart);
     connect(m_ui->stopButton, &QPushButton::clicked, this, &CMainDialog::OnStop);
@@ -153,9 +306,9 @@ bool CMainDialog::Initialise() {
     if (m_doc.GetStoreState() == StoreState::Unreadable) {
         return false; // the load has said why; nothing may be saved over that store
     }
-    RefillWatches();
-    RefillActivations();
-    RefillAlerts();
+    Refill(m_ui->watchList, m_doc.watches);
+    Refill(m_ui->activationList, m_doc.activations);
+    Refill(m_ui->alertList, m_doc.alerts);
 
     m_ui->traceCheck->setChecked(m_doc.traceOn);
 
@@ -201,183 +354,6 @@ void CMainDialog::KillTimer(int id) {
     if (id > 0 && id < static_cast<int>(m_timers.size())) {
         m_timers[static_cast<std::size_t>(id)].stop();
     }
-}
-
-bool CMainDialog::IsTimerActive(int id) const {
-    return id > 0 && id < static_cast<int>(m_timers.size()) &&
-           m_timers[static_cast<std::size_t>(id)].isActive();
-}
-
-bool CMainDialog::SelectedName(const QListWidget* list, std::string& name) {
-    const QList<QListWidgetItem*> selected = list->selectedItems();
-    if (selected.isEmpty()) {
-        return false;
-    }
-    const QByteArray bytes = selected.front()->data(Qt::UserRole).toByteArray();
-    name.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    return true;
-}
-
-void CMainDialog::RefillWatches() {
-    Refill(m_ui->watchList, m_doc.watches);
-}
-
-void CMainDialog::RefillActivations() {
-    Refill(m_ui->activationList, m_doc.activations);
-}
-
-void CMainDialog::RefillAlerts() {
-    Refill(m_ui->alertList, m_doc.alerts);
-}
-
-void CMainDialog::OnNewWatch() {
-    CWatchSelectionDialog selection(this);
-    selection.setWindowModality(Qt::WindowModal);
-    if (selection.exec() != QDialog::Accepted) {
-        return;
-    }
-    std::unique_ptr<CWatch> watch = NewWatch(selection.Selection(), m_doc, this);
-    if (!watch) {
-        return;
-    }
-    m_doc.watches.push_back(std::move(watch));
-    m_doc.Save();
-    RefillWatches();
-    SelectName(m_ui->watchList, m_doc.watches.back()->name);
-}
-
-void CMainDialog::OnEditWatch() {
-    std::string name;
-    if (!SelectedName(m_ui->watchList, name)) {
-        ShowMessage("Select a Watch before clicking Edit");
-        return;
-    }
-    CWatch* watch = m_doc.FindWatch(name);
-    if (!watch) {
-        return;
-    }
-    if (EditWatch(*watch, m_doc, this)) {
-        m_doc.Save();
-        RefillWatches();
-        SelectName(m_ui->watchList, watch->name);
-    }
-}
-
-void CMainDialog::OnDeleteWatch() {
-    std::string name;
-    if (!SelectedName(m_ui->watchList, name)) {
-        ShowMessage("Select a Watch before clicking Delete");
-        return;
-    }
-    CWatch* watch = m_doc.FindWatch(name);
-    if (!watch) {
-        return;
-    }
-    if (const CActivation* user = m_doc.FindUser(watch)) {
-        ShowMessage("Unable to delete watch.\nWatch is is use by " + user->name);
-        return;
-    }
-    const int row = SelectedRow(m_ui->watchList);
-    m_doc.Remove(watch); // not saved: the next save point writes it
-    RefillWatches();
-    SelectRow(m_ui->watchList, row);
-}
-
-void CMainDialog::OnNewActivation() {
-    auto activation = std::make_unique<CActivation>();
-    if (!EditActivation(*activation, m_doc, this)) {
-        return;
-    }
-    m_doc.activations.push_back(std::move(activation));
-    m_doc.Save();
-    RefillActivations();
-    SelectName(m_ui->activationList, m_doc.activations.back()->name);
-}
-
-void CMainDialog::OnEditActivation() {
-    std::string name;
-    if (!SelectedName(m_ui->activationList, name)) {
-        ShowMessage("Select an Activation before clicking Edit");
-        return;
-    }
-    CActivation* activation = m_doc.FindActivation(name);
-    if (!activation) {
-        return;
-    }
-    if (EditActivation(*activation, m_doc, this)) {
-        m_doc.Save();
-        RefillActivations();
-        SelectName(m_ui->activationList, activation->name);
-    }
-}
-
-void CMainDialog::OnDeleteActivation() {
-    std::string name;
-    if (!SelectedName(m_ui->activationList, name)) {
-        ShowMessage("Select an Activation before clicking Delete");
-        return;
-    }
-    CActivation* activation = m_doc.FindActivation(name);
-    if (!activation) {
-        return;
-    }
-    const int row = SelectedRow(m_ui->activationList);
-    m_doc.Remove(activation); // its watch and alerts stay
-    RefillActivations();
-    SelectRow(m_ui->activationList, row);
-}
-
-void CMainDialog::OnNewAlert() {
-    CAlertSelectionDialog selection(this);
-    selection.setWindowModality(Qt::WindowModal);
-    if (selection.exec() != QDialog::Accepted) {
-        return;
-    }
-    std::unique_ptr<CAlert> alert = NewAlert(selection.Selection(), m_doc, this);
-    if (!alert) {
-        return;
-    }
-    m_doc.alerts.push_back(std::move(alert));
-    m_doc.Save();
-    RefillAlerts();
-    SelectName(m_ui->alertList, m_doc.alerts.back()->name);
-}
-
-void CMainDialog::OnEditAlert() {
-    std::string name;
-    if (!SelectedName(m_ui->alertList, name)) {
-        ShowMessage("Select an Alert before clicking Edit");
-        return;
-    }
-    CAlert* alert = m_doc.FindAlert(name);
-    if (!alert) {
-        return;
-    }
-    if (EditAlert(*alert, m_doc, this)) {
-        m_doc.Save();
-        RefillAlerts();
-        SelectName(m_ui->alertList, alert->name);
-    }
-}
-
-void CMainDialog::OnDeleteAlert() {
-    std::string name;
-    if (!SelectedName(m_ui->alertList, name)) {
-        ShowMessage("Select an Alert before clicking Delete");
-        return;
-    }
-    CAlert* alert = m_doc.FindAlert(name);
-    if (!alert) {
-        return;
-    }
-    if (const CActivation* user = m_doc.FindUser(alert)) {
-        ShowMessage("Unable to delete alert.\nAlert is is use by " + user->name);
-        return;
-    }
-    const int row = SelectedRow(m_ui->alertList);
-    m_doc.Remove(alert);
-    RefillAlerts();
-    SelectRow(m_ui->alertList, row);
 }
 
 void CMainDialog::OnStart() {

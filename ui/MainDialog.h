@@ -17,8 +17,6 @@
 #include <cstdint>
 #include <memory>
 
-class QListWidget;
-
 namespace Ui {
 class MainDialog;
 }
@@ -47,24 +45,11 @@ public:
     // notification area instead when there is one, or while one is waited for.
     void ShowAtStart(bool minimised);
 
-    CSentrelDoc& Document() { return m_doc; }
-    CEngine& Engine() { return *m_engine; }
-    CTrayNotifyIcon& Tray() { return *m_tray; }
-
     void SetTimer(int id, unsigned ms) override;
     void KillTimer(int id) override;
-    bool IsTimerActive(int id) const;
 
-    // The commands of the buttons, the lists and the tray menu.
-    void OnNewWatch();
-    void OnEditWatch();
-    void OnDeleteWatch();
-    void OnNewActivation();
-    void OnEditActivation();
-    void OnDeleteActivation();
-    void OnNewAlert();
-    void OnEditAlert();
-    void OnDeleteAlert();
+    // The commands of the bottom row and the tray menu (the lists' New, Edit and Delete
+    // buttons are wired to their list in the constructor).
     void OnStart();
     void OnStop();
     void OnTrace();
@@ -76,16 +61,10 @@ public:
     // The tray menu's "Start at login": switches the desktop's autostart entry.
     void OnStartAtLogin();
 
-    void RefillWatches();
-    void RefillActivations();
-    void RefillAlerts();
-
 protected:
     bool event(QEvent* event) override;
 
 private:
-    // The stored name of the selected entry; false when nothing is selected.
-    static bool SelectedName(const QListWidget* list, std::string& name);
     void OnTrayCommand(int id);
     void OnTrayWait();
     // Ticks "Start at login" when the autostart entry is there.

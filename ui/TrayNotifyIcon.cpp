@@ -226,7 +226,6 @@ void CTrayNotifyIcon::ShowBalloonWhenPlaced() {
         break;
     }
     m_icon->showMessage(m_balloon.title, m_balloon.text, kind, m_balloon.ms);
-    ++m_balloons;
 }
 
 bool CTrayNotifyIcon::IsPlaced() const {

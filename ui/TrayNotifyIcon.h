@@ -91,13 +91,6 @@ public:
     // The icon is in the notification area now.
     bool IsShown() const;
     QMenu* GetMenu() const { return m_menu.get(); }
-    QSystemTrayIcon* GetTrayIcon() const { return m_icon; }
-    const CTrayOwnerHook& GetOwnerHook() const { return m_hook; }
-    // How many times the balloon has been shown.
-    int BalloonCount() const { return m_balloons; }
-    // The icon has its place in the notification area: at once on hosts that draw it
-    // themselves; on an X11 tray once the tray has taken the icon's window in.
-    bool IsPlaced() const;
 
     // Tests: whether a notification area exists, instead of asking the desktop.
     static void SetTrayAvailableForTesting(std::optional<bool> available);
@@ -112,6 +105,9 @@ private:
     void OnTaskbarCreated();
     void AddToArea();
     void ShowBalloonWhenPlaced();
+    // The icon has its place in the notification area: at once on hosts that draw it
+    // themselves; on an X11 tray once the tray has taken the icon's window in.
+    bool IsPlaced() const;
 
     struct Balloon {
         QString title;
@@ -131,7 +127,6 @@ private:
     Balloon m_balloon;
     QTimer* m_balloonWait = nullptr;
     int m_placeChecks = 0;
-    int m_balloons = 0;
 };
 
 } // namespace sentrel

@@ -1,13 +1,11 @@
 // The activation editor, driven through its widgets: the defaults of a new activation,
 // the eight checks in order, and how the chosen watch and alerts are stored.
 
-#include "alerts/MessageAlert.h"
 #include "engine/Schedule.h"
 #include "model/DateTime.h"
 #include "model/SentrelDoc.h"
-#include "tests/ui/EditorTestSupport.h"
+#include "tests/ui/UiTestSupport.h"
 #include "ui/ActivationDialog.h"
-#include "watches/DateTimeWatch.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -18,39 +16,8 @@ using namespace sentrel::test;
 
 namespace {
 
-CWatch* AddWatch(CSentrelDoc& doc, const std::string& name) {
-    auto watch = std::make_unique<CDateTimeWatch>();
-    watch->name = name;
-    doc.watches.push_back(std::move(watch));
-    return doc.watches.back().get();
-}
-
-CAlert* AddAlert(CSentrelDoc& doc, const std::string& name) {
-    auto alert = std::make_unique<CMessageAlert>();
-    alert->name = name;
-    doc.alerts.push_back(std::move(alert));
-    return doc.alerts.back().get();
-}
-
 QListWidgetItem* Entry(QDialog& dialog, const char* list, int row) {
     return Find<QListWidget>(&dialog, list)->item(row);
-}
-
-QStringList Entries(QDialog& dialog, const char* list) {
-    QStringList texts;
-    auto* widget = Find<QListWidget>(&dialog, list);
-    for (int i = 0; i < widget->count(); ++i) {
-        texts << widget->item(i)->text();
-    }
-    return texts;
-}
-
-std::vector<std::string> Names(const std::vector<CAlert*>& alerts) {
-    std::vector<std::string> names;
-    for (const CAlert* alert : alerts) {
-        names.push_back(alert->name);
-    }
-    return names;
 }
 
 // An activation that passes every check.
@@ -90,7 +57,7 @@ private slots:
 };
 
 void ActivationEditorTest::newActivationDefaults() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     AddWatch(doc, "W");
     AddAlert(doc, "A");
@@ -124,16 +91,16 @@ void ActivationEditorTest::newActivationDefaults() {
 
     // Accepted without changes, it fails the first check.
     Press(dialog, "okButton");
-    QCOMPARE(fakes.messages.shown.size(), size_t(1));
-    QCOMPARE(S(fakes.messages.shown[0].text), QStringLiteral("Specify an activation name."));
-    QCOMPARE(S(fakes.messages.shown[0].caption), QStringLiteral("Invalid Name"));
+    QCOMPARE(env.messageBox.shown.size(), size_t(1));
+    QCOMPARE(S(env.messageBox.shown[0].text), QStringLiteral("Specify an activation name."));
+    QCOMPARE(S(env.messageBox.shown[0].caption), QStringLiteral("Invalid Name"));
     QCOMPARE(Focused(dialog)->objectName(), QStringLiteral("nameEdit"));
     QVERIFY(dialog.isVisible());
     QVERIFY(activation.name.empty() && activation.nextDate.empty() && !activation.enabled);
 }
 
 void ActivationEditorTest::checksInOrder() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     AddWatch(doc, "W");
     AddAlert(doc, "A");
@@ -168,10 +135,10 @@ void ActivationEditorTest::checksInOrder() {
     for (const auto& step : steps) {
         Find<QWidget>(&dialog, "containsEdit")->setFocus();
         Press(dialog, "okButton");
-        QCOMPARE(fakes.messages.shown.size(), size_t(1));
-        QCOMPARE(S(fakes.messages.shown[0].text), QString::fromLatin1(step.text));
-        QCOMPARE(S(fakes.messages.shown[0].caption), QString::fromLatin1(step.caption));
-        fakes.messages.shown.clear();
+        QCOMPARE(env.messageBox.shown.size(), size_t(1));
+        QCOMPARE(S(env.messageBox.shown[0].text), QString::fromLatin1(step.text));
+        QCOMPARE(S(env.messageBox.shown[0].caption), QString::fromLatin1(step.caption));
+        env.messageBox.shown.clear();
         QCOMPARE(Focused(dialog)->objectName(), QString::fromLatin1(step.focus));
         QVERIFY(dialog.isVisible());
         QVERIFY(activation.name.empty() && activation.watch.empty() && activation.alerts.empty());
@@ -189,7 +156,7 @@ void ActivationEditorTest::checksInOrder() {
 }
 
 void ActivationEditorTest::intervalForms() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     CWatch* watch = AddWatch(doc, "W");
     CAlert* alert = AddAlert(doc, "A");
@@ -205,19 +172,19 @@ void ActivationEditorTest::intervalForms() {
         Type(dialog, "intervalEdit", form.interval);
         Press(dialog, "okButton");
         if (form.passes) {
-            QVERIFY2(fakes.messages.shown.empty(), form.interval);
+            QVERIFY2(env.messageBox.shown.empty(), form.interval);
             QCOMPARE(dialog.result(), int(QDialog::Accepted));
             // Kept as typed; the schedule converts it at every use.
             QCOMPARE(S(activation.interval), QString::fromLatin1(form.interval));
         } else {
-            QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"The interval is invalid."});
+            QCOMPARE(env.TakeMessages(), std::vector<std::string>{"The interval is invalid."});
             QCOMPARE(S(activation.interval), QStringLiteral("60"));
         }
     }
 }
 
 void ActivationEditorTest::windowTimesCheckedEvenWhenOff() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     CWatch* watch = AddWatch(doc, "W");
     CAlert* alert = AddAlert(doc, "A");
@@ -228,11 +195,11 @@ void ActivationEditorTest::windowTimesCheckedEvenWhenOff() {
     QVERIFY(!Find<QCheckBox>(&dialog, "windowCheck")->isChecked());
     Type(dialog, "startTimeEdit", "after lunch");
     Press(dialog, "okButton");
-    QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"The start time is invalid."});
+    QCOMPARE(env.TakeMessages(), std::vector<std::string>{"The start time is invalid."});
     Type(dialog, "startTimeEdit", "1:00p");
     Type(dialog, "endTimeEdit", "");
     Press(dialog, "okButton");
-    QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"The end time is invalid."});
+    QCOMPARE(env.TakeMessages(), std::vector<std::string>{"The end time is invalid."});
     QCOMPARE(S(activation.startTime), QStringLiteral("9:00a"));
     Type(dialog, "endTimeEdit", "5:30p");
     Press(dialog, "okButton");
@@ -242,7 +209,7 @@ void ActivationEditorTest::windowTimesCheckedEvenWhenOff() {
 }
 
 void ActivationEditorTest::alertsStoredInReverseSortedOrder() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     CWatch* watch = AddWatch(doc, "W");
     AddAlert(doc, "Mail");
@@ -252,7 +219,8 @@ void ActivationEditorTest::alertsStoredInReverseSortedOrder() {
     CActivation activation = Valid(watch, doc.alerts[3].get());
     CActivationDialog dialog(activation, doc);
     ShowDialog(dialog);
-    QCOMPARE(Entries(dialog, "alertList"), (QStringList{"beeper", "Mail", "Phone", "Unused"}));
+    QCOMPARE(Entries(Find<QListWidget>(&dialog, "alertList")),
+             (QStringList{"beeper", "Mail", "Phone", "Unused"}));
     QCOMPARE(Find<QListWidget>(&dialog, "alertList")->selectedItems().size(), 1);
     QVERIFY(Entry(dialog, "alertList", 3)->isSelected());
 
@@ -272,7 +240,7 @@ void ActivationEditorTest::alertsStoredInReverseSortedOrder() {
 }
 
 void ActivationEditorTest::watchFoundByExactName() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     CWatch* lower = AddWatch(doc, "server");
     CWatch* upper = AddWatch(doc, "Server");
@@ -295,7 +263,7 @@ void ActivationEditorTest::watchFoundByExactName() {
         CActivation activation = Valid(lower, alert);
         CActivationDialog dialog(activation, doc);
         ShowDialog(dialog);
-        QCOMPARE(Entries(dialog, "watchList").size(), 4);
+        QCOMPARE(Entries(Find<QListWidget>(&dialog, "watchList")).size(), 4);
         auto* list = Find<QListWidget>(&dialog, "watchList");
         for (int row = 0; row < list->count(); ++row) {
             if (list->item(row)->text() == "Server") {
@@ -320,7 +288,7 @@ void ActivationEditorTest::watchFoundByExactName() {
 }
 
 void ActivationEditorTest::roundTripAndCancel() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     CWatch* first = AddWatch(doc, "First");
     CWatch* second = AddWatch(doc, "Second");
@@ -391,7 +359,7 @@ void ActivationEditorTest::roundTripAndCancel() {
 }
 
 void ActivationEditorTest::scheduleMovedOnWhileOpenIsKept() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     CWatch* watch = AddWatch(doc, "W");
     CAlert* alert = AddAlert(doc, "A");
@@ -406,9 +374,9 @@ void ActivationEditorTest::scheduleMovedOnWhileOpenIsKept() {
         // moment the engine moved on to, and the activation is not due again at once.
         CActivationDialog dialog(activation, doc);
         ShowDialog(dialog);
-        fakes.clock.Advance(60);
+        env.clock.Advance(60);
         QVERIFY(IsDue(activation, doc));
-        fakes.clock.Advance(6 * 60);
+        env.clock.Advance(6 * 60);
         QVERIFY(IsDue(activation, doc));
         const CActivation moved = activation;
         Type(dialog, "nameEdit", "Renamed");
@@ -424,7 +392,7 @@ void ActivationEditorTest::scheduleMovedOnWhileOpenIsKept() {
         CActivationDialog dialog(activation, doc);
         ShowDialog(dialog);
         const QString shownDate = Find<QLineEdit>(&dialog, "dateEdit")->text();
-        fakes.clock.Advance(6 * 60);
+        env.clock.Advance(6 * 60);
         QVERIFY(IsDue(activation, doc));
         Type(dialog, "timeEdit", "23:59:00");
         Press(dialog, "okButton");

@@ -2,7 +2,7 @@
 // writes, what Cancel leaves, and the checks on OK with their texts and focus.
 
 #include "model/SentrelDoc.h"
-#include "tests/ui/EditorTestSupport.h"
+#include "tests/ui/UiTestSupport.h"
 #include "ui/ClickatellAlertDialog.h"
 #include "ui/EmailAlertDialog.h"
 #include "ui/FileChooser.h"
@@ -81,7 +81,7 @@ private slots:
 };
 
 void AlertEditorsTest::smsNewDefaults() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     CClickatellAlert alert;
     CClickatellAlertDialog dialog(alert, doc);
@@ -97,7 +97,7 @@ void AlertEditorsTest::smsNewDefaults() {
 }
 
 void AlertEditorsTest::smsChecksInOrder() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     CClickatellAlert alert;
     CClickatellAlertDialog dialog(alert, doc);
@@ -120,7 +120,7 @@ void AlertEditorsTest::smsChecksInOrder() {
         }
         Find<QWidget>(&dialog, "maxMessagesEdit")->setFocus();
         Press(dialog, "okButton");
-        QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{step.text});
+        QCOMPARE(env.TakeMessages(), std::vector<std::string>{step.text});
         QCOMPARE(Focused(dialog)->objectName(), QString::fromLatin1(step.focus));
         QVERIFY(dialog.isVisible());
         QVERIFY(alert.name.empty()); // nothing written before every check passes
@@ -134,7 +134,7 @@ void AlertEditorsTest::smsChecksInOrder() {
 }
 
 void AlertEditorsTest::smsRoundTripAndCancel() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     const CClickatellAlert stored = FilledSms();
     {
@@ -179,7 +179,7 @@ void AlertEditorsTest::smsRoundTripAndCancel() {
 }
 
 void AlertEditorsTest::emailNewDefaults() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     CEmailAlert alert;
     alert.port = 99; // a new alert opens with its defaults whatever it holds
@@ -220,7 +220,7 @@ void AlertEditorsTest::emailNewDefaults() {
 }
 
 void AlertEditorsTest::emailCredentialsFollowAuthentication() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     CEmailAlert alert = FilledEmail();
     CEmailAlertDialog dialog(alert, doc);
@@ -248,7 +248,7 @@ void AlertEditorsTest::emailCredentialsFollowAuthentication() {
 }
 
 void AlertEditorsTest::emailRangeChecks() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     const struct {
         const char* edit;
@@ -272,17 +272,17 @@ void AlertEditorsTest::emailRangeChecks() {
         Type(dialog, range.edit, range.bad);
         Find<QWidget>(&dialog, "recipientsEdit")->setFocus();
         Press(dialog, "okButton");
-        QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{range.text});
+        QCOMPARE(env.TakeMessages(), std::vector<std::string>{range.text});
         QCOMPARE(Focused(dialog)->objectName(), QString::fromLatin1(range.edit));
         QVERIFY(SameEmail(alert, stored));
         Type(dialog, range.edit, range.good);
     }
     Press(dialog, "okButton");
-    QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"Specify an alert name"});
+    QCOMPARE(env.TakeMessages(), std::vector<std::string>{"Specify an alert name"});
 }
 
 void AlertEditorsTest::emailChecksInOrder() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     CEmailAlert alert;
     CEmailAlertDialog dialog(alert, doc);
@@ -305,7 +305,7 @@ void AlertEditorsTest::emailChecksInOrder() {
         }
         Find<QWidget>(&dialog, "fromNameEdit")->setFocus();
         Press(dialog, "okButton");
-        QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{step.text});
+        QCOMPARE(env.TakeMessages(), std::vector<std::string>{step.text});
         QCOMPARE(Focused(dialog)->objectName(), QString::fromLatin1(step.focus));
         QVERIFY(alert.name.empty());
     }
@@ -313,11 +313,11 @@ void AlertEditorsTest::emailChecksInOrder() {
     Find<QComboBox>(&dialog, "authCombo")->setCurrentIndex(0);
     Press(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QVERIFY(fakes.messages.shown.empty());
+    QVERIFY(env.messageBox.shown.empty());
 }
 
 void AlertEditorsTest::emailRoundTripAndCancel() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     const CEmailAlert stored = FilledEmail();
     {
@@ -371,7 +371,7 @@ void AlertEditorsTest::emailRoundTripAndCancel() {
 }
 
 void AlertEditorsTest::runProgramEditor() {
-    EditorFakes fakes;
+    UiEnvironment env;
     {
         CRunProgramAlertDialog dialog(nullptr);
         ShowDialog(dialog);
@@ -383,7 +383,7 @@ void AlertEditorsTest::runProgramEditor() {
         QVERIFY(Find<QLineEdit>(&dialog, "argumentsEdit")->text().isEmpty());
         Find<QWidget>(&dialog, "argumentsEdit")->setFocus();
         Press(dialog, "okButton");
-        QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"Specify an alert name"});
+        QCOMPARE(env.TakeMessages(), std::vector<std::string>{"Specify an alert name"});
         QCOMPARE(Focused(dialog)->objectName(), QStringLiteral("nameEdit"));
         // No program is needed.
         Type(dialog, "nameEdit", "Beep");
@@ -401,13 +401,13 @@ void AlertEditorsTest::runProgramEditor() {
     CRunProgramAlertDialog dialog(&record);
     ShowDialog(dialog);
     QCOMPARE(Find<QLineEdit>(&dialog, "programEdit")->text(), QStringLiteral("/usr/bin/true"));
-    fakes.AnswerChooser(std::nullopt);
+    env.AnswerChooser(std::nullopt);
     Press(dialog, "browseButton");
     QCOMPARE(Find<QLineEdit>(&dialog, "programEdit")->text(), QStringLiteral("/usr/bin/true"));
-    fakes.AnswerChooser("/opt/tools/notify");
+    env.AnswerChooser("/opt/tools/notify");
     Type(dialog, "argumentsEdit", "-n \"3\"");
     Press(dialog, "browseButton");
-    QCOMPARE(EditorFakes::ChooserFilter(), std::string("Program files (*.exe)|*.exe||"));
+    QCOMPARE(UiEnvironment::ChooserFilter(), std::string("Program files (*.exe)|*.exe||"));
     QCOMPARE(Find<QLineEdit>(&dialog, "argumentsEdit")->text(), QStringLiteral("-n \"3\""));
     Press(dialog, "okButton");
     QCOMPARE(record.program, std::string("/usr/bin/true")); // a copy until the caller applies it
@@ -418,7 +418,7 @@ void AlertEditorsTest::runProgramEditor() {
 }
 
 void AlertEditorsTest::soundEditor() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSoundAlertDialog dialog(nullptr);
     ShowDialog(dialog);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Sound Alert"));
@@ -426,23 +426,23 @@ void AlertEditorsTest::soundEditor() {
     QVERIFY(Find<QLineEdit>(&dialog, "soundFileEdit")->isReadOnly());
 
     Press(dialog, "okButton");
-    QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"Specify an alert name"});
+    QCOMPARE(env.TakeMessages(), std::vector<std::string>{"Specify an alert name"});
     QCOMPARE(Focused(dialog)->objectName(), QStringLiteral("nameEdit"));
     Type(dialog, "nameEdit", "Bell");
     Press(dialog, "okButton");
-    QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"Specify an sound file"});
+    QCOMPARE(env.TakeMessages(), std::vector<std::string>{"Specify an sound file"});
     // The path takes no typing; the focus goes to its "..." button.
     QCOMPARE(Focused(dialog)->objectName(), QStringLiteral("browseButton"));
     QVERIFY(dialog.isVisible());
 
-    fakes.AnswerChooser("/usr/share/sounds/bell.wav");
+    env.AnswerChooser("/usr/share/sounds/bell.wav");
     Press(dialog, "browseButton");
     // Files from other systems often end in ".WAV".
-    QCOMPARE(CFileChooser::ToQtFilter(EditorFakes::ChooserFilter()),
+    QCOMPARE(CFileChooser::ToQtFilter(UiEnvironment::ChooserFilter()),
              QStringLiteral("WAV files (*.wav *.WAV)"));
-    QVERIFY(fakes.messages.shown.empty());
+    QVERIFY(env.messageBox.shown.empty());
     Press(dialog, "testButton");
-    QCOMPARE(fakes.sound.played, std::vector<std::string>{"/usr/share/sounds/bell.wav"});
+    QCOMPARE(env.sound.played, std::vector<std::string>{"/usr/share/sounds/bell.wav"});
     Press(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     CSoundAlert record;

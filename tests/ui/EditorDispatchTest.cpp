@@ -8,7 +8,7 @@
 #include "alerts/RunProgramAlert.h"
 #include "alerts/SoundAlert.h"
 #include "model/SentrelDoc.h"
-#include "tests/ui/EditorTestSupport.h"
+#include "tests/ui/UiTestSupport.h"
 #include "ui/AlertPopup.h"
 #include "ui/KindEditors.h"
 #include "ui/MainDialog.h"
@@ -22,11 +22,11 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QWindow>
 
 #include <functional>
@@ -35,20 +35,6 @@ using namespace sentrel;
 using namespace sentrel::test;
 
 namespace {
-
-// Acts on the modal editor as soon as it is open (the call that opens it blocks).
-void WhenModal(std::function<void(QDialog&)> action) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, action]() {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            action(*dialog);
-        }
-    });
-    timer->start();
-}
 
 // A fetcher that serves one page, or fails with a text.
 struct FakeWeb {
@@ -162,7 +148,7 @@ private slots:
 };
 
 void EditorDispatchTest::newCopyKindsAreCreatedAfterOk() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
 
     // Position 1 of the watch selection: a ping watch with its own defaults.
@@ -181,10 +167,10 @@ void EditorDispatchTest::newCopyKindsAreCreatedAfterOk() {
     QVERIFY(!ping->hostName.empty());
 
     // A new date/time watch was last checked when it was created.
-    fakes.clock.now = 1796661331;
-    WhenModal([&fakes](QDialog& dialog) {
+    env.clock.now = 1796661331;
+    WhenModal([&env](QDialog& dialog) {
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Date/Time Watch"));
-        fakes.clock.Advance(30);
+        env.clock.Advance(30);
         Press(dialog, "okButton");
     });
     watch = NewWatch(2, doc, nullptr);
@@ -208,7 +194,7 @@ void EditorDispatchTest::newCopyKindsAreCreatedAfterOk() {
 }
 
 void EditorDispatchTest::newRecordKindsLeaveNothingOnCancel() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     WhenModal([](QDialog& dialog) {
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Email Alert"));
@@ -242,7 +228,7 @@ void EditorDispatchTest::newRecordKindsLeaveNothingOnCancel() {
 }
 
 void EditorDispatchTest::editCopiesBackOnlyOnOk() {
-    EditorFakes fakes;
+    UiEnvironment env;
     TempDir dir;
     WriteFile(dir.File("f.txt"), "line");
     CSentrelDoc doc;
@@ -273,7 +259,7 @@ void EditorDispatchTest::editCopiesBackOnlyOnOk() {
 }
 
 void EditorDispatchTest::activationEditorFromTheDispatch() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     auto watch = std::make_unique<CPINGWatch>();
     watch->name = "W";
@@ -298,7 +284,7 @@ void EditorDispatchTest::activationEditorFromTheDispatch() {
 }
 
 void EditorDispatchTest::enterGoesToTheFocusedButton() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     AddEveryKind(doc);
     CActivation activation;
@@ -307,27 +293,27 @@ void EditorDispatchTest::enterGoesToTheFocusedButton() {
     // In every editor: Enter presses the focused button ("...", "Test", Cancel), and OK
     // only when the focus is elsewhere; so Tab from OK to Cancel and Enter leaves the record
     // as it was.
-    const auto tryEnter = [&fakes](QDialog& dialog) {
+    const auto tryEnter = [&env](QDialog& dialog) {
         auto* ok = Find<QPushButton>(&dialog, "okButton");
         QSignalSpy okClicked(ok, &QPushButton::clicked);
         for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
             if (button == ok || button->objectName() == "cancelButton" || !button->isEnabled()) {
                 continue;
             }
-            fakes.AnswerChooser(std::nullopt);
+            env.AnswerChooser(std::nullopt);
             QSignalSpy clicked(button, &QPushButton::clicked);
             button->setFocus();
             QTest::keyClick(button, Qt::Key_Return);
             QVERIFY2(clicked.count() == 1 && okClicked.isEmpty(), qPrintable(button->objectName()));
         }
-        fakes.TakeTexts();
+        env.TakeMessages();
         Type(dialog, "nameEdit", "Changed");
         ok->setFocus();
         QTest::keyClick(ok, Qt::Key_Tab);
         QCOMPARE(Focused(dialog)->objectName(), QStringLiteral("cancelButton"));
         QTest::keyClick(Focused(dialog), Qt::Key_Enter);
         QVERIFY(okClicked.isEmpty());
-        QVERIFY2(fakes.messages.shown.empty(), qPrintable(fakes.ShownTexts()));
+        QVERIFY2(env.messageBox.shown.empty(), qPrintable(env.ShownTexts()));
     };
     for (auto& watch : doc.watches) {
         WhenModal(tryEnter);
@@ -353,7 +339,7 @@ void EditorDispatchTest::enterGoesToTheFocusedButton() {
 }
 
 void EditorDispatchTest::mnemonicsAreDistinctInEachWindow() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CSentrelDoc doc;
     AddEveryKind(doc);
     CActivation activation;
@@ -401,7 +387,7 @@ void EditorDispatchTest::mnemonicsAreDistinctInEachWindow() {
 }
 
 void EditorDispatchTest::webPageChecksAndFetch() {
-    EditorFakes fakes;
+    UiEnvironment env;
     FakeWeb web;
     CSentrelDoc doc;
     CWebPageWatch watch;
@@ -412,23 +398,23 @@ void EditorDispatchTest::webPageChecksAndFetch() {
 
     Find<QWidget>(&dialog, "urlEdit")->setFocus();
     Press(dialog, "okButton");
-    QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"Enter a Name for this Watch"});
+    QCOMPARE(env.TakeMessages(), std::vector<std::string>{"Enter a Name for this Watch"});
     QCOMPARE(Focused(dialog)->objectName(), QStringLiteral("nameEdit"));
     Type(dialog, "nameEdit", "News");
     Press(dialog, "okButton");
-    QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"Enter a web address"});
+    QCOMPARE(env.TakeMessages(), std::vector<std::string>{"Enter a web address"});
     QCOMPARE(Focused(dialog)->objectName(), QStringLiteral("urlEdit"));
-    QVERIFY(web.asked.empty() && fakes.popups.opened.empty());
+    QVERIFY(web.asked.empty() && env.popups.opened.empty());
 
     // A failed fetch: the popup came and went, the fetcher's text is shown, nothing kept.
     web.succeed = false;
     Type(dialog, "urlEdit", "http://127.0.0.1/news");
     Type(dialog, "userNameEdit", "reader");
     Press(dialog, "okButton");
-    QCOMPARE(fakes.TakeTexts(),
+    QCOMPARE(env.TakeMessages(),
              std::vector<std::string>{"Unable to fetch web page.\nUnable to connect to server"});
-    QCOMPARE(fakes.popups.opened, std::vector<std::string>{"Fetching web page... Please wait..."});
-    QCOMPARE(fakes.popups.closed, std::vector<int>{1});
+    QCOMPARE(env.popups.opened, std::vector<std::string>{"Fetching web page... Please wait..."});
+    QCOMPARE(env.popups.closed, std::vector<int>{1});
     QVERIFY(dialog.isVisible());
     QVERIFY(watch.name.empty() && watch.url.empty() && watch.referencePage.empty());
 
@@ -448,7 +434,7 @@ void EditorDispatchTest::webPageChecksAndFetch() {
 }
 
 void EditorDispatchTest::webPageFetchIsShownWaiting() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CAlertPopupService popups;
     PlatformServices services;
     services.alertPopup = &popups;
@@ -459,10 +445,12 @@ void EditorDispatchTest::webPageFetchIsShownWaiting() {
     // While the fetch blocks, the popup is on the screen with its text drawn.
     QString shown;
     bool drawn = false;
+    QPointer<CAlertPopup> waiting;
     web.whileFetching = [&] {
         for (QWidget* window : QApplication::topLevelWidgets()) {
             if (auto* popup = qobject_cast<CAlertPopup*>(window); popup && popup->isVisible()) {
-                shown = popup->Message();
+                waiting = popup;
+                shown = Find<QPlainTextEdit>(popup, "messageEdit")->toPlainText();
                 drawn = paints.count > 0 && popup->windowHandle()->isExposed();
             }
         }
@@ -477,11 +465,12 @@ void EditorDispatchTest::webPageFetchIsShownWaiting() {
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(shown, QStringLiteral("Fetching web page... Please wait..."));
     QVERIFY(drawn);
-    QTRY_COMPARE(popups.Find(1), nullptr); // closed when the fetch ended
+    QVERIFY(waiting);
+    QTRY_VERIFY(waiting.isNull()); // closed when the fetch ended
 }
 
 void EditorDispatchTest::webPageSpecificTextChecks() {
-    EditorFakes fakes;
+    UiEnvironment env;
     FakeWeb web;
     web.page = "<td>Price 10</td><td>Stock 5</td><td>Price 10</td>";
     CSentrelDoc doc;
@@ -497,7 +486,7 @@ void EditorDispatchTest::webPageSpecificTextChecks() {
         Type(dialog, "urlEdit", "http://127.0.0.1/shop");
         Find<QRadioButton>(&dialog, "modeSpecificRadio")->setChecked(true);
         Press(dialog, "okButton");
-        QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"Please enter text to watch"});
+        QCOMPARE(env.TakeMessages(), std::vector<std::string>{"Please enter text to watch"});
         QCOMPARE(web.asked.size(), std::size_t(1));
         Press(dialog, "cancelButton");
         QCOMPARE(S(watch.referencePage), QStringLiteral("as saved"));
@@ -520,7 +509,7 @@ void EditorDispatchTest::webPageSpecificTextChecks() {
     for (const auto& c : cases) {
         text->setPlainText(QString::fromLatin1(c.watched));
         Press(dialog, "okButton");
-        QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{c.problem});
+        QCOMPARE(env.TakeMessages(), std::vector<std::string>{c.problem});
         QVERIFY(dialog.isVisible());
         QCOMPARE(S(watch.lastPage), QStringLiteral("as last checked"));
         QVERIFY(watch.name.empty());
@@ -535,7 +524,7 @@ void EditorDispatchTest::webPageSpecificTextChecks() {
 }
 
 void EditorDispatchTest::webPageRoundTripAndCancel() {
-    EditorFakes fakes;
+    UiEnvironment env;
     FakeWeb web;
     web.page = "page";
     CSentrelDoc doc;

@@ -9,7 +9,7 @@
 #include "alerts/RunProgramAlert.h"
 #include "alerts/SoundAlert.h"
 #include "model/SentrelDoc.h"
-#include "tests/ui/EditorTestSupport.h"
+#include "tests/ui/UiTestSupport.h"
 #include "ui/MainDialog.h"
 #include "watches/DateTimeWatch.h"
 #include "watches/FileWatch.h"
@@ -24,7 +24,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 
 #include <functional>
 
@@ -32,27 +31,6 @@ using namespace sentrel;
 using namespace sentrel::test;
 
 namespace {
-
-class FakePaths : public IPaths {
-public:
-    std::string DataDir() const override { return dir; }
-    std::string dir;
-};
-
-// Acts on the modal dialog with this title as soon as it is open.
-void WhenModal(const QString& title, std::function<void(QDialog&)> action) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, title, action]() {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dialog != nullptr && dialog->windowTitle() == title) {
-            timer->stop();
-            timer->deleteLater();
-            action(*dialog);
-        }
-    });
-    timer->start();
-}
 
 // Picks a kind in a type selection dialog, then fills its editor with `fill` and OK.
 void ChooseKind(const char* selection, const char* radio, const char* editor,
@@ -93,21 +71,16 @@ private slots:
 void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
     RegisterWatchKinds();
     RegisterAlertKinds();
-    EditorFakes fakes;
-    TempDir dir;
-    FakePaths paths;
-    paths.dir = dir.Path();
-    PlatformServices services;
-    services.paths = &paths;
-    ScopedPlatform withPaths(services);
+    UiEnvironment env;
+    const auto file = [&env](const char* name) { return env.paths.dir + "/" + name; };
     WebPageFetcher previousFetcher =
         SetWebPageFetcher([](const std::string&, const std::string&, const std::string&,
                              std::string& body, std::string&) {
             body = "<p>page</p>";
             return true;
         });
-    WriteFile(dir.File("watched.txt"), "contents");
-    WriteFile(dir.File("bell.wav"), "RIFF");
+    WriteFile(file("watched.txt"), "contents");
+    WriteFile(file("bell.wav"), "RIFF");
 
     // An icon without a place on the offscreen desktop: no "Failed to create tray icon"
     // when the clock moves on.
@@ -123,10 +96,10 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
         Type(d, "passwordEdit", "pw");
         Find<QCheckBox>(&d, "manyCountCheck")->setChecked(true);
     });
-    main.OnNewWatch();
+    Press(main, "newWatchButton");
     ChooseKind("Watch Selection", "pingRadio", "Ping Watch",
                [](QDialog& d) { Type(d, "nameEdit", "Router"); });
-    main.OnNewWatch();
+    Press(main, "newWatchButton");
     ChooseKind("Watch Selection", "dateTimeRadio", "Date/Time Watch", [](QDialog& d) {
         Type(d, "nameEdit", "Clock");
         Type(d, "messageEdit", "Time is up");
@@ -134,18 +107,18 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
         auto* time = Find<QDateTimeEdit>(&d, "onceTimeEdit");
         time->setDateTime(time->dateTime().addSecs(60));
     });
-    main.OnNewWatch();
+    Press(main, "newWatchButton");
     ChooseKind("Watch Selection", "webPageRadio", "Web Page Watch", [](QDialog& d) {
         Type(d, "nameEdit", "Page");
         Type(d, "urlEdit", "http://127.0.0.1/");
     });
-    main.OnNewWatch();
-    fakes.AnswerChooser(dir.File("watched.txt"));
+    Press(main, "newWatchButton");
+    env.AnswerChooser(file("watched.txt"));
     ChooseKind("Watch Selection", "fileRadio", "File Watch", [](QDialog& d) {
         Press(d, "browseButton");
         Type(d, "nameEdit", "Log");
     });
-    main.OnNewWatch();
+    Press(main, "newWatchButton");
 
     ChooseKind("Alert Selection", "emailRadio", "Email Alert", [](QDialog& d) {
         Type(d, "nameEdit", "Mail");
@@ -153,28 +126,28 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
         Type(d, "fromAddressEdit", "from@example.org");
         Type(d, "smtpHostEdit", "127.0.0.1");
     });
-    main.OnNewAlert();
-    fakes.AnswerChooser(dir.File("bell.wav"));
+    Press(main, "newAlertButton");
+    env.AnswerChooser(file("bell.wav"));
     ChooseKind("Alert Selection", "soundRadio", "Sound Alert", [](QDialog& d) {
         Type(d, "nameEdit", "Bell");
         Press(d, "browseButton");
     });
-    main.OnNewAlert();
+    Press(main, "newAlertButton");
     ChooseKind("Alert Selection", "messageRadio", "Message Alert",
                [](QDialog& d) { Type(d, "nameEdit", "Popup"); });
-    main.OnNewAlert();
+    Press(main, "newAlertButton");
     ChooseKind("Alert Selection", "runProgramRadio", "Run Program Alert", [](QDialog& d) {
         Type(d, "nameEdit", "Script");
         Type(d, "argumentsEdit", "-v");
     });
-    main.OnNewAlert();
+    Press(main, "newAlertButton");
     ChooseKind("Alert Selection", "clickatellRadio", "Clickatell Alert (SMS)", [](QDialog& d) {
         for (const char* edit :
              {"nameEdit", "toEdit", "fromEdit", "userNameEdit", "passwordEdit", "apiIdEdit"}) {
             Type(d, edit, "sms");
         }
     });
-    main.OnNewAlert();
+    Press(main, "newAlertButton");
 
     WhenModal("Activation", [](QDialog& d) {
         Type(d, "nameEdit", "Remind me");
@@ -186,12 +159,12 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
             ->setSelected(true);
         Press(d, "okButton");
     });
-    main.OnNewActivation();
-    QCOMPARE(fakes.ShownTexts(), QString());
+    Press(main, "newActivationButton");
+    QCOMPARE(env.ShownTexts(), QString());
 
     // The store holds every record with its kind and fields.
     {
-        CSentrelDoc stored(dir.File("Sentrel.bin"));
+        CSentrelDoc stored(env.StorePath());
         QVERIFY(!stored.Load(false));
         QCOMPARE(stored.watches.size(), size_t(5));
         QCOMPARE(stored.alerts.size(), size_t(5));
@@ -204,7 +177,7 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
                  QStringLiteral("<p>page</p>"));
         QCOMPARE(S(As<CFileWatch>(stored.watches[4])->lastContents), QStringLiteral("contents"));
         QCOMPARE(As<CEmailAlert>(stored.alerts[0])->port, 25);
-        QCOMPARE(S(As<CSoundAlert>(stored.alerts[1])->soundFile), S(dir.File("bell.wav")));
+        QCOMPARE(S(As<CSoundAlert>(stored.alerts[1])->soundFile), S(file("bell.wav")));
         QVERIFY(As<CMessageAlert>(stored.alerts[2]) != nullptr);
         QCOMPARE(S(As<CRunProgramAlert>(stored.alerts[3])->arguments), QStringLiteral("-v"));
         QCOMPARE(S(As<CClickatellAlert>(stored.alerts[4])->msgType), QStringLiteral("SMS_TEXT"));
@@ -216,7 +189,7 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
 
     // A new record cancelled in its editor leaves the lists and the store as they were,
     // also for the kinds whose record exists while the editor is open.
-    const std::string storeBefore = ReadFile(dir.File("Sentrel.bin"));
+    const std::string storeBefore = ReadFile(env.StorePath());
     WhenModal("Alert Selection", [](QDialog& d) {
         WhenModal("Email Alert", [](QDialog& editor) {
             Type(editor, "nameEdit", "Abandoned");
@@ -224,20 +197,20 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
         });
         Find<QDialogButtonBox>(&d, "buttonBox")->button(QDialogButtonBox::Ok)->click();
     });
-    main.OnNewAlert();
-    QCOMPARE(main.Document().alerts.size(), size_t(5));
+    Press(main, "newAlertButton");
     QCOMPARE(Find<QListWidget>(&main, "alertList")->count(), 5);
-    QVERIFY(ReadFile(dir.File("Sentrel.bin")) == storeBefore);
+    QVERIFY(ReadFile(env.StorePath()) == storeBefore);
 
-    // The activation fires through the engine once the moment has passed: the message
+    // Started, the engine fires the activation once the moment has passed: the message
     // alert opens one more popup (the first was the web page editor's "please wait").
-    const std::size_t popupsBefore = fakes.popups.opened.size();
-    fakes.clock.Advance(120);
-    main.Engine().RunPass();
-    QCOMPARE(fakes.popups.opened.size(), popupsBefore + 1);
-    QCOMPARE(S(fakes.popups.opened.back()), QStringLiteral("Time is up"));
-    main.Engine().RunPass(); // not due again for five minutes
-    QCOMPARE(fakes.popups.opened.size(), popupsBefore + 1);
+    const std::size_t popupsBefore = env.popups.opened.size();
+    env.clock.Advance(120);
+    Press(main, "startButton");
+    QTRY_COMPARE(env.popups.opened.size(), popupsBefore + 1);
+    QCOMPARE(S(env.popups.opened.back()), QStringLiteral("Time is up"));
+    QTest::qWait(1500); // the next passes: not due again for five minutes
+    QCOMPARE(env.popups.opened.size(), popupsBefore + 1);
+    Press(main, "stopButton");
 
     // Edits land in the record and the store.
     Select(main, "watchList", "Router");
@@ -245,15 +218,15 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
         Type(d, "hostEdit", "192.0.2.9");
         Press(d, "okButton");
     });
-    main.OnEditWatch();
+    Press(main, "editWatchButton");
     Select(main, "alertList", "Mail");
     WhenModal("Email Alert", [](QDialog& d) {
         Type(d, "portEdit", "2525");
         Press(d, "okButton");
     });
-    main.OnEditAlert();
+    Press(main, "editAlertButton");
     {
-        CSentrelDoc stored(dir.File("Sentrel.bin"));
+        CSentrelDoc stored(env.StorePath());
         stored.Load(false);
         QCOMPARE(S(As<CPINGWatch>(stored.watches[1])->hostName), QStringLiteral("192.0.2.9"));
         QCOMPARE(As<CEmailAlert>(stored.alerts[0])->port, 2525);
@@ -261,20 +234,19 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
 
     // Everything can be deleted again, the activation first.
     Select(main, "activationList", "Remind me");
-    main.OnDeleteActivation();
+    Press(main, "deleteActivationButton");
     for (const char* name : {"Mailbox", "Router", "Clock", "Page", "Log"}) {
         Select(main, "watchList", name);
-        main.OnDeleteWatch();
+        Press(main, "deleteWatchButton");
     }
     for (const char* name : {"Mail", "Bell", "Popup", "Script", "sms"}) {
         Select(main, "alertList", name);
-        main.OnDeleteAlert();
+        Press(main, "deleteAlertButton");
     }
-    QCOMPARE(fakes.ShownTexts(), QString());
-    QVERIFY(main.Document().watches.empty());
-    QVERIFY(main.Document().alerts.empty());
-    QVERIFY(main.Document().activations.empty());
-    QCOMPARE(Find<QListWidget>(&main, "watchList")->count(), 0);
+    QCOMPARE(env.ShownTexts(), QString());
+    for (const char* list : {"watchList", "alertList", "activationList"}) {
+        QCOMPARE(Find<QListWidget>(&main, list)->count(), 0);
+    }
     SetWebPageFetcher(previousFetcher);
     CTrayNotifyIcon::SetTrayAvailableForTesting(std::nullopt);
 }

@@ -1,15 +1,16 @@
 #include "tests/ui/UiTestSupport.h"
 
+#include "alerts/MessageAlert.h"
 #include "engine/EventLog.h"
+#include "ui/FileChooser.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QListWidget>
 #include <QTimer>
 #include <QWidget>
 
 #include <fstream>
-#include <sstream>
 
 namespace sentrel::test {
 
@@ -19,10 +20,12 @@ UiEnvironment::UiEnvironment() {
     services.paths = &paths;
     services.messageBox = &messageBox;
     services.alertPopup = &popups;
+    services.sound = &sound;
     services.help = &help;
     services.clock = &clock;
     m_platform = std::make_unique<ScopedPlatform>(services);
     CTraceFile::Instance().SwitchOff();
+    CFileChooser::ClearAnswers();
     if (qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
         m_configHome = qgetenv("XDG_CONFIG_HOME");
     }
@@ -31,6 +34,7 @@ UiEnvironment::UiEnvironment() {
 
 UiEnvironment::~UiEnvironment() {
     CTraceFile::Instance().SwitchOff();
+    CFileChooser::ClearAnswers();
     if (m_configHome) {
         qputenv("XDG_CONFIG_HOME", *m_configHome);
     } else {
@@ -44,6 +48,32 @@ std::vector<std::string> UiEnvironment::Messages() const {
         texts.push_back(shown.text);
     }
     return texts;
+}
+
+std::vector<std::string> UiEnvironment::TakeMessages() {
+    std::vector<std::string> texts = Messages();
+    messageBox.shown.clear();
+    return texts;
+}
+
+QString UiEnvironment::ShownTexts() const {
+    QStringList texts;
+    for (const std::string& text : Messages()) {
+        texts << QString::fromStdString(text);
+    }
+    return texts.join('\n');
+}
+
+void UiEnvironment::AnswerChooser(std::optional<std::string> path) {
+    if (path) {
+        CFileChooser::SetNextAnswer(QString::fromStdString(*path));
+    } else {
+        CFileChooser::SetNextAnswer(std::nullopt);
+    }
+}
+
+std::string UiEnvironment::ChooserFilter() {
+    return CFileChooser::LastFilter();
 }
 
 void WhenShown(const QString& objectName, std::function<void(QWidget*)> action) {
@@ -68,6 +98,66 @@ void WhenShown(const QString& objectName, std::function<void(QWidget*)> action) 
         }
     });
     timer->start(5);
+}
+
+void WhenModal(std::function<void(QDialog&)> action) {
+    WhenModal(QString(), std::move(action));
+}
+
+void WhenModal(const QString& title, std::function<void(QDialog&)> action) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, title, action]() {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog != nullptr && (title.isNull() || dialog->windowTitle() == title)) {
+            timer->stop();
+            timer->deleteLater();
+            action(*dialog);
+        }
+    });
+    timer->start();
+}
+
+void ShowDialog(QDialog& dialog) {
+    dialog.show();
+    dialog.activateWindow();
+    if (!QTest::qWaitForWindowActive(&dialog)) {
+        qWarning("dialog did not become active");
+    }
+}
+
+void Press(QDialog& dialog, const char* button) {
+    QTest::mouseClick(Find<QAbstractButton>(&dialog, button), Qt::LeftButton);
+}
+
+void Type(QDialog& dialog, const char* edit, const QString& text) {
+    Find<QLineEdit>(&dialog, edit)->setText(text);
+}
+
+QWidget* Focused(QDialog& dialog) {
+    return dialog.focusWidget();
+}
+
+QStringList Entries(const QListWidget* list) {
+    QStringList texts;
+    for (int row = 0; row < list->count(); ++row) {
+        texts << list->item(row)->text();
+    }
+    return texts;
+}
+
+CWatch* AddWatch(CSentrelDoc& doc, const std::string& name) {
+    auto watch = std::make_unique<CWatch>();
+    watch->name = name;
+    doc.watches.push_back(std::move(watch));
+    return doc.watches.back().get();
+}
+
+CAlert* AddAlert(CSentrelDoc& doc, const std::string& name) {
+    auto alert = std::make_unique<CMessageAlert>();
+    alert->name = name;
+    doc.alerts.push_back(std::move(alert));
+    return doc.alerts.back().get();
 }
 
 std::vector<std::string> TraceEvents(const std::string& path) {

@@ -1,7 +1,7 @@
 // The watch editors, driven through their widgets: what a new watch shows, what OK
 // writes back, what Cancel leaves, and the checks on OK with their texts and focus.
 
-#include "tests/ui/EditorTestSupport.h"
+#include "tests/ui/UiTestSupport.h"
 #include "ui/DateTimeWatchDialog.h"
 #include "ui/FileWatchDialog.h"
 #include "ui/POPWatchDialog.h"
@@ -60,8 +60,8 @@ void WatchEditorsTest::sharedHelpers() {
 }
 
 void WatchEditorsTest::dateTimeNewDefaults() {
-    EditorFakes fakes;
-    fakes.clock.now = 1796661331; // 2026-12-07 17:35:31 in Berlin
+    UiEnvironment env;
+    env.clock.now = 1796661331; // 2026-12-07 17:35:31 in Berlin
     CDateTimeWatchDialog dialog(nullptr);
     ShowDialog(dialog);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Date/Time Watch"));
@@ -79,10 +79,10 @@ void WatchEditorsTest::dateTimeNewDefaults() {
     QVERIFY(Find<QLineEdit>(&dialog, "messageEdit")->text().isEmpty());
 
     // Nothing is checked: an empty watch with no part enabled is accepted.
-    fakes.clock.Advance(60);
+    env.clock.Advance(60);
     Press(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QVERIFY(fakes.messages.shown.empty());
+    QVERIFY(env.messageBox.shown.empty());
     const auto watch = dialog.CreateRecord();
     QVERIFY(!watch->onceOn && !watch->dailyOn && watch->name.empty());
     // Created now, so moments already past never fire.
@@ -91,7 +91,7 @@ void WatchEditorsTest::dateTimeNewDefaults() {
 }
 
 void WatchEditorsTest::dateTimeRoundTrip() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CDateTimeWatch stored;
     stored.name = "Dentist";
     stored.onceOn = true;
@@ -151,7 +151,7 @@ void WatchEditorsTest::dateTimeRoundTrip() {
 }
 
 void WatchEditorsTest::fileNewDefaultsAndChooser() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CFileWatchDialog dialog(nullptr);
     ShowDialog(dialog);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("File Watch"));
@@ -165,50 +165,50 @@ void WatchEditorsTest::fileNewDefaultsAndChooser() {
     }
 
     Type(dialog, "nameEdit", "Typed first");
-    fakes.AnswerChooser(std::nullopt);
+    env.AnswerChooser(std::nullopt);
     Press(dialog, "browseButton");
     QVERIFY(path->text().isEmpty());
-    fakes.AnswerChooser("/srv/data/log.txt");
+    env.AnswerChooser("/srv/data/log.txt");
     Press(dialog, "browseButton");
     QCOMPARE(path->text(), QStringLiteral("/srv/data/log.txt"));
     QCOMPARE(Find<QLineEdit>(&dialog, "nameEdit")->text(), QStringLiteral("Typed first"));
-    QCOMPARE(EditorFakes::ChooserFilter(), std::string("All files (*.*)|*.*||"));
+    QCOMPARE(UiEnvironment::ChooserFilter(), std::string("All files (*.*)|*.*||"));
 }
 
 void WatchEditorsTest::fileChecksInOrder() {
-    EditorFakes fakes;
+    UiEnvironment env;
     TempDir dir;
     CFileWatchDialog dialog(nullptr);
     ShowDialog(dialog);
 
     // The file comes before the name: an empty path fails first.
     Press(dialog, "okButton");
-    QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"Unable to open the file"});
+    QCOMPARE(env.TakeMessages(), std::vector<std::string>{"Unable to open the file"});
     QVERIFY(dialog.isVisible());
 
-    fakes.AnswerChooser(dir.File("gone.txt"));
+    env.AnswerChooser(dir.File("gone.txt"));
     Press(dialog, "browseButton");
     Press(dialog, "okButton");
-    QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"Unable to open the file"});
+    QCOMPARE(env.TakeMessages(), std::vector<std::string>{"Unable to open the file"});
 
     WriteFile(dir.File("here.txt"), "x");
-    fakes.AnswerChooser(dir.File("here.txt"));
+    env.AnswerChooser(dir.File("here.txt"));
     Press(dialog, "browseButton");
     Find<QLineEdit>(&dialog, "containsEdit")->setFocus();
     Press(dialog, "okButton");
-    QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"Specify a watch name"});
-    QCOMPARE(fakes.messages.shown.size(), size_t(0));
+    QCOMPARE(env.TakeMessages(), std::vector<std::string>{"Specify a watch name"});
+    QCOMPARE(env.messageBox.shown.size(), size_t(0));
     QCOMPARE(Focused(dialog), Find<QWidget>(&dialog, "nameEdit"));
     QVERIFY(dialog.isVisible());
 
     Type(dialog, "nameEdit", "Log");
     Press(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QVERIFY(fakes.messages.shown.empty());
+    QVERIFY(env.messageBox.shown.empty());
 }
 
 void WatchEditorsTest::fileBaselineAndFields() {
-    EditorFakes fakes;
+    UiEnvironment env;
     TempDir dir;
     const std::string file = dir.File("watched.txt");
     WriteFile(file, "first\nsecond\r\nthird");
@@ -275,7 +275,7 @@ void WatchEditorsTest::fileBaselineAndFields() {
 }
 
 void WatchEditorsTest::pingDefaultsAndNameCheck() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CPingWatchDialog dialog(nullptr);
     ShowDialog(dialog);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Ping Watch"));
@@ -289,15 +289,15 @@ void WatchEditorsTest::pingDefaultsAndNameCheck() {
 
     Find<QLineEdit>(&dialog, "hostEdit")->setFocus();
     Press(dialog, "okButton");
-    QCOMPARE(fakes.messages.shown.size(), size_t(1));
-    QCOMPARE(S(fakes.messages.shown[0].text), QStringLiteral("Specify a watch name"));
-    QCOMPARE(S(fakes.messages.shown[0].caption), QStringLiteral("Sentrel"));
+    QCOMPARE(env.messageBox.shown.size(), size_t(1));
+    QCOMPARE(S(env.messageBox.shown[0].text), QStringLiteral("Specify a watch name"));
+    QCOMPARE(S(env.messageBox.shown[0].caption), QStringLiteral("Sentrel"));
     QCOMPARE(Focused(dialog), Find<QWidget>(&dialog, "nameEdit"));
     QVERIFY(dialog.isVisible());
 }
 
 void WatchEditorsTest::pingRoundTripKeepsTextAsTyped() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CPINGWatch record;
     record.name = "Router";
     record.hostName = "192.0.2.1";
@@ -336,7 +336,7 @@ void WatchEditorsTest::pingRoundTripKeepsTextAsTyped() {
 }
 
 void WatchEditorsTest::popChecksInOrder() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CPOPWatchDialog dialog(nullptr);
     ShowDialog(dialog);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("POP Watch"));
@@ -359,18 +359,18 @@ void WatchEditorsTest::popChecksInOrder() {
         }
         Find<QWidget>(&dialog, "oneTextEdit")->setFocus();
         Press(dialog, "okButton");
-        QCOMPARE(fakes.messages.shown.size(), size_t(1));
-        QVERIFY2(fakes.messages.shown[0].text.rfind(step.text, 0) == 0, step.text);
-        fakes.messages.shown.clear();
+        QCOMPARE(env.messageBox.shown.size(), size_t(1));
+        QVERIFY2(env.messageBox.shown[0].text.rfind(step.text, 0) == 0, step.text);
+        env.messageBox.shown.clear();
         QCOMPARE(Focused(dialog)->objectName(), QString::fromLatin1(step.focus));
         QVERIFY(dialog.isVisible());
     }
     // The example host follows the text.
     Find<QLineEdit>(&dialog, "serverEdit")->clear();
     Press(dialog, "okButton");
-    QVERIFY(fakes.messages.shown[0].text.size() >
+    QVERIFY(env.messageBox.shown[0].text.size() >
             std::string("Enter a POP server name e.g. ").size());
-    fakes.messages.shown.clear();
+    env.messageBox.shown.clear();
 
     // A port may follow the name, and must be one.
     Type(dialog, "serverEdit", "pop.example.net:99999");
@@ -383,7 +383,7 @@ void WatchEditorsTest::popChecksInOrder() {
     Type(dialog, "serverEdit", "[::1]:995");
     Type(dialog, "maxSizeEdit", "");
     Press(dialog, "okButton");
-    QCOMPARE(fakes.TakeTexts(), std::vector<std::string>{"Please enter an integer."});
+    QCOMPARE(env.TakeMessages(), std::vector<std::string>{"Please enter an integer."});
     QCOMPARE(Focused(dialog)->objectName(), QStringLiteral("maxSizeEdit"));
     Type(dialog, "maxSizeEdit", "4294967295");
     Press(dialog, "okButton");
@@ -393,7 +393,7 @@ void WatchEditorsTest::popChecksInOrder() {
 }
 
 void WatchEditorsTest::popRoundTrip() {
-    EditorFakes fakes;
+    UiEnvironment env;
     CPOPWatch record;
     record.name = "Inbox";
     record.popServer = "pop.example.net";
