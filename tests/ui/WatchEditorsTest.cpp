@@ -376,7 +376,7 @@ void WatchEditorsTest::popChecksInOrder() {
     Type(dialog, "serverEdit", "pop.example.net:99999");
     Find<QWidget>(&dialog, "oneTextEdit")->setFocus();
     Press(dialog, "okButton");
-    QCOMPARE(fakes.TakeTexts(),
+    QCOMPARE(env.TakeMessages(),
              std::vector<std::string>{"Enter a port from 1 to 65535 after the POP server name, "
                                       "e.g. pop.example.com:995"});
     QCOMPARE(Focused(dialog)->objectName(), QStringLiteral("serverEdit"));
