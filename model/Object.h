@@ -10,6 +10,7 @@ namespace sentrel {
 
 class CArchive;
 class CObject;
+class IFieldVisitor;
 
 struct RecordClass {
     const char* name;
@@ -26,7 +27,12 @@ public:
     CObject& operator=(const CObject&) = default;
 
     virtual const RecordClass& GetRuntimeClass() const { return classInfo; }
-    virtual void Serialize(CArchive& ar);
+
+    // Hands every stored field to the visitor, in stored order, base fields first.
+    virtual void VisitFields(IFieldVisitor& fields);
+
+    // Writes or reads the record's fields, as VisitFields lists them.
+    void Serialize(CArchive& ar);
 
     // True when this record's class is `cls` or derives from it.
     bool IsKindOf(const RecordClass& cls) const;
@@ -40,11 +46,14 @@ public:
 #define SENTREL_DECLARE_RECORD()                                                                   \
 public:                                                                                            \
     static const ::sentrel::RecordClass classInfo;                                                 \
-    const ::sentrel::RecordClass& GetRuntimeClass() const override { return classInfo; }
+    const ::sentrel::RecordClass& GetRuntimeClass() const override {                               \
+        return classInfo;                                                                          \
+    }
 
 // In one source file: the class name (schema 0) and the factory of an empty record.
 #define SENTREL_IMPLEMENT_RECORD(Class, Base)                                                      \
-    const ::sentrel::RecordClass Class::classInfo{                                                 \
-        #Class, 0,                                                                                 \
-        []() -> std::unique_ptr<::sentrel::CObject> { return std::make_unique<Class>(); },         \
-        &Base::classInfo}
+    const ::sentrel::RecordClass Class::classInfo {                                                \
+#Class, 0,                                                                                 \
+            []() -> std::unique_ptr < ::sentrel::CObject>                                          \
+        { return std::make_unique<Class>(); }, &Base::classInfo                                    \
+    }

@@ -1,7 +1,7 @@
 #include "watches/PINGWatch.h"
 
 #include "engine/Connection.h"
-#include "model/Archive.h"
+#include "model/Fields.h"
 #include "net/IcmpEcho.h"
 
 #include <algorithm>
@@ -12,13 +12,13 @@ namespace sentrel {
 
 SENTREL_IMPLEMENT_RECORD(CPINGWatch, CWatch);
 
-void CPINGWatch::Serialize(CArchive& ar) {
-    CWatch::Serialize(ar);
-    ar.Serialize(hostName);
-    ar.Serialize(packetSizeText);
-    ar.Serialize(timeToLiveText);
-    ar.Serialize(timeoutText);
-    ar.Serialize(failureMessage);
+void CPINGWatch::VisitFields(IFieldVisitor& v) {
+    CWatch::VisitFields(v);
+    v.String("hostName", hostName);
+    v.String("packetSizeText", packetSizeText);
+    v.String("timeToLiveText", timeToLiveText);
+    v.String("timeoutText", timeoutText);
+    v.String("failureMessage", failureMessage);
 }
 
 namespace {
