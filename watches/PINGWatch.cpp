@@ -3,6 +3,7 @@
 #include "engine/Connection.h"
 #include "model/Fields.h"
 #include "net/IcmpEcho.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <climits>
@@ -27,7 +28,7 @@ namespace {
 // the first non-digit; 0 when there are none.
 int LeadingNumber(const std::string& text) {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
+    while (i < text.size() && IsWhiteSpace(text[i])) {
         ++i;
     }
     bool negative = false;
