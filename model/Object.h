@@ -42,18 +42,17 @@ public:
 
 } // namespace sentrel
 
+// clang-format off
 // In a class body: the run-time class of a concrete record.
 #define SENTREL_DECLARE_RECORD()                                                                   \
 public:                                                                                            \
     static const ::sentrel::RecordClass classInfo;                                                 \
-    const ::sentrel::RecordClass& GetRuntimeClass() const override {                               \
-        return classInfo;                                                                          \
-    }
+    const ::sentrel::RecordClass& GetRuntimeClass() const override { return classInfo; }
 
 // In one source file: the class name (schema 0) and the factory of an empty record.
 #define SENTREL_IMPLEMENT_RECORD(Class, Base)                                                      \
-    const ::sentrel::RecordClass Class::classInfo {                                                \
-#Class, 0,                                                                                 \
-            []() -> std::unique_ptr < ::sentrel::CObject>                                          \
-        { return std::make_unique<Class>(); }, &Base::classInfo                                    \
-    }
+    const ::sentrel::RecordClass Class::classInfo{                                                 \
+        #Class, 0,                                                                                 \
+        []() -> std::unique_ptr<::sentrel::CObject> { return std::make_unique<Class>(); },         \
+        &Base::classInfo}
+// clang-format on

@@ -280,7 +280,9 @@ private:
         std::string bytes;
         while (m_text[at] != '"') {
             if (m_text[at] != '\\') {
-                bytes += m_text[at++];
+                const std::size_t end = m_text.find_first_of("\"\\", at);
+                bytes.append(m_text, at, end - at);
+                at = end;
                 continue;
             }
             const char kind = m_text[at + 1];

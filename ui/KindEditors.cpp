@@ -22,7 +22,6 @@
 #include "watches/POPWatch.h"
 #include "watches/WebPageWatch.h"
 
-#include <array>
 #include <vector>
 
 namespace sentrel {
@@ -100,6 +99,7 @@ std::unique_ptr<CAlert> NewAlert(int position, CSentrelDoc& doc, QWidget* parent
 std::unique_ptr<CWatch> NewWatch(int position, CSentrelDoc& doc, QWidget* parent) {
     return NewOf(WatchChoices(), position, doc, parent);
 }
+
 bool EditAlert(CAlert& alert, CSentrelDoc& doc, QWidget* parent) {
     const AlertEditor* editor = FindAlertEditor(alert.GetRuntimeClass());
     return editor && editor->edit(alert, doc, parent);
