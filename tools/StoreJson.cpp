@@ -285,29 +285,14 @@ private:
                 at = end;
                 continue;
             }
+            // Each short escape beside the byte it stands for.
+            constexpr std::string_view kShort = "\"\"\\\\//b\bf\fn\nr\rt\t";
             const char kind = m_text[at + 1];
             at += 2;
-            switch (kind) {
-            case 'b':
-                bytes += '\b';
-                break;
-            case 'f':
-                bytes += '\f';
-                break;
-            case 'n':
-                bytes += '\n';
-                break;
-            case 'r':
-                bytes += '\r';
-                break;
-            case 't':
-                bytes += '\t';
-                break;
-            case 'u':
+            if (kind == 'u') {
                 AppendEscaped(bytes, at);
-                break;
-            default:
-                bytes += kind; // '"', '\\' or '/'
+            } else {
+                bytes += kShort[kShort.find(kind) + 1];
             }
         }
         m_cursor = at + 1;

@@ -78,7 +78,7 @@ std::string EdgeStore() {
     RegisterAlertKinds();
     CSentrelDoc doc;
     auto text = std::make_unique<CMessageAlert>();
-    text->name = "\xC3\xA9\xE9 \xC2\x81\x81 \x01\"\\/\t\x7F \xF0\x9F\x98\x80 \\u00e9";
+    text->name = "\xC3\xA9\xE9 \xC2\x81\x81 \x01\"\\/\t\r\n\b\f\x7F \xF0\x9F\x98\x80 \\u00e9";
     auto mail = std::make_unique<CEmailAlert>();
     mail->name = std::string(300, 'x');
     mail->port = std::numeric_limits<std::int32_t>::min();
