@@ -336,7 +336,8 @@ std::string Found(const Json& value) {
 
 template <class T> T IntegerIn(const Json& value, const std::string& path) {
     if (!value.is_number_integer()) {
-        Fail(path, "expected a whole number, not " + Found(value));
+        Fail(path,
+             "expected a whole number, not " + (value.is_number() ? value.dump() : Found(value)));
     }
     using Limits = std::numeric_limits<T>;
     const bool fits = value.is_number_unsigned()

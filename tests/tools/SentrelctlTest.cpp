@@ -331,6 +331,8 @@ TEST_F(SentrelctlTest, ImportRefusesMistakesAndWritesNothing) {
          "watches[2].watchMode: 2147483648 is out of range (-2147483648 to 2147483647)"},
         {changed([](Json& j) { j["watches"][4]["maxSizeKb"] = -1; }),
          "watches[4].maxSizeKb: -1 is out of range (0 to 4294967295)"},
+        {changed([](Json& j) { j["alerts"][1]["port"] = 25.5; }),
+         "alerts[1].port: expected a whole number, not 25.5"},
         {changed([](Json& j) { j["watches"][0]["dailyOn"] = 1; }),
          "watches[0].dailyOn: expected true or false, not a number"},
         {changed([](Json& j) { j["watches"][0]["lastCheck"]["day"] = "noon"; }),
