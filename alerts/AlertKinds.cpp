@@ -7,15 +7,27 @@
 #include "alerts/SoundAlert.h"
 #include "model/TypeRegistry.h"
 
+#include <array>
+
 namespace sentrel {
 
+namespace {
+
+constexpr std::array<const RecordClass*, 5> kAlertKinds = {
+    &CEmailAlert::classInfo,      &CSoundAlert::classInfo,      &CMessageAlert::classInfo,
+    &CRunProgramAlert::classInfo, &CClickatellAlert::classInfo,
+};
+
+} // namespace
+
+std::span<const RecordClass* const> AlertKinds() {
+    return kAlertKinds;
+}
+
 void RegisterAlertKinds() {
-    TypeRegistry& registry = TypeRegistry::Instance();
-    registry.Register(CEmailAlert::classInfo);
-    registry.Register(CSoundAlert::classInfo);
-    registry.Register(CMessageAlert::classInfo);
-    registry.Register(CRunProgramAlert::classInfo);
-    registry.Register(CClickatellAlert::classInfo);
+    for (const RecordClass* kind : kAlertKinds) {
+        TypeRegistry::Instance().Register(*kind);
+    }
 }
 
 } // namespace sentrel

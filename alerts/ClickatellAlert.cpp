@@ -3,7 +3,7 @@
 #include "alerts/SmsPieces.h"
 #include "engine/Connection.h"
 #include "engine/EventLog.h"
-#include "model/Archive.h"
+#include "model/Fields.h"
 #include "net/Encoders.h"
 #include "net/RobotInternet.h"
 
@@ -34,16 +34,16 @@ void CClickatellAlert::SetGatewayHost(std::string hostAndPort) {
     Gateway() = std::move(hostAndPort);
 }
 
-void CClickatellAlert::Serialize(CArchive& ar) {
-    CAlert::Serialize(ar);
-    ar.Serialize(from);
-    ar.Serialize(to);
-    ar.Serialize(maxMessages);
-    ar.Serialize(sendMultiple);
-    ar.Serialize(msgType);
-    ar.Serialize(apiUser);
-    ar.Serialize(apiPassword);
-    ar.Serialize(apiId);
+void CClickatellAlert::VisitFields(IFieldVisitor& v) {
+    CAlert::VisitFields(v);
+    v.String("from", from);
+    v.String("to", to);
+    v.Int("maxMessages", maxMessages);
+    v.Int("sendMultiple", sendMultiple);
+    v.String("msgType", msgType);
+    v.String("apiUser", apiUser);
+    v.String("apiPassword", apiPassword);
+    v.String("apiId", apiId);
 }
 
 bool CClickatellAlert::Send(std::string message) {

@@ -11,7 +11,7 @@ class CClickatellAlert : public CAlert {
     SENTREL_DECLARE_RECORD()
 
 public:
-    void Serialize(CArchive& ar) override;
+    void VisitFields(IFieldVisitor& v) override;
 
     // Sends the message as one SMS (cut to 160 escaped characters) or as several, as
     // sendMultiple says; true when the gateway took every request. Outcomes go to the

@@ -3,7 +3,7 @@
 #include "alerts/SmsPieces.h"
 #include "engine/Connection.h"
 #include "engine/EventLog.h"
-#include "model/Archive.h"
+#include "model/Fields.h"
 #include "net/MailMessage.h"
 #include "net/SmtpClient.h"
 
@@ -14,21 +14,21 @@ namespace sentrel {
 
 SENTREL_IMPLEMENT_RECORD(CEmailAlert, CAlert);
 
-void CEmailAlert::Serialize(CArchive& ar) {
-    CAlert::Serialize(ar);
-    ar.Serialize(recipients);
-    ar.Serialize(maxMessages);
-    ar.Serialize(maxSmsChars);
-    ar.Serialize(smsSplitting);
-    ar.Serialize(multipleMessages);
-    ar.Serialize(subjectOnly);
-    ar.Serialize(authType);
-    ar.Serialize(userName);
-    ar.Serialize(password);
-    ar.Serialize(fromAddress);
-    ar.Serialize(smtpHost);
-    ar.Serialize(fromName);
-    ar.Serialize(port);
+void CEmailAlert::VisitFields(IFieldVisitor& v) {
+    CAlert::VisitFields(v);
+    v.String("recipients", recipients);
+    v.Int("maxMessages", maxMessages);
+    v.Int("maxSmsChars", maxSmsChars);
+    v.Int("smsSplitting", smsSplitting);
+    v.Int("multipleMessages", multipleMessages);
+    v.Int("subjectOnly", subjectOnly);
+    v.Int("authType", authType);
+    v.String("userName", userName);
+    v.String("password", password);
+    v.String("fromAddress", fromAddress);
+    v.String("smtpHost", smtpHost);
+    v.String("fromName", fromName);
+    v.Int("port", port);
 }
 
 bool CEmailAlert::Send(std::string message) {

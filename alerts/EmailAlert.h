@@ -11,7 +11,7 @@ class CEmailAlert : public CAlert {
     SENTREL_DECLARE_RECORD()
 
 public:
-    void Serialize(CArchive& ar) override;
+    void VisitFields(IFieldVisitor& v) override;
     // Sends the message over SMTP, one connection per message; true when every message
     // went. Failures go to the event log.
     bool Send(std::string message) override;

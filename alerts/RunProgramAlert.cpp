@@ -1,16 +1,16 @@
 #include "alerts/RunProgramAlert.h"
 
-#include "model/Archive.h"
+#include "model/Fields.h"
 #include "platform/Platform.h"
 
 namespace sentrel {
 
 SENTREL_IMPLEMENT_RECORD(CRunProgramAlert, CAlert);
 
-void CRunProgramAlert::Serialize(CArchive& ar) {
-    CAlert::Serialize(ar);
-    ar.Serialize(arguments);
-    ar.Serialize(program);
+void CRunProgramAlert::VisitFields(IFieldVisitor& v) {
+    CAlert::VisitFields(v);
+    v.String("arguments", arguments);
+    v.String("program", program);
 }
 
 bool CRunProgramAlert::Send(std::string) {

@@ -9,7 +9,7 @@ class CRunProgramAlert : public CAlert {
     SENTREL_DECLARE_RECORD()
 
 public:
-    void Serialize(CArchive& ar) override;
+    void VisitFields(IFieldVisitor& v) override;
 
     // Starts the program without waiting; true when it started. The message is not used,
     // and a program that cannot be started is not logged.

@@ -1,32 +1,17 @@
 #include "alerts/SmsPieces.h"
 
 #include "net/Encoders.h"
+#include "platform/Text.h"
+
+#include <algorithm>
 
 namespace sentrel {
 
 namespace {
 
-// Bytes of the character at text[at]: a UTF-8 lead byte with all its continuation bytes,
-// otherwise the one byte.
+// Bytes of the character at text[at]: a UTF-8 sequence, otherwise the one byte.
 std::size_t CharacterLength(std::string_view text, std::size_t at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    std::size_t length = 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-    }
-    if (at + length > text.size()) {
-        return 1;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) {
-            return 1;
-        }
-    }
-    return length;
+    return std::max<std::size_t>(Utf8SequenceLength(text, at), 1);
 }
 
 } // namespace

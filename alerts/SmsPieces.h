@@ -12,7 +12,7 @@ namespace sentrel {
 enum class PieceMeasure { Bytes, UrlEscaped };
 
 // The length in bytes of the first piece of `text`: its longest start of whole characters
-// whose size is at most `limit`. A UTF-8 character is its lead byte and continuation bytes;
+// whose size is at most `limit`. A well-formed UTF-8 sequence is one character, and
 // any other byte (text from a Windows store) is a character of its own. When the first
 // character alone is larger than a positive limit, it is the piece, whole. 0 for an empty
 // text or a limit of 0 or less.

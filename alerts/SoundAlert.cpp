@@ -1,15 +1,15 @@
 #include "alerts/SoundAlert.h"
 
-#include "model/Archive.h"
+#include "model/Fields.h"
 #include "platform/Platform.h"
 
 namespace sentrel {
 
 SENTREL_IMPLEMENT_RECORD(CSoundAlert, CAlert);
 
-void CSoundAlert::Serialize(CArchive& ar) {
-    CAlert::Serialize(ar);
-    ar.Serialize(soundFile);
+void CSoundAlert::VisitFields(IFieldVisitor& v) {
+    CAlert::VisitFields(v);
+    v.String("soundFile", soundFile);
 }
 
 bool CSoundAlert::Send(std::string) {

@@ -9,7 +9,7 @@ class CSoundAlert : public CAlert {
     SENTREL_DECLARE_RECORD()
 
 public:
-    void Serialize(CArchive& ar) override;
+    void VisitFields(IFieldVisitor& v) override;
 
     // Plays the file (or the default sound when it cannot) and returns when it has ended;
     // true when the file itself played. The message is not used.

@@ -3,6 +3,7 @@
 #include "model/Activation.h"
 #include "model/DateTime.h"
 #include "model/SentrelDoc.h"
+#include "platform/Text.h"
 
 #include <cerrno>
 #include <climits>
@@ -11,10 +12,6 @@
 namespace sentrel {
 
 namespace {
-
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 // The hours, minutes and seconds of `time` on the date of `day`; invalid when `time` is.
 CDateTime OnDateOf(const CDateTime& day, const CDateTime& time) {
@@ -114,10 +111,10 @@ std::vector<std::string> SplitWords(const std::string& list) {
             rest.clear();
         }
         std::size_t begin = 0, end = word.size();
-        while (begin < end && IsSpace(word[begin])) {
+        while (begin < end && IsWhiteSpace(word[begin])) {
             ++begin;
         }
-        while (end > begin && IsSpace(word[end - 1])) {
+        while (end > begin && IsWhiteSpace(word[end - 1])) {
             --end;
         }
         words.push_back(word.substr(begin, end - begin));

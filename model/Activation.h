@@ -16,7 +16,7 @@ class CActivation : public CObject {
     SENTREL_DECLARE_RECORD()
 
 public:
-    void Serialize(CArchive& ar) override;
+    void VisitFields(IFieldVisitor& v) override;
 
     // The watch the engine uses: the first of the watch list, or null.
     CWatch* GetWatch() const { return watch.empty() ? nullptr : watch.front(); }

@@ -11,7 +11,7 @@ class CAlert : public CObject {
     SENTREL_DECLARE_RECORD()
 
 public:
-    void Serialize(CArchive& ar) override;
+    void VisitFields(IFieldVisitor& v) override;
 
     // Delivers the message and says whether it was delivered. The alert reports its own
     // failures (event log or message box); the engine does not look at the result.

@@ -1,6 +1,7 @@
 #include "model/DateTime.h"
 
 #include "platform/Platform.h"
+#include "platform/Text.h"
 
 #include <clocale>
 #include <cmath>
@@ -64,9 +65,6 @@ int DaysInMonth(int y, int m) {
     return m == 2 && IsLeap(y) ? 29 : days[m - 1];
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -78,10 +76,10 @@ char Lower(char c) {
 }
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) {
+    while (!s.empty() && IsWhiteSpace(s.front())) {
         s.remove_prefix(1);
     }
-    while (!s.empty() && IsBlank(s.back())) {
+    while (!s.empty() && IsWhiteSpace(s.back())) {
         s.remove_suffix(1);
     }
     return s;
@@ -494,7 +492,7 @@ bool ParseWith(std::string_view text, const LocaleForms& forms, Parts& out) {
     const auto colon = text.find(':');
     if (colon != std::string_view::npos) {
         std::size_t start = colon;
-        while (start > 0 && !IsBlank(text[start - 1])) {
+        while (start > 0 && !IsWhiteSpace(text[start - 1])) {
             --start;
         }
         datePart = Trim(text.substr(0, start));

@@ -10,6 +10,7 @@ namespace sentrel {
 
 class CArchive;
 class CObject;
+class IFieldVisitor;
 
 struct RecordClass {
     const char* name;
@@ -26,7 +27,12 @@ public:
     CObject& operator=(const CObject&) = default;
 
     virtual const RecordClass& GetRuntimeClass() const { return classInfo; }
-    virtual void Serialize(CArchive& ar);
+
+    // Hands every stored field to the visitor, in stored order, base fields first.
+    virtual void VisitFields(IFieldVisitor& fields);
+
+    // Writes or reads the record's fields, as VisitFields lists them.
+    void Serialize(CArchive& ar);
 
     // True when this record's class is `cls` or derives from it.
     bool IsKindOf(const RecordClass& cls) const;
@@ -36,6 +42,7 @@ public:
 
 } // namespace sentrel
 
+// clang-format off
 // In a class body: the run-time class of a concrete record.
 #define SENTREL_DECLARE_RECORD()                                                                   \
 public:                                                                                            \
@@ -48,3 +55,4 @@ public:                                                                         
         #Class, 0,                                                                                 \
         []() -> std::unique_ptr<::sentrel::CObject> { return std::make_unique<Class>(); },         \
         &Base::classInfo}
+// clang-format on

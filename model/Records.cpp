@@ -1,6 +1,6 @@
 #include "model/Activation.h"
 #include "model/Alert.h"
-#include "model/Archive.h"
+#include "model/Fields.h"
 #include "model/Watch.h"
 
 namespace sentrel {
@@ -9,29 +9,37 @@ SENTREL_IMPLEMENT_RECORD(CWatch, CObject);
 SENTREL_IMPLEMENT_RECORD(CAlert, CObject);
 SENTREL_IMPLEMENT_RECORD(CActivation, CObject);
 
-void CWatch::Serialize(CArchive& ar) { ar.Serialize(name); }
+void CWatch::VisitFields(IFieldVisitor& v) {
+    v.String("name", name);
+}
 
-bool CWatch::Check(std::string&) { return true; }
+bool CWatch::Check(std::string&) {
+    return true;
+}
 
-void CAlert::Serialize(CArchive& ar) { ar.Serialize(name); }
+void CAlert::VisitFields(IFieldVisitor& v) {
+    v.String("name", name);
+}
 
-bool CAlert::Send(std::string) { return true; }
+bool CAlert::Send(std::string) {
+    return true;
+}
 
-void CActivation::Serialize(CArchive& ar) {
-    ar.SerializeReferences(alerts);
-    ar.SerializeReferences(watch);
-    ar.Serialize(containsFilterOn);
-    ar.Serialize(excludesFilterOn);
-    ar.Serialize(name);
-    ar.Serialize(enabled);
-    ar.Serialize(containsWords);
-    ar.Serialize(excludesWords);
-    ar.Serialize(nextDate);
-    ar.Serialize(endTime);
-    ar.Serialize(interval);
-    ar.Serialize(startTime);
-    ar.Serialize(nextTime);
-    ar.Serialize(windowOn);
+void CActivation::VisitFields(IFieldVisitor& v) {
+    v.Alerts("alerts", alerts);
+    v.Watches("watch", watch);
+    v.Bool("containsFilterOn", containsFilterOn);
+    v.Bool("excludesFilterOn", excludesFilterOn);
+    v.String("name", name);
+    v.Bool("enabled", enabled);
+    v.String("containsWords", containsWords);
+    v.String("excludesWords", excludesWords);
+    v.String("nextDate", nextDate);
+    v.String("endTime", endTime);
+    v.String("interval", interval);
+    v.String("startTime", startTime);
+    v.String("nextTime", nextTime);
+    v.Bool("windowOn", windowOn);
 }
 
 } // namespace sentrel

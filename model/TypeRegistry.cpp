@@ -21,22 +21,19 @@ TypeRegistry& TypeRegistry::Instance() {
 }
 
 void TypeRegistry::Register(const RecordClass& cls) {
-    for (std::size_t i = 0; i < kRecordClassNames.size(); ++i) {
-        if (kRecordClassNames[i] == cls.name) {
-            if (m_classes[i] && m_classes[i] != &cls) {
-                throw std::logic_error(std::string("record class registered twice: ") + cls.name);
-            }
-            m_classes[i] = &cls;
-            return;
+    if (const RecordClass* known = Find(cls.name)) {
+        if (known != &cls) {
+            throw std::logic_error(std::string("record class registered twice: ") + cls.name);
         }
+        return;
     }
-    throw std::logic_error(std::string("not a record class name: ") + cls.name);
+    m_classes.push_back(&cls);
 }
 
 const RecordClass* TypeRegistry::Find(std::string_view name) const {
-    for (std::size_t i = 0; i < kRecordClassNames.size(); ++i) {
-        if (kRecordClassNames[i] == name) {
-            return m_classes[i];
+    for (const RecordClass* cls : m_classes) {
+        if (name == cls->name) {
+            return cls;
         }
     }
     return nullptr;

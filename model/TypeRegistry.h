@@ -1,28 +1,22 @@
 #pragma once
 
-// The classes a store may name. Exactly these thirteen names exist; the model registers
-// its own three, and the watch and alert libraries register their kinds
+// The classes a store may name. The model registers its own three (CActivation and the
+// bare CWatch and CAlert); the watch and alert libraries register their kinds
 // (RegisterWatchKinds, RegisterAlertKinds) at start-up.
 
 #include "model/Object.h"
 
-#include <array>
 #include <string_view>
+#include <vector>
 
 namespace sentrel {
-
-inline constexpr std::array<std::string_view, 13> kRecordClassNames = {
-    "CActivation",      "CAlert",           "CWatch",        "CEmailAlert", "CSoundAlert",
-    "CMessageAlert",    "CRunProgramAlert", "CClickatellAlert", "CPOPWatch", "CPINGWatch",
-    "CDateTimeWatch",   "CWebPageWatch",    "CFileWatch",
-};
 
 class TypeRegistry {
 public:
     static TypeRegistry& Instance();
 
-    // Registers a class under its name. Throws std::logic_error for a name outside the
-    // thirteen, or for a second, different class under a registered name.
+    // Registers a class under its name; registering it again does nothing. Throws
+    // std::logic_error for a second, different class under a registered name.
     void Register(const RecordClass& cls);
 
     // The class registered under exactly this name, or null.
@@ -32,7 +26,7 @@ public:
 
 private:
     TypeRegistry();
-    std::array<const RecordClass*, kRecordClassNames.size()> m_classes{};
+    std::vector<const RecordClass*> m_classes;
 };
 
 } // namespace sentrel

@@ -12,7 +12,7 @@ class CWatch : public CObject {
     SENTREL_DECLARE_RECORD()
 
 public:
-    void Serialize(CArchive& ar) override;
+    void VisitFields(IFieldVisitor& v) override;
 
     // The engine calls this with an empty message; true means triggered, and the message
     // then holds the text that describes the occurrence.

@@ -2,6 +2,7 @@
 
 #include "net/NetLimits.h"
 #include "platform/ErrorCodes.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -20,10 +21,6 @@ std::size_t FirstBuffer(unsigned long long wanted) {
     return static_cast<std::size_t>(std::min<unsigned long long>(wanted, kMaxFirstBuffer));
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -40,10 +37,10 @@ unsigned long long ReadNumber(std::string_view text, std::size_t& at, unsigned l
 // Past the next space or tab at or after `at`, and the blanks that follow it; false when
 // no digit comes next.
 bool SkipToNumber(std::string_view text, std::size_t& at) {
-    while (at < text.size() && !IsBlank(text[at])) {
+    while (at < text.size() && !IsSpaceOrTab(text[at])) {
         ++at;
     }
-    while (at < text.size() && IsBlank(text[at])) {
+    while (at < text.size() && IsSpaceOrTab(text[at])) {
         ++at;
     }
     return at < text.size() && IsDigit(text[at]);
@@ -136,7 +133,7 @@ std::string CPop3Message::GetHeaderField(std::string_view name) const {
             end = text.size();
             break;
         }
-        if (end + 2 < text.size() && IsBlank(text[end + 2])) {
+        if (end + 2 < text.size() && IsSpaceOrTab(text[end + 2])) {
             end += 2;
             continue;
         }
@@ -291,7 +288,7 @@ bool CPop3Client::ReadListReply(int count) {
     // Each line is a message number and its size; the number after a blank is the size.
     const std::string_view lines = AfterStatusLine(text);
     for (std::size_t at = 0; at < lines.size(); ++at) {
-        if (IsBlank(lines[at]) && at + 1 < lines.size() && IsDigit(lines[at + 1])) {
+        if (IsSpaceOrTab(lines[at]) && at + 1 < lines.size() && IsDigit(lines[at + 1])) {
             ++at;
             m_sizes.push_back(static_cast<unsigned>(ReadNumber(lines, at, UINT_MAX)));
             --at;
@@ -314,19 +311,18 @@ bool CPop3Client::ReadUidlReply(int count) {
         const std::string_view current = rest.substr(0, lineFeed);
         rest = lineFeed == std::string_view::npos ? std::string_view() : rest.substr(lineFeed + 1);
         // Two words: the message number, then the id.
-        const auto isSpace = [](char c) { return std::isspace(static_cast<unsigned char>(c)); };
         std::size_t at = 0;
-        while (at < current.size() && isSpace(current[at])) {
+        while (at < current.size() && IsWhiteSpace(current[at])) {
             ++at;
         }
-        while (at < current.size() && !isSpace(current[at])) {
+        while (at < current.size() && !IsWhiteSpace(current[at])) {
             ++at;
         }
-        while (at < current.size() && isSpace(current[at])) {
+        while (at < current.size() && IsWhiteSpace(current[at])) {
             ++at;
         }
         const std::size_t start = at;
-        while (at < current.size() && !isSpace(current[at])) {
+        while (at < current.size() && !IsWhiteSpace(current[at])) {
             ++at;
         }
         m_uids.emplace_back(current.substr(start, at - start));

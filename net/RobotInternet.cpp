@@ -1,6 +1,8 @@
 #include "net/RobotInternet.h"
 
+#include "net/Base64Coder.h"
 #include "net/SocketConnection.h"
+#include "platform/Text.h"
 
 #include <curl/curl.h>
 #include <openssl/x509_vfy.h>
@@ -26,17 +28,13 @@ void GlobalInit() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
 std::string Trim(const std::string& text) {
     std::size_t begin = 0;
     std::size_t end = text.size();
-    while (begin < end && IsBlank(text[begin])) {
+    while (begin < end && IsWhiteSpace(text[begin])) {
         ++begin;
     }
-    while (end > begin && IsBlank(text[end - 1])) {
+    while (end > begin && IsWhiteSpace(text[end - 1])) {
         --end;
     }
     return text.substr(begin, end - begin);
@@ -248,35 +246,6 @@ struct CurlHandle {
 
 } // namespace
 
-std::string EncodeBasicCredentials(const std::string& text) {
-    static const char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((text.size() + 2) / 3 * 4);
-    std::size_t i = 0;
-    for (; i + 3 <= text.size(); i += 3) {
-        const unsigned v = (static_cast<unsigned char>(text[i]) << 16) |
-                           (static_cast<unsigned char>(text[i + 1]) << 8) |
-                           static_cast<unsigned char>(text[i + 2]);
-        out += kAlphabet[(v >> 18) & 63];
-        out += kAlphabet[(v >> 12) & 63];
-        out += kAlphabet[(v >> 6) & 63];
-        out += kAlphabet[v & 63];
-    }
-    const std::size_t rest = text.size() - i;
-    if (rest > 0) {
-        unsigned v = static_cast<unsigned char>(text[i]) << 16;
-        if (rest == 2) {
-            v |= static_cast<unsigned char>(text[i + 1]) << 8;
-        }
-        out += kAlphabet[(v >> 18) & 63];
-        out += kAlphabet[(v >> 12) & 63];
-        out += rest == 2 ? kAlphabet[(v >> 6) & 63] : '=';
-        out += '=';
-    }
-    return out;
-}
-
 std::string CRobotInternet::ErrorText(int code) {
     switch (code) {
     case Successful:
@@ -306,7 +275,7 @@ std::string CRobotInternet::ErrorText(int code) {
 std::string CRobotInternet::BuildRequestHeaders() const {
     std::string headers = "Accept: */*\r\n";
     if (!user.empty()) {
-        headers += "Authorization: Basic " + EncodeBasicCredentials(user + ":" + password) + "\r\n";
+        headers += "Authorization: Basic " + CBase64Coder::Encode(user + ":" + password) + "\r\n";
     }
     headers += "\r\n";
     return headers;

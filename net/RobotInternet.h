@@ -61,7 +61,4 @@ private:
     std::string m_failureReason;
 };
 
-// The base64 encoding of the Basic credentials: one unbroken line with "=" padding.
-std::string EncodeBasicCredentials(const std::string& text);
-
 } // namespace sentrel

@@ -205,26 +205,22 @@ bool CSmtpClient::Connect(const std::string& host, int authType, const std::stri
 }
 
 bool CSmtpClient::AuthLogin(const std::string& userName, const std::string& password) {
-    CBase64Coder coder;
+    // Texts, both ways, count up to their first zero byte (decoding pads with zeros).
     if (!Command("AUTH LOGIN\r\n", 334)) {
         return false;
     }
-    coder.DecodeText(Challenge().c_str());
-    if (std::strcmp(reinterpret_cast<const char*>(coder.RawData()), "Username:") != 0) {
+    if (std::strcmp(CBase64Coder::Decode(Challenge().c_str()).c_str(), "Username:") != 0) {
         SetLastError(WSAEPROTONOSUPPORT);
         return false;
     }
-    coder.EncodeText(userName.c_str());
-    if (!Command(std::string(coder.TextData()) + "\r\n", 334)) {
+    if (!Command(CBase64Coder::Encode(userName.c_str()) + "\r\n", 334)) {
         return false;
     }
-    coder.DecodeText(Challenge().c_str());
-    if (std::strcmp(reinterpret_cast<const char*>(coder.RawData()), "Password:") != 0) {
+    if (std::strcmp(CBase64Coder::Decode(Challenge().c_str()).c_str(), "Password:") != 0) {
         SetLastError(WSAEPROTONOSUPPORT);
         return false;
     }
-    coder.EncodeText(password.c_str());
-    return Command(std::string(coder.TextData()) + "\r\n", 235);
+    return Command(CBase64Coder::Encode(password.c_str()) + "\r\n", 235);
 }
 
 bool CSmtpClient::AuthLoginPlain(const std::string& userName, const std::string& password) {
@@ -248,9 +244,8 @@ bool CSmtpClient::AuthCramMd5(const std::string& userName, const std::string& pa
     if (!Command("AUTH CRAM-MD5\r\n", 334)) {
         return false;
     }
-    CBase64Coder coder;
-    coder.DecodeText(Challenge().c_str());
-    const char* challenge = reinterpret_cast<const char*>(coder.RawData());
+    const std::string decoded = CBase64Coder::Decode(Challenge().c_str());
+    const char* challenge = decoded.c_str();
     const std::string key(password.c_str());
     unsigned char digest[16];
     HmacMd5(reinterpret_cast<const unsigned char*>(challenge), std::strlen(challenge),
@@ -261,8 +256,7 @@ bool CSmtpClient::AuthCramMd5(const std::string& userName, const std::string& pa
         std::snprintf(hex, sizeof hex, "%02x", byte);
         response += hex;
     }
-    coder.EncodeText(response.c_str());
-    return Command(std::string(coder.TextData()) + "\r\n", 235);
+    return Command(CBase64Coder::Encode(response.c_str()) + "\r\n", 235);
 }
 
 bool CSmtpClient::SendMail(const CMailMessage& message) {

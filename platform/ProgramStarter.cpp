@@ -1,4 +1,5 @@
 #include "platform/ProgramStarter.h"
+#include "platform/Text.h"
 
 #include <cerrno>
 #include <csignal>
@@ -13,10 +14,6 @@ extern char** environ;
 namespace sentrel {
 
 namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 bool IsExecutableFile(const std::string& path) {
     struct stat st {};
@@ -58,7 +55,7 @@ std::vector<std::string> SplitArguments(std::string_view text) {
     std::size_t i = 0;
     const std::size_t n = text.size();
     while (true) {
-        while (i < n && IsBlank(text[i])) {
+        while (i < n && IsSpaceOrTab(text[i])) {
             ++i;
         }
         if (i >= n) {
@@ -87,7 +84,7 @@ std::vector<std::string> SplitArguments(std::string_view text) {
                 continue;
             }
             arg.append(slashes, '\\');
-            if (i >= n || (!quoted && IsBlank(text[i]))) {
+            if (i >= n || (!quoted && IsSpaceOrTab(text[i]))) {
                 break;
             }
             arg += text[i++];
@@ -100,7 +97,7 @@ std::vector<std::string> SplitArguments(std::string_view text) {
 ParsedCommandLine ParseCommandLine(const std::string& commandLine) {
     ParsedCommandLine result;
     std::size_t start = 0;
-    while (start < commandLine.size() && IsBlank(commandLine[start])) {
+    while (start < commandLine.size() && IsSpaceOrTab(commandLine[start])) {
         ++start;
     }
     if (start >= commandLine.size()) {
@@ -118,8 +115,8 @@ ParsedCommandLine ParseCommandLine(const std::string& commandLine) {
     }
     // Unquoted: try every prefix that ends before a blank, shortest first, then the whole.
     for (std::size_t i = start + 1; i <= commandLine.size(); ++i) {
-        const bool endsHere = i == commandLine.size() || IsBlank(commandLine[i]);
-        if (!endsHere || IsBlank(commandLine[i - 1])) {
+        const bool endsHere = i == commandLine.size() || IsSpaceOrTab(commandLine[i]);
+        if (!endsHere || IsSpaceOrTab(commandLine[i - 1])) {
             continue;
         }
         const std::string found = FindExecutable(commandLine.substr(start, i - start));

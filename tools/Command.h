@@ -28,4 +28,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Thrown by a command for input it cannot take (a mistake in a JSON store, an output that
+// is there already): main() prints the message, without the usage, and exits with 2.
+class InputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 } // namespace sentrel::tools

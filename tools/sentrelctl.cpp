@@ -1,5 +1,5 @@
-// sentrelctl: the command-line companion. Inspects, checks and copies a store, one
-// command per table entry.
+// sentrelctl: the command-line companion. Inspects, checks, copies and imports a store,
+// one command per table entry.
 
 #include "alerts/AlertKinds.h"
 #include "tools/Command.h"
@@ -59,8 +59,9 @@ int main(int argc, char** argv) {
         return Usage(commands, "no command given");
     }
     if (args[0] == "--help") {
-        std::cout << "sentrelctl inspects, checks, copies and runs a Sentrel store without the "
-                     "window.\nSee sentrelctl(1) for the details.\n";
+        std::cout
+            << "sentrelctl inspects, checks, copies, imports and runs a Sentrel store without the "
+               "window.\nSee sentrelctl(1) for the details.\n";
         PrintUsage(std::cout, commands);
         return 0;
     }
@@ -81,6 +82,9 @@ int main(int argc, char** argv) {
             return command.run(rest);
         } catch (const sentrel::tools::UsageError& error) {
             return Usage(commands, error.what());
+        } catch (const sentrel::tools::InputError& error) {
+            std::cerr << "sentrelctl: " << error.what() << "\n";
+            return 2;
         } catch (const std::exception& error) {
             std::cerr << "sentrelctl: " << error.what() << "\n";
             return 1;

@@ -22,83 +22,82 @@
 #include "watches/POPWatch.h"
 #include "watches/WebPageWatch.h"
 
-#include <array>
 #include <vector>
 
 namespace sentrel {
 
 namespace {
 
-// In the order of the "Alert Selection" and "Watch Selection" dialogs.
-const std::array<const RecordClass*, 5> kAlertKinds = {
-    &CEmailAlert::classInfo, &CSoundAlert::classInfo, &CMessageAlert::classInfo,
-    &CRunProgramAlert::classInfo, &CClickatellAlert::classInfo};
-const std::array<const RecordClass*, 5> kWatchKinds = {
-    &CPOPWatch::classInfo, &CPINGWatch::classInfo, &CDateTimeWatch::classInfo,
-    &CWebPageWatch::classInfo, &CFileWatch::classInfo};
-
-const std::vector<AlertEditor>& AlertEditors() {
-    static const std::vector<AlertEditor> editors = {
-        EditorFirst<CAlert, CEmailAlert, CEmailAlertDialog>(),
-        EditorCopy<CAlert, CSoundAlert, CSoundAlertDialog>(),
-        EditorAfterOk<CAlert, CMessageAlert, CMessageAlertDialog>(),
-        EditorCopy<CAlert, CRunProgramAlert, CRunProgramAlertDialog>(),
-        EditorFirst<CAlert, CClickatellAlert, CClickatellAlertDialog>(),
+// The one table of kinds in the windows. A kind's class comes from its editor.
+const std::vector<KindChoice<CAlert>>& AlertTable() {
+    static const std::vector<KindChoice<CAlert>> table = {
+        {{"Email", "emailRadio"}, EditorFirst<CAlert, CEmailAlert, CEmailAlertDialog>()},
+        {{"Sound", "soundRadio"}, EditorCopy<CAlert, CSoundAlert, CSoundAlertDialog>()},
+        {{"Dialog Message", "messageRadio"},
+         EditorAfterOk<CAlert, CMessageAlert, CMessageAlertDialog>()},
+        {{"Run Program", "runProgramRadio"},
+         EditorCopy<CAlert, CRunProgramAlert, CRunProgramAlertDialog>()},
+        {{"Clickatell (SMS)", "clickatellRadio"},
+         EditorFirst<CAlert, CClickatellAlert, CClickatellAlertDialog>()},
     };
-    return editors;
+    return table;
 }
 
-const std::vector<WatchEditor>& WatchEditors() {
-    static const std::vector<WatchEditor> editors = {
-        EditorCopy<CWatch, CPOPWatch, CPOPWatchDialog>(),
-        EditorCopy<CWatch, CPINGWatch, CPingWatchDialog>(),
-        EditorCopy<CWatch, CDateTimeWatch, CDateTimeWatchDialog>(),
-        EditorFirst<CWatch, CWebPageWatch, CWebPageWatchDialog>(),
-        EditorCopy<CWatch, CFileWatch, CFileWatchDialog>(),
+const std::vector<KindChoice<CWatch>>& WatchTable() {
+    static const std::vector<KindChoice<CWatch>> table = {
+        {{"Mail Account (POP3)", "popRadio"}, EditorCopy<CWatch, CPOPWatch, CPOPWatchDialog>()},
+        {{"Host (PING)", "pingRadio"}, EditorCopy<CWatch, CPINGWatch, CPingWatchDialog>()},
+        {{"Date/Time", "dateTimeRadio"},
+         EditorCopy<CWatch, CDateTimeWatch, CDateTimeWatchDialog>()},
+        {{"Web Page", "webPageRadio"}, EditorFirst<CWatch, CWebPageWatch, CWebPageWatchDialog>()},
+        {{"File", "fileRadio"}, EditorCopy<CWatch, CFileWatch, CFileWatchDialog>()},
     };
-    return editors;
+    return table;
 }
 
-template <class Editor>
-const Editor* FindIn(const std::vector<Editor>& editors, const RecordClass& kind) {
-    for (const Editor& editor : editors) {
-        if (editor.kind == &kind) {
-            return &editor;
+template <class Base>
+const KindEditor<Base>* FindIn(std::span<const KindChoice<Base>> table, const RecordClass& kind) {
+    for (const KindChoice<Base>& choice : table) {
+        if (choice.editor.kind == &kind) {
+            return &choice.editor;
         }
     }
     return nullptr;
 }
 
-} // namespace
-
-const RecordClass* AlertKindAt(int position) {
-    return position >= 0 && position < static_cast<int>(kAlertKinds.size()) ? kAlertKinds[position]
-                                                                            : nullptr;
+template <class Base>
+std::unique_ptr<Base> NewOf(std::span<const KindChoice<Base>> table, int position, CSentrelDoc& doc,
+                            QWidget* parent) {
+    if (position < 0 || position >= static_cast<int>(table.size())) {
+        return nullptr;
+    }
+    return table[static_cast<std::size_t>(position)].editor.create(doc, parent);
 }
 
-const RecordClass* WatchKindAt(int position) {
-    return position >= 0 && position < static_cast<int>(kWatchKinds.size()) ? kWatchKinds[position]
-                                                                            : nullptr;
+} // namespace
+
+std::span<const KindChoice<CAlert>> AlertChoices() {
+    return AlertTable();
+}
+
+std::span<const KindChoice<CWatch>> WatchChoices() {
+    return WatchTable();
 }
 
 const AlertEditor* FindAlertEditor(const RecordClass& kind) {
-    return FindIn(AlertEditors(), kind);
+    return FindIn(AlertChoices(), kind);
 }
 
 const WatchEditor* FindWatchEditor(const RecordClass& kind) {
-    return FindIn(WatchEditors(), kind);
+    return FindIn(WatchChoices(), kind);
 }
 
 std::unique_ptr<CAlert> NewAlert(int position, CSentrelDoc& doc, QWidget* parent) {
-    const RecordClass* kind = AlertKindAt(position);
-    const AlertEditor* editor = kind ? FindAlertEditor(*kind) : nullptr;
-    return editor ? editor->create(doc, parent) : nullptr;
+    return NewOf(AlertChoices(), position, doc, parent);
 }
 
 std::unique_ptr<CWatch> NewWatch(int position, CSentrelDoc& doc, QWidget* parent) {
-    const RecordClass* kind = WatchKindAt(position);
-    const WatchEditor* editor = kind ? FindWatchEditor(*kind) : nullptr;
-    return editor ? editor->create(doc, parent) : nullptr;
+    return NewOf(WatchChoices(), position, doc, parent);
 }
 
 bool EditAlert(CAlert& alert, CSentrelDoc& doc, QWidget* parent) {

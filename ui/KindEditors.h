@@ -6,7 +6,8 @@
 //    the record (a new record is created only then);
 //  - First: the record is created before the editor opens and the editor changes it
 //    directly (a new record is destroyed again when the editor is cancelled).
-// The type selection dialogs list the kinds in their own order (AlertKindAt, WatchKindAt).
+// The table of kinds (AlertChoices, WatchChoices) gives each its button in the type
+// selection dialogs and its editor, in the order the dialogs show them.
 //
 // An editor class for AfterOk takes (QWidget* parent) and has Load(const Record&) and
 // Store(Record&) const; one for First takes (Record&, CSentrelDoc&, QWidget* parent).
@@ -24,6 +25,8 @@
 
 #include <functional>
 #include <memory>
+#include <span>
+#include <vector>
 
 class QWidget;
 
@@ -120,9 +123,29 @@ template <class Base, class Record, class Dialog> KindEditor<Base> EditorCopy() 
     return editor;
 }
 
-// The kind at a position of the type selection dialogs, or null.
-const RecordClass* AlertKindAt(int position);
-const RecordClass* WatchKindAt(int position);
+// How a kind is offered in its type selection dialog: the button's label and object name.
+struct KindButton {
+    const char* label;
+    const char* name;
+};
+
+// One row of the table of kinds.
+template <class Base> struct KindChoice {
+    KindButton button;
+    KindEditor<Base> editor;
+};
+
+// The kinds in the order of the "Alert Selection" and "Watch Selection" dialogs.
+std::span<const KindChoice<CAlert>> AlertChoices();
+std::span<const KindChoice<CWatch>> WatchChoices();
+
+template <class Base> std::vector<KindButton> ButtonsOf(std::span<const KindChoice<Base>> choices) {
+    std::vector<KindButton> buttons;
+    for (const KindChoice<Base>& choice : choices) {
+        buttons.push_back(choice.button);
+    }
+    return buttons;
+}
 
 // The editor of a kind, or null when the kind has none.
 const AlertEditor* FindAlertEditor(const RecordClass& kind);

@@ -5,10 +5,9 @@
 #include "platform/Platform.h"
 #include "platform/PosixPlatform.h"
 #include "ui/AboutDialog.h"
-#include "ui/AlertSelectionDialog.h"
 #include "ui/KindEditors.h"
+#include "ui/KindSelectionDialog.h"
 #include "ui/TextCodec.h"
-#include "ui/WatchSelectionDialog.h"
 #include "ui_MainDialog.h"
 
 #include <QAction>

@@ -1,37 +1,20 @@
 #include "ui/TextCodec.h"
 
-#include <QStringDecoder>
+#include "platform/Text.h"
 
 namespace sentrel {
 
-namespace {
-
-// Windows-1252 differs from Latin-1 only in 0x80..0x9F; the five holes map to themselves.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-QString FromCp1252(const std::string& bytes) {
-    QString out;
-    out.reserve(static_cast<qsizetype>(bytes.size()));
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        out += QChar(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b));
-    }
-    return out;
-}
-
-} // namespace
-
 QString FromStored(const std::string& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (!utf8.hasError()) {
-        return text;
+    if (IsUtf8(bytes)) {
+        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
     }
-    return FromCp1252(bytes);
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    for (const char c : bytes) {
+        // Every character of Windows-1252 is one UTF-16 unit.
+        text += QChar(static_cast<char16_t>(Windows1252CodePoint(static_cast<unsigned char>(c))));
+    }
+    return text;
 }
 
 std::string ToStored(const QString& edited, const std::string& original) {

@@ -1,28 +1,28 @@
 #include "watches/DateTimeWatch.h"
 
-#include "model/Archive.h"
+#include "model/Fields.h"
 
 namespace sentrel {
 
 SENTREL_IMPLEMENT_RECORD(CDateTimeWatch, CWatch);
 
-void CDateTimeWatch::Serialize(CArchive& ar) {
-    CWatch::Serialize(ar);
-    ar.Serialize(dailyTime);
-    ar.Serialize(dailyOn);
-    ar.Serialize(onceOn);
-    ar.Serialize(onceDate);
-    ar.Serialize(onceTime);
-    ar.Serialize(name); // the name is stored a second time; the second copy wins
-    ar.Serialize(onFriday);
-    ar.Serialize(onMonday);
-    ar.Serialize(onSaturday);
-    ar.Serialize(onSunday);
-    ar.Serialize(onThursday);
-    ar.Serialize(onTuesday);
-    ar.Serialize(onWednesday);
-    ar.Serialize(message);
-    ar.Serialize(lastCheck);
+void CDateTimeWatch::VisitFields(IFieldVisitor& v) {
+    CWatch::VisitFields(v);
+    v.DateTime("dailyTime", dailyTime);
+    v.Bool("dailyOn", dailyOn);
+    v.Bool("onceOn", onceOn);
+    v.DateTime("onceDate", onceDate);
+    v.DateTime("onceTime", onceTime);
+    v.String("name", name); // the name is stored a second time; the second copy wins
+    v.Bool("onFriday", onFriday);
+    v.Bool("onMonday", onMonday);
+    v.Bool("onSaturday", onSaturday);
+    v.Bool("onSunday", onSunday);
+    v.Bool("onThursday", onThursday);
+    v.Bool("onTuesday", onTuesday);
+    v.Bool("onWednesday", onWednesday);
+    v.String("message", message);
+    v.DateTime("lastCheck", lastCheck);
 }
 
 bool CDateTimeWatch::Check(std::string& outMessage) {

@@ -10,7 +10,7 @@ class CDateTimeWatch : public CWatch {
     SENTREL_DECLARE_RECORD()
 
 public:
-    void Serialize(CArchive& ar) override;
+    void VisitFields(IFieldVisitor& v) override;
 
     // Fires when the one-off moment, or today's daily time on a chosen weekday, lies
     // strictly between the previous check and now; so each moment fires once however

@@ -1,7 +1,7 @@
 #include "watches/FileWatch.h"
 
 #include "engine/EventLog.h"
-#include "model/Archive.h"
+#include "model/Fields.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,16 +13,16 @@ namespace sentrel {
 
 SENTREL_IMPLEMENT_RECORD(CFileWatch, CWatch);
 
-void CFileWatch::Serialize(CArchive& ar) {
-    CWatch::Serialize(ar);
-    ar.Serialize(containsText);
-    ar.Serialize(notContainsText);
-    ar.Serialize(fileName);
-    ar.Serialize(message);
-    ar.Serialize(messageSource);
-    ar.Serialize(watchMode);
-    ar.Serialize(lastContents);
-    ar.SerializeTimeStamp(lastModified);
+void CFileWatch::VisitFields(IFieldVisitor& v) {
+    CWatch::VisitFields(v);
+    v.String("containsText", containsText);
+    v.String("notContainsText", notContainsText);
+    v.String("fileName", fileName);
+    v.String("message", message);
+    v.Int("messageSource", messageSource);
+    v.Int("watchMode", watchMode);
+    v.String("lastContents", lastContents);
+    v.TimeStamp("lastModified", lastModified);
 }
 
 std::string JoinLines(const std::string& bytes) {

@@ -11,7 +11,7 @@ class CFileWatch : public CWatch {
     SENTREL_DECLARE_RECORD()
 
 public:
-    void Serialize(CArchive& ar) override;
+    void VisitFields(IFieldVisitor& v) override;
 
     // Reads the file and tests it by the mode; modes 0 and 1 move their baseline when they
     // fire. A file that cannot be opened or read is logged and does not fire.

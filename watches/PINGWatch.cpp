@@ -1,8 +1,9 @@
 #include "watches/PINGWatch.h"
 
 #include "engine/Connection.h"
-#include "model/Archive.h"
+#include "model/Fields.h"
 #include "net/IcmpEcho.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <climits>
@@ -12,13 +13,13 @@ namespace sentrel {
 
 SENTREL_IMPLEMENT_RECORD(CPINGWatch, CWatch);
 
-void CPINGWatch::Serialize(CArchive& ar) {
-    CWatch::Serialize(ar);
-    ar.Serialize(hostName);
-    ar.Serialize(packetSizeText);
-    ar.Serialize(timeToLiveText);
-    ar.Serialize(timeoutText);
-    ar.Serialize(failureMessage);
+void CPINGWatch::VisitFields(IFieldVisitor& v) {
+    CWatch::VisitFields(v);
+    v.String("hostName", hostName);
+    v.String("packetSizeText", packetSizeText);
+    v.String("timeToLiveText", timeToLiveText);
+    v.String("timeoutText", timeoutText);
+    v.String("failureMessage", failureMessage);
 }
 
 namespace {
@@ -27,7 +28,7 @@ namespace {
 // the first non-digit; 0 when there are none.
 int LeadingNumber(const std::string& text) {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
+    while (i < text.size() && IsWhiteSpace(text[i])) {
         ++i;
     }
     bool negative = false;

@@ -9,7 +9,7 @@ class CPINGWatch : public CWatch {
     SENTREL_DECLARE_RECORD()
 
 public:
-    void Serialize(CArchive& ar) override;
+    void VisitFields(IFieldVisitor& v) override;
 
     // Pings the host once; triggers with failureMessage when no reply comes in time or
     // the echo cannot be made at all.

@@ -2,7 +2,7 @@
 
 #include "engine/Connection.h"
 #include "engine/EventLog.h"
-#include "model/Archive.h"
+#include "model/Fields.h"
 #include "net/Pop3Client.h"
 #include "net/SocketConnection.h"
 
@@ -80,23 +80,23 @@ struct NewMail {
 
 } // namespace
 
-void CPOPWatch::Serialize(CArchive& ar) {
-    CWatch::Serialize(ar);
-    ar.Serialize(popServer);
-    ar.Serialize(popUserName);
-    ar.Serialize(popPassword);
-    ar.Serialize(oneIncludeContent);
-    ar.Serialize(oneIncludeFrom);
-    ar.Serialize(manyIncludeContent);
-    ar.Serialize(manyIncludeCount);
-    ar.Serialize(manyIncludeFrom);
-    ar.Serialize(manyIncludeSubject);
-    ar.Serialize(manyText);
-    ar.Serialize(oneIncludeSubject);
-    ar.Serialize(oneText);
-    ar.Serialize(maxSizeKb);
-    ar.Serialize(skipIfOverSize);
-    ar.Serialize(skipUppercaseSubject);
+void CPOPWatch::VisitFields(IFieldVisitor& v) {
+    CWatch::VisitFields(v);
+    v.String("popServer", popServer);
+    v.String("popUserName", popUserName);
+    v.String("popPassword", popPassword);
+    v.Int("oneIncludeContent", oneIncludeContent);
+    v.Int("oneIncludeFrom", oneIncludeFrom);
+    v.Int("manyIncludeContent", manyIncludeContent);
+    v.Int("manyIncludeCount", manyIncludeCount);
+    v.Int("manyIncludeFrom", manyIncludeFrom);
+    v.Int("manyIncludeSubject", manyIncludeSubject);
+    v.String("manyText", manyText);
+    v.Int("oneIncludeSubject", oneIncludeSubject);
+    v.String("oneText", oneText);
+    v.UInt("maxSizeKb", maxSizeKb);
+    v.Int("skipIfOverSize", skipIfOverSize);
+    v.Int("skipUppercaseSubject", skipUppercaseSubject);
 }
 
 bool CPOPWatch::Check(std::string& message) {

@@ -13,7 +13,7 @@ class CPOPWatch : public CWatch {
     SENTREL_DECLARE_RECORD()
 
 public:
-    void Serialize(CArchive& ar) override;
+    void VisitFields(IFieldVisitor& v) override;
 
     // Logs in to the mailbox and triggers when it holds mail not reported before in this
     // run and not dropped by the filters; the message is built from the one-mail or the

@@ -7,15 +7,27 @@
 #include "watches/POPWatch.h"
 #include "watches/WebPageWatch.h"
 
+#include <array>
+
 namespace sentrel {
 
+namespace {
+
+constexpr std::array<const RecordClass*, 5> kWatchKinds = {
+    &CPOPWatch::classInfo,     &CPINGWatch::classInfo, &CDateTimeWatch::classInfo,
+    &CWebPageWatch::classInfo, &CFileWatch::classInfo,
+};
+
+} // namespace
+
+std::span<const RecordClass* const> WatchKinds() {
+    return kWatchKinds;
+}
+
 void RegisterWatchKinds() {
-    TypeRegistry& registry = TypeRegistry::Instance();
-    registry.Register(CPOPWatch::classInfo);
-    registry.Register(CPINGWatch::classInfo);
-    registry.Register(CDateTimeWatch::classInfo);
-    registry.Register(CWebPageWatch::classInfo);
-    registry.Register(CFileWatch::classInfo);
+    for (const RecordClass* kind : kWatchKinds) {
+        TypeRegistry::Instance().Register(*kind);
+    }
 }
 
 } // namespace sentrel

@@ -2,7 +2,7 @@
 
 #include "engine/Connection.h"
 #include "engine/EventLog.h"
-#include "model/Archive.h"
+#include "model/Fields.h"
 #include "net/RobotInternet.h"
 #include "platform/Platform.h"
 #include "watches/WebTextAnchor.h"
@@ -62,20 +62,20 @@ WebPageFetcher SetWebPageFetcher(WebPageFetcher fetcher) {
     return previous;
 }
 
-void CWebPageWatch::Serialize(CArchive& ar) {
-    CWatch::Serialize(ar);
-    ar.Serialize(textToWatch);
-    ar.Serialize(url);
-    ar.Serialize(changedMessage);
-    ar.Serialize(mode);
-    ar.Serialize(containsText);
-    ar.Serialize(containsMessage);
-    ar.Serialize(absentText);
-    ar.Serialize(absentMessage);
-    ar.Serialize(webPassword);
-    ar.Serialize(webUserName);
-    ar.Serialize(referencePage);
-    ar.Serialize(lastPage);
+void CWebPageWatch::VisitFields(IFieldVisitor& v) {
+    CWatch::VisitFields(v);
+    v.String("textToWatch", textToWatch);
+    v.String("url", url);
+    v.String("changedMessage", changedMessage);
+    v.Int("mode", mode);
+    v.String("containsText", containsText);
+    v.String("containsMessage", containsMessage);
+    v.String("absentText", absentText);
+    v.String("absentMessage", absentMessage);
+    v.String("webPassword", webPassword);
+    v.String("webUserName", webUserName);
+    v.String("referencePage", referencePage);
+    v.String("lastPage", lastPage);
 }
 
 bool CWebPageWatch::Check(std::string& message) {

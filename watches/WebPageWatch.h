@@ -29,7 +29,7 @@ class CWebPageWatch : public CWatch {
     SENTREL_DECLARE_RECORD()
 
 public:
-    void Serialize(CArchive& ar) override;
+    void VisitFields(IFieldVisitor& v) override;
 
     // Fetches url and triggers by mode; the page is kept in lastPage when it triggers.
     bool Check(std::string& message) override;

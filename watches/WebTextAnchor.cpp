@@ -1,4 +1,5 @@
 #include "watches/WebTextAnchor.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -261,10 +262,6 @@ int Deliver(const Anchor& a, std::string& out) {
     return a.code;
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 std::string_view Trim(std::string_view s) {
     constexpr std::string_view kWhite = " \t\r\n\v\f";
     const std::size_t b = s.find_first_not_of(kWhite);
@@ -313,10 +310,10 @@ std::string VisibleText(std::string_view s) {
             inTag = false;
         } else if (c == '\r' || c == '\n') {
             out += c;
-        } else if (IsBlank(c)) {
+        } else if (IsSpaceOrTab(c)) {
             // A run of blanks is kept as one space, taken at its last blank.
             const bool last = k + 1 == s.size();
-            if (!last && !inTag && !IsBlank(s[k + 1]))
+            if (!last && !inTag && !IsSpaceOrTab(s[k + 1]))
                 out += ' ';
         } else if (!inTag) {
             out += c;

@@ -5,7 +5,7 @@
 
 #include "alerts/AlertKinds.h"
 #include "model/SentrelDoc.h"
-#include "tools/StoreCommands.h"
+#include "tools/StoreJson.h"
 #include "watches/WatchKinds.h"
 
 #include <cstdio>
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sentrel::CSentrelDoc doc;
     doc.Decode(std::string_view(reinterpret_cast<const char*>(data), size));
     const std::string saved = doc.Encode();
-    (void)sentrel::tools::DocumentToJson(doc).dump();
+    (void)sentrel::tools::JsonText(sentrel::tools::DocumentToJson(doc));
 
     sentrel::CSentrelDoc again;
     if (const auto damage = again.Decode(saved)) {

@@ -71,14 +71,6 @@ TEST_F(RobotInternetTest, ErrorTextsAndTheHeaderBlock) {
     fetcher.user = "ab";
     fetcher.password = "";
     EXPECT_EQ(fetcher.BuildRequestHeaders(), "Accept: */*\r\nAuthorization: Basic YWI6\r\n\r\n");
-
-    EXPECT_EQ(EncodeBasicCredentials("a:"), "YTo=");
-    EXPECT_EQ(EncodeBasicCredentials("u:pw"), "dTpwdw==");
-    EXPECT_EQ(EncodeBasicCredentials(std::string("\xff\xfe\x00", 3)), "//4A");
-    // Long credentials make one unbroken line.
-    const std::string longOne = EncodeBasicCredentials(std::string(400, 'x') + ":" + "y");
-    EXPECT_EQ(longOne.size(), 536u);
-    EXPECT_EQ(longOne.find_first_of("\r\n"), std::string::npos);
 }
 
 TEST_F(RobotInternetTest, RefusedAddressesLeaveTheBodyAlone) {

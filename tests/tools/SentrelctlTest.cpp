@@ -1,17 +1,26 @@
 // Runs the built sentrelctl on stores in a temporary folder.
 
 #include "alerts/AlertKinds.h"
+#include "alerts/EmailAlert.h"
 #include "alerts/MessageAlert.h"
+#include "alerts/SoundAlert.h"
 #include "model/SentrelDoc.h"
 #include "tests/model/StoreBytes.h"
 #include "tests/support/Programs.h"
+#include "watches/DateTimeWatch.h"
+#include "watches/FileWatch.h"
+#include "watches/POPWatch.h"
 #include "watches/WatchKinds.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <bit>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <limits>
 #include <sys/stat.h>
 
 namespace sentrel {
@@ -53,6 +62,57 @@ std::string SampleStore() {
            Str("5") + Str("9:00a") + Str("09:00:00") + Int(0);
 }
 
+// A store whose one activation holds an alert that is in no list of the document.
+std::string UnlistedStore() {
+    return kNoTrace + kEmptyList + Hex("0100") + NewClass("CWatch") + Str("w") + Hex("0100") +
+           NewClass("CActivation") + Hex("0100") + NewClass("CSoundAlert") + Str("hidden") +
+           Str("/x.wav") + Hex("0100 0200") + Hex("00000000 00000000") + Str("a") +
+           Hex("01000000 00 00 00 00 00 00 00 00000000");
+}
+
+// Values a dump must carry exactly: text in both encodings with controls, quotes and a
+// character beyond 16 bits, a long text, the limits of the numbers, day numbers that are
+// not finite or are -0, and records only activations hold, one of them in both.
+std::string EdgeStore() {
+    RegisterWatchKinds();
+    RegisterAlertKinds();
+    CSentrelDoc doc;
+    auto text = std::make_unique<CMessageAlert>();
+    text->name = "\xC3\xA9\xE9 \xC2\x81\x81 \x01\"\\/\t\r\n\b\f\x7F \xF0\x9F\x98\x80 \\u00e9";
+    auto mail = std::make_unique<CEmailAlert>();
+    mail->name = std::string(300, 'x');
+    mail->port = std::numeric_limits<std::int32_t>::min();
+    mail->multipleMessages = -1;
+    auto pop = std::make_unique<CPOPWatch>();
+    pop->maxSizeKb = std::numeric_limits<std::uint32_t>::max();
+    pop->popPassword = "\x80\x9F\xFF";
+    auto moments = std::make_unique<CDateTimeWatch>();
+    moments->dailyTime =
+        CDateTime(static_cast<CDateTime::Status>(7), std::bit_cast<double>(0x7FF8000000000123ull));
+    moments->onceDate = CDateTime(CDateTime::Valid, -0.0);
+    moments->onceTime = CDateTime(CDateTime::Valid, -std::numeric_limits<double>::infinity());
+    moments->lastCheck = CDateTime(CDateTime::Valid, 1e300 / 3);
+    auto file = std::make_unique<CFileWatch>();
+    file->lastModified = std::numeric_limits<std::int32_t>::min();
+    CSoundAlert shared;
+    shared.name = "shared";
+    CWatch hidden;
+    auto first = std::make_unique<CActivation>();
+    first->alerts = {text.get(), &shared};
+    first->watch = {&hidden};
+    auto second = std::make_unique<CActivation>();
+    second->alerts = {&shared};
+    second->watch = {pop.get()};
+    doc.alerts.push_back(std::move(text));
+    doc.alerts.push_back(std::move(mail));
+    doc.watches.push_back(std::move(pop));
+    doc.watches.push_back(std::move(moments));
+    doc.watches.push_back(std::move(file));
+    doc.activations.push_back(std::move(first));
+    doc.activations.push_back(std::move(second));
+    return doc.Encode();
+}
+
 TEST_F(SentrelctlTest, DumpPrintsTheStoreAsJson) {
     const Result r = Run({"dump", Store("s.bin", SampleStore())});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -87,12 +147,7 @@ TEST_F(SentrelctlTest, DumpPrintsTheStoreAsJson) {
         "windowOn": false})"));
 
     // An alert that the store holds only inside an activation is shown in its place.
-    const std::string unlisted = kNoTrace + kEmptyList + Hex("0100") + NewClass("CWatch") +
-                                 Str("w") + Hex("0100") + NewClass("CActivation") + Hex("0100") +
-                                 NewClass("CSoundAlert") + Str("hidden") + Str("/x.wav") +
-                                 Hex("0100 0200") + Hex("00000000 00000000") + Str("a") +
-                                 Hex("01000000 00 00 00 00 00 00 00 00000000");
-    const Result u = Run({"dump", Store("u.bin", unlisted)});
+    const Result u = Run({"dump", Store("u.bin", UnlistedStore())});
     ASSERT_EQ(u.exitCode, 0) << u.err;
     EXPECT_EQ(Json::parse(u.out)["activations"][0]["alerts"],
               Json::parse(R"([{"class":"CSoundAlert","name":"hidden","soundFile":"/x.wav"}])"));
@@ -213,6 +268,101 @@ TEST_F(SentrelctlTest, UnreadableOrDamagedStoreStaysAsItIs) {
     EXPECT_TRUE(stat(pipe.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
     EXPECT_EQ(ReadFile(damaged), SampleStore().substr(0, 60));
     EXPECT_FALSE(std::ifstream(damaged + ".damaged").good()); // nothing saved over it
+}
+
+// Whatever the store, its dump imports to the very bytes the program saves it as.
+TEST_F(SentrelctlTest, ImportGivesBackTheStoreItsDumpCameFrom) {
+    std::vector<std::string> stores = {Store("sample.bin", SampleStore()),
+                                       Store("unlisted.bin", UnlistedStore()),
+                                       Store("edge.bin", EdgeStore())};
+    for (const char* folder : {"/examples", "/tests/fuzz/corpus"}) {
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::string(SENTREL_SOURCE_DIR) + folder)) {
+            stores.push_back(entry.path());
+        }
+    }
+    for (const std::string& store : stores) {
+        const std::string imported = store + ".imported";
+        const std::string resaved = store + ".resaved";
+        const Result r = RunProgram({"sh", "-c",
+                                     std::string(SENTRELCTL_PATH) + " dump '" + store + "' | " +
+                                         SENTRELCTL_PATH + " import - '" + imported + "'"});
+        ASSERT_EQ(r.exitCode, 0) << store << r.err;
+        ASSERT_EQ(Run({"resave", store, resaved}).exitCode, 0) << store;
+        EXPECT_EQ(ReadFile(imported), ReadFile(resaved)) << store;
+        std::filesystem::remove(imported);
+        std::filesystem::remove(resaved);
+    }
+}
+
+// A mistake in the JSON is named by its path, exits 2 and writes nothing.
+TEST_F(SentrelctlTest, ImportRefusesMistakesAndWritesNothing) {
+    const std::string exampleDump =
+        Run({"dump", std::string(SENTREL_SOURCE_DIR) + "/examples/Sentrel.bin"}).out;
+    const Json example = Json::parse(exampleDump);
+    ASSERT_EQ(example["watches"][1]["class"], "CPINGWatch");
+    const auto changed = [&example](const std::function<void(Json&)>& change) {
+        Json j = example;
+        change(j);
+        return j.dump();
+    };
+    const struct {
+        std::string json;
+        const char* says;
+    } cases[] = {
+        {"{\"trace\": tru",
+         "bad JSON: parse error at line 1, column 14: syntax error while parsing value - "
+         "invalid literal; last read: '\"trace\": tru'"},
+        {std::string(100, '['), "bad JSON: nested more than 64 deep"},
+        {"[]", "the document: expected an object, not an array"},
+        {changed([](Json& j) { j.erase("watches"); }), "watches: missing"},
+        {changed([](Json& j) { j["extra"] = 1; }), "extra: not a field here"},
+        {changed([](Json& j) { j["watches"][1]["packetSizeText"] = 32; }),
+         "watches[1].packetSizeText: expected a string, not a number"},
+        {changed([](Json& j) { j["watches"][1].erase("timeoutText"); }),
+         "watches[1].timeoutText: missing"},
+        {changed([](Json& j) { j["watches"][1]["ttl"] = "1"; }),
+         "watches[1].ttl: not a field here"},
+        {changed([](Json& j) { j["watches"][2]["class"] = "CFooWatch"; }),
+         "watches[2].class: no record class is named \"CFooWatch\""},
+        {changed([](Json& j) { j["alerts"][0]["class"] = "CPINGWatch"; }),
+         "alerts[0].class: CPINGWatch is not an alert"},
+        {changed([](Json& j) { j["watches"][2]["watchMode"] = 2147483648u; }),
+         "watches[2].watchMode: 2147483648 is out of range (-2147483648 to 2147483647)"},
+        {changed([](Json& j) { j["watches"][4]["maxSizeKb"] = -1; }),
+         "watches[4].maxSizeKb: -1 is out of range (0 to 4294967295)"},
+        {changed([](Json& j) { j["alerts"][1]["port"] = 25.5; }),
+         "alerts[1].port: expected a whole number, not 25.5"},
+        {changed([](Json& j) { j["watches"][0]["dailyOn"] = 1; }),
+         "watches[0].dailyOn: expected true or false, not a number"},
+        {changed([](Json& j) { j["watches"][0]["lastCheck"]["day"] = "noon"; }),
+         "watches[0].lastCheck.day: expected a number, or \"0x\" and 16 hexadecimal digits"},
+        {changed([](Json& j) { j["activations"][1]["alerts"][1] = 5; }),
+         "activations[1].alerts[1]: no alert 5 (the list holds 5)"},
+        {changed([](Json& j) { j["activations"][0]["watch"][0] = "activations[0].alerts[0]"; }),
+         "activations[0].watch[0]: \"activations[0].alerts[0]\" is not a watch given in full "
+         "before"},
+    };
+    const std::string json = dir.File("store.json");
+    const std::string out = dir.File("out.bin");
+    for (const auto& c : cases) {
+        WriteFile(json, c.json);
+        const Result r = Run({"import", json, out});
+        EXPECT_EQ(r.exitCode, 2) << c.says;
+        EXPECT_EQ(r.err, "sentrelctl: " + std::string(c.says) + "\n");
+        EXPECT_FALSE(std::filesystem::exists(out)) << c.says;
+    }
+
+    // An OUT that is there is written over only with --force.
+    WriteFile(json, example.dump());
+    WriteFile(out, "keep");
+    Result r = Run({"import", json, out});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "sentrelctl: " + out + " is there already; --force writes over it\n");
+    EXPECT_EQ(ReadFile(out), "keep");
+    r = Run({"import", "--force", json, out});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Run({"dump", out}).out, exampleDump);
 }
 
 // examples/Sentrel.bin is what make_example_store writes, and it dumps cleanly.

@@ -2,6 +2,7 @@
 // its own editor, a new record appears only after OK, and the web page watch editor's
 // fetch and checks.
 
+#include "alerts/AlertKinds.h"
 #include "alerts/ClickatellAlert.h"
 #include "alerts/EmailAlert.h"
 #include "alerts/MessageAlert.h"
@@ -17,6 +18,7 @@
 #include "watches/FileWatch.h"
 #include "watches/PINGWatch.h"
 #include "watches/POPWatch.h"
+#include "watches/WatchKinds.h"
 #include "watches/WebPageWatch.h"
 
 #include <QLabel>
@@ -135,6 +137,7 @@ class EditorDispatchTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void everyKindOfTheCoreIsOffered();
     void newCopyKindsAreCreatedAfterOk();
     void newRecordKindsLeaveNothingOnCancel();
     void editCopiesBackOnlyOnOk();
@@ -146,6 +149,21 @@ private slots:
     void webPageSpecificTextChecks();
     void webPageRoundTripAndCancel();
 };
+
+// The windows' table of kinds follows the core's lists, in their order: a kind added to
+// the core and not to the windows could be read from a store but never edited.
+void EditorDispatchTest::everyKindOfTheCoreIsOffered() {
+    const auto alerts = AlertChoices();
+    QCOMPARE(alerts.size(), AlertKinds().size());
+    for (std::size_t i = 0; i < alerts.size(); ++i) {
+        QCOMPARE(alerts[i].editor.kind, AlertKinds()[i]);
+    }
+    const auto watches = WatchChoices();
+    QCOMPARE(watches.size(), WatchKinds().size());
+    for (std::size_t i = 0; i < watches.size(); ++i) {
+        QCOMPARE(watches[i].editor.kind, WatchKinds()[i]);
+    }
+}
 
 void EditorDispatchTest::newCopyKindsAreCreatedAfterOk() {
     UiEnvironment env;
