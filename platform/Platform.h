@@ -79,6 +79,13 @@ public:
     virtual void Open(const std::string& path) = 0;
 };
 
+class INotificationArea {
+public:
+    virtual ~INotificationArea() = default;
+    // Whether the desktop has a notification area for the program's icon now.
+    virtual bool IsAvailable() = 0;
+};
+
 struct PlatformServices {
     IClock* clock = nullptr;
     IMessageBox* messageBox = nullptr;
@@ -88,6 +95,7 @@ struct PlatformServices {
     IConnection* connection = nullptr;
     IPaths* paths = nullptr;
     IHelp* help = nullptr;
+    INotificationArea* notificationArea = nullptr;
 };
 
 // The process-wide services. Members are never null.

@@ -18,7 +18,6 @@
 #include <QString>
 
 #include <memory>
-#include <optional>
 
 class QMenu;
 class QSystemTrayIcon;
@@ -99,8 +98,7 @@ public:
     // themselves; on an X11 tray once the tray has taken the icon's window in.
     bool IsPlaced() const;
 
-    // Tests: whether a notification area exists, instead of asking the desktop.
-    static void SetTrayAvailableForTesting(std::optional<bool> available);
+    // Whether the desktop has a notification area now (the platform's service).
     static bool TrayAvailable();
 
 signals:

@@ -1,8 +1,8 @@
 #include "watches/PINGWatch.h"
 
-#include "engine/Connection.h"
 #include "model/Archive.h"
 #include "net/IcmpEcho.h"
+#include "services/NetworkServices.h"
 
 #include <algorithm>
 #include <climits>

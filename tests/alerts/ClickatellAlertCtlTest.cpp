@@ -4,8 +4,8 @@
 
 #include "alerts/AlertKinds.h"
 #include "alerts/ClickatellAlert.h"
-#include "engine/EventLog.h"
 #include "model/SentrelDoc.h"
+#include "services/EventLog.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/ScriptedHttpServer.h"
 #include "tests/support/TestCertificates.h"

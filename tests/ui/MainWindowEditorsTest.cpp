@@ -9,6 +9,7 @@
 #include "alerts/RunProgramAlert.h"
 #include "alerts/SoundAlert.h"
 #include "model/SentrelDoc.h"
+#include "tests/support/FakeNetwork.h"
 #include "tests/ui/EditorTestSupport.h"
 #include "ui/MainDialog.h"
 #include "watches/DateTimeWatch.h"
@@ -97,21 +98,23 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
     TempDir dir;
     FakePaths paths;
     paths.dir = dir.Path();
+    // An icon without a place on the offscreen desktop: no "Failed to create tray icon"
+    // when the clock moves on.
+    FakeNotificationArea area;
+    area.available = true;
     PlatformServices services;
     services.paths = &paths;
+    services.notificationArea = &area;
     ScopedPlatform withPaths(services);
-    WebPageFetcher previousFetcher =
-        SetWebPageFetcher([](const std::string&, const std::string&, const std::string&,
-                             std::string& body, std::string&) {
-            body = "<p>page</p>";
-            return true;
-        });
+    FakeWebPages web([](const std::string&, const std::string&, const std::string&,
+                        std::string& body, std::string&) {
+        body = "<p>page</p>";
+        return true;
+    });
+    ScopedNetwork withPages({nullptr, &web});
     WriteFile(dir.File("watched.txt"), "contents");
     WriteFile(dir.File("bell.wav"), "RIFF");
 
-    // An icon without a place on the offscreen desktop: no "Failed to create tray icon"
-    // when the clock moves on.
-    CTrayNotifyIcon::SetTrayAvailableForTesting(true);
     CMainDialog main;
     main.Initialise();
     main.show();
@@ -275,8 +278,6 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
     QVERIFY(main.Document().alerts.empty());
     QVERIFY(main.Document().activations.empty());
     QCOMPARE(Find<QListWidget>(&main, "watchList")->count(), 0);
-    SetWebPageFetcher(previousFetcher);
-    CTrayNotifyIcon::SetTrayAvailableForTesting(std::nullopt);
 }
 
 QTEST_MAIN(MainWindowEditorsTest)

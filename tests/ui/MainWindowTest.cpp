@@ -3,10 +3,10 @@
 
 #include "alerts/AlertKinds.h"
 #include "alerts/MessageAlert.h"
-#include "engine/EventLog.h"
 #include "model/DateTime.h"
 #include "model/SentrelDoc.h"
 #include "platform/PosixPlatform.h"
+#include "services/EventLog.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/MainDialog.h"
 #include "ui/SessionEnd.h"
@@ -113,7 +113,6 @@ private slots:
     void initTestCase() {
         RegisterWatchKinds();
         RegisterAlertKinds();
-        CTrayNotifyIcon::SetTrayAvailableForTesting(false);
     }
 
     void listsSortIgnoringCaseWhileDocumentKeepsOrder() {

@@ -2,14 +2,15 @@
 // return of the notification area, and the alert popups.
 
 #include "alerts/AlertKinds.h"
-#include "engine/EventLog.h"
 #include "model/SentrelDoc.h"
 #include "platform/Autostart.h"
 #include "platform/PosixPlatform.h"
+#include "services/EventLog.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/AlertPopup.h"
 #include "ui/HookWnd.h"
 #include "ui/MainDialog.h"
+#include "ui/QtServices.h"
 #include "ui/TaskbarWatcher.h"
 #include "ui/TrayNotifyIcon.h"
 #include "watches/WatchKinds.h"
@@ -87,6 +88,18 @@ std::vector<std::string> Probe(QWidget& window, std::vector<std::string>& seen) 
 
 using Seen = std::vector<std::string>;
 
+PlatformServices WithArea(INotificationArea* area) {
+    PlatformServices services;
+    services.notificationArea = area;
+    return services;
+}
+
+// A notification area that the test puts there or takes away, in place while it lives.
+struct TestArea : FakeNotificationArea {
+    explicit TestArea(bool there) { available = there; }
+    ScopedPlatform installed{WithArea(this)};
+};
+
 // The watcher of a status-notifier host, as a panel puts it on the session bus; it notes
 // the icons that register.
 class FakeWatcher : public QObject {
@@ -124,8 +137,6 @@ private slots:
         RegisterWatchKinds();
         RegisterAlertKinds();
     }
-
-    void cleanup() { CTrayNotifyIcon::SetTrayAvailableForTesting(std::nullopt); }
 
     void twoHooksOnOneWindow() {
         Seen seen;
@@ -183,7 +194,7 @@ private slots:
         UiEnvironment env;
         // Started at login: the notification area comes a little after the program, and
         // the window waits for it hidden.
-        CTrayNotifyIcon::SetTrayAvailableForTesting(false);
+        TestArea area(false);
         auto frame = std::make_unique<QWidget>();
         CMainDialog window(frame.get());
         window.Initialise();
@@ -192,7 +203,7 @@ private slots:
         QVERIFY(!tray.IsCreated());
         QVERIFY(!window.isVisible());
         env.clock.Advance(20);
-        CTrayNotifyIcon::SetTrayAvailableForTesting(true);
+        area.available = true;
         QTRY_VERIFY(tray.IsCreated());
         QVERIFY(env.messageBox.shown.empty()); // no "Failed to create tray icon"
         QVERIFY(!window.isVisible());
@@ -281,7 +292,7 @@ private slots:
     void trayIconNeedsItsMenu() {
         QWidget window;
         CTrayNotifyIcon tray;
-        CTrayNotifyIcon::SetTrayAvailableForTesting(true);
+        TestArea area(true);
         QVERIFY(!tray.CreateIcon(&window, nullptr, 143, "Sentrel", "Sentrel", "t", 10,
                                  CTrayNotifyIcon::BalloonInfo, ProgramIcon(), 999));
         QCOMPARE(CHookWnd::FirstHook(&window), nullptr);
@@ -289,13 +300,13 @@ private slots:
 
         // Without a notification area the hook stays, and the icon appears when an area
         // comes.
-        CTrayNotifyIcon::SetTrayAvailableForTesting(false);
+        area.available = false;
         QVERIFY(!tray.CreateIcon(&window, nullptr, 143, "Sentrel", "Sentrel", "t", 10,
                                  CTrayNotifyIcon::BalloonInfo, ProgramIcon(), 0));
         QCOMPARE(CHookWnd::FirstHook(&window), &tray.GetOwnerHook());
         QVERIFY(!tray.IsShown());
         CTaskbarWatcher watcher(&window, 10);
-        CTrayNotifyIcon::SetTrayAvailableForTesting(true);
+        area.available = true;
         QTRY_VERIFY(tray.IsShown());
         QVERIFY(!tray.IsCreated());
         QCOMPARE(tray.BalloonCount(), 0);
@@ -314,6 +325,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
 
         UiEnvironment env;
+        CQtNotificationArea desktop;
+        ScopedPlatform realArea(WithArea(&desktop));
         auto frame = std::make_unique<QWidget>();
         CMainDialog window(frame.get());
         CTaskbarWatcher watcher(frame.get());
@@ -386,7 +399,7 @@ private slots:
         QVERIFY(host.registerService("org.kde.StatusNotifierWatcher"));
 
         UiEnvironment env;
-        CTrayNotifyIcon::SetTrayAvailableForTesting(true);
+        TestArea area(true);
         auto frame = std::make_unique<QWidget>();
         CMainDialog window(frame.get());
         window.Initialise();

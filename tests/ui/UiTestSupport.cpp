@@ -1,6 +1,6 @@
 #include "tests/ui/UiTestSupport.h"
 
-#include "engine/EventLog.h"
+#include "services/EventLog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

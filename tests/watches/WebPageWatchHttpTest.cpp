@@ -1,8 +1,8 @@
 // The web page watch against a real HTTP server (nginx on 127.0.0.1 and ::1, over http
 // and https), in the process and through sentrelctl check-watch.
 
-#include "engine/EventLog.h"
 #include "model/SentrelDoc.h"
+#include "services/EventLog.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/TestCertificates.h"
 #include "tests/support/TestSupport.h"
