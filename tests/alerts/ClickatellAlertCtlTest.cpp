@@ -57,7 +57,7 @@ TEST(ClickatellAlertCtlTest, SendAlertGoesToTheGatewayOverHttpsOnly) {
                           "no_proxy=", "NO_PROXY=", test::Certificates().TrustFileSetting()});
 
     EXPECT_EQ(result.exitCode, 1);
-    const std::string reason = "The certificate's name does not match api.clickatell.com";
+    const std::string reason = "The server's certificate name does not match api.clickatell.com";
     EXPECT_EQ(result.err, "sentrelctl: alert \"Pager\" did not deliver: Failed to connect to "
                           "Clickatell: " +
                               reason + "\n");
