@@ -6,6 +6,8 @@
 // installs its dial-up policy for as long as it lives, and tests install fakes
 // (ScopedNetwork). Members are never null.
 
+#include "platform/Platform.h"
+
 #include <string>
 
 namespace sentrel {
@@ -45,18 +47,9 @@ NetworkServices& Network();
 // previous set.
 NetworkServices InstallNetwork(const NetworkServices& services);
 
-// Restores the previous services when it goes out of scope (tests).
-class ScopedNetwork {
-public:
-    explicit ScopedNetwork(const NetworkServices& services)
-        : m_previous(InstallNetwork(services)) {}
-    ~ScopedNetwork() { Network() = m_previous; }
-    ScopedNetwork(const ScopedNetwork&) = delete;
-    ScopedNetwork& operator=(const ScopedNetwork&) = delete;
-
-private:
-    NetworkServices m_previous;
-};
+// Installs network services and restores the previous ones when it goes out of scope
+// (tests).
+using ScopedNetwork = ScopedServices<NetworkServices, Network, InstallNetwork>;
 
 // What network watches and alerts call before they touch the network: asks the installed
 // requester (the engine's dial-up policy) for a connection.
