@@ -1,11 +1,11 @@
 #include "alerts/ClickatellAlert.h"
 
 #include "alerts/SmsPieces.h"
-#include "engine/Connection.h"
-#include "engine/EventLog.h"
 #include "model/Fields.h"
 #include "net/Encoders.h"
 #include "net/RobotInternet.h"
+#include "services/EventLog.h"
+#include "services/NetworkServices.h"
 
 #include <algorithm>
 #include <string_view>
@@ -19,20 +19,7 @@ namespace {
 constexpr std::int64_t kSmsLength = 160;
 const char* const kSource = "Clickatell Alert";
 
-std::string& Gateway() {
-    static std::string host = "api.clickatell.com";
-    return host;
-}
-
 } // namespace
-
-std::string CClickatellAlert::GatewayHost() {
-    return Gateway();
-}
-
-void CClickatellAlert::SetGatewayHost(std::string hostAndPort) {
-    Gateway() = std::move(hostAndPort);
-}
 
 void CClickatellAlert::VisitFields(IFieldVisitor& v) {
     CAlert::VisitFields(v);
@@ -68,7 +55,7 @@ bool CClickatellAlert::SendOne(const std::string& text) {
     // "#" in a password or a "&" in a number would otherwise cut the request short or add
     // parameters to it.
     const std::string url =
-        "https://" + GatewayHost() + "/http/sendmsg?api_id=" + EscapeForUrl(apiId) +
+        "https://" + Network().smsGateway + "/http/sendmsg?api_id=" + EscapeForUrl(apiId) +
         "&user=" + EscapeForUrl(apiUser) + "&password=" + EscapeForUrl(apiPassword) +
         "&from=" + EscapeForUrl(from) + "&to=" + EscapeForUrl(to) +
         "&msg_type=" + EscapeForUrl(msgType) + "&text=" + text;

@@ -6,7 +6,8 @@
 
 namespace sentrel {
 
-// Sends the message as SMS through the gateway's HTTP API, over https.
+// Sends the message as SMS through the gateway's HTTP API, over https, at the address
+// the network services give (Network().smsGateway).
 class CClickatellAlert : public CAlert {
     SENTREL_DECLARE_RECORD()
 
@@ -20,11 +21,6 @@ public:
     // Sends one already-escaped SMS text as one request to the gateway; true when the
     // gateway answered.
     bool SendOne(const std::string& text);
-
-    // The host of the gateway's HTTP API, reached over https. Tests point it at a
-    // substitute gateway on 127.0.0.1 ("127.0.0.1:port"); the program never changes it.
-    static std::string GatewayHost();
-    static void SetGatewayHost(std::string hostAndPort);
 
     std::string from;
     std::string to;

@@ -1,11 +1,11 @@
 #include "alerts/EmailAlert.h"
 
 #include "alerts/SmsPieces.h"
-#include "engine/Connection.h"
-#include "engine/EventLog.h"
 #include "model/Fields.h"
 #include "net/MailMessage.h"
 #include "net/SmtpClient.h"
+#include "services/EventLog.h"
+#include "services/NetworkServices.h"
 
 #include <algorithm>
 #include <string_view>

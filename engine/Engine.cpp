@@ -1,13 +1,12 @@
 #include "engine/Engine.h"
 
-#include "engine/Connection.h"
-#include "engine/EventLog.h"
 #include "engine/Schedule.h"
 #include "model/SentrelDoc.h"
 #include "platform/Platform.h"
+#include "services/EventLog.h"
+#include "services/NetworkServices.h"
 
 #include <exception>
-#include <functional>
 
 namespace sentrel {
 
@@ -31,23 +30,35 @@ template <class Step> bool Guarded(const std::string& what, Step&& step) {
 
 } // namespace
 
-struct CEngine::State {
+// The engine's dial-up policy is what network watches and alerts reach through
+// RequestConnection.
+struct CEngine::State : IConnectionRequester {
+    State(CEngine& engine, CSentrelDoc& doc, ITimerHost& host)
+        : engine(engine), doc(doc), host(host) {}
+    void RequestConnection() override { engine.RequestConnection(); }
+
+    CEngine& engine;
     CSentrelDoc& doc;
     ITimerHost& host;
     bool running = false;
     bool dialled = false;
     bool busy = false;
-    std::function<void()> previousRequester;
+    IConnectionRequester* previousRequester = nullptr;
 };
 
 CEngine::CEngine(CSentrelDoc& doc, ITimerHost& host)
-    : m_state(std::make_unique<State>(State{doc, host, false, false, false, {}})) {
-    m_state->previousRequester = SetConnectionRequester([this] { RequestConnection(); });
+    : m_state(std::make_unique<State>(*this, doc, host)) {
+    NetworkServices services;
+    services.connection = m_state.get();
+    m_state->previousRequester = InstallNetwork(services).connection;
 }
 
-// The host stops its own timers; it may already be half torn down here.
+// The host stops its own timers; it may already be half torn down here. Only the
+// requester is put back: whatever else was installed meanwhile stays.
 CEngine::~CEngine() {
-    SetConnectionRequester(std::move(m_state->previousRequester));
+    NetworkServices services;
+    services.connection = m_state->previousRequester;
+    InstallNetwork(services);
 }
 
 void CEngine::Start() {

@@ -3,6 +3,7 @@
 #include "model/TypeRegistry.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -59,14 +60,22 @@ template <class T> void AppendLittleEndian(std::string& out, T value) {
 CArchiveException::CArchiveException(Cause cause, std::uint64_t offset, std::string detail)
     : std::runtime_error(detail), m_cause(cause), m_offset(offset), m_detail(std::move(detail)) {}
 
-CArchive::CArchive(std::string_view data) : m_loading(true), m_in(data) {
+CArchive::CArchive(std::string_view data)
+    : m_loading(true), m_next(data.data()), m_end(data.data() + data.size()) {
+    m_loadTable.emplace_back(); // number 0: null
+}
+
+CArchive::CArchive(Source source, std::uint64_t expectedSize)
+    : m_loading(true), m_source(std::move(source)), m_expectedSize(expectedSize),
+      m_buffer(std::make_unique_for_overwrite<char[]>(kBufferSize)) {
+    m_next = m_end = m_buffer.get();
     m_loadTable.emplace_back(); // number 0: null
 }
 
 CArchive::CArchive() : m_loading(false) {}
 
 CArchive::CArchive(Sink sink) : m_loading(false), m_sink(std::move(sink)) {
-    m_out.reserve(kSinkBuffer + 64);
+    m_out.reserve(kBufferSize + 64);
 }
 
 void CArchive::Flush() {
@@ -84,14 +93,95 @@ void CArchive::Fail(CArchiveException::Cause cause, std::uint64_t offset,
     throw CArchiveException(cause, offset, std::move(detail));
 }
 
-const char* CArchive::Need(std::size_t n) {
-    if (n > Remaining()) {
-        Fail(CArchiveException::Cause::EndOfFile, m_pos,
-             "the file ends where " + std::to_string(n) + " more bytes were expected");
+std::size_t CArchive::FromSource(char* into, std::size_t max) {
+    if (!m_source) {
+        return 0;
     }
-    const char* p = m_in.data() + m_pos;
-    m_pos += n;
-    return p;
+    const std::size_t got = m_source(into, max);
+    if (got == 0) {
+        m_source = nullptr; // the end stays the end
+    }
+    return std::min(got, max);
+}
+
+bool CArchive::Fill(std::size_t n) {
+    std::size_t have = static_cast<std::size_t>(m_end - m_next);
+    if (!m_buffer) {
+        return have >= n; // the caller's data is all there is
+    }
+    std::memmove(m_buffer.get(), m_next, have);
+    m_next = m_buffer.get();
+    m_end = m_next + have;
+    while (have < n) {
+        const std::size_t got = FromSource(m_buffer.get() + have, kBufferSize - have);
+        if (got == 0) {
+            return false;
+        }
+        have += got;
+        m_end += got;
+    }
+    return true;
+}
+
+void CArchive::FailAtEnd(std::size_t n) const {
+    Fail(CArchiveException::Cause::EndOfFile, m_offset,
+         "the file ends where " + std::to_string(n) + " more bytes were expected");
+}
+
+void CArchive::ReadBytes(std::string& out, std::uint64_t count, std::uint64_t start,
+                         std::uint64_t characters) {
+    const auto runsOut = [&] {
+        Fail(CArchiveException::Cause::EndOfFile, start,
+             "a string of " + std::to_string(characters) +
+                 " characters runs past the end of the file");
+    };
+    const auto take = [&](std::size_t n) {
+        out.append(m_next, n);
+        m_next += n;
+        m_offset += n;
+    };
+    const std::size_t have = static_cast<std::size_t>(m_end - m_next);
+    out.clear();
+    if (count <= have) {
+        take(static_cast<std::size_t>(count));
+        return;
+    }
+    if (!m_source) {
+        runsOut(); // every byte there is is at hand: nothing is reserved for more
+    }
+    // Memory at once for as much as the source announced; past that, only for what has
+    // arrived.
+    const std::uint64_t announced = m_expectedSize > m_offset ? m_expectedSize - m_offset : 0;
+    out.reserve(
+        static_cast<std::size_t>(std::min(count, std::max<std::uint64_t>(announced, have))));
+    take(have);
+    while (out.size() < count) {
+        const std::uint64_t missing = count - out.size();
+        if (missing < kBufferSize) {
+            // The end of the string comes through the buffer with the bytes after it.
+            if (!Fill(1)) {
+                runsOut();
+            }
+            take(static_cast<std::size_t>(
+                std::min<std::uint64_t>(missing, static_cast<std::uint64_t>(m_end - m_next))));
+            continue;
+        }
+        // A long text (a stored web page) goes from the source straight into the string.
+        if (out.capacity() == out.size()) {
+            out.reserve(static_cast<std::size_t>(
+                std::min<std::uint64_t>(count, 2 * out.size() + kBufferSize)));
+        }
+        const std::size_t old = out.size();
+        const std::size_t room =
+            static_cast<std::size_t>(std::min<std::uint64_t>(missing, out.capacity() - old));
+        out.resize(old + room);
+        const std::size_t got = FromSource(out.data() + old, room);
+        out.resize(old + got);
+        m_offset += got;
+        if (got == 0) {
+            runsOut();
+        }
+    }
 }
 
 std::uint8_t CArchive::ReadByte() { return static_cast<std::uint8_t>(*Need(1)); }
@@ -103,7 +193,7 @@ std::int32_t CArchive::ReadInt() { return LoadLittleEndian<std::int32_t>(Need(4)
 double CArchive::ReadDouble() { return LoadLittleEndian<double>(Need(8)); }
 
 std::string CArchive::ReadString() {
-    const std::uint64_t start = m_pos;
+    const std::uint64_t start = m_offset;
     bool wide = false;
     std::uint64_t n = ReadByte();
     if (n == 0xFF) {
@@ -133,16 +223,12 @@ std::string CArchive::ReadString() {
             }
         }
     }
-    const std::uint64_t bytes = wide ? 2 * n : n;
-    if (bytes > Remaining()) {
-        Fail(CArchiveException::Cause::EndOfFile, start,
-             "a string of " + std::to_string(n) + " characters runs past the end of the file");
-    }
-    const char* p = Need(static_cast<std::size_t>(bytes));
+    std::string text;
+    ReadBytes(text, wide ? 2 * n : n, start, n);
     if (wide) {
-        return Utf16ToUtf8(p, static_cast<std::size_t>(n));
+        return Utf16ToUtf8(text.data(), static_cast<std::size_t>(n));
     }
-    return std::string(p, static_cast<std::size_t>(n));
+    return text;
 }
 
 CDateTime CArchive::ReadDateTime() {
@@ -175,7 +261,7 @@ bool DerivesFrom(const RecordClass* cls, const RecordClass& kind) {
 } // namespace
 
 CObject* CArchive::ReadObject(const RecordClass* kind) {
-    const std::uint64_t start = m_pos;
+    const std::uint64_t start = m_offset;
     const std::uint16_t tag = ReadWord();
     std::uint32_t classNumber = 0;
     std::uint32_t recordNumber = 0;
@@ -306,7 +392,7 @@ void CArchive::WriteString(std::string_view value) {
         WriteWord(0xFFFF);
         WriteUInt(static_cast<std::uint32_t>(n));
     }
-    if (m_sink && n >= kSinkBuffer) {
+    if (m_sink && n >= kBufferSize) {
         // A long text (a stored web page) goes to the sink as it is, without a copy.
         Flush();
         m_sink(value);

@@ -47,6 +47,13 @@ class CArchive {
 public:
     // Loading from `data`, which must outlive the archive.
     explicit CArchive(std::string_view data);
+    // Loading from a source that hands over the bytes in order, read through a buffer
+    // (long strings straight into their own memory): it copies at most `max` bytes to
+    // `into` and returns how many, 0 at the end. Whatever it throws ends the load.
+    // `expectedSize` (the file's size) only sizes the memory a long string takes at
+    // once; a string is never given more than the bytes that have arrived for it.
+    using Source = std::function<std::size_t(char* into, std::size_t max)>;
+    CArchive(Source source, std::uint64_t expectedSize);
     // Storing into an internal buffer (Data()).
     CArchive();
     // Storing into a sink that takes the bytes in pieces, in order, as they are written
@@ -62,7 +69,7 @@ public:
     bool IsStoring() const { return !m_loading; }
 
     // Bytes read so far (loading) or written so far (storing).
-    std::uint64_t Offset() const { return m_loading ? m_pos : m_flushed + m_out.size(); }
+    std::uint64_t Offset() const { return m_loading ? m_offset : m_flushed + m_out.size(); }
     void Flush();
     const std::string& Data() const { return m_out; }
     std::string TakeData() { return std::move(m_out); }
@@ -120,13 +127,36 @@ public:
 private:
     [[noreturn]] void Fail(CArchiveException::Cause cause, std::uint64_t offset,
                            std::string detail) const;
-    const char* Need(std::size_t n); // the next n bytes, or end-of-file
-    std::uint64_t Remaining() const { return m_in.size() - m_pos; }
+    // The next n bytes (n at most kBufferSize), or end-of-file.
+    const char* Need(std::size_t n) {
+        if (static_cast<std::size_t>(m_end - m_next) < n && !Fill(n)) {
+            FailAtEnd(n);
+        }
+        const char* p = m_next;
+        m_next += n;
+        m_offset += n;
+        return p;
+    }
+    // Moves the bytes at hand to the buffer's start and reads on until `n` are at hand;
+    // false when the source ends first.
+    bool Fill(std::size_t n);
+    [[noreturn]] void FailAtEnd(std::size_t n) const;
+    // The next `count` bytes into `out`; a string of `characters` that starts at `start`
+    // when they run out.
+    void ReadBytes(std::string& out, std::uint64_t count, std::uint64_t start,
+                   std::uint64_t characters);
+    std::size_t FromSource(char* into, std::size_t max);
+
+    static constexpr std::size_t kBufferSize = 64 * 1024;
 
     bool m_loading;
-    // Loading
-    std::string_view m_in;
-    std::size_t m_pos = 0;
+    // Loading: the bytes at hand are [m_next, m_end), of the caller's data or of m_buffer.
+    const char* m_next = nullptr;
+    const char* m_end = nullptr;
+    std::uint64_t m_offset = 0; // of m_next
+    Source m_source;
+    std::uint64_t m_expectedSize = 0;
+    std::unique_ptr<char[]> m_buffer;
     struct Entry {
         const RecordClass* cls = nullptr; // set for class descriptors
         CObject* object = nullptr;        // set for records
@@ -143,11 +173,10 @@ private:
     Sink m_sink;
     std::uint64_t m_flushed = 0; // bytes already handed to the sink
     void FlushIfFull() {
-        if (m_sink && m_out.size() >= kSinkBuffer) {
+        if (m_sink && m_out.size() >= kBufferSize) {
             Flush();
         }
     }
-    static constexpr std::size_t kSinkBuffer = 64 * 1024;
     std::unordered_map<const CObject*, std::uint32_t> m_objectNumbers;
     std::unordered_map<const RecordClass*, std::uint32_t> m_classNumbers;
     std::uint32_t m_nextNumber = 1;

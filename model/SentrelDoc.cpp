@@ -19,63 +19,68 @@ namespace sentrel {
 
 namespace {
 
-enum class ReadResult { Read, Missing, Unreadable };
+enum class OpenResult { Opened, Missing, Unreadable };
 
-// Reads a whole regular file. Only a file that does not exist is Missing; anything else
-// that keeps it from being read in full is Unreadable, with the reason. Never waits on a
+// Opens a regular file for reading. Only a file that does not exist is Missing; anything
+// else that keeps it from being read is Unreadable, with the reason. Never waits on a
 // pipe or a device put in the file's place.
-ReadResult ReadWholeFile(const std::string& path, std::string& out, struct stat& st,
-                         std::string& reason) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+OpenResult OpenForReading(const std::string& path, int& fd, struct stat& st, std::string& reason) {
+    fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT) {
-            return ReadResult::Missing;
+            return OpenResult::Missing;
         }
         reason = std::strerror(errno);
-        return ReadResult::Unreadable;
+        return OpenResult::Unreadable;
     }
-    const auto fail = [fd, &reason](std::string why) {
-        close(fd);
-        reason = std::move(why);
-        return ReadResult::Unreadable;
-    };
     if (fstat(fd, &st) != 0) {
-        return fail(std::strerror(errno));
-    }
-    if (S_ISDIR(st.st_mode)) {
-        return fail(std::strerror(EISDIR));
-    }
-    if (!S_ISREG(st.st_mode)) {
-        return fail("not a regular file");
-    }
-    out.clear();
-    out.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t got = 0;
-    char more[4096]; // the file may have grown since fstat
-    while (true) {
-        const bool full = got == out.size();
-        const ssize_t n = full ? read(fd, more, sizeof more)
-                               : read(fd, out.data() + got, out.size() - got);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return fail(std::strerror(errno));
-        }
-        if (n == 0) {
-            break;
-        }
-        if (full) {
-            out.append(more, static_cast<std::size_t>(n));
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    if (got < out.size()) {
-        return fail("only " + std::to_string(got) + " of its " + std::to_string(out.size()) +
-                    " bytes could be read");
+        reason = std::strerror(errno);
+    } else if (S_ISDIR(st.st_mode)) {
+        reason = std::strerror(EISDIR);
+    } else if (!S_ISREG(st.st_mode)) {
+        reason = "not a regular file";
+    } else {
+        return OpenResult::Opened;
     }
     close(fd);
-    return ReadResult::Read;
+    fd = -1;
+    return OpenResult::Unreadable;
+}
+
+// Closes a file descriptor when it goes out of scope.
+struct ClosedAtEnd {
+    int fd;
+    ~ClosedAtEnd() { close(fd); }
+};
+
+// Thrown when the store's bytes cannot all be read: the load ends as for a store that
+// cannot be read at all.
+struct ReadFailed {
+    std::string reason;
+};
+
+// Reads at most `max` bytes at `offset` (the file position when negative); 0 at the end.
+std::size_t ReadSome(int fd, char* into, std::size_t max, off_t offset = -1) {
+    for (;;) {
+        const ssize_t n = offset < 0 ? read(fd, into, max) : pread(fd, into, max, offset);
+        if (n >= 0) {
+            return static_cast<std::size_t>(n);
+        }
+        if (errno != EINTR) {
+            throw ReadFailed{std::strerror(errno)};
+        }
+    }
+}
+
+// The whole file, from its first byte to its end as it is now.
+std::string ReadWhole(int fd) {
+    std::string bytes;
+    char piece[64 * 1024];
+    while (const std::size_t n =
+               ReadSome(fd, piece, sizeof piece, static_cast<off_t>(bytes.size()))) {
+        bytes.append(piece, n);
+    }
+    return bytes;
 }
 
 bool WriteAll(int fd, std::string_view data) {
@@ -260,6 +265,10 @@ void CSentrelDoc::Serialize(CArchive& ar) {
 
 std::optional<StoreDamage> CSentrelDoc::Decode(std::string_view bytes) {
     CArchive ar{bytes};
+    return Decode(ar);
+}
+
+std::optional<StoreDamage> CSentrelDoc::Decode(CArchive& ar) {
     std::optional<StoreDamage> damage;
     try {
         Serialize(ar);
@@ -286,16 +295,10 @@ std::optional<StoreDamage> CSentrelDoc::Load(bool report) {
 
     const std::string file = FollowLinks(m_storePath);
     RemoveSaveLeftovers(file);
-    std::string bytes;
-    struct stat st {};
-    std::string reason;
-    const ReadResult read = ReadWholeFile(m_storePath, bytes, st, reason);
-    if (read == ReadResult::Missing) {
-        return std::nullopt;
-    }
-    if (read == ReadResult::Unreadable) {
+    const auto unreadable = [&](std::string reason) {
         m_state = StoreState::Unreadable;
-        m_unreadableReason = reason;
+        m_unreadableReason = std::move(reason);
+        struct stat st {};
         m_guarded.active = true;
         m_guarded.byIdentity = stat(file.c_str(), &st) == 0;
         m_guarded.device = st.st_dev;
@@ -305,16 +308,57 @@ std::optional<StoreDamage> CSentrelDoc::Load(bool report) {
             Platform().messageBox->Show(UnreadableMessage(), "Sentrel", MessageIcon::Stop);
         }
         return std::nullopt;
-    }
+    };
 
-    std::optional<StoreDamage> damage = Decode(bytes);
+    int fd = -1;
+    struct stat st {};
+    std::string reason;
+    switch (OpenForReading(m_storePath, fd, st, reason)) {
+    case OpenResult::Missing:
+        return std::nullopt;
+    case OpenResult::Unreadable:
+        return unreadable(reason);
+    case OpenResult::Opened:
+        break;
+    }
+    const ClosedAtEnd closer{fd};
+    // Read through the archive's buffer: the store is never held whole in memory on top
+    // of the records made from it.
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    std::uint64_t got = 0;
+    std::optional<StoreDamage> damage;
+    try {
+        CArchive ar(
+            [fd, size, &got](char* into, std::size_t max) {
+                const std::size_t n = ReadSome(fd, into, max);
+                got += n;
+                if (n == 0 && got < size) {
+                    throw ReadFailed{"only " + std::to_string(got) + " of its " +
+                                     std::to_string(size) + " bytes could be read"};
+                }
+                return n;
+            },
+            size);
+        damage = Decode(ar);
+        if (damage) {
+            m_damagedBytes = ReadWhole(fd);
+        }
+    } catch (const ReadFailed& failed) {
+        // Nothing of a store read in part is kept: it is never saved over either.
+        alerts.clear();
+        watches.clear();
+        activations.clear();
+        m_unlisted.clear();
+        traceOn = false;
+        m_damagedBytes.clear();
+        return unreadable(failed.reason);
+    }
     if (!damage) {
         m_state = StoreState::Read;
         return std::nullopt;
     }
     m_state = StoreState::Damaged;
     m_guarded = Guarded{true, true, st.st_dev, st.st_ino, file};
-    m_damagedBytes = std::move(bytes);
     if (report) {
         // Kept at once, so that the message can say where, and before anything saves.
         KeepDamagedBytes(damage->keptAs, damage->keepError);

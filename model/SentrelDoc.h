@@ -72,6 +72,8 @@ public:
     // Reads a document from store bytes into this one, as Load does with the file's bytes,
     // but without any message box.
     std::optional<StoreDamage> Decode(std::string_view bytes);
+    // The same through a loading archive (whatever it reads from).
+    std::optional<StoreDamage> Decode(CArchive& ar);
     // The document's bytes as the store holds them. Throws CArchiveException for a record
     // that cannot be stored.
     std::string Encode();

@@ -1,10 +1,10 @@
 #include "net/IcmpEcho.h"
 
+#include "net/SocketConnection.h"
 #include "platform/ErrorCodes.h"
 #include "platform/Platform.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -64,32 +64,19 @@ bool Resolve(const char* host, Target& target) {
         target.length = sizeof(sockaddr_in);
         return true;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_DGRAM; // one entry per address
-    addrinfo* found = nullptr;
-    if (host[0] == '\0' || getaddrinfo(host, nullptr, &hints, &found) != 0) {
+    const std::vector<HostAddress> addresses = LookUpHost(host, 0);
+    const auto ipv4 = std::find_if(addresses.begin(), addresses.end(),
+                                   [](const HostAddress& a) { return a.family == AF_INET; });
+    const HostAddress* chosen = ipv4 != addresses.end() ? &*ipv4
+                                : addresses.empty()     ? nullptr
+                                                        : &addresses.front();
+    if (!chosen) {
         return false;
     }
-    const addrinfo* chosen = nullptr;
-    for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET) {
-            chosen = entry;
-            break;
-        }
-        if (entry->ai_family == AF_INET6 && !chosen) {
-            chosen = entry;
-        }
-    }
-    if (chosen && chosen->ai_addrlen <= sizeof target.address) {
-        std::memcpy(&target.address, chosen->ai_addr, chosen->ai_addrlen);
-        target.length = chosen->ai_addrlen;
-        target.family = chosen->ai_family == AF_INET6 ? EchoFamily::IPv6 : EchoFamily::IPv4;
-    } else {
-        chosen = nullptr;
-    }
-    freeaddrinfo(found);
-    return chosen != nullptr;
+    target.address = chosen->address;
+    target.length = chosen->length;
+    target.family = chosen->family == AF_INET6 ? EchoFamily::IPv6 : EchoFamily::IPv4;
+    return true;
 }
 
 // The identifier the system gave a datagram socket's requests: its local port.

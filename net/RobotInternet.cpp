@@ -2,6 +2,7 @@
 
 #include "net/Base64Coder.h"
 #include "net/SocketConnection.h"
+#include "net/TlsSession.h"
 #include "platform/Text.h"
 
 #include <curl/curl.h>
@@ -108,36 +109,17 @@ std::string HostOf(CURL* curl) {
     return host;
 }
 
-// Why the server's certificate was refused, in words its user can act on.
-std::string CertificateProblem(CURL* curl) {
-    const std::string host = HostOf(curl);
+// Why the server's certificate was refused, in the words the mail and POP3 connections
+// use too.
+std::string CertificateProblemOf(CURL* curl) {
     long verdict = X509_V_OK;
     curl_easy_getinfo(curl, CURLINFO_SSL_VERIFYRESULT, &verdict);
-    switch (verdict) {
-    case X509_V_ERR_CERT_HAS_EXPIRED:
-        return "The certificate for " + host + " has expired";
-    case X509_V_ERR_CERT_NOT_YET_VALID:
-        return "The certificate for " + host + " is not valid yet";
-    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
-    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
-    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
-    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
-    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
-    case X509_V_ERR_INVALID_CA:
-    case X509_V_ERR_CERT_UNTRUSTED:
-    case X509_V_ERR_CERT_REJECTED:
-        return "The certificate is not trusted by this computer (" + host + ")";
-    // libcurl checks the name itself once the chain is accepted, and leaves "unspecified"
-    // as the result when that check fails.
-    case X509_V_OK:
-    case X509_V_ERR_UNSPECIFIED:
-    case X509_V_ERR_HOSTNAME_MISMATCH:
-    case X509_V_ERR_IP_ADDRESS_MISMATCH:
-        return "The certificate's name does not match " + host;
-    default:
-        return "The certificate for " + host +
-               " cannot be accepted: " + X509_verify_cert_error_string(verdict);
+    // libcurl checks the name itself once the chain is accepted, and leaves "ok" or
+    // "unspecified" as the result when that check fails.
+    if (verdict == X509_V_OK || verdict == X509_V_ERR_UNSPECIFIED) {
+        verdict = X509_V_ERR_HOSTNAME_MISMATCH;
     }
+    return CertificateProblem(verdict, HostOf(curl));
 }
 
 int CodeForStatus(long status) {
@@ -389,7 +371,7 @@ bool CRobotInternet::Fetch(const std::string& url, std::string& body, int& code,
                     : transfer.idle ? "The server sent nothing for " +
                                           DurationText(static_cast<unsigned>(idleTimeoutMs))
                     : status >= 400 ? "The server answered with status " + std::to_string(status)
-                    : result == CURLE_PEER_FAILED_VERIFICATION ? CertificateProblem(h)
+                    : result == CURLE_PEER_FAILED_VERIFICATION ? CertificateProblemOf(h)
                     : curlError[0] != '\0'                     ? std::string(curlError)
                                            : std::string(curl_easy_strerror(result));
             }

@@ -137,8 +137,33 @@ std::optional<HostAndPort> ParseHostAndPort(std::string_view server, int default
     return parsed;
 }
 
-SocketHandle ConnectToAny(const addrinfo* addresses, const std::string& host, int port,
-                          unsigned timeoutMs, std::string* reason) {
+std::vector<HostAddress> LookUpHost(const std::string& host, int port) {
+    std::vector<HostAddress> addresses;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM; // one entry per address
+    hints.ai_flags = AI_NUMERICSERV;
+    const std::string service = std::to_string(port);
+    addrinfo* found = nullptr;
+    if (host.empty() ||
+        getaddrinfo(host.c_str(), port > 0 ? service.c_str() : nullptr, &hints, &found) != 0) {
+        return addresses;
+    }
+    for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
+        if ((entry->ai_family == AF_INET || entry->ai_family == AF_INET6) &&
+            entry->ai_addrlen <= sizeof(sockaddr_storage)) {
+            HostAddress& address = addresses.emplace_back();
+            std::memcpy(&address.address, entry->ai_addr, entry->ai_addrlen);
+            address.length = entry->ai_addrlen;
+            address.family = entry->ai_family;
+        }
+    }
+    freeaddrinfo(found);
+    return addresses;
+}
+
+SocketHandle ConnectToAny(const std::vector<HostAddress>& addresses, const std::string& host,
+                          int port, unsigned timeoutMs, std::string* reason) {
     const std::string endpoint = EndpointText(host, port);
     auto fail = [&](int error, std::string why) {
         SetLastError(error);
@@ -149,14 +174,14 @@ SocketHandle ConnectToAny(const addrinfo* addresses, const std::string& host, in
     };
     const std::uint32_t started = Ticks();
     int error = ETIMEDOUT;
-    for (const addrinfo* address = addresses; address != nullptr; address = address->ai_next) {
+    for (const HostAddress& address : addresses) {
         const std::uint32_t elapsed = Ticks() - started;
         if (elapsed >= timeoutMs) {
             error = ETIMEDOUT;
             break;
         }
         const SocketHandle socket =
-            ::socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC, address->ai_protocol);
+            ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
         if (socket == INVALID_SOCKET) {
             error = errno;
             continue;
@@ -166,7 +191,8 @@ SocketHandle ConnectToAny(const addrinfo* addresses, const std::string& host, in
         const int flags = fcntl(socket, F_GETFL);
         if (flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) != 0) {
             error = errno;
-        } else if (connect(socket, address->ai_addr, address->ai_addrlen) != 0) {
+        } else if (connect(socket, reinterpret_cast<const sockaddr*>(&address.address),
+                           address.length) != 0) {
             error = errno == EINPROGRESS || errno == EINTR
                         ? FinishConnect(socket, timeoutMs - elapsed)
                         : errno;
@@ -197,22 +223,15 @@ SocketHandle ConnectTcp(const std::string& host, int port, unsigned timeoutMs,
         }
         return INVALID_SOCKET;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(bare.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 ||
-        found == nullptr) {
+    const std::vector<HostAddress> addresses = LookUpHost(bare, port);
+    if (addresses.empty()) {
         SetLastError(WSAEINVAL);
         if (reason) {
             *reason = "Unknown host: " + host;
         }
         return INVALID_SOCKET;
     }
-    const SocketHandle socket = ConnectToAny(found, bare, port, timeoutMs, reason);
-    freeaddrinfo(found);
-    return socket;
+    return ConnectToAny(addresses, bare, port, timeoutMs, reason);
 }
 
 CSocketConnection::CSocketConnection(unsigned timeoutMs, unsigned connectTimeoutMs,

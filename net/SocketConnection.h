@@ -15,8 +15,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-
-struct addrinfo;
+#include <sys/socket.h>
+#include <vector>
 
 namespace sentrel {
 
@@ -32,9 +32,21 @@ inline constexpr SocketHandle INVALID_SOCKET = -1;
 // receives a sentence saying why it failed.
 SocketHandle ConnectTcp(const std::string& host, int port, unsigned timeoutMs = kConnectTimeoutMs,
                         std::string* reason = nullptr);
-// The same for addresses already looked up; `host` and `port` only name them in `reason`.
-SocketHandle ConnectToAny(const addrinfo* addresses, const std::string& host, int port,
-                          unsigned timeoutMs, std::string* reason);
+
+// One address of a host, with its port.
+struct HostAddress {
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    int family = AF_UNSPEC; // AF_INET or AF_INET6
+};
+
+// The addresses of a host (a name, or an IPv4 or IPv6 address without brackets) from the
+// system's resolver, in its order, each with `port` (0: none); empty when it has none.
+std::vector<HostAddress> LookUpHost(const std::string& host, int port);
+
+// ConnectTcp for addresses already looked up; `host` and `port` only name them in `reason`.
+SocketHandle ConnectToAny(const std::vector<HostAddress>& addresses, const std::string& host,
+                          int port, unsigned timeoutMs, std::string* reason);
 
 // How a connection uses TLS; each protocol's port decides.
 enum class TlsUse {

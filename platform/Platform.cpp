@@ -17,6 +17,7 @@ PlatformServices MakeDefaults() {
     static PosixConnection connection;
     static PosixPaths paths;
     static XdgHelp help;
+    static NoNotificationArea notificationArea;
     PlatformServices services;
     services.clock = &clock;
     services.messageBox = &messageBox;
@@ -26,6 +27,7 @@ PlatformServices MakeDefaults() {
     services.connection = &connection;
     services.paths = &paths;
     services.help = &help;
+    services.notificationArea = &notificationArea;
     return services;
 }
 
@@ -47,6 +49,7 @@ PlatformServices InstallPlatform(const PlatformServices& services) {
     if (services.connection) current.connection = services.connection;
     if (services.paths) current.paths = services.paths;
     if (services.help) current.help = services.help;
+    if (services.notificationArea) current.notificationArea = services.notificationArea;
     return previous;
 }
 

@@ -79,6 +79,13 @@ public:
     virtual void Open(const std::string& path) = 0;
 };
 
+class INotificationArea {
+public:
+    virtual ~INotificationArea() = default;
+    // Whether the desktop has a notification area for the program's icon now.
+    virtual bool IsAvailable() = 0;
+};
+
 struct PlatformServices {
     IClock* clock = nullptr;
     IMessageBox* messageBox = nullptr;
@@ -88,6 +95,7 @@ struct PlatformServices {
     IConnection* connection = nullptr;
     IPaths* paths = nullptr;
     IHelp* help = nullptr;
+    INotificationArea* notificationArea = nullptr;
 };
 
 // The process-wide services. Members are never null.
@@ -96,17 +104,20 @@ PlatformServices& Platform();
 // Replaces the services that are set (non-null) in `services`; returns the previous set.
 PlatformServices InstallPlatform(const PlatformServices& services);
 
-// Restores the previous services when it goes out of scope (tests).
-class ScopedPlatform {
+// Installs a set of services and restores the previous set when it goes out of scope
+// (tests). The same for every process-wide set of services.
+template <class Services, Services& (*Current)(), Services (*Install)(const Services&)>
+class ScopedServices {
 public:
-    explicit ScopedPlatform(const PlatformServices& services)
-        : m_previous(InstallPlatform(services)) {}
-    ~ScopedPlatform() { Platform() = m_previous; }
-    ScopedPlatform(const ScopedPlatform&) = delete;
-    ScopedPlatform& operator=(const ScopedPlatform&) = delete;
+    explicit ScopedServices(const Services& services) : m_previous(Install(services)) {}
+    ~ScopedServices() { Current() = m_previous; }
+    ScopedServices(const ScopedServices&) = delete;
+    ScopedServices& operator=(const ScopedServices&) = delete;
 
 private:
-    PlatformServices m_previous;
+    Services m_previous;
 };
+
+using ScopedPlatform = ScopedServices<PlatformServices, Platform, InstallPlatform>;
 
 } // namespace sentrel

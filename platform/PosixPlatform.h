@@ -53,6 +53,12 @@ public:
     void Open(const std::string& path) override;
 };
 
+// Without a window system there is no notification area.
+class NoNotificationArea : public INotificationArea {
+public:
+    bool IsAvailable() override { return false; }
+};
+
 // The running executable's full path; empty when it cannot be found.
 std::string ExecutablePath();
 

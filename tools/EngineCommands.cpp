@@ -1,8 +1,9 @@
 #include "tools/EngineCommands.h"
 
 #include "engine/Engine.h"
-#include "engine/EventLog.h"
+#include "engine/TraceSwitch.h"
 #include "model/SentrelDoc.h"
+#include "services/EventLog.h"
 
 #include <cerrno>
 #include <chrono>

@@ -1,9 +1,10 @@
 #include "ui/MainDialog.h"
 
-#include "engine/EventLog.h"
+#include "engine/TraceSwitch.h"
 #include "platform/Autostart.h"
 #include "platform/Platform.h"
 #include "platform/PosixPlatform.h"
+#include "services/EventLog.h"
 #include "ui/AboutDialog.h"
 #include "ui/KindEditors.h"
 #include "ui/KindSelectionDialog.h"

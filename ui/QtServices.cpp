@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QSystemTrayIcon>
 #include <QUrl>
 
 namespace sentrel {
@@ -44,14 +45,20 @@ void CQtHelp::Open(const std::string& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
+bool CQtNotificationArea::IsAvailable() {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 void InstallQtServices() {
     static CQtMessageBox messageBox;
     static CAlertPopupService popups;
     static CQtHelp help;
+    static CQtNotificationArea notificationArea;
     PlatformServices services;
     services.messageBox = &messageBox;
     services.alertPopup = &popups;
     services.help = &help;
+    services.notificationArea = &notificationArea;
     InstallPlatform(services);
 }
 

@@ -20,8 +20,14 @@ public:
     void Open(const std::string& path) override;
 };
 
-// Installs the Qt message box, alert popup and help services for the rest of the run.
-// Needs a QApplication.
+// Asks the desktop, through Qt, whether it has a notification area (a tray).
+class CQtNotificationArea : public INotificationArea {
+public:
+    bool IsAvailable() override;
+};
+
+// Installs the Qt message box, alert popup, help and notification area services for the
+// rest of the run. Needs a QApplication.
 void InstallQtServices();
 
 } // namespace sentrel

@@ -1,5 +1,6 @@
 #include "ui/TrayNotifyIcon.h"
 
+#include "platform/Platform.h"
 #include "ui/TaskbarWatcher.h"
 
 #include <QAction>
@@ -21,8 +22,6 @@
 namespace sentrel {
 
 namespace {
-
-std::optional<bool> g_trayAvailableForTesting;
 
 // How often, and how many times, to look whether the icon has its place for the balloon.
 constexpr int kPlaceCheckMs = 100;
@@ -122,12 +121,8 @@ CTrayNotifyIcon::~CTrayNotifyIcon() {
     m_icon = nullptr;
 }
 
-void CTrayNotifyIcon::SetTrayAvailableForTesting(std::optional<bool> available) {
-    g_trayAvailableForTesting = available;
-}
-
 bool CTrayNotifyIcon::TrayAvailable() {
-    return g_trayAvailableForTesting.value_or(QSystemTrayIcon::isSystemTrayAvailable());
+    return Platform().notificationArea->IsAvailable();
 }
 
 bool CTrayNotifyIcon::CreateIcon(QWidget* notifyWindow, QWidget* frame, int id,

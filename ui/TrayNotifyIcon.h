@@ -18,7 +18,6 @@
 #include <QString>
 
 #include <memory>
-#include <optional>
 
 class QMenu;
 class QSystemTrayIcon;
@@ -92,8 +91,7 @@ public:
     bool IsShown() const;
     QMenu* GetMenu() const { return m_menu.get(); }
 
-    // Tests: whether a notification area exists, instead of asking the desktop.
-    static void SetTrayAvailableForTesting(std::optional<bool> available);
+    // Whether the desktop has a notification area now (the platform's service).
     static bool TrayAvailable();
 
 signals:

@@ -1,7 +1,7 @@
 #include "watches/FileWatch.h"
 
-#include "engine/EventLog.h"
 #include "model/Fields.h"
+#include "services/EventLog.h"
 
 #include <algorithm>
 #include <cerrno>

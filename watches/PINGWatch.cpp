@@ -1,9 +1,9 @@
 #include "watches/PINGWatch.h"
 
-#include "engine/Connection.h"
 #include "model/Fields.h"
 #include "net/IcmpEcho.h"
 #include "platform/Text.h"
+#include "services/NetworkServices.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,10 +1,10 @@
 #include "watches/POPWatch.h"
 
-#include "engine/Connection.h"
-#include "engine/EventLog.h"
 #include "model/Fields.h"
 #include "net/Pop3Client.h"
 #include "net/SocketConnection.h"
+#include "services/EventLog.h"
+#include "services/NetworkServices.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,10 +1,9 @@
 #include "watches/WebPageWatch.h"
 
-#include "engine/Connection.h"
-#include "engine/EventLog.h"
 #include "model/Fields.h"
-#include "net/RobotInternet.h"
 #include "platform/Platform.h"
+#include "services/EventLog.h"
+#include "services/NetworkServices.h"
 #include "watches/WebTextAnchor.h"
 
 namespace sentrel {
@@ -15,32 +14,14 @@ namespace {
 
 constexpr const char* kCaption = "Sentrel";
 
-WebPageFetcher& InstalledFetcher() {
-    static WebPageFetcher fetcher;
-    return fetcher;
-}
-
-bool FetchOverHttp(const std::string& url, const std::string& user, const std::string& password,
-                   std::string& body, std::string& resultText, std::string& reason) {
-    CRobotInternet internet;
-    internet.user = user;
-    internet.password = password;
-    int code = 0;
-    const bool ok = internet.Fetch(url, body, code, resultText);
-    reason = internet.FailureReason();
-    return ok;
-}
-
 // Fetches with the credentials only when a user name is set. `reason` says why a fetch
-// over HTTP failed, for the trace.
+// failed, for the trace.
 bool FetchPage(const std::string& url, const std::string& user, const std::string& password,
                std::string& body, std::string& resultText, std::string& reason) {
     const std::string none;
     const std::string& u = user.empty() ? none : user;
     const std::string& p = user.empty() ? none : password;
-    if (InstalledFetcher())
-        return InstalledFetcher()(url, u, p, body, resultText);
-    return FetchOverHttp(url, u, p, body, resultText, reason);
+    return Network().webPages->Fetch(url, u, p, body, resultText, reason);
 }
 
 void LogFailedFetch(const std::string& source, const std::string& url, const std::string& reason) {
@@ -55,12 +36,6 @@ void Warn(const std::string& text) {
 }
 
 } // namespace
-
-WebPageFetcher SetWebPageFetcher(WebPageFetcher fetcher) {
-    WebPageFetcher previous = std::move(InstalledFetcher());
-    InstalledFetcher() = std::move(fetcher);
-    return previous;
-}
 
 void CWebPageWatch::VisitFields(IFieldVisitor& v) {
     CWatch::VisitFields(v);

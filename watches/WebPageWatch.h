@@ -3,7 +3,6 @@
 #include "model/Watch.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace sentrel {
@@ -55,15 +54,5 @@ public:
     std::string referencePage; // the page as fetched by the editor
     std::string lastPage;      // the page as of the last change Check saw
 };
-
-// How web pages are fetched: true with the body on success, false with the fetcher's
-// result text otherwise. Credentials are empty when the watch has no user name. Without
-// an installed fetcher, pages come over HTTP; tests install their own.
-using WebPageFetcher =
-    std::function<bool(const std::string& url, const std::string& user, const std::string& password,
-                       std::string& body, std::string& resultText)>;
-
-// Installs the fetcher; returns the previous one.
-WebPageFetcher SetWebPageFetcher(WebPageFetcher fetcher);
 
 } // namespace sentrel

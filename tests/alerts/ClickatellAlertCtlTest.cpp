@@ -4,8 +4,8 @@
 
 #include "alerts/AlertKinds.h"
 #include "alerts/ClickatellAlert.h"
-#include "engine/EventLog.h"
 #include "model/SentrelDoc.h"
+#include "services/EventLog.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/ScriptedHttpServer.h"
 #include "tests/support/TestCertificates.h"
@@ -57,7 +57,7 @@ TEST(ClickatellAlertCtlTest, SendAlertGoesToTheGatewayOverHttpsOnly) {
                           "no_proxy=", "NO_PROXY=", test::Certificates().TrustFileSetting()});
 
     EXPECT_EQ(result.exitCode, 1);
-    const std::string reason = "The certificate's name does not match api.clickatell.com";
+    const std::string reason = "The server's certificate name does not match api.clickatell.com";
     EXPECT_EQ(result.err, "sentrelctl: alert \"Pager\" did not deliver: Failed to connect to "
                           "Clickatell: " +
                               reason + "\n");

@@ -1,6 +1,6 @@
 #include "alerts/ClickatellAlert.h"
-#include "engine/Connection.h"
-#include "engine/EventLog.h"
+#include "services/EventLog.h"
+#include "tests/support/FakeNetwork.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/TestCertificates.h"
 #include "tests/support/TestSupport.h"
@@ -8,9 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 
 namespace sentrel {
 namespace {
+
+// A substitute gateway's address on this machine.
+std::string GatewayAt(int port) {
+    return "127.0.0.1:" + std::to_string(port);
+}
 
 // The alert talks over https to a substitute gateway on 127.0.0.1, nginx with a
 // certificate from the test CA, which answers "ID: 5ad1c0ffee" to a request, an error to
@@ -32,9 +38,7 @@ protected:
                                 "}");
         std::string error;
         ASSERT_TRUE(gateway.Start(&error)) << error;
-        previousGateway = CClickatellAlert::GatewayHost();
-        CClickatellAlert::SetGatewayHost("127.0.0.1:" + std::to_string(gateway.TlsPort()));
-        previousRequester = SetConnectionRequester([this] { ++connectionRequests; });
+        network.emplace(NetworkServices{&connection, nullptr, GatewayAt(gateway.TlsPort())});
         CTraceFile::Instance().SwitchOff();
         CTraceFile::Instance().SetPath(dir.File("trace.txt"));
         CTraceFile::Instance().SwitchOn();
@@ -53,8 +57,7 @@ protected:
     void TearDown() override {
         CTraceFile::Instance().SwitchOff();
         CTraceFile::Instance().SetPath("trace.txt");
-        SetConnectionRequester(previousRequester);
-        CClickatellAlert::SetGatewayHost(previousGateway);
+        network.reset();
         ::unsetenv("SSL_CERT_FILE");
     }
 
@@ -101,9 +104,8 @@ protected:
     }()};
     test::TempDir dir;
     test::NginxServer gateway;
-    std::string previousGateway;
-    std::function<void()> previousRequester;
-    int connectionRequests = 0;
+    test::FakeConnectionRequest connection;
+    std::optional<ScopedNetwork> network;
     CClickatellAlert alert;
 };
 
@@ -117,7 +119,7 @@ std::string Repeat(const std::string& text, int times) {
 
 TEST_F(ClickatellAlertTest, SendsTheRequestAndLogsTheReply) {
     EXPECT_TRUE(alert.Send("Server down\nat 09:00\r"));
-    EXPECT_EQ(connectionRequests, 1);
+    EXPECT_EQ(connection.requests, 1);
     EXPECT_EQ(RequestLines(),
               std::vector<std::string>{
                   "GET /http/sendmsg?api_id=3141592&user=walter&password=pw42&from=%2B44%20Shop"
@@ -144,14 +146,15 @@ TEST_F(ClickatellAlertTest, GatewayErrorsAreLoggedLikeAcceptance) {
 // The gateway is reached over https only, its certificate verified.
 TEST_F(ClickatellAlertTest, AGatewayThatCannotBeReachedSafelyIsAFailure) {
     // Nobody at the gateway's address at all.
-    CClickatellAlert::SetGatewayHost("127.0.0.1:" + std::to_string(test::FreeLoopbackPort()));
-    EXPECT_FALSE(alert.Send("again"));
+    {
+        ScopedNetwork nobody({nullptr, nullptr, GatewayAt(test::FreeLoopbackPort())});
+        EXPECT_FALSE(alert.Send("again"));
+    }
     // A certificate from an authority this computer does not trust.
-    CClickatellAlert::SetGatewayHost("127.0.0.1:" + std::to_string(gateway.TlsPort()));
     ::unsetenv("SSL_CERT_FILE");
     EXPECT_FALSE(alert.Send("again"));
-    EXPECT_EQ(alert.FailureText(), "Failed to connect to Clickatell: The certificate is not "
-                                   "trusted by this computer (127.0.0.1)");
+    EXPECT_EQ(alert.FailureText(),
+              "Failed to connect to Clickatell: The server's certificate is not trusted");
     EXPECT_EQ(Requests().size(), 0u);
     const std::string trace = test::ReadFile(dir.File("trace.txt"));
     const std::string failed = TraceLine("Failed to connect to Clickatell");
@@ -196,7 +199,7 @@ TEST_F(ClickatellAlertTest, SeveralSmsUpToTheMaximum) {
                            std::string(160, 'a'), "a", std::string(160, 'b'), std::string(160, 'c'),
                            std::string(160, 'c'), std::string(160, 'c'), Repeat("%20", 53), "%20",
                            "a" + Repeat("%C3%A9", 26), "%C3%A9", std::string(160, 'd'), ""}));
-    EXPECT_EQ(connectionRequests, 7);
+    EXPECT_EQ(connection.requests, 7);
 }
 
 TEST_F(ClickatellAlertTest, FlashMessagesAndEveryFieldEscaped) {

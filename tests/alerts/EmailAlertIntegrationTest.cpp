@@ -3,8 +3,8 @@
 
 #include "alerts/EmailAlert.h"
 
-#include "engine/EventLog.h"
 #include "net/SmtpClient.h"
+#include "services/EventLog.h"
 #include "tests/net/RealSmtpServer.h"
 #include "tests/support/TestSupport.h"
 

@@ -1,8 +1,8 @@
 #include "alerts/EmailAlert.h"
 
-#include "engine/Connection.h"
-#include "engine/EventLog.h"
+#include "services/EventLog.h"
 #include "tests/net/LoopbackServer.h"
+#include "tests/support/FakeNetwork.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -73,10 +73,9 @@ protected:
     void SetUp() override {
         CTraceFile::Instance().SetPath(dir.File("trace.txt"));
         CTraceFile::Instance().SwitchOn();
-        previousRequester = SetConnectionRequester([this] {
-            ++connectionRequests;
+        connection.onRequest = [this] {
             connectionsBeforeRequest += server ? static_cast<int>(server->Transcripts().size()) : 0;
-        });
+        };
         alert.name = "mail";
         alert.recipients = "Ann <ann@example.org>; bob@example.org";
         alert.fromName = "Sentrel Watch";
@@ -87,10 +86,7 @@ protected:
         alert.maxMessages = 5;
         alert.multipleMessages = 1;
     }
-    void TearDown() override {
-        CTraceFile::Instance().SwitchOff();
-        SetConnectionRequester(previousRequester);
-    }
+    void TearDown() override { CTraceFile::Instance().SwitchOff(); }
 
     std::vector<Delivered> SendThrough(CLoopbackServer::Handler handler, const std::string& text) {
         server = std::make_unique<CLoopbackServer>(std::move(handler));
@@ -109,8 +105,8 @@ protected:
     test::TempDir dir;
     CEmailAlert alert;
     std::unique_ptr<CLoopbackServer> server;
-    std::function<void()> previousRequester;
-    int connectionRequests = 0;
+    test::FakeConnectionRequest connection;
+    ScopedNetwork network{{&connection}};
     int connectionsBeforeRequest = 0;
 };
 
@@ -126,7 +122,7 @@ std::string FourHundred() {
 TEST_F(EmailAlertTest, PlainMailKeepsLinesAndUsesTheFixedSubject) {
     const auto sent = SendThrough(AcceptingServer(), "line one\n.line two");
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(connectionRequests, 1);
+    EXPECT_EQ(connection.requests, 1);
     EXPECT_EQ(connectionsBeforeRequest, 0);
     EXPECT_EQ(sent[0].subject, "Email Alert");
     EXPECT_EQ(sent[0].body, "line one\r\n..line two");

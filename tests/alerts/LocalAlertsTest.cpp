@@ -2,8 +2,8 @@
 #include "alerts/RunProgramAlert.h"
 #include "alerts/SoundAlert.h"
 
-#include "engine/EventLog.h"
 #include "platform/ProgramStarter.h"
+#include "services/EventLog.h"
 #include "tests/support/ArgRecording.h"
 #include "tests/support/TestSupport.h"
 

@@ -1,7 +1,7 @@
 #include "engine/Engine.h"
 
-#include "engine/Connection.h"
-#include "engine/EventLog.h"
+#include "services/EventLog.h"
+#include "services/NetworkServices.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/support/FakeTimerHost.h"
 

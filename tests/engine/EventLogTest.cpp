@@ -1,5 +1,6 @@
-#include "engine/EventLog.h"
+#include "services/EventLog.h"
 
+#include "engine/TraceSwitch.h"
 #include "model/SentrelDoc.h"
 #include "tests/engine/EngineTestSupport.h"
 

@@ -16,10 +16,26 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 namespace sentrel {
 namespace {
 
 using namespace test;
+
+// A source that hands `bytes` over as a file does, in pieces as large as asked for (at
+// most `most`) and, every other time, in a few bytes.
+CArchive::Source Pieces(const std::string& bytes, std::size_t most) {
+    return [&bytes, most, at = std::size_t{0}, turn = std::size_t{0}](char* into,
+                                                                      std::size_t max) mutable {
+        const std::size_t piece = ++turn % 2 ? most : turn % 7 + 1;
+        const std::size_t n = std::min({bytes.size() - at, max, piece});
+        std::memcpy(into, bytes.data() + at, n);
+        at += n;
+        return n;
+    };
+}
 
 class ArchiveTest : public ::testing::Test {
 protected:
@@ -28,7 +44,8 @@ protected:
         RegisterAlertKinds();
     }
 
-    // Loads store bytes into a fresh document.
+    // Loads store bytes into a fresh document. Read in pieces, as from a file, they give
+    // the same document and the same fault.
     static std::unique_ptr<CSentrelDoc> Load(const std::string& bytes,
                                              std::optional<StoreDamage>* damage = nullptr) {
         auto doc = std::make_unique<CSentrelDoc>();
@@ -37,6 +54,17 @@ protected:
             *damage = found;
         } else {
             EXPECT_FALSE(found) << found->reason << " at " << found->offset;
+        }
+        for (const std::size_t most : {std::size_t{3}, std::size_t{70001}}) {
+            CSentrelDoc streamed;
+            CArchive ar(Pieces(bytes, most), bytes.size());
+            const auto again = streamed.Decode(ar);
+            EXPECT_EQ(again.has_value(), found.has_value()) << most;
+            if (again && found) {
+                EXPECT_EQ(again->offset, found->offset) << most;
+                EXPECT_EQ(again->reason, found->reason) << most;
+            }
+            EXPECT_EQ(streamed.Encode(), doc->Encode()) << most;
         }
         return doc;
     }
@@ -85,7 +113,7 @@ TEST_F(ArchiveTest, StringLengthPrefixes) {
         {255, Hex("FF FF00")},
         {65533, Hex("FF FDFF")},
         {65534, Hex("FF FFFF FEFF0000")},
-        {70000, Hex("FF FFFF") + Le32(70000)},
+        {300000, Hex("FF FFFF") + Le32(300000)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.length);
@@ -96,6 +124,14 @@ TEST_F(ArchiveTest, StringLengthPrefixes) {
         CArchive in{std::string_view(out.Data())};
         EXPECT_EQ(in.ReadString(), text);
         EXPECT_EQ(in.Offset(), out.Data().size());
+        // From a file, whether or not its size was known, with more after the string.
+        const std::string file = out.Data() + Str("next");
+        for (const std::uint64_t announced : {file.size(), std::size_t{0}}) {
+            CArchive piecewise(Pieces(file, std::size_t{1} << 20), announced);
+            EXPECT_EQ(piecewise.ReadString(), text);
+            EXPECT_EQ(piecewise.ReadString(), "next");
+            EXPECT_EQ(piecewise.Offset(), file.size());
+        }
     }
     // The longest form, with an eight-byte length, is read too.
     const std::string eight = Hex("FF FFFF FFFFFFFF 0200000000000000") + "ab";

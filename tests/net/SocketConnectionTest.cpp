@@ -8,7 +8,6 @@
 
 #include <arpa/inet.h>
 #include <chrono>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
@@ -60,20 +59,14 @@ TEST(SocketConnection, TakesIpv6AndTriesEachAddressInTurn) {
 
     // A name with two addresses, of which the first refuses.
     CLoopbackServer v4([](CServerSession& s) { s.Write("four\r\n"); });
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICHOST;
-    addrinfo* first = nullptr;
-    addrinfo* second = nullptr;
-    const std::string port = std::to_string(v4.Port());
-    ASSERT_EQ(getaddrinfo("::1", port.c_str(), &hints, &first), 0);
-    ASSERT_EQ(getaddrinfo("127.0.0.1", port.c_str(), &hints, &second), 0);
-    first->ai_next = second;
+    std::vector<HostAddress> addresses = LookUpHost("::1", v4.Port());
+    const std::vector<HostAddress> second = LookUpHost("127.0.0.1", v4.Port());
+    ASSERT_EQ(addresses.size(), 1u);
+    ASSERT_EQ(second.size(), 1u);
+    addresses.push_back(second.front());
     std::string reason;
-    const SocketHandle socket = ConnectToAny(first, "mail.example.org", v4.Port(), 2000, &reason);
-    first->ai_next = nullptr;
-    freeaddrinfo(first);
-    freeaddrinfo(second);
+    const SocketHandle socket =
+        ConnectToAny(addresses, "mail.example.org", v4.Port(), 2000, &reason);
     ASSERT_NE(socket, INVALID_SOCKET) << reason;
     close(socket);
     v4.Stop();

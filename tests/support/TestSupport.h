@@ -49,6 +49,13 @@ public:
     std::vector<int> closed;
 };
 
+// A notification area that is there or not, as the test says.
+class FakeNotificationArea : public INotificationArea {
+public:
+    bool IsAvailable() override { return available; }
+    bool available = false;
+};
+
 // A fresh folder under the system's temporary folder, removed with its contents.
 class TempDir {
 public:

@@ -9,6 +9,7 @@
 #include "alerts/RunProgramAlert.h"
 #include "alerts/SoundAlert.h"
 #include "model/SentrelDoc.h"
+#include "services/NetworkServices.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/AlertPopup.h"
 #include "ui/KindEditors.h"
@@ -39,30 +40,26 @@ using namespace sentrel::test;
 namespace {
 
 // A fetcher that serves one page, or fails with a text.
-struct FakeWeb {
+struct FakeWeb : IWebPageFetcher {
     bool succeed = true;
     std::string page;
     std::vector<std::string> asked;
     std::function<void()> whileFetching;
-    WebPageFetcher previous;
+    ScopedNetwork installed{{nullptr, this}};
 
-    FakeWeb() {
-        previous = SetWebPageFetcher([this](const std::string& url, const std::string& user,
-                                            const std::string& password, std::string& body,
-                                            std::string& resultText) {
-            asked.push_back(url + " " + user + ":" + password);
-            if (whileFetching) {
-                whileFetching();
-            }
-            if (!succeed) {
-                resultText = "Unable to connect to server";
-                return false;
-            }
-            body = page;
-            return true;
-        });
+    bool Fetch(const std::string& url, const std::string& user, const std::string& password,
+               std::string& body, std::string& resultText, std::string&) override {
+        asked.push_back(url + " " + user + ":" + password);
+        if (whileFetching) {
+            whileFetching();
+        }
+        if (!succeed) {
+            resultText = "Unable to connect to server";
+            return false;
+        }
+        body = page;
+        return true;
     }
-    ~FakeWeb() { SetWebPageFetcher(previous); }
 };
 
 // Counts what is drawn of the alert popups.

@@ -9,6 +9,7 @@
 #include "alerts/RunProgramAlert.h"
 #include "alerts/SoundAlert.h"
 #include "model/SentrelDoc.h"
+#include "tests/support/FakeNetwork.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/MainDialog.h"
 #include "watches/DateTimeWatch.h"
@@ -73,18 +74,22 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
     RegisterAlertKinds();
     UiEnvironment env;
     const auto file = [&env](const char* name) { return env.paths.dir + "/" + name; };
-    WebPageFetcher previousFetcher =
-        SetWebPageFetcher([](const std::string&, const std::string&, const std::string&,
-                             std::string& body, std::string&) {
-            body = "<p>page</p>";
-            return true;
-        });
+    // An icon without a place on the offscreen desktop: no "Failed to create tray icon"
+    // when the clock moves on.
+    FakeNotificationArea area;
+    area.available = true;
+    PlatformServices withArea;
+    withArea.notificationArea = &area;
+    ScopedPlatform installArea(withArea);
+    FakeWebPages web([](const std::string&, const std::string&, const std::string&,
+                        std::string& body, std::string&) {
+        body = "<p>page</p>";
+        return true;
+    });
+    ScopedNetwork withPages({nullptr, &web});
     WriteFile(file("watched.txt"), "contents");
     WriteFile(file("bell.wav"), "RIFF");
 
-    // An icon without a place on the offscreen desktop: no "Failed to create tray icon"
-    // when the clock moves on.
-    CTrayNotifyIcon::SetTrayAvailableForTesting(true);
     CMainDialog main;
     main.Initialise();
     main.show();
@@ -247,8 +252,6 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
     for (const char* list : {"watchList", "alertList", "activationList"}) {
         QCOMPARE(Find<QListWidget>(&main, list)->count(), 0);
     }
-    SetWebPageFetcher(previousFetcher);
-    CTrayNotifyIcon::SetTrayAvailableForTesting(std::nullopt);
 }
 
 QTEST_MAIN(MainWindowEditorsTest)

@@ -3,10 +3,10 @@
 
 #include "alerts/AlertKinds.h"
 #include "alerts/RunProgramAlert.h"
-#include "engine/EventLog.h"
 #include "model/DateTime.h"
 #include "model/SentrelDoc.h"
 #include "platform/PosixPlatform.h"
+#include "services/EventLog.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/MainDialog.h"
 #include "ui/SessionEnd.h"
@@ -75,7 +75,6 @@ private slots:
     void initTestCase() {
         RegisterWatchKinds();
         RegisterAlertKinds();
-        CTrayNotifyIcon::SetTrayAvailableForTesting(false);
     }
 
     void listsSortIgnoringCaseWhileDocumentKeepsOrder() {

@@ -2,14 +2,15 @@
 // return of the notification area, and the alert popups.
 
 #include "alerts/AlertKinds.h"
-#include "engine/EventLog.h"
 #include "model/SentrelDoc.h"
 #include "platform/Autostart.h"
 #include "platform/PosixPlatform.h"
+#include "services/EventLog.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/AlertPopup.h"
 #include "ui/HookWnd.h"
 #include "ui/MainDialog.h"
+#include "ui/QtServices.h"
 #include "ui/TaskbarWatcher.h"
 #include "ui/TrayNotifyIcon.h"
 #include "watches/WatchKinds.h"
@@ -87,6 +88,18 @@ std::vector<std::string> Probe(QWidget& window, std::vector<std::string>& seen) 
 }
 
 using Seen = std::vector<std::string>;
+
+PlatformServices WithArea(INotificationArea* area) {
+    PlatformServices services;
+    services.notificationArea = area;
+    return services;
+}
+
+// A notification area that the test puts there or takes away, in place while it lives.
+struct TestArea : FakeNotificationArea {
+    explicit TestArea(bool there) { available = there; }
+    ScopedPlatform installed{WithArea(this)};
+};
 
 // The watcher of a status-notifier host, as a panel puts it on the session bus; it notes
 // the icons that register.
@@ -185,8 +198,6 @@ private slots:
         RegisterAlertKinds();
     }
 
-    void cleanup() { CTrayNotifyIcon::SetTrayAvailableForTesting(std::nullopt); }
-
     void twoHooksOnOneWindow() {
         Seen seen;
         ProbeWindow window;
@@ -242,7 +253,7 @@ private slots:
         UiEnvironment env;
         // Started at login: the notification area comes a little after the program, and
         // the window waits for it hidden.
-        CTrayNotifyIcon::SetTrayAvailableForTesting(false);
+        TestArea area(false);
         auto frame = std::make_unique<QWidget>();
         CMainDialog window(frame.get());
         window.Initialise();
@@ -252,7 +263,7 @@ private slots:
         QVERIFY(!icon->isVisible());
         QVERIFY(!window.isVisible());
         env.clock.Advance(20);
-        CTrayNotifyIcon::SetTrayAvailableForTesting(true);
+        area.available = true;
         QTRY_VERIFY(icon->isVisible());
         QVERIFY(env.messageBox.shown.empty()); // no "Failed to create tray icon"
         QVERIFY(!window.isVisible());
@@ -337,19 +348,20 @@ private slots:
     void trayIconNeedsItsMenu() {
         QWidget window;
         CTrayNotifyIcon tray;
-        CTrayNotifyIcon::SetTrayAvailableForTesting(true);
+        TestArea area(true);
         QVERIFY(!tray.CreateIcon(&window, nullptr, 143, "Sentrel", "Sentrel", "t", 10,
                                  CTrayNotifyIcon::BalloonInfo, ProgramIcon(), 999));
         QCOMPARE(CHookWnd::FirstHook(&window), nullptr);
         QCOMPARE(tray.findChild<QSystemTrayIcon*>(), nullptr);
 
-        // Without a notification area the hook stays: the icon appears when an area comes.
-        CTrayNotifyIcon::SetTrayAvailableForTesting(false);
+        // Without a notification area the hook stays, and the icon appears when an area
+        // comes.
+        area.available = false;
         QVERIFY(!tray.CreateIcon(&window, nullptr, 143, "Sentrel", "Sentrel", "t", 10,
                                  CTrayNotifyIcon::BalloonInfo, ProgramIcon(), 0));
         QVERIFY(!tray.IsShown());
         CTaskbarWatcher watcher(&window, 10);
-        CTrayNotifyIcon::SetTrayAvailableForTesting(true);
+        area.available = true;
         QTRY_VERIFY(tray.IsShown());
         QVERIFY(!tray.IsCreated());
     }
@@ -368,6 +380,8 @@ private slots:
 
         UiEnvironment env;
         BalloonWatch balloons;
+        CQtNotificationArea desktop;
+        ScopedPlatform realArea(WithArea(&desktop));
         auto frame = std::make_unique<QWidget>();
         CMainDialog window(frame.get());
         CTaskbarWatcher watcher(frame.get());
@@ -441,7 +455,7 @@ private slots:
         QVERIFY(host.registerService("org.freedesktop.Notifications"));
 
         UiEnvironment env;
-        CTrayNotifyIcon::SetTrayAvailableForTesting(true);
+        TestArea area(true);
         auto frame = std::make_unique<QWidget>();
         CMainDialog window(frame.get());
         window.Initialise();

@@ -1,7 +1,7 @@
 #include "tests/ui/UiTestSupport.h"
 
 #include "alerts/MessageAlert.h"
-#include "engine/EventLog.h"
+#include "services/EventLog.h"
 #include "ui/FileChooser.h"
 
 #include <QElapsedTimer>

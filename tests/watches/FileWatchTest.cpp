@@ -1,7 +1,7 @@
 #include "watches/FileWatch.h"
 
-#include "engine/EventLog.h"
 #include "model/Archive.h"
+#include "services/EventLog.h"
 #include "tests/support/TestSupport.h"
 
 #include <chrono>

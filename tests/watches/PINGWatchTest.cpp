@@ -1,5 +1,5 @@
 #include "watches/PINGWatch.h"
-#include "engine/Connection.h"
+#include "tests/support/FakeNetwork.h"
 #include "tests/support/NetNamespace.h"
 
 #include <gtest/gtest.h>
@@ -45,18 +45,17 @@ long long Milliseconds(const std::string& result) {
 
 TEST(PINGWatchTest, AnAnsweringHostDoesNotTrigger) {
     ASSERT_EQ(::geteuid(), 0u) << "the raw-socket ping needs root";
-    int requests = 0;
-    auto previous = SetConnectionRequester([&] { ++requests; });
+    test::FakeConnectionRequest connection;
+    ScopedNetwork network({&connection});
     CPINGWatch watch = MakeWatch("127.0.0.1");
     std::string message = "before";
     EXPECT_FALSE(watch.Check(message));
     EXPECT_EQ(message, "before");
-    EXPECT_EQ(requests, 1);
+    EXPECT_EQ(connection.requests, 1);
     EXPECT_FALSE(MakeWatch("::1").Check(message));
     // Only the low byte of the packet size counts: 300 is 44 and 264 is 8.
     EXPECT_FALSE(MakeWatch("127.0.0.1", "300").Check(message));
     EXPECT_FALSE(MakeWatch("127.0.0.1", " +264x").Check(message));
-    SetConnectionRequester(previous);
 }
 
 // "Time to live" is stored only: a small one would report every host farther away as down.

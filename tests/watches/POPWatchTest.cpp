@@ -2,10 +2,10 @@
 
 #include "watches/POPWatch.h"
 
-#include "engine/Connection.h"
-#include "engine/EventLog.h"
+#include "services/EventLog.h"
 #include "tests/net/DovecotServer.h"
 #include "tests/net/LoopbackServer.h"
+#include "tests/support/FakeNetwork.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -216,12 +216,13 @@ TEST_F(POPWatchScriptedTest, ChecksWithTheExpectedCommands) {
     watch.oneText = "Mail";
     watch.oneIncludeContent = 1;
     watch.skipUppercaseSubject = 1;
-    int requests = 0;
-    auto previous = SetConnectionRequester([&] { ++requests; });
+    test::FakeConnectionRequest connection;
     std::string message;
-    const bool triggered = watch.Check(message);
-    SetConnectionRequester(previous);
-    EXPECT_EQ(requests, 1);
+    const bool triggered = [&] {
+        ScopedNetwork network({&connection});
+        return watch.Check(message);
+    }();
+    EXPECT_EQ(connection.requests, 1);
     ASSERT_TRUE(triggered);
     EXPECT_EQ(message, "Mail\nhi");
     EXPECT_EQ(watch.seenUids, (std::vector<std::string>{"u1", "u2"}));

@@ -1,8 +1,8 @@
 // The web page watch against a real HTTP server (nginx on 127.0.0.1 and ::1, over http
 // and https), in the process and through sentrelctl check-watch.
 
-#include "engine/EventLog.h"
 #include "model/SentrelDoc.h"
+#include "services/EventLog.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/TestCertificates.h"
 #include "tests/support/TestSupport.h"
@@ -149,7 +149,7 @@ TEST(WebPageWatchHttpsTest, SentrelctlReportsEachCertificateProblem) {
     const std::string trustFile = certificates.TrustFileSetting();
     const std::string trustDir = "SSL_CERT_DIR=" + certificates.caDir;
     const std::string noTrust = "SSL_CERT_FILE=";
-    const std::string untrusted = "The certificate is not trusted by this computer (127.0.0.1)";
+    const std::string untrusted = "The server's certificate is not trusted";
     struct Case {
         const char* what;
         const test::TestCertificate& certificate;
@@ -162,9 +162,9 @@ TEST(WebPageWatchHttpsTest, SentrelctlReportsEachCertificateProblem) {
         {"valid, on ::1, CA folder", certificates.valid, "[::1]", trustDir, ""},
         {"valid, CA not given", certificates.valid, "127.0.0.1", noTrust, untrusted},
         {"expired", certificates.expired, "127.0.0.1", trustFile,
-         "The certificate for 127.0.0.1 has expired"},
+         "The server's certificate for 127.0.0.1 has expired"},
         {"other name", certificates.otherName, "127.0.0.1", trustFile,
-         "The certificate's name does not match 127.0.0.1"},
+         "The server's certificate name does not match 127.0.0.1"},
         {"untrusted CA", certificates.untrusted, "127.0.0.1", trustFile, untrusted},
     };
     RegisterWatchKinds();

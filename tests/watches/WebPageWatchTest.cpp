@@ -1,7 +1,7 @@
 #include "watches/WebPageWatch.h"
 
-#include "engine/Connection.h"
-#include "engine/EventLog.h"
+#include "services/EventLog.h"
+#include "services/NetworkServices.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,9 +17,11 @@ using test::ReadFile;
 using test::TempDir;
 
 // Everything the watch does to the outside, in order: fetches, popups, message boxes,
-// connection requests.
-struct Recorder : IMessageBox, IAlertPopup {
+// connection requests. It serves a web site of one page; an empty page means the fetch
+// fails part-way.
+struct Recorder : IMessageBox, IAlertPopup, IConnectionRequester, IWebPageFetcher {
     std::vector<std::string> events;
+    std::string page = "<p>Price: <b>10</b> EUR</p><p>in stock</p>";
 
     void Show(const std::string& text, const std::string& caption, MessageIcon) override {
         events.push_back("box " + caption + ": " + text);
@@ -29,34 +31,28 @@ struct Recorder : IMessageBox, IAlertPopup {
         return 7;
     }
     void Close(int handle) override { events.push_back("close " + std::to_string(handle)); }
+    void RequestConnection() override { events.push_back("connect"); }
+    bool Fetch(const std::string& url, const std::string& user, const std::string& password,
+               std::string& body, std::string& resultText, std::string&) override {
+        events.push_back("fetch " + url + " [" + user + ":" + password + "]");
+        if (page.empty()) {
+            body = "<p>Pri"; // a transfer that broke off hands back what it read
+            resultText = "Connection failed";
+            return false;
+        }
+        body = page;
+        resultText = "Successful";
+        return true;
+    }
 };
 
-// A web site of one page; an empty page means the fetch fails part-way.
 class WebPageWatchTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetWebPageFetcher([this](const std::string& url, const std::string& user,
-                                 const std::string& password, std::string& body,
-                                 std::string& resultText) {
-            rec.events.push_back("fetch " + url + " [" + user + ":" + password + "]");
-            if (page.empty()) {
-                body = "<p>Pri"; // a transfer that broke off hands back what it read
-                resultText = "Connection failed";
-                return false;
-            }
-            body = page;
-            resultText = "Successful";
-            return true;
-        });
-        SetConnectionRequester([this] { rec.events.push_back("connect"); });
         CTraceFile::Instance().SetPath(dir.File("trace.txt"));
         CTraceFile::Instance().SwitchOn();
     }
-    void TearDown() override {
-        CTraceFile::Instance().SwitchOff();
-        SetConnectionRequester(nullptr);
-        SetWebPageFetcher(nullptr);
-    }
+    void TearDown() override { CTraceFile::Instance().SwitchOff(); }
 
     std::string Trace() { return ReadFile(dir.File("trace.txt")); }
 
@@ -90,8 +86,9 @@ protected:
     Recorder rec;
     FakeClock clock;
     ScopedPlatform platform{{&clock, &rec, &rec}};
+    ScopedNetwork network{{&rec, &rec}};
     TempDir dir;
-    std::string page = "<p>Price: <b>10</b> EUR</p><p>in stock</p>";
+    std::string& page = rec.page;
     CWebPageWatch watch;
 };
 

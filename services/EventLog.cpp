@@ -1,6 +1,5 @@
-#include "engine/EventLog.h"
+#include "services/EventLog.h"
 
-#include "model/SentrelDoc.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -127,23 +126,6 @@ std::string TracePathFor(const std::string& storePath) {
         return "trace.txt";
     }
     return storePath.substr(0, slash + 1) + "trace.txt";
-}
-
-void ApplyTraceSwitch(CSentrelDoc& doc, bool on) {
-    CTraceFile& trace = CTraceFile::Instance();
-    if (!trace.IsOpen()) {
-        trace.SetPath(TracePathFor(doc.StorePath()));
-    }
-    doc.traceOn = on;
-    doc.Save();
-    if (on) {
-        trace.SwitchOn();
-        Log("TRACE", "Trace Switched on");
-    } else {
-        // Still written: the file is open until the switch goes off.
-        Log("TRACE", "Trace Switched off");
-        trace.SwitchOff();
-    }
 }
 
 } // namespace sentrel

@@ -9,8 +9,6 @@
 
 namespace sentrel {
 
-class CSentrelDoc;
-
 class CTraceFile {
 public:
     static CTraceFile& Instance();
@@ -52,12 +50,6 @@ std::string WithoutUrlPasswords(const std::string& text);
 
 // The trace file beside a store: "trace.txt" in the store's folder.
 std::string TracePathFor(const std::string& storePath);
-
-// What ticking or clearing "Log trace to trace.txt" does, and what start-up does with the
-// stored switch: the document's switch is set and the store saved; switching on opens the
-// file beside the store and writes "Trace Switched on" first, switching off writes
-// "Trace Switched off" last and closes the file.
-void ApplyTraceSwitch(CSentrelDoc& doc, bool on);
 
 // The time stamp that starts a trace line, for a moment in seconds since 1970 UTC shown
 // in local time: "Sunday,December06,2026,20:55:31 " (English names whatever the locale).
