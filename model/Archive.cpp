@@ -184,13 +184,21 @@ void CArchive::ReadBytes(std::string& out, std::uint64_t count, std::uint64_t st
     }
 }
 
-std::uint8_t CArchive::ReadByte() { return static_cast<std::uint8_t>(*Need(1)); }
+std::uint8_t CArchive::ReadByte() {
+    return static_cast<std::uint8_t>(*Need(1));
+}
 
-std::uint16_t CArchive::ReadWord() { return LoadLittleEndian<std::uint16_t>(Need(2)); }
+std::uint16_t CArchive::ReadWord() {
+    return LoadLittleEndian<std::uint16_t>(Need(2));
+}
 
-std::int32_t CArchive::ReadInt() { return LoadLittleEndian<std::int32_t>(Need(4)); }
+std::int32_t CArchive::ReadInt() {
+    return LoadLittleEndian<std::int32_t>(Need(4));
+}
 
-double CArchive::ReadDouble() { return LoadLittleEndian<double>(Need(8)); }
+double CArchive::ReadDouble() {
+    return LoadLittleEndian<double>(Need(8));
+}
 
 std::string CArchive::ReadString() {
     const std::uint64_t start = m_offset;
@@ -237,7 +245,9 @@ CDateTime CArchive::ReadDateTime() {
     return CDateTime(static_cast<CDateTime::Status>(status), day);
 }
 
-std::int64_t CArchive::ReadTimeStamp() { return static_cast<std::int64_t>(ReadInt()); }
+std::int64_t CArchive::ReadTimeStamp() {
+    return static_cast<std::int64_t>(ReadInt());
+}
 
 std::uint32_t CArchive::ReadCount() {
     const std::uint16_t w = ReadWord();
@@ -515,14 +525,30 @@ void CArchive::SerializeTimeStamp(std::int64_t& value) {
 std::string DescribeArchiveError(const CArchiveException& error) {
     std::string what;
     switch (error.GetCause()) {
-    case CArchiveException::Cause::EndOfFile: what = "unexpected end of file"; break;
-    case CArchiveException::Cause::BadLength: what = "impossible length"; break;
-    case CArchiveException::Cause::BadIndex: what = "bad record or class number"; break;
-    case CArchiveException::Cause::BadSchema: what = "unsupported class version"; break;
-    case CArchiveException::Cause::BadClass: what = "unknown record class"; break;
-    case CArchiveException::Cause::WrongKind: what = "record of the wrong kind"; break;
-    case CArchiveException::Cause::BadTimeStamp: what = "time stamp out of range"; break;
-    case CArchiveException::Cause::NotArchivable: what = "record that cannot be stored"; break;
+    case CArchiveException::Cause::EndOfFile:
+        what = "unexpected end of file";
+        break;
+    case CArchiveException::Cause::BadLength:
+        what = "impossible length";
+        break;
+    case CArchiveException::Cause::BadIndex:
+        what = "bad record or class number";
+        break;
+    case CArchiveException::Cause::BadSchema:
+        what = "unsupported class version";
+        break;
+    case CArchiveException::Cause::BadClass:
+        what = "unknown record class";
+        break;
+    case CArchiveException::Cause::WrongKind:
+        what = "record of the wrong kind";
+        break;
+    case CArchiveException::Cause::BadTimeStamp:
+        what = "time stamp out of range";
+        break;
+    case CArchiveException::Cause::NotArchivable:
+        what = "record that cannot be stored";
+        break;
     }
     return what + " (" + error.GetDetail() + ")";
 }

@@ -455,9 +455,13 @@ bool CSentrelDoc::Save() {
     return saved;
 }
 
-CWatch* CSentrelDoc::FindWatch(const std::string& name) const { return FindByName(watches, name); }
+CWatch* CSentrelDoc::FindWatch(const std::string& name) const {
+    return FindByName(watches, name);
+}
 
-CAlert* CSentrelDoc::FindAlert(const std::string& name) const { return FindByName(alerts, name); }
+CAlert* CSentrelDoc::FindAlert(const std::string& name) const {
+    return FindByName(alerts, name);
+}
 
 CActivation* CSentrelDoc::FindActivation(const std::string& name) const {
     return FindByName(activations, name);
@@ -483,9 +487,13 @@ CActivation* CSentrelDoc::FindUser(const CAlert* alert) const {
     return nullptr;
 }
 
-bool CSentrelDoc::Remove(const CWatch* watch) { return RemoveFrom(watches, watch); }
+bool CSentrelDoc::Remove(const CWatch* watch) {
+    return RemoveFrom(watches, watch);
+}
 
-bool CSentrelDoc::Remove(const CAlert* alert) { return RemoveFrom(alerts, alert); }
+bool CSentrelDoc::Remove(const CAlert* alert) {
+    return RemoveFrom(alerts, alert);
+}
 
 bool CSentrelDoc::Remove(const CActivation* activation) {
     return RemoveFrom(activations, activation);

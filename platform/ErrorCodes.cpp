@@ -8,8 +8,12 @@ namespace {
 thread_local int t_lastError = 0;
 }
 
-int GetLastError() { return t_lastError; }
-void SetLastError(int code) { t_lastError = code; }
+int GetLastError() {
+    return t_lastError;
+}
+void SetLastError(int code) {
+    t_lastError = code;
+}
 
 int SocketErrorFromErrno(int error) {
     switch (error) {

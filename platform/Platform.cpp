@@ -41,15 +41,24 @@ PlatformServices& Platform() {
 PlatformServices InstallPlatform(const PlatformServices& services) {
     PlatformServices& current = Platform();
     const PlatformServices previous = current;
-    if (services.clock) current.clock = services.clock;
-    if (services.messageBox) current.messageBox = services.messageBox;
-    if (services.alertPopup) current.alertPopup = services.alertPopup;
-    if (services.sound) current.sound = services.sound;
-    if (services.programStarter) current.programStarter = services.programStarter;
-    if (services.connection) current.connection = services.connection;
-    if (services.paths) current.paths = services.paths;
-    if (services.help) current.help = services.help;
-    if (services.notificationArea) current.notificationArea = services.notificationArea;
+    if (services.clock)
+        current.clock = services.clock;
+    if (services.messageBox)
+        current.messageBox = services.messageBox;
+    if (services.alertPopup)
+        current.alertPopup = services.alertPopup;
+    if (services.sound)
+        current.sound = services.sound;
+    if (services.programStarter)
+        current.programStarter = services.programStarter;
+    if (services.connection)
+        current.connection = services.connection;
+    if (services.paths)
+        current.paths = services.paths;
+    if (services.help)
+        current.help = services.help;
+    if (services.notificationArea)
+        current.notificationArea = services.notificationArea;
     return previous;
 }
 

@@ -14,6 +14,7 @@ JOBS="${JOBS:-$(nproc)}"
 export CTEST_OUTPUT_ON_FAILURE=1
 
 bash scripts/check-layers.sh
+bash scripts/check-format.sh
 
 echo "== full build and tests"
 cmake -S . -B build/ci -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSENTREL_WERROR=ON
