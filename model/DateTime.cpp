@@ -65,9 +65,6 @@ int DaysInMonth(int y, int m) {
     return m == 2 && IsLeap(y) ? 29 : days[m - 1];
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 bool IsAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }

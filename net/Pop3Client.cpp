@@ -21,10 +21,6 @@ std::size_t FirstBuffer(unsigned long long wanted) {
     return static_cast<std::size_t>(std::min<unsigned long long>(wanted, kMaxFirstBuffer));
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // The decimal number starting at `at`, saturating at `limit`; `at` moves past it.
 unsigned long long ReadNumber(std::string_view text, std::size_t& at, unsigned long long limit) {
     unsigned long long value = 0;
@@ -276,15 +272,20 @@ bool CPop3Client::CountForTables(int& count) {
     return true;
 }
 
-bool CPop3Client::ReadListReply(int count) {
+bool CPop3Client::ReceiveTable(int count, std::string& text) {
+    // About fourteen characters a line: a number, a blank, a size or a unique id.
     const unsigned long long expected = count > 0 ? static_cast<unsigned long long>(count) : 0;
+    return ReceiveUntil(text, FirstBuffer(14 * expected + 100), "\r\n.\r\n", 4096,
+                        kMaxMessageReply);
+}
+
+bool CPop3Client::ReadListReply(int count) {
     std::string text;
-    if (!ReceiveUntil(text, FirstBuffer(14 * expected + 100), "\r\n.\r\n", 4096,
-                      kMaxMessageReply)) {
+    if (!ReceiveTable(count, text)) {
         return false;
     }
     m_sizes.clear();
-    m_sizes.reserve(std::min<std::size_t>(FirstBuffer(expected), text.size()));
+    m_sizes.reserve(std::min<std::size_t>(FirstBuffer(count > 0 ? count : 0), text.size()));
     // Each line is a message number and its size; the number after a blank is the size.
     const std::string_view lines = AfterStatusLine(text);
     for (std::size_t at = 0; at < lines.size(); ++at) {
@@ -298,10 +299,8 @@ bool CPop3Client::ReadListReply(int count) {
 }
 
 bool CPop3Client::ReadUidlReply(int count) {
-    const unsigned long long expected = count > 0 ? static_cast<unsigned long long>(count) : 0;
     std::string text;
-    if (!ReceiveUntil(text, FirstBuffer(14 * expected + 100), "\r\n.\r\n", 4096,
-                      kMaxMessageReply)) {
+    if (!ReceiveTable(count, text)) {
         return false;
     }
     m_uids.clear();

@@ -96,6 +96,8 @@ private:
     bool UpgradeIfOffered(TlsUse tls);
     // The count that LIST and UIDL size their buffers by: STAT's, asked once.
     bool CountForTables(int& count);
+    // The LIST or UIDL table of `count` lines, up to its closing dot.
+    bool ReceiveTable(int count, std::string& text);
     bool LoadSizes();
     bool LoadUids();
     bool Retrieve(int n, bool headersOnly, CPop3Message& holder);

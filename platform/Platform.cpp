@@ -41,24 +41,15 @@ PlatformServices& Platform() {
 PlatformServices InstallPlatform(const PlatformServices& services) {
     PlatformServices& current = Platform();
     const PlatformServices previous = current;
-    if (services.clock)
-        current.clock = services.clock;
-    if (services.messageBox)
-        current.messageBox = services.messageBox;
-    if (services.alertPopup)
-        current.alertPopup = services.alertPopup;
-    if (services.sound)
-        current.sound = services.sound;
-    if (services.programStarter)
-        current.programStarter = services.programStarter;
-    if (services.connection)
-        current.connection = services.connection;
-    if (services.paths)
-        current.paths = services.paths;
-    if (services.help)
-        current.help = services.help;
-    if (services.notificationArea)
-        current.notificationArea = services.notificationArea;
+    ReplaceIfSet(current.clock, services.clock);
+    ReplaceIfSet(current.messageBox, services.messageBox);
+    ReplaceIfSet(current.alertPopup, services.alertPopup);
+    ReplaceIfSet(current.sound, services.sound);
+    ReplaceIfSet(current.programStarter, services.programStarter);
+    ReplaceIfSet(current.connection, services.connection);
+    ReplaceIfSet(current.paths, services.paths);
+    ReplaceIfSet(current.help, services.help);
+    ReplaceIfSet(current.notificationArea, services.notificationArea);
     return previous;
 }
 

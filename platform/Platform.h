@@ -101,6 +101,14 @@ struct PlatformServices {
 // The process-wide services. Members are never null.
 PlatformServices& Platform();
 
+// Puts `given` in the place of `current` when it is set: how a partial set of services is
+// installed over the current one.
+template <class Service> void ReplaceIfSet(Service*& current, Service* given) {
+    if (given) {
+        current = given;
+    }
+}
+
 // Replaces the services that are set (non-null) in `services`; returns the previous set.
 PlatformServices InstallPlatform(const PlatformServices& services);
 

@@ -21,6 +21,11 @@ constexpr bool IsWhiteSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+// An ASCII decimal digit, whatever the locale says.
+constexpr bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // The length of the well-formed UTF-8 sequence that starts at text[at] (1 for ASCII), or 0
 // when none does: a stray continuation byte, an overlong form, a surrogate, a code point
 // above U+10FFFF or a sequence cut short.

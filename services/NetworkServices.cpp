@@ -45,10 +45,8 @@ NetworkServices& Network() {
 NetworkServices InstallNetwork(const NetworkServices& services) {
     NetworkServices& current = Network();
     NetworkServices previous = current;
-    if (services.connection)
-        current.connection = services.connection;
-    if (services.webPages)
-        current.webPages = services.webPages;
+    ReplaceIfSet(current.connection, services.connection);
+    ReplaceIfSet(current.webPages, services.webPages);
     if (!services.smsGateway.empty())
         current.smsGateway = services.smsGateway;
     return previous;
