@@ -1,8 +1,7 @@
 #include "tools/EngineCommands.h"
 
 #include "engine/Engine.h"
-#include "engine/TraceSwitch.h"
-#include "model/SentrelDoc.h"
+#include "engine/Session.h"
 #include "services/EventLog.h"
 
 #include <cerrno>
@@ -105,39 +104,14 @@ void UseUserLocale() {
 
 // A store that is missing, cannot be read or is damaged is refused: running on it would
 // write back an empty or shortened store over the user's.
-bool LoadStore(CSentrelDoc& doc) {
-    const auto damage = doc.Load(false);
-    switch (doc.GetStoreState()) {
-    case StoreState::Read:
-        return true;
-    case StoreState::Missing:
-        std::cerr << "sentrelctl: cannot read " << doc.StorePath() << ": " << std::strerror(ENOENT)
-                  << "\n";
-        return false;
-    case StoreState::Unreadable:
-        std::cerr << "sentrelctl: " << doc.UnreadableMessage() << "\n";
-        return false;
-    case StoreState::Damaged:
-        std::cerr << "sentrelctl: " << StoreDamageMessage(*damage) << "\n";
+bool OpenStore(CSentrelSession& session) {
+    std::string problem;
+    if (!session.Open(StorePolicy::Strict, &problem)) {
+        std::cerr << "sentrelctl: " << problem << "\n";
         return false;
     }
-    return false;
+    return true;
 }
-
-// The store's trace switch, followed quietly: the watch's and alert's own events are
-// written, without the switch lines of the program's start-up.
-class QuietTrace {
-public:
-    explicit QuietTrace(const CSentrelDoc& doc) {
-        if (doc.traceOn) {
-            CTraceFile::Instance().SetPath(TracePathFor(doc.StorePath()));
-            CTraceFile::Instance().SwitchOn();
-        }
-    }
-    ~QuietTrace() { CTraceFile::Instance().SwitchOff(); }
-    QuietTrace(const QuietTrace&) = delete;
-    QuietTrace& operator=(const QuietTrace&) = delete;
-};
 
 } // namespace
 
@@ -156,42 +130,35 @@ int RunEngine(const std::vector<std::string>& arguments) {
         }
     }
     UseUserLocale();
-    CSentrelDoc doc(arguments[0]);
-    if (!LoadStore(doc)) {
+    LoopTimerHost host;
+    CSentrelSession session(arguments[0]);
+    if (!OpenStore(session)) {
         return 1;
     }
     StopSignals signals;
-    Log("Sentrel", "Started"); // the trace is not open yet: never written, as in the program
-    ApplyTraceSwitch(doc, doc.traceOn);
-    LoopTimerHost host;
-    int result = 0;
-    {
-        CEngine engine(doc, host);
-        engine.Start();
-        const auto until = seconds < 0
-                               ? LoopTimerHost::Clock::time_point::max()
-                               : LoopTimerHost::Clock::now() + std::chrono::seconds(seconds);
-        host.Run(engine, until);
-        // What "Exit" does.
-        Log("Sentrel", "Exited");
-        result = doc.Save() ? 0 : 1;
-    }
-    CTraceFile::Instance().SwitchOff();
-    return result;
+    session.ApplyTraceSwitch(session.Doc().traceOn);
+    CEngine& engine = session.AttachEngine(host);
+    engine.Start();
+    const auto until = seconds < 0 ? LoopTimerHost::Clock::time_point::max()
+                                   : LoopTimerHost::Clock::now() + std::chrono::seconds(seconds);
+    host.Run(engine, until);
+    // What "Exit" does.
+    return session.Exit() ? 0 : 1;
 }
 
 int CheckWatch(const std::vector<std::string>& arguments) {
     UseUserLocale();
-    CSentrelDoc doc(arguments.at(0));
-    if (!LoadStore(doc)) {
+    CSentrelSession session(arguments.at(0));
+    if (!OpenStore(session)) {
         return 1;
     }
+    CSentrelDoc& doc = session.Doc();
     CWatch* watch = doc.FindWatch(arguments.at(1));
     if (!watch) {
         std::cerr << "sentrelctl: no watch named \"" << arguments[1] << "\"\n";
         return 1;
     }
-    QuietTrace trace(doc);
+    session.FollowTraceQuietly();
     std::string message;
     if (watch->Check(message)) {
         std::cout << "triggered\n" << message << "\n";
@@ -205,16 +172,16 @@ int CheckWatch(const std::vector<std::string>& arguments) {
 
 int SendAlert(const std::vector<std::string>& arguments) {
     UseUserLocale();
-    CSentrelDoc doc(arguments.at(0));
-    if (!LoadStore(doc)) {
+    CSentrelSession session(arguments.at(0));
+    if (!OpenStore(session)) {
         return 1;
     }
-    CAlert* alert = doc.FindAlert(arguments.at(1));
+    CAlert* alert = session.Doc().FindAlert(arguments.at(1));
     if (!alert) {
         std::cerr << "sentrelctl: no alert named \"" << arguments[1] << "\"\n";
         return 1;
     }
-    QuietTrace trace(doc);
+    session.FollowTraceQuietly();
     if (!alert->Send(arguments.at(2))) {
         std::cerr << "sentrelctl: alert \"" << alert->name
                   << "\" did not deliver: " << alert->FailureText() << "\n";

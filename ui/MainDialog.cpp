@@ -1,6 +1,5 @@
 #include "ui/MainDialog.h"
 
-#include "engine/TraceSwitch.h"
 #include "platform/Autostart.h"
 #include "platform/Platform.h"
 #include "platform/PosixPlatform.h"
@@ -256,15 +255,10 @@ QIcon ProgramIcon() {
 CMainDialog::CMainDialog(QWidget* frame)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_ui(std::make_unique<Ui::MainDialog>()), m_frame(frame),
-      m_doc(Platform().paths->DataDir() + "/Sentrel.bin"),
-      m_tray(std::make_unique<CTrayNotifyIcon>(this)) {
+      m_session(Platform().paths->DataDir() + "/Sentrel.bin"), m_doc(m_session.Doc()),
+      m_engine(m_session.AttachEngine(m_host)), m_tray(std::make_unique<CTrayNotifyIcon>(this)) {
     m_ui->setupUi(this);
-
-    for (std::size_t id = 1; id < m_timers.size(); ++id) {
-        connect(&m_timers[id], &QTimer::timeout, this,
-                [this, id] { m_engine->OnTimer(static_cast<int>(id)); });
-    }
-    m_engine = std::make_unique<CEngine>(m_doc, *this);
+    m_host.onTimer = [this](int id) { m_engine.OnTimer(id); };
 
     ConnectCommands(WatchList(*m_ui, m_doc, this), m_ui->newWatchButton, m_ui->editWatchButton,
                     m_ui->deleteWatchButton);
@@ -285,13 +279,11 @@ CMainDialog::CMainDialog(QWidget* frame)
 }
 
 CMainDialog::~CMainDialog() {
-    // The engine refers to the timers and the document: it goes first.
-    m_engine.reset();
+    m_host.onTimer = nullptr;
     m_tray.reset();
 }
 
 bool CMainDialog::Initialise() {
-    Log("Sentrel", "Started"); // the trace is not open yet: never written
     const std::string dataDir = Platform().paths->DataDir();
     if (dataDir.empty()) {
         ShowMessage(Platform().paths->DataDirProblem(), MessageIcon::Stop);
@@ -302,8 +294,7 @@ bool CMainDialog::Initialise() {
 
     setWindowIcon(ProgramIcon());
 
-    m_doc.Load();
-    if (m_doc.GetStoreState() == StoreState::Unreadable) {
+    if (!m_session.Open(StorePolicy::Interactive)) {
         return false; // the load has said why; nothing may be saved over that store
     }
     Refill(m_ui->watchList, m_doc.watches);
@@ -333,7 +324,7 @@ bool CMainDialog::Initialise() {
     m_ui->startButton->setEnabled(true);
     m_ui->stopButton->setEnabled(false);
 
-    ApplyTraceSwitch(m_doc, m_ui->traceCheck->isChecked());
+    m_session.ApplyTraceSwitch(m_ui->traceCheck->isChecked());
     return true;
 }
 
@@ -344,32 +335,20 @@ void CMainDialog::ShowAtStart(bool minimised) {
     }
 }
 
-void CMainDialog::SetTimer(int id, unsigned ms) {
-    if (id > 0 && id < static_cast<int>(m_timers.size())) {
-        m_timers[static_cast<std::size_t>(id)].start(static_cast<int>(ms));
-    }
-}
-
-void CMainDialog::KillTimer(int id) {
-    if (id > 0 && id < static_cast<int>(m_timers.size())) {
-        m_timers[static_cast<std::size_t>(id)].stop();
-    }
-}
-
 void CMainDialog::OnStart() {
-    m_engine->Start();
+    m_engine.Start();
     m_ui->startButton->setEnabled(false);
     m_ui->stopButton->setEnabled(true);
 }
 
 void CMainDialog::OnStop() {
-    m_engine->Stop();
+    m_engine.Stop();
     m_ui->startButton->setEnabled(true);
     m_ui->stopButton->setEnabled(false);
 }
 
 void CMainDialog::OnTrace() {
-    ApplyTraceSwitch(m_doc, m_ui->traceCheck->isChecked());
+    m_session.ApplyTraceSwitch(m_ui->traceCheck->isChecked());
 }
 
 void CMainDialog::OnAbout() {
@@ -399,8 +378,7 @@ void CMainDialog::OnOpen() {
 }
 
 void CMainDialog::OnExit() {
-    Log("Sentrel", "Exited");
-    m_doc.Save();
+    m_session.Exit();
     done(1);
 }
 
