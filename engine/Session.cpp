@@ -77,11 +77,38 @@ void CSentrelSession::FollowTraceQuietly() {
     }
 }
 
-CEngine& CSentrelSession::AttachEngine(ITimerHost& host) {
+CEngine& CSentrelSession::AttachEngine(IEngineHost& host) {
     if (!m_engine) {
         m_engine = std::make_unique<CEngine>(m_doc, host);
     }
     return *m_engine;
+}
+
+namespace {
+
+template <class Record> bool RemoveFrom(CSentrelDoc& doc, CEngine* engine, const Record* record) {
+    if (engine) {
+        engine->Forget(record);
+    }
+    return doc.Remove(record);
+}
+
+} // namespace
+
+bool CSentrelSession::Remove(const CWatch* watch) {
+    return RemoveFrom(m_doc, m_engine.get(), watch);
+}
+bool CSentrelSession::Remove(const CAlert* alert) {
+    return RemoveFrom(m_doc, m_engine.get(), alert);
+}
+bool CSentrelSession::Remove(const CActivation* activation) {
+    return RemoveFrom(m_doc, m_engine.get(), activation);
+}
+
+void CSentrelSession::Touched(const CObject* record) {
+    if (m_engine) {
+        m_engine->Touched(record);
+    }
 }
 
 bool CSentrelSession::Exit() {

@@ -12,7 +12,7 @@
 namespace sentrel {
 
 class CEngine;
-class ITimerHost;
+class IEngineHost;
 
 // How a store that was not read whole is met at start-up.
 enum class StorePolicy {
@@ -49,11 +49,20 @@ public:
     // or send from the command line writes only its own events.
     void FollowTraceQuietly();
 
-    // The engine, on `host` (its timers),
+    // The engine, on `host` (its timers, its worker thread and the way back to this thread),
     // from now until the session ends; its dial-up policy serves RequestConnection
     // meanwhile. Attached once.
-    CEngine& AttachEngine(ITimerHost& host);
+    CEngine& AttachEngine(IEngineHost& host);
     CEngine* Engine() { return m_engine.get(); }
+
+    // Removes a record from the document, as a Delete does; a pass under way forgets it
+    // first. False when it is not there.
+    bool Remove(const CWatch* watch);
+    bool Remove(const CAlert* alert);
+    bool Remove(const CActivation* activation);
+    // After an editor was open on a record (accepted or not: the web page editor keeps
+    // the page it fetched either way), so that a check under way does not undo the edit.
+    void Touched(const CObject* record);
 
     // "Exited" and the save at exit; false when the store could not be written.
     bool Exit();

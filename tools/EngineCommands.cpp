@@ -2,19 +2,23 @@
 
 #include "engine/Engine.h"
 #include "engine/Session.h"
+#include "engine/WorkerThread.h"
 #include "services/EventLog.h"
 
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <clocale>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <functional>
 #include <iostream>
 #include <map>
-#include <thread>
+#include <mutex>
 
 namespace sentrel::tools {
 
@@ -49,8 +53,9 @@ private:
     struct sigaction m_oldTerm {};
 };
 
-// The engine's two timers on the steady clock, run by a loop of our own.
-class LoopTimerHost : public ITimerHost {
+// The engine's host without a window: its two timers on the steady clock and the calls
+// that come back from the worker, both run by a loop of our own on this thread.
+class LoopEngineHost : public IEngineHost {
 public:
     using Clock = std::chrono::steady_clock;
 
@@ -59,33 +64,30 @@ public:
             Timer{std::chrono::milliseconds(ms), Clock::now() + std::chrono::milliseconds(ms)};
     }
     void KillTimer(int id) override { m_timers.erase(id); }
+    void RunOnWorker(std::function<void()> work, std::function<void()> done) override {
+        m_worker.Post([this, work = std::move(work), done = std::move(done)]() mutable {
+            work();
+            PostToOwner(std::move(done));
+        });
+    }
+    void PostToOwner(std::function<void()> call) override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_calls.push_back(std::move(call));
+        }
+        m_wake.notify_all();
+    }
+    void DrainWorker() override { m_worker.Drain(); }
 
-    // Fires due timers until `until` or a stop signal.
+    // Fires due timers and runs the calls that came back until `until` or a stop signal;
+    // then, as the program's Exit does, waits for the pass under way to end.
     void Run(CEngine& engine, Clock::time_point until) {
-        while (!g_stopRequested) {
-            const Clock::time_point now = Clock::now();
-            if (now >= until) {
-                return;
-            }
-            int due = 0;
-            Clock::time_point wake = until;
-            for (const auto& [id, timer] : m_timers) {
-                if (timer.due <= now) {
-                    due = id;
-                    break;
-                }
-                wake = std::min(wake, timer.due);
-            }
-            if (due != 0) {
-                // Rearm before the callback, which may kill or reset the timer itself.
-                Timer& timer = m_timers[due];
-                timer.due = std::max(timer.due + timer.period, now);
-                engine.OnTimer(due);
-                continue;
-            }
-            // Short naps, so that a signal ends the wait soon.
-            std::this_thread::sleep_for(
-                std::min<Clock::duration>(wake - now, std::chrono::milliseconds(100)));
+        while (!g_stopRequested && Clock::now() < until) {
+            RunOnce(engine, until);
+        }
+        engine.Halt();
+        while (engine.IsBusy()) {
+            RunOnce(engine, Clock::time_point::max());
         }
     }
 
@@ -94,7 +96,38 @@ private:
         std::chrono::milliseconds period{};
         Clock::time_point due;
     };
+
+    void RunOnce(CEngine& engine, Clock::time_point until) {
+        std::deque<std::function<void()>> calls;
+        {
+            std::lock_guard lock(m_mutex);
+            calls.swap(m_calls);
+        }
+        for (auto& call : calls) {
+            call();
+        }
+        const Clock::time_point now = Clock::now();
+        Clock::time_point wake = until;
+        for (auto& [id, timer] : m_timers) {
+            if (timer.due <= now) {
+                // Rearm before the callback, which may kill or reset the timer itself.
+                timer.due = std::max(timer.due + timer.period, now);
+                engine.OnTimer(id);
+                return;
+            }
+            wake = std::min(wake, timer.due);
+        }
+        // Short naps, so that a signal ends the wait soon.
+        std::unique_lock lock(m_mutex);
+        m_wake.wait_until(lock, std::min(wake, now + std::chrono::milliseconds(100)),
+                          [this] { return !m_calls.empty(); });
+    }
+
     std::map<int, Timer> m_timers;
+    std::mutex m_mutex; // guards m_calls, which the worker fills
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_calls;
+    CWorkerThread m_worker; // last: it ends first
 };
 
 // Dates and times in the user's form, as the program shows them.
@@ -130,7 +163,7 @@ int RunEngine(const std::vector<std::string>& arguments) {
         }
     }
     UseUserLocale();
-    LoopTimerHost host;
+    LoopEngineHost host;
     CSentrelSession session(arguments[0]);
     if (!OpenStore(session)) {
         return 1;
@@ -139,8 +172,8 @@ int RunEngine(const std::vector<std::string>& arguments) {
     session.ApplyTraceSwitch(session.Doc().traceOn);
     CEngine& engine = session.AttachEngine(host);
     engine.Start();
-    const auto until = seconds < 0 ? LoopTimerHost::Clock::time_point::max()
-                                   : LoopTimerHost::Clock::now() + std::chrono::seconds(seconds);
+    const auto until = seconds < 0 ? LoopEngineHost::Clock::time_point::max()
+                                   : LoopEngineHost::Clock::now() + std::chrono::seconds(seconds);
     host.Run(engine, until);
     // What "Exit" does.
     return session.Exit() ? 0 : 1;

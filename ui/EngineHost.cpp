@@ -1,5 +1,7 @@
 #include "ui/EngineHost.h"
 
+#include <QMetaObject>
+
 namespace sentrel {
 
 CQtEngineHost::CQtEngineHost(QObject* parent) : QObject(parent) {
@@ -24,6 +26,22 @@ void CQtEngineHost::KillTimer(int id) {
     if (id > 0 && id < static_cast<int>(m_timers.size())) {
         m_timers[static_cast<std::size_t>(id)].stop();
     }
+}
+
+void CQtEngineHost::RunOnWorker(std::function<void()> work, std::function<void()> done) {
+    m_worker.Post([this, work = std::move(work), done = std::move(done)]() mutable {
+        work();
+        PostToOwner(std::move(done));
+    });
+}
+
+// A queued call on this object: dropped with it when the host ends first.
+void CQtEngineHost::PostToOwner(std::function<void()> call) {
+    QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+}
+
+void CQtEngineHost::DrainWorker() {
+    m_worker.Drain();
 }
 
 } // namespace sentrel

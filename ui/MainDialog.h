@@ -63,6 +63,8 @@ protected:
 
 private:
     void OnTrayCommand(int id);
+    void OnEngineProgress();
+    void ShowWaiting();
     void OnTrayWait();
     // Ticks "Start at login" when the autostart entry is there.
     void ShowStartAtLogin();
@@ -80,6 +82,8 @@ private:
     std::uint32_t m_trayWaitStart = 0;
     // Started minimised while the notification area is waited for: shown if it never comes.
     bool m_hiddenForTray = false;
+    // Exit came while a check or send was under way: it completes when the pass ends.
+    bool m_exitRequested = false;
 };
 
 } // namespace sentrel

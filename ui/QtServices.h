@@ -5,8 +5,15 @@
 // recorder there and read the texts without any window opening.
 
 #include "platform/Platform.h"
+#include "services/NetworkServices.h"
+
+#include <functional>
 
 namespace sentrel {
+
+// Whether this is the thread that owns the windows; `call` later on that thread.
+bool OnUiThread();
+void OnUiThread(std::function<void()> call);
 
 // A modal QMessageBox with an OK button, over the active window.
 class CQtMessageBox : public IMessageBox {
@@ -26,8 +33,22 @@ public:
     bool IsAvailable() override;
 };
 
-// Installs the Qt message box, alert popup, help and notification area services for the
-// rest of the run. Needs a QApplication.
+// The web page fetcher, kept off the UI thread: called there (the web page watch editor's
+// fetch on OK), it fetches on a thread of its own while the UI thread goes on drawing and
+// answering, the window that asked held disabled meanwhile; called from any other thread
+// (the engine's worker), it fetches there.
+class CBackgroundPageFetcher : public IWebPageFetcher {
+public:
+    explicit CBackgroundPageFetcher(IWebPageFetcher* inner) : m_inner(inner) {}
+    bool Fetch(const std::string& url, const std::string& user, const std::string& password,
+               std::string& body, std::string& resultText, std::string& reason) override;
+
+private:
+    IWebPageFetcher* m_inner;
+};
+
+// Installs the Qt message box, alert popup, help and notification area services, and the
+// web page fetcher above, for the rest of the run. Needs a QApplication.
 void InstallQtServices();
 
 } // namespace sentrel
