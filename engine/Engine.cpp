@@ -52,9 +52,11 @@ struct CheckResult {
 // filter, the logging order and every read or write of a record happen there. A check or
 // a send runs on the host's worker thread, on a copy of its watch or alert made through
 // the record's field list; nothing on the worker ever sees the document. The watch's new
-// state comes back on the owner thread when the check returns, and is written into the
-// watch only if the watch still exists and no editor was open on it meanwhile: an edit
-// always wins over what a check began to see before it. A record deleted while its step
+// state comes back on the owner thread when the check returns, and its stored fields are
+// written into the watch only if the watch still exists and no editor was open on it
+// meanwhile: an edit always wins over what a check began to see before it. (What a kind
+// keeps for the run only, such as the mail a mailbox watch has reported, no editor shows:
+// it comes back whenever the watch still exists.) A record deleted while its step
 // runs is forgotten by the pass before it goes (Forget), so nothing is used after it is
 // deleted. The dial-up state alone is shared with the worker: dialMutex guards it.
 struct CEngine::State : IConnectionRequester {
@@ -148,6 +150,9 @@ void CEngine::State::NextActivation() {
 void CEngine::State::Checked(const CWatch& copy, const CheckResult& result) {
     if (pass.watch && !pass.watchTouched) {
         pass.watch->CopyFieldsFrom(copy);
+    }
+    if (pass.watch) {
+        pass.watch->TakeRunState(copy); // no editor shows it: an edit leaves it alone
     }
     pass.watch = nullptr;
     EndStep();

@@ -1,7 +1,5 @@
 #include "ui/EngineHost.h"
 
-#include <QMetaObject>
-
 namespace sentrel {
 
 CQtEngineHost::CQtEngineHost(QObject* parent) : QObject(parent) {
@@ -35,9 +33,8 @@ void CQtEngineHost::RunOnWorker(std::function<void()> work, std::function<void()
     });
 }
 
-// A queued call on this object: dropped with it when the host ends first.
 void CQtEngineHost::PostToOwner(std::function<void()> call) {
-    QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    m_calls.Post(std::move(call));
 }
 
 void CQtEngineHost::DrainWorker() {

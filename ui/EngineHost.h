@@ -5,6 +5,7 @@
 
 #include "engine/Engine.h"
 #include "engine/WorkerThread.h"
+#include "ui/QtServices.h"
 
 #include <QObject>
 #include <QTimer>
@@ -33,6 +34,7 @@ public:
 
 private:
     std::array<QTimer, 3> m_timers; // by timer id; 0 unused
+    CCallQueue m_calls;             // back to this thread; dropped with the host
     CWorkerThread m_worker;         // last: it ends first
 };
 

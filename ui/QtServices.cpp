@@ -22,8 +22,37 @@ bool OnUiThread() {
            QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
+void CCallQueue::Post(std::function<void()> call) {
+    bool wake = false;
+    {
+        std::lock_guard lock(m_mutex);
+        wake = m_calls.empty();
+        m_calls.push_back(std::move(call));
+    }
+    if (wake) {
+        QMetaObject::invokeMethod(this, &CCallQueue::RunPosted, Qt::QueuedConnection);
+    }
+}
+
+void CCallQueue::RunPosted() {
+    std::deque<std::function<void()>> calls;
+    {
+        std::lock_guard lock(m_mutex);
+        calls.swap(m_calls);
+    }
+    for (auto& call : calls) {
+        call();
+    }
+}
+
 void OnUiThread(std::function<void()> call) {
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(call), Qt::QueuedConnection);
+    // It lives on the UI thread until the program ends, whichever thread made it.
+    static CCallQueue* const queue = [] {
+        auto* made = new CCallQueue;
+        made->moveToThread(QCoreApplication::instance()->thread());
+        return made;
+    }();
+    queue->Post(std::move(call));
 }
 
 // From the engine's worker, the box is put up by the UI thread; the worker does not wait

@@ -7,9 +7,31 @@
 #include "platform/Platform.h"
 #include "services/NetworkServices.h"
 
+#include <QObject>
+
+#include <deque>
 #include <functional>
+#include <mutex>
 
 namespace sentrel {
+
+// Calls handed from any thread to the thread this object lives on, run there in order.
+// The calls wait in a queue of our own under a standard mutex, so that a thread checker
+// sees the hand-over; Qt's event queue only wakes the receiving thread. Calls still
+// queued when the object goes are dropped.
+class CCallQueue : public QObject {
+    Q_OBJECT
+
+public:
+    explicit CCallQueue(QObject* parent = nullptr) : QObject(parent) {}
+    void Post(std::function<void()> call);
+
+private:
+    void RunPosted();
+
+    std::mutex m_mutex; // guards m_calls
+    std::deque<std::function<void()>> m_calls;
+};
 
 // Whether this is the thread that owns the windows; `call` later on that thread.
 bool OnUiThread();

@@ -121,12 +121,18 @@ int main(int argc, char** argv) {
     constexpr int kTickMs = 10;
     std::vector<double> lateMs;
     QElapsedTimer since;
+    QElapsedTimer run;
+    run.start();
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const double elapsed = static_cast<double>(since.nsecsElapsed()) / 1e6;
         since.restart();
         lateMs.push_back(std::max(0.0, elapsed - kTickMs));
+        if (lateMs.back() > 20) { // when, to match against the passes in the trace
+            std::fprintf(stderr, "late %.1f ms at %.3f s\n", lateMs.back(),
+                         static_cast<double>(run.elapsed()) / 1000);
+        }
     });
     since.start();
     tick.start(kTickMs);

@@ -307,6 +307,24 @@ TEST_F(EngineTest, DialledConnectionHangsUpAMinuteAfterTheLastRequest) {
                             "Sentrel Disconnecting from Internet"}));
 }
 
+// A check under way may be using the line: the hang-up that falls due meanwhile waits
+// for the check to return, as a timer message waits behind a blocking wait.
+TEST_F(EngineTest, HangUpWaitsForTheCheckUnderWay) {
+    engine.RequestConnection();
+    ScriptWatch* w = AddWatch("w");
+    AddActivation("a", w, CDateTime::FromParts(2026, 12, 7, 9, 0, 0), "60");
+    engine.Start();
+    host.holdWork = true;
+    host.Advance(2000); // the check is under way
+    ASSERT_EQ(host.PendingWork(), 1u);
+    host.Advance(60000);
+    EXPECT_EQ(connection.hangUps, 0);
+    EXPECT_TRUE(engine.IsDialled());
+    host.RunWork();
+    EXPECT_EQ(connection.hangUps, 1);
+    EXPECT_FALSE(engine.IsDialled());
+}
+
 TEST_F(EngineTest, ExistingConnectionIsNeverHungUp) {
     connection.connected = true;
     engine.RequestConnection();
