@@ -204,7 +204,7 @@ TEST_F(EngineTest, NextPassStartsASecondAfterALongPassEnded) {
 
 TEST_F(EngineTest, StopAndStartDuringAPassDoNotNestPasses) {
     int passes = 0;
-    ScriptWatch* w = AddWatch("w");
+    auto* w = AddWatch<test::StatefulWatch>("w");
     w->onCheck = [&](std::string&) {
         ++passes;
         return true;
@@ -249,8 +249,8 @@ TEST_F(EngineTest, StopAndStartDuringAPassDoNotNestPasses) {
 // meanwhile keeps the edit, not the state the check brings back; a deleted alert is not
 // sent.
 TEST_F(EngineTest, RecordsDeletedOrEditedDuringAStepAreNeverUsedOrUndone) {
-    ScriptWatch* w1 = AddWatch("W1");
-    ScriptWatch* w2 = AddWatch("W2");
+    auto* w1 = AddWatch<test::StatefulWatch>("W1");
+    auto* w2 = AddWatch<test::StatefulWatch>("W2");
     RecordingAlert* x = AddAlert("X");
     RecordingAlert* y = AddAlert("Y");
     const CDateTime due = CDateTime::FromParts(2026, 12, 7, 9, 0, 0);

@@ -30,8 +30,7 @@ inline std::int64_t LocalSeconds(int y, int mo, int d, int h, int mi, int s) {
 }
 
 // A watch whose answer the test decides; it counts its checks and when they came. The
-// engine checks a copy: copies share the script and what it records. Each check adds "+"
-// to the stored field `seen`, the state a check brings back.
+// engine checks a copy: copies share the script and what it records.
 class ScriptWatch : public CWatch {
     struct Shared {
         std::function<bool(std::string&)> onCheck = [](std::string&) { return true; };
@@ -41,22 +40,34 @@ class ScriptWatch : public CWatch {
 
 public:
     ScriptWatch() = default;
-    ScriptWatch(const ScriptWatch& other)
-        : CWatch(other), m_shared(other.m_shared), seen(other.seen) {}
+    ScriptWatch(const ScriptWatch& other) : CWatch(other), m_shared(other.m_shared) {}
 
     std::function<bool(std::string&)>& onCheck = m_shared->onCheck;
     std::vector<CDateTime>& checkedAt = m_shared->checkedAt;
-    std::string seen;
 
     std::unique_ptr<CObject> Clone() const override { return std::make_unique<ScriptWatch>(*this); }
+    bool Check(std::string& message) override {
+        checkedAt.push_back(CDateTime::Now());
+        return onCheck(message);
+    }
+};
+
+// A script watch with state that a check changes: each check adds "+" to the field `seen`
+// (written to the store, so a store holding one is not read back).
+class StatefulWatch : public ScriptWatch {
+public:
+    std::string seen;
+
+    std::unique_ptr<CObject> Clone() const override {
+        return std::make_unique<StatefulWatch>(*this);
+    }
     void VisitFields(IFieldVisitor& fields) override {
-        CWatch::VisitFields(fields);
+        ScriptWatch::VisitFields(fields);
         fields.String("seen", seen);
     }
     bool Check(std::string& message) override {
-        checkedAt.push_back(CDateTime::Now());
         seen += "+";
-        return onCheck(message);
+        return ScriptWatch::Check(message);
     }
 };
 
@@ -91,10 +102,10 @@ struct DocFixture {
     TempDir dir;
     CSentrelDoc doc{dir.File("Sentrel.bin")};
 
-    ScriptWatch* AddWatch(const std::string& name) {
-        auto watch = std::make_unique<ScriptWatch>();
+    template <class Watch = ScriptWatch> Watch* AddWatch(const std::string& name) {
+        auto watch = std::make_unique<Watch>();
         watch->name = name;
-        ScriptWatch* raw = watch.get();
+        Watch* raw = watch.get();
         doc.watches.push_back(std::move(watch));
         return raw;
     }
