@@ -7,6 +7,8 @@
 #include "services/NetworkServices.h"
 
 #include <exception>
+#include <mutex>
+#include <utility>
 
 namespace sentrel {
 
@@ -28,25 +30,209 @@ template <class Step> bool Guarded(const std::string& what, Step&& step) {
     return false;
 }
 
+// The copy a step works on, shared by the worker's job and its completion.
+template <class Record> std::shared_ptr<Record> CopyOf(const Record& record) {
+    std::unique_ptr<CObject> copy = record.Clone();
+    if (auto* typed = dynamic_cast<Record*>(copy.get())) {
+        copy.release();
+        return std::shared_ptr<Record>(typed);
+    }
+    return nullptr;
+}
+
+struct CheckResult {
+    bool triggered = false;
+    std::string message;
+};
+
 } // namespace
 
-// The engine's dial-up policy is what network watches and alerts reach through
-// RequestConnection.
+// Who touches what. The document and every record in it belong to the owner thread (the
+// UI thread in the program, the run loop in sentrelctl): the due test, its save, the
+// filter, the logging order and every read or write of a record happen there. A check or
+// a send runs on the host's worker thread, on a copy of its watch or alert made through
+// the record's field list; nothing on the worker ever sees the document. The watch's new
+// state comes back on the owner thread when the check returns, and its stored fields are
+// written into the watch only if the watch still exists and no editor was open on it
+// meanwhile: an edit always wins over what a check began to see before it. (What a kind
+// keeps for the run only, such as the mail a mailbox watch has reported, no editor shows:
+// it comes back whenever the watch still exists.) A record deleted while its step
+// runs is forgotten by the pass before it goes (Forget), so nothing is used after it is
+// deleted. The dial-up state alone is shared with the worker: dialMutex guards it.
 struct CEngine::State : IConnectionRequester {
-    State(CEngine& engine, CSentrelDoc& doc, ITimerHost& host)
+    State(CEngine& engine, CSentrelDoc& doc, IEngineHost& host)
         : engine(engine), doc(doc), host(host) {}
     void RequestConnection() override { engine.RequestConnection(); }
 
+    void NextActivation();
+    void Checked(const CWatch& copy, const CheckResult& result);
+    void NextAlert();
+    void BeginStep(const std::string& name);
+    void EndStep();
+    void EndPass();
+    void HangUpIfDialled();
+    void Progress() {
+        if (engine.onProgress) {
+            engine.onProgress();
+        }
+    }
+
     CEngine& engine;
     CSentrelDoc& doc;
-    ITimerHost& host;
+    IEngineHost& host;
     bool running = false;
-    bool dialled = false;
     bool busy = false;
+    // The hang-up timer fell due while a step ran: it acts when the step ends, as a timer
+    // message that waited behind a blocking check would.
+    bool hangUpLate = false;
     IConnectionRequester* previousRequester = nullptr;
+    // Completions queued on the host check it: the engine may be gone when they arrive.
+    std::shared_ptr<int> lifetime = std::make_shared<int>(0);
+
+    std::mutex dialMutex; // guards dialled, which the worker reaches through RequestConnection
+    bool dialled = false;
+
+    // The pass under way. Its record pointers are nulled by Forget before the record goes.
+    struct Pass {
+        std::size_t next = 0; // index of the next activation to look at
+        CActivation* activation = nullptr;
+        CWatch* watch = nullptr; // while its check runs
+        bool watchTouched = false;
+        std::vector<CAlert*> alerts; // the activation's alerts when it fired
+        std::size_t nextAlert = 0;
+        std::string message;
+        std::string waitingFor; // the step on the worker, if any
+        // Stop (or the program's end) came during the pass: it ends once the activation
+        // under way is finished. Its check's result is applied and, if it fired, its alerts
+        // are sent, so nothing the watch saw is lost; the activations after it have not
+        // had their due test yet, so they lose nothing either and wait for the next pass.
+        bool stopped = false;
+    } pass;
 };
 
-CEngine::CEngine(CSentrelDoc& doc, ITimerHost& host)
+void CEngine::State::NextActivation() {
+    pass.activation = nullptr;
+    while (!pass.stopped && pass.next < doc.activations.size()) {
+        CActivation* activation = doc.activations[pass.next++].get();
+        if (!activation->enabled) {
+            continue;
+        }
+        pass.activation = activation;
+        // The due test saves; a failed save's message box lets the user delete records.
+        if (!IsDue(*activation, doc) || !pass.activation) {
+            continue;
+        }
+        CWatch* watch = activation->GetWatch();
+        std::shared_ptr<CWatch> copy = watch ? CopyOf(*watch) : nullptr;
+        if (!copy) {
+            continue; // nothing to check
+        }
+        pass.watch = watch;
+        pass.watchTouched = false;
+        const std::string step = activation->name + ":" + watch->name;
+        auto result = std::make_shared<CheckResult>();
+        BeginStep(step);
+        host.RunOnWorker(
+            [copy, result, step] {
+                result->triggered =
+                    Guarded("check " + step, [&] { return copy->Check(result->message); });
+            },
+            [this, alive = std::weak_ptr<int>(lifetime), copy, result] {
+                if (!alive.expired()) {
+                    Checked(*copy, *result);
+                }
+            });
+        return;
+    }
+    EndPass();
+}
+
+void CEngine::State::Checked(const CWatch& copy, const CheckResult& result) {
+    if (pass.watch && !pass.watchTouched) {
+        pass.watch->CopyFieldsFrom(copy);
+    }
+    if (pass.watch) {
+        pass.watch->TakeRunState(copy); // no editor shows it: an edit leaves it alone
+    }
+    pass.watch = nullptr;
+    EndStep();
+    if (!pass.activation || !result.triggered) {
+        NextActivation();
+        return;
+    }
+    Log(pass.activation->name + ":" + copy.name, "Triggered");
+    if (!PassesFilter(*pass.activation, result.message)) {
+        NextActivation();
+        return;
+    }
+    pass.message = result.message;
+    pass.alerts = pass.activation->alerts;
+    pass.nextAlert = 0;
+    NextAlert();
+}
+
+// An alert's Send stores nothing: nothing comes back from its copy.
+void CEngine::State::NextAlert() {
+    while (pass.activation && pass.nextAlert < pass.alerts.size()) {
+        CAlert* alert = pass.alerts[pass.nextAlert++];
+        std::shared_ptr<CAlert> copy = alert ? CopyOf(*alert) : nullptr;
+        if (!copy) {
+            continue; // deleted meanwhile
+        }
+        const std::string step = pass.activation->name + ":" + alert->name;
+        Log(step, "Triggered");
+        BeginStep(step);
+        host.RunOnWorker(
+            [copy, step, message = pass.message] {
+                Guarded("send " + step, [&] {
+                    copy->Send(message);
+                    return true;
+                });
+            },
+            [this, alive = std::weak_ptr<int>(lifetime)] {
+                if (!alive.expired()) {
+                    EndStep();
+                    NextAlert();
+                }
+            });
+        return;
+    }
+    NextActivation();
+}
+
+void CEngine::State::BeginStep(const std::string& name) {
+    pass.waitingFor = name;
+    Progress();
+}
+
+void CEngine::State::EndStep() {
+    pass.waitingFor.clear();
+    if (std::exchange(hangUpLate, false)) {
+        HangUpIfDialled();
+    }
+    Progress();
+}
+
+void CEngine::State::EndPass() {
+    pass = {};
+    host.SetTimer(kEngineTimer, kEnginePeriodMs);
+    busy = false;
+    Progress();
+}
+
+void CEngine::State::HangUpIfDialled() {
+    std::lock_guard lock(dialMutex);
+    // Only a connection we dialled is ours to hang up; otherwise the timer keeps ticking
+    // harmlessly.
+    if (dialled) {
+        host.KillTimer(kHangUpTimer);
+        Log(kSource, "Disconnecting from Internet");
+        Platform().connection->HangUp();
+        dialled = false;
+    }
+}
+
+CEngine::CEngine(CSentrelDoc& doc, IEngineHost& host)
     : m_state(std::make_unique<State>(*this, doc, host)) {
     NetworkServices services;
     services.connection = m_state.get();
@@ -56,6 +242,8 @@ CEngine::CEngine(CSentrelDoc& doc, ITimerHost& host)
 // The host stops its own timers; it may already be half torn down here. Only the
 // requester is put back: whatever else was installed meanwhile stays.
 CEngine::~CEngine() {
+    m_state->host.DrainWorker();
+    m_state->lifetime.reset();
     NetworkServices services;
     services.connection = m_state->previousRequester;
     InstallNetwork(services);
@@ -64,40 +252,54 @@ CEngine::~CEngine() {
 void CEngine::Start() {
     Log(kSource, "Activations started");
     m_state->running = true;
+    m_state->pass.stopped = false;
     m_state->host.SetTimer(kEngineTimer, kEnginePeriodMs);
 }
 
 void CEngine::Stop() {
     Log(kSource, "Activations stopped");
+    Halt();
+}
+
+void CEngine::Halt() {
     m_state->running = false;
+    m_state->pass.stopped = m_state->busy;
     m_state->host.KillTimer(kEngineTimer);
 }
 
 void CEngine::RequestConnection() {
-    IConnection& connection = *Platform().connection;
-    if (connection.IsConnected()) {
-        m_state->host.KillTimer(kHangUpTimer);
-    } else {
+    State& s = *m_state;
+    const bool connected = Platform().connection->IsConnected();
+    if (!connected) {
+        std::lock_guard lock(s.dialMutex);
         Log(kSource, "Connecting to Internet");
-        connection.DialUnattended(); // a failed dial shows up in the caller's own failure
+        Platform()
+            .connection->DialUnattended(); // a failed dial shows up in the caller's own failure
         Log(kSource, "Connected to Internet");
-        m_state->dialled = true;
+        s.dialled = true;
     }
-    m_state->host.SetTimer(kHangUpTimer, kHangUpPeriodMs);
+    // The timer belongs to the owner thread; restarting it restarts its minute.
+    s.host.PostToOwner([&s, alive = std::weak_ptr<int>(s.lifetime), connected] {
+        if (alive.expired()) {
+            return;
+        }
+        if (connected) {
+            s.host.KillTimer(kHangUpTimer);
+        }
+        s.host.SetTimer(kHangUpTimer, kHangUpPeriodMs);
+    });
 }
 
 void CEngine::OnTimer(int id) {
+    State& s = *m_state;
     if (id == kHangUpTimer) {
-        // Only a connection we dialled is ours to hang up; otherwise the timer keeps
-        // ticking harmlessly.
-        if (m_state->dialled) {
-            m_state->host.KillTimer(kHangUpTimer);
-            Log(kSource, "Disconnecting from Internet");
-            Platform().connection->HangUp();
-            m_state->dialled = false;
+        if (!s.pass.waitingFor.empty()) {
+            s.hangUpLate = true;
+        } else {
+            s.HangUpIfDialled();
         }
     } else if (id == kEngineTimer) {
-        if (m_state->running && !m_state->busy) {
+        if (s.running && !s.busy) {
             RunPass();
         }
     }
@@ -105,50 +307,58 @@ void CEngine::OnTimer(int id) {
 
 void CEngine::RunPass() {
     State& s = *m_state;
+    if (s.busy) {
+        return;
+    }
     s.busy = true;
     s.host.KillTimer(kEngineTimer);
-    // By index: the list is re-read at every step, so a record added while a watch or an
-    // alert waits does not invalidate the walk.
-    for (std::size_t i = 0; i < s.doc.activations.size(); ++i) {
-        CActivation& activation = *s.doc.activations[i];
-        if (!activation.enabled || !IsDue(activation, s.doc)) {
-            continue;
-        }
-        CWatch* watch = activation.GetWatch();
-        if (!watch) {
-            continue; // nothing to check
-        }
-        std::string message;
-        if (!Guarded("check " + activation.name + ":" + watch->name,
-                     [&] { return watch->Check(message); })) {
-            continue;
-        }
-        Log(activation.name + ":" + watch->name, "Triggered");
-        if (!PassesFilter(activation, message)) {
-            continue;
-        }
-        // A copy: the list may change while an alert waits on the network.
-        const std::vector<CAlert*> alerts = activation.alerts;
-        for (CAlert* alert : alerts) {
-            Log(activation.name + ":" + alert->name, "Triggered");
-            Guarded("send " + activation.name + ":" + alert->name, [&] {
-                alert->Send(message);
-                return true;
-            });
+    s.pass = {};
+    s.NextActivation();
+}
+
+void CEngine::Forget(const CObject* record) {
+    State::Pass& pass = m_state->pass;
+    if (!m_state->busy || !record) {
+        return;
+    }
+    const auto& activations = m_state->doc.activations;
+    for (std::size_t i = 0; i < activations.size() && i < pass.next; ++i) {
+        if (activations[i].get() == record) {
+            --pass.next; // the walk goes on with the activation that takes its place
+            break;
         }
     }
-    s.host.SetTimer(kEngineTimer, kEnginePeriodMs);
-    s.busy = false;
+    if (pass.activation == record) {
+        pass.activation = nullptr;
+    }
+    if (pass.watch == record) {
+        pass.watch = nullptr;
+    }
+    for (CAlert*& alert : pass.alerts) {
+        if (alert == record) {
+            alert = nullptr;
+        }
+    }
+}
+
+void CEngine::Touched(const CObject* record) {
+    if (m_state->busy && record && m_state->pass.watch == record) {
+        m_state->pass.watchTouched = true;
+    }
 }
 
 bool CEngine::IsRunning() const {
     return m_state->running;
 }
 bool CEngine::IsDialled() const {
+    std::lock_guard lock(m_state->dialMutex);
     return m_state->dialled;
 }
 bool CEngine::IsBusy() const {
     return m_state->busy;
+}
+std::string CEngine::WaitingFor() const {
+    return m_state->pass.waitingFor;
 }
 
 } // namespace sentrel

@@ -3,12 +3,16 @@
 // The engine: while running, a pass over the activations once a second. A pass runs the
 // watch of every enabled activation that is due, filters its message and fires the
 // activation's alerts. It also owns the dial-up policy behind RequestConnection.
-// The engine lives outside any window: its host provides the two timers.
+// The engine lives outside any window: its host provides the timers, the worker thread on
+// which checks and sends wait, and the way back to the thread that owns the document.
 
+#include <functional>
 #include <memory>
+#include <string>
 
 namespace sentrel {
 
+class CObject;
 class CSentrelDoc;
 
 class ITimerHost {
@@ -20,6 +24,18 @@ public:
     virtual void KillTimer(int id) = 0;
 };
 
+class IEngineHost : public ITimerHost {
+public:
+    // Runs `work` on the host's one worker thread, after the work given before it, then
+    // `done` on the owner thread (the one that calls the engine). `done` is dropped when
+    // the host ends first.
+    virtual void RunOnWorker(std::function<void()> work, std::function<void()> done) = 0;
+    // Calls `call` on the owner thread; may be called from any thread.
+    virtual void PostToOwner(std::function<void()> call) = 0;
+    // Returns once the worker has finished what it was given (`done` calls not run).
+    virtual void DrainWorker() = 0;
+};
+
 class CEngine {
 public:
     static constexpr int kEngineTimer = 1; // 1000 ms, drives the passes
@@ -28,20 +44,34 @@ public:
     static constexpr unsigned kHangUpPeriodMs = 60000;
 
     // Installs itself as the handler of RequestConnection for its lifetime.
-    CEngine(CSentrelDoc& doc, ITimerHost& host);
+    CEngine(CSentrelDoc& doc, IEngineHost& host);
+    // Waits for the worker's current step: it may still reach RequestConnection.
     ~CEngine();
     CEngine(const CEngine&) = delete;
     CEngine& operator=(const CEngine&) = delete;
 
-    void Start();         // "Activations started", running, engine timer on
-    void Stop();          // "Activations stopped", not running, engine timer off
-    void OnTimer(int id); // the host's timer callback
-    void RequestConnection();
-    void RunPass(); // one engine pass (what the engine timer does when running)
+    // Everything below is called on the owner thread, except RequestConnection.
+    void Start();             // "Activations started", running, engine timer on
+    void Stop();              // "Activations stopped", not running, engine timer off
+    void Halt();              // as Stop, without the event: the program is ending
+    void OnTimer(int id);     // the host's timer callback
+    void RequestConnection(); // from any thread
+    void RunPass();           // begins one engine pass (what the engine timer does when running)
+
+    // Before a record leaves the document: the pass under way drops it.
+    void Forget(const CObject* record);
+    // After an editor was open on a record: the state that a check under way brings back
+    // is not written over the edit.
+    void Touched(const CObject* record);
 
     bool IsRunning() const;
     bool IsDialled() const;
-    bool IsBusy() const;
+    bool IsBusy() const; // a pass is under way
+    // What the pass waits for, "activation:watch" or "activation:alert"; empty when no
+    // check or send is under way.
+    std::string WaitingFor() const;
+    // Called on the owner thread when a check or send begins or ends, and when a pass ends.
+    std::function<void()> onProgress;
 
 private:
     struct State;

@@ -34,6 +34,13 @@ public:
     // Writes or reads the record's fields, as VisitFields lists them.
     void Serialize(CArchive& ar);
 
+    // A record of the same class with the same stored fields, through the field list; null
+    // for a class that cannot be created. What is not stored (a connection, a cache) is not
+    // copied.
+    virtual std::unique_ptr<CObject> Clone() const;
+    // Gives this record the stored fields of `from`, a record of the same class.
+    void CopyFieldsFrom(const CObject& from);
+
     // True when this record's class is `cls` or derives from it.
     bool IsKindOf(const RecordClass& cls) const;
 

@@ -17,6 +17,8 @@ bool CWatch::Check(std::string&) {
     return true;
 }
 
+void CWatch::TakeRunState(const CWatch&) {}
+
 void CAlert::VisitFields(IFieldVisitor& v) {
     v.String("name", name);
 }

@@ -18,6 +18,10 @@ public:
     // then holds the text that describes the occurrence.
     virtual bool Check(std::string& message);
 
+    // What a kind keeps for the run only, outside its stored fields, taken over from a copy
+    // that was checked in its place (Clone carries it into the copy). Nothing for most kinds.
+    virtual void TakeRunState(const CWatch& checked);
+
     std::string name;
 };
 

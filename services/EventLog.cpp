@@ -21,7 +21,28 @@ CTraceFile::~CTraceFile() {
     SwitchOff();
 }
 
+void CTraceFile::SetPath(std::string path) {
+    std::lock_guard lock(m_mutex);
+    m_path = std::move(path);
+}
+
+std::string CTraceFile::GetPath() const {
+    std::lock_guard lock(m_mutex);
+    return m_path;
+}
+
+bool CTraceFile::IsEnabled() const {
+    std::lock_guard lock(m_mutex);
+    return m_enabled;
+}
+
+bool CTraceFile::IsOpen() const {
+    std::lock_guard lock(m_mutex);
+    return m_file != nullptr;
+}
+
 void CTraceFile::SwitchOn() {
+    std::lock_guard lock(m_mutex);
     if (!m_file) {
         // Open without ever truncating: read-write when we may, write-only otherwise;
         // created when missing, for the user alone (it records addresses and messages).
@@ -51,6 +72,11 @@ void CTraceFile::SwitchOn() {
 }
 
 void CTraceFile::SwitchOff() {
+    std::lock_guard lock(m_mutex);
+    SwitchOffLocked();
+}
+
+void CTraceFile::SwitchOffLocked() {
     if (m_file) {
         std::fflush(m_file);
         std::fclose(m_file);
@@ -76,6 +102,7 @@ std::string TraceTimeStamp(std::int64_t seconds) {
 }
 
 void CTraceFile::Log(const std::string& source, const std::string& event) {
+    std::lock_guard lock(m_mutex);
     if (!m_enabled || !m_file) {
         return;
     }

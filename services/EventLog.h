@@ -1,10 +1,12 @@
 #pragma once
 
 // The program's one event log: while the trace switch is on, every event is appended as
-// a time-stamped line to "trace.txt" in the program's data folder.
+// a time-stamped line to "trace.txt" in the program's data folder. Events come from the
+// UI thread and from the engine's worker alike: one lock keeps each line whole.
 
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 namespace sentrel {
@@ -19,11 +21,11 @@ public:
     CTraceFile& operator=(const CTraceFile&) = delete;
 
     // Where the file lives; used by the next SwitchOn.
-    void SetPath(std::string path) { m_path = std::move(path); }
-    const std::string& GetPath() const { return m_path; }
+    void SetPath(std::string path);
+    std::string GetPath() const;
 
-    bool IsEnabled() const { return m_enabled; }
-    bool IsOpen() const { return m_file != nullptr; }
+    bool IsEnabled() const;
+    bool IsOpen() const;
 
     // Opens the file for appending, creating it when needed; never truncates it.
     void SwitchOn();
@@ -36,6 +38,9 @@ public:
     void Log(const std::string& source, const std::string& event);
 
 private:
+    void SwitchOffLocked();
+
+    mutable std::mutex m_mutex; // guards the members below
     std::string m_path = "trace.txt";
     std::FILE* m_file = nullptr;
     bool m_enabled = false;

@@ -1,21 +1,24 @@
 #include "tools/EngineCommands.h"
 
 #include "engine/Engine.h"
-#include "engine/TraceSwitch.h"
-#include "model/SentrelDoc.h"
+#include "engine/Session.h"
+#include "engine/WorkerThread.h"
 #include "services/EventLog.h"
 
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <clocale>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <functional>
 #include <iostream>
 #include <map>
-#include <thread>
+#include <mutex>
 
 namespace sentrel::tools {
 
@@ -50,8 +53,9 @@ private:
     struct sigaction m_oldTerm {};
 };
 
-// The engine's two timers on the steady clock, run by a loop of our own.
-class LoopTimerHost : public ITimerHost {
+// The engine's host without a window: its two timers on the steady clock and the calls
+// that come back from the worker, both run by a loop of our own on this thread.
+class LoopEngineHost : public IEngineHost {
 public:
     using Clock = std::chrono::steady_clock;
 
@@ -60,33 +64,30 @@ public:
             Timer{std::chrono::milliseconds(ms), Clock::now() + std::chrono::milliseconds(ms)};
     }
     void KillTimer(int id) override { m_timers.erase(id); }
+    void RunOnWorker(std::function<void()> work, std::function<void()> done) override {
+        m_worker.Post([this, work = std::move(work), done = std::move(done)]() mutable {
+            work();
+            PostToOwner(std::move(done));
+        });
+    }
+    void PostToOwner(std::function<void()> call) override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_calls.push_back(std::move(call));
+        }
+        m_wake.notify_all();
+    }
+    void DrainWorker() override { m_worker.Drain(); }
 
-    // Fires due timers until `until` or a stop signal.
+    // Fires due timers and runs the calls that came back until `until` or a stop signal;
+    // then, as the program's Exit does, waits for the pass under way to end.
     void Run(CEngine& engine, Clock::time_point until) {
-        while (!g_stopRequested) {
-            const Clock::time_point now = Clock::now();
-            if (now >= until) {
-                return;
-            }
-            int due = 0;
-            Clock::time_point wake = until;
-            for (const auto& [id, timer] : m_timers) {
-                if (timer.due <= now) {
-                    due = id;
-                    break;
-                }
-                wake = std::min(wake, timer.due);
-            }
-            if (due != 0) {
-                // Rearm before the callback, which may kill or reset the timer itself.
-                Timer& timer = m_timers[due];
-                timer.due = std::max(timer.due + timer.period, now);
-                engine.OnTimer(due);
-                continue;
-            }
-            // Short naps, so that a signal ends the wait soon.
-            std::this_thread::sleep_for(
-                std::min<Clock::duration>(wake - now, std::chrono::milliseconds(100)));
+        while (!g_stopRequested && Clock::now() < until) {
+            RunOnce(engine, until);
+        }
+        engine.Halt();
+        while (engine.IsBusy()) {
+            RunOnce(engine, Clock::time_point::max());
         }
     }
 
@@ -95,7 +96,38 @@ private:
         std::chrono::milliseconds period{};
         Clock::time_point due;
     };
+
+    void RunOnce(CEngine& engine, Clock::time_point until) {
+        std::deque<std::function<void()>> calls;
+        {
+            std::lock_guard lock(m_mutex);
+            calls.swap(m_calls);
+        }
+        for (auto& call : calls) {
+            call();
+        }
+        const Clock::time_point now = Clock::now();
+        Clock::time_point wake = until;
+        for (auto& [id, timer] : m_timers) {
+            if (timer.due <= now) {
+                // Rearm before the callback, which may kill or reset the timer itself.
+                timer.due = std::max(timer.due + timer.period, now);
+                engine.OnTimer(id);
+                return;
+            }
+            wake = std::min(wake, timer.due);
+        }
+        // Short naps, so that a signal ends the wait soon.
+        std::unique_lock lock(m_mutex);
+        m_wake.wait_until(lock, std::min(wake, now + std::chrono::milliseconds(100)),
+                          [this] { return !m_calls.empty(); });
+    }
+
     std::map<int, Timer> m_timers;
+    std::mutex m_mutex; // guards m_calls, which the worker fills
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_calls;
+    CWorkerThread m_worker; // last: it ends first
 };
 
 // Dates and times in the user's form, as the program shows them.
@@ -105,39 +137,14 @@ void UseUserLocale() {
 
 // A store that is missing, cannot be read or is damaged is refused: running on it would
 // write back an empty or shortened store over the user's.
-bool LoadStore(CSentrelDoc& doc) {
-    const auto damage = doc.Load(false);
-    switch (doc.GetStoreState()) {
-    case StoreState::Read:
-        return true;
-    case StoreState::Missing:
-        std::cerr << "sentrelctl: cannot read " << doc.StorePath() << ": " << std::strerror(ENOENT)
-                  << "\n";
-        return false;
-    case StoreState::Unreadable:
-        std::cerr << "sentrelctl: " << doc.UnreadableMessage() << "\n";
-        return false;
-    case StoreState::Damaged:
-        std::cerr << "sentrelctl: " << StoreDamageMessage(*damage) << "\n";
+bool OpenStore(CSentrelSession& session) {
+    std::string problem;
+    if (!session.Open(StorePolicy::Strict, &problem)) {
+        std::cerr << "sentrelctl: " << problem << "\n";
         return false;
     }
-    return false;
+    return true;
 }
-
-// The store's trace switch, followed quietly: the watch's and alert's own events are
-// written, without the switch lines of the program's start-up.
-class QuietTrace {
-public:
-    explicit QuietTrace(const CSentrelDoc& doc) {
-        if (doc.traceOn) {
-            CTraceFile::Instance().SetPath(TracePathFor(doc.StorePath()));
-            CTraceFile::Instance().SwitchOn();
-        }
-    }
-    ~QuietTrace() { CTraceFile::Instance().SwitchOff(); }
-    QuietTrace(const QuietTrace&) = delete;
-    QuietTrace& operator=(const QuietTrace&) = delete;
-};
 
 } // namespace
 
@@ -156,42 +163,35 @@ int RunEngine(const std::vector<std::string>& arguments) {
         }
     }
     UseUserLocale();
-    CSentrelDoc doc(arguments[0]);
-    if (!LoadStore(doc)) {
+    LoopEngineHost host;
+    CSentrelSession session(arguments[0]);
+    if (!OpenStore(session)) {
         return 1;
     }
     StopSignals signals;
-    Log("Sentrel", "Started"); // the trace is not open yet: never written, as in the program
-    ApplyTraceSwitch(doc, doc.traceOn);
-    LoopTimerHost host;
-    int result = 0;
-    {
-        CEngine engine(doc, host);
-        engine.Start();
-        const auto until = seconds < 0
-                               ? LoopTimerHost::Clock::time_point::max()
-                               : LoopTimerHost::Clock::now() + std::chrono::seconds(seconds);
-        host.Run(engine, until);
-        // What "Exit" does.
-        Log("Sentrel", "Exited");
-        result = doc.Save() ? 0 : 1;
-    }
-    CTraceFile::Instance().SwitchOff();
-    return result;
+    session.ApplyTraceSwitch(session.Doc().traceOn);
+    CEngine& engine = session.AttachEngine(host);
+    engine.Start();
+    const auto until = seconds < 0 ? LoopEngineHost::Clock::time_point::max()
+                                   : LoopEngineHost::Clock::now() + std::chrono::seconds(seconds);
+    host.Run(engine, until);
+    // What "Exit" does.
+    return session.Exit() ? 0 : 1;
 }
 
 int CheckWatch(const std::vector<std::string>& arguments) {
     UseUserLocale();
-    CSentrelDoc doc(arguments.at(0));
-    if (!LoadStore(doc)) {
+    CSentrelSession session(arguments.at(0));
+    if (!OpenStore(session)) {
         return 1;
     }
+    CSentrelDoc& doc = session.Doc();
     CWatch* watch = doc.FindWatch(arguments.at(1));
     if (!watch) {
         std::cerr << "sentrelctl: no watch named \"" << arguments[1] << "\"\n";
         return 1;
     }
-    QuietTrace trace(doc);
+    session.FollowTraceQuietly();
     std::string message;
     if (watch->Check(message)) {
         std::cout << "triggered\n" << message << "\n";
@@ -205,16 +205,16 @@ int CheckWatch(const std::vector<std::string>& arguments) {
 
 int SendAlert(const std::vector<std::string>& arguments) {
     UseUserLocale();
-    CSentrelDoc doc(arguments.at(0));
-    if (!LoadStore(doc)) {
+    CSentrelSession session(arguments.at(0));
+    if (!OpenStore(session)) {
         return 1;
     }
-    CAlert* alert = doc.FindAlert(arguments.at(1));
+    CAlert* alert = session.Doc().FindAlert(arguments.at(1));
     if (!alert) {
         std::cerr << "sentrelctl: no alert named \"" << arguments[1] << "\"\n";
         return 1;
     }
-    QuietTrace trace(doc);
+    session.FollowTraceQuietly();
     if (!alert->Send(arguments.at(2))) {
         std::cerr << "sentrelctl: alert \"" << alert->name
                   << "\" did not deliver: " << alert->FailureText() << "\n";

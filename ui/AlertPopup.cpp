@@ -1,5 +1,6 @@
 #include "ui/AlertPopup.h"
 
+#include "ui/QtServices.h"
 #include "ui/TextCodec.h"
 #include "ui_AlertPopup.h"
 
@@ -52,7 +53,19 @@ CAlertPopup::CAlertPopup(const QString& message, QWidget* parent)
 
 CAlertPopup::~CAlertPopup() = default;
 
+// A message alert opens its popup from the engine's worker: the UI thread shows it at once
+// and the worker goes on with its pass.
 int CAlertPopupService::Open(const std::string& text) {
+    const int handle = ++m_next;
+    if (OnUiThread()) {
+        Show(handle, text);
+    } else {
+        OnUiThread([this, handle, text] { Show(handle, text); });
+    }
+    return handle;
+}
+
+void CAlertPopupService::Show(int handle, const std::string& text) {
     auto* popup = new CAlertPopup(FromStored(text));
     popup->setAttribute(Qt::WA_DeleteOnClose);
     popup->setAttribute(Qt::WA_QuitOnClose, false);
@@ -66,13 +79,14 @@ int CAlertPopupService::Open(const std::string& text) {
     popup->show();
     popup->raise();
     DrawNow(popup);
-
-    const int handle = ++m_next;
     m_popups[handle] = popup;
-    return handle;
 }
 
 void CAlertPopupService::Close(int handle) {
+    if (!OnUiThread()) {
+        OnUiThread([this, handle] { Close(handle); });
+        return;
+    }
     const auto it = m_popups.find(handle);
     if (it == m_popups.end()) {
         return;

@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QPointer>
 
+#include <atomic>
 #include <map>
 #include <memory>
 
@@ -31,16 +32,18 @@ private:
 
 // Opens the popups for the alerts: each Open shows one more window, centred on the screen
 // or, when a popup is open there already, a little below and to the right of it. A popup
-// is drawn before Open returns.
+// is drawn before Open returns when it is opened on the UI thread; from another thread it
+// is posted there and Open returns at once. Its handle is valid at once either way.
 class CAlertPopupService : public IAlertPopup {
 public:
     int Open(const std::string& text) override;
     void Close(int handle) override;
 
 private:
+    void Show(int handle, const std::string& text);
     QPoint FreePlace(QRect frame, const QRect& screen) const;
 
-    int m_next = 0;
+    std::atomic<int> m_next = 0;
     std::map<int, QPointer<CAlertPopup>> m_popups;
 };
 

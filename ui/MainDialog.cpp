@@ -1,6 +1,5 @@
 #include "ui/MainDialog.h"
 
-#include "engine/TraceSwitch.h"
 #include "platform/Autostart.h"
 #include "platform/Platform.h"
 #include "platform/PosixPlatform.h"
@@ -96,6 +95,7 @@ bool SelectedName(const QListWidget* list, std::string& name) {
 template <class Record> struct RecordList {
     QListWidget* view;
     std::vector<std::unique_ptr<Record>>& records;
+    CSentrelSession& session;
     CSentrelDoc& doc;
     QWidget* window;
     Record* (CSentrelDoc::*find)(const std::string& name) const;
@@ -123,9 +123,11 @@ std::unique_ptr<Record> ChooseKind(std::unique_ptr<Record> (*create)(int, CSentr
     return create(selection.Selection(), doc, window);
 }
 
-RecordList<CWatch> WatchList(Ui::MainDialog& ui, CSentrelDoc& doc, QWidget* window) {
+RecordList<CWatch> WatchList(Ui::MainDialog& ui, CSentrelSession& session, QWidget* window) {
+    CSentrelDoc& doc = session.Doc();
     return {.view = ui.watchList,
             .records = doc.watches,
+            .session = session,
             .doc = doc,
             .window = window,
             .find = &CSentrelDoc::FindWatch,
@@ -140,9 +142,11 @@ RecordList<CWatch> WatchList(Ui::MainDialog& ui, CSentrelDoc& doc, QWidget* wind
             .inUse = "Unable to delete watch.\nWatch is is use by "};
 }
 
-RecordList<CAlert> AlertList(Ui::MainDialog& ui, CSentrelDoc& doc, QWidget* window) {
+RecordList<CAlert> AlertList(Ui::MainDialog& ui, CSentrelSession& session, QWidget* window) {
+    CSentrelDoc& doc = session.Doc();
     return {.view = ui.alertList,
             .records = doc.alerts,
+            .session = session,
             .doc = doc,
             .window = window,
             .find = &CSentrelDoc::FindAlert,
@@ -158,9 +162,12 @@ RecordList<CAlert> AlertList(Ui::MainDialog& ui, CSentrelDoc& doc, QWidget* wind
 }
 
 // Deleting an activation leaves its watch and alerts; nothing uses an activation.
-RecordList<CActivation> ActivationList(Ui::MainDialog& ui, CSentrelDoc& doc, QWidget* window) {
+RecordList<CActivation> ActivationList(Ui::MainDialog& ui, CSentrelSession& session,
+                                       QWidget* window) {
+    CSentrelDoc& doc = session.Doc();
     return {.view = ui.activationList,
             .records = doc.activations,
+            .session = session,
             .doc = doc,
             .window = window,
             .find = &CSentrelDoc::FindActivation,
@@ -202,7 +209,9 @@ template <class Record> void EditRecord(const RecordList<Record>& list) {
     if (!record) {
         return;
     }
-    if (list.edit(*record, list.doc, list.window)) {
+    const bool accepted = list.edit(*record, list.doc, list.window);
+    list.session.Touched(record);
+    if (accepted) {
         list.doc.Save();
         Refill(list.view, list.records);
         SelectName(list.view, record->name);
@@ -226,7 +235,7 @@ template <class Record> void DeleteRecord(const RecordList<Record>& list) {
         return;
     }
     const int row = SelectedRow(list.view);
-    list.doc.Remove(record);
+    list.session.Remove(record);
     Refill(list.view, list.records);
     SelectRow(list.view, row);
 }
@@ -256,21 +265,17 @@ QIcon ProgramIcon() {
 CMainDialog::CMainDialog(QWidget* frame)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_ui(std::make_unique<Ui::MainDialog>()), m_frame(frame),
-      m_doc(Platform().paths->DataDir() + "/Sentrel.bin"),
-      m_tray(std::make_unique<CTrayNotifyIcon>(this)) {
+      m_session(Platform().paths->DataDir() + "/Sentrel.bin"), m_doc(m_session.Doc()),
+      m_engine(m_session.AttachEngine(m_host)), m_tray(std::make_unique<CTrayNotifyIcon>(this)) {
     m_ui->setupUi(this);
+    m_host.onTimer = [this](int id) { m_engine.OnTimer(id); };
+    m_engine.onProgress = [this] { OnEngineProgress(); };
 
-    for (std::size_t id = 1; id < m_timers.size(); ++id) {
-        connect(&m_timers[id], &QTimer::timeout, this,
-                [this, id] { m_engine->OnTimer(static_cast<int>(id)); });
-    }
-    m_engine = std::make_unique<CEngine>(m_doc, *this);
-
-    ConnectCommands(WatchList(*m_ui, m_doc, this), m_ui->newWatchButton, m_ui->editWatchButton,
+    ConnectCommands(WatchList(*m_ui, m_session, this), m_ui->newWatchButton, m_ui->editWatchButton,
                     m_ui->deleteWatchButton);
-    ConnectCommands(ActivationList(*m_ui, m_doc, this), m_ui->newActivationButton,
+    ConnectCommands(ActivationList(*m_ui, m_session, this), m_ui->newActivationButton,
                     m_ui->editActivationButton, m_ui->deleteActivationButton);
-    ConnectCommands(AlertList(*m_ui, m_doc, this), m_ui->newAlertButton, m_ui->editAlertButton,
+    ConnectCommands(AlertList(*m_ui, m_session, this), m_ui->newAlertButton, m_ui->editAlertButton,
                     m_ui->deleteAlertButton);
     connect(m_ui->traceCheck, &QCheckBox::clicked, this, &CMainDialog::OnTrace);
     connect(m_ui->startButton, &QPushButton::clicked, this, &CMainDialog::OnStart);
@@ -285,13 +290,12 @@ CMainDialog::CMainDialog(QWidget* frame)
 }
 
 CMainDialog::~CMainDialog() {
-    // The engine refers to the timers and the document: it goes first.
-    m_engine.reset();
+    m_host.onTimer = nullptr;
+    m_engine.onProgress = nullptr;
     m_tray.reset();
 }
 
 bool CMainDialog::Initialise() {
-    Log("Sentrel", "Started"); // the trace is not open yet: never written
     const std::string dataDir = Platform().paths->DataDir();
     if (dataDir.empty()) {
         ShowMessage(Platform().paths->DataDirProblem(), MessageIcon::Stop);
@@ -302,8 +306,7 @@ bool CMainDialog::Initialise() {
 
     setWindowIcon(ProgramIcon());
 
-    m_doc.Load();
-    if (m_doc.GetStoreState() == StoreState::Unreadable) {
+    if (!m_session.Open(StorePolicy::Interactive)) {
         return false; // the load has said why; nothing may be saved over that store
     }
     Refill(m_ui->watchList, m_doc.watches);
@@ -333,7 +336,7 @@ bool CMainDialog::Initialise() {
     m_ui->startButton->setEnabled(true);
     m_ui->stopButton->setEnabled(false);
 
-    ApplyTraceSwitch(m_doc, m_ui->traceCheck->isChecked());
+    m_session.ApplyTraceSwitch(m_ui->traceCheck->isChecked());
     return true;
 }
 
@@ -344,32 +347,21 @@ void CMainDialog::ShowAtStart(bool minimised) {
     }
 }
 
-void CMainDialog::SetTimer(int id, unsigned ms) {
-    if (id > 0 && id < static_cast<int>(m_timers.size())) {
-        m_timers[static_cast<std::size_t>(id)].start(static_cast<int>(ms));
-    }
-}
-
-void CMainDialog::KillTimer(int id) {
-    if (id > 0 && id < static_cast<int>(m_timers.size())) {
-        m_timers[static_cast<std::size_t>(id)].stop();
-    }
-}
-
 void CMainDialog::OnStart() {
-    m_engine->Start();
+    m_engine.Start();
     m_ui->startButton->setEnabled(false);
     m_ui->stopButton->setEnabled(true);
 }
 
 void CMainDialog::OnStop() {
-    m_engine->Stop();
+    m_engine.Stop();
     m_ui->startButton->setEnabled(true);
     m_ui->stopButton->setEnabled(false);
+    ShowWaiting();
 }
 
 void CMainDialog::OnTrace() {
-    ApplyTraceSwitch(m_doc, m_ui->traceCheck->isChecked());
+    m_session.ApplyTraceSwitch(m_ui->traceCheck->isChecked());
 }
 
 void CMainDialog::OnAbout() {
@@ -398,10 +390,48 @@ void CMainDialog::OnOpen() {
     activateWindow();
 }
 
+// A check or send under way cannot be cut short: the exit waits for it, and the pass
+// ends there (see the engine), then "Exited" and the save follow as always.
 void CMainDialog::OnExit() {
-    Log("Sentrel", "Exited");
-    m_doc.Save();
+    if (m_exitRequested) {
+        return;
+    }
+    if (m_engine.IsBusy()) {
+        m_exitRequested = true;
+        m_engine.Halt();
+        m_ui->startButton->setEnabled(false);
+        m_ui->stopButton->setEnabled(false);
+        ShowWaiting();
+        return;
+    }
+    m_session.Exit();
     done(1);
+}
+
+void CMainDialog::OnEngineProgress() {
+    if (m_exitRequested && !m_engine.IsBusy()) {
+        m_exitRequested = false;
+        ShowWaiting();
+        m_session.Exit();
+        done(1);
+        return;
+    }
+    ShowWaiting();
+}
+
+// Says what a Stop or an Exit waits for; nothing otherwise.
+void CMainDialog::ShowWaiting() {
+    const std::string step = m_engine.WaitingFor();
+    QString text;
+    if (m_exitRequested) {
+        text = step.empty()
+                   ? QStringLiteral("Exiting...")
+                   : QStringLiteral("Exiting: waiting for %1 to finish...").arg(FromStored(step));
+    } else if (!m_engine.IsRunning() && !step.empty()) {
+        text = QStringLiteral("Stopping: waiting for %1 to finish...").arg(FromStored(step));
+    }
+    m_ui->statusLabel->setText(text);
+    m_ui->statusLabel->setVisible(!text.isEmpty());
 }
 
 void CMainDialog::OnStartAtLogin() {

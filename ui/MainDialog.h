@@ -2,18 +2,18 @@
 
 // The main window: watches, activations and alerts side by side, each list with its New,
 // Edit and Delete buttons, and the bottom row (trace box, Start, Stop, About, Help,
-// Minimise, Exit). It owns the document, hosts the engine on two QTimers and creates the
-// tray icon.
+// Minimise, Exit). A view of the session (the document, the engine and the trace switch),
+// whose engine it hosts on QTimers; it creates the tray icon.
 
 #include "engine/Engine.h"
-#include "model/SentrelDoc.h"
+#include "engine/Session.h"
+#include "ui/EngineHost.h"
 #include "ui/TrayNotifyIcon.h"
 
 #include <QDialog>
 #include <QIcon>
 #include <QTimer>
 
-#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -26,7 +26,7 @@ namespace sentrel {
 // The program's icon, for the windows and the tray.
 QIcon ProgramIcon();
 
-class CMainDialog : public QDialog, public ITimerHost {
+class CMainDialog : public QDialog {
     Q_OBJECT
 
 public:
@@ -44,9 +44,6 @@ public:
     // Shows the window after Initialise; `minimised` (started at login) keeps it in the
     // notification area instead when there is one, or while one is waited for.
     void ShowAtStart(bool minimised);
-
-    void SetTimer(int id, unsigned ms) override;
-    void KillTimer(int id) override;
 
     // The commands of the bottom row and the tray menu (the lists' New, Edit and Delete
     // buttons are wired to their list in the constructor).
@@ -66,15 +63,18 @@ protected:
 
 private:
     void OnTrayCommand(int id);
+    void OnEngineProgress();
+    void ShowWaiting();
     void OnTrayWait();
     // Ticks "Start at login" when the autostart entry is there.
     void ShowStartAtLogin();
 
     std::unique_ptr<Ui::MainDialog> m_ui;
     QWidget* m_frame;
-    CSentrelDoc m_doc;
-    std::array<QTimer, 3> m_timers; // by timer id; 0 unused
-    std::unique_ptr<CEngine> m_engine;
+    CQtEngineHost m_host;
+    CSentrelSession m_session;
+    CSentrelDoc& m_doc;
+    CEngine& m_engine;
     std::unique_ptr<CTrayNotifyIcon> m_tray;
     // At login the panel often starts after the program: its notification area is waited
     // for, by the platform clock, before the program says that it has no icon.
@@ -82,6 +82,8 @@ private:
     std::uint32_t m_trayWaitStart = 0;
     // Started minimised while the notification area is waited for: shown if it never comes.
     bool m_hiddenForTray = false;
+    // Exit came while a check or send was under way: it completes when the pass ends.
+    bool m_exitRequested = false;
 };
 
 } // namespace sentrel

@@ -5,13 +5,63 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QMessageBox>
+#include <QMetaObject>
+#include <QPointer>
 #include <QSystemTrayIcon>
+#include <QThread>
 #include <QUrl>
+
+#include <thread>
 
 namespace sentrel {
 
+bool OnUiThread() {
+    return QCoreApplication::instance() &&
+           QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+void CCallQueue::Post(std::function<void()> call) {
+    bool wake = false;
+    {
+        std::lock_guard lock(m_mutex);
+        wake = m_calls.empty();
+        m_calls.push_back(std::move(call));
+    }
+    if (wake) {
+        QMetaObject::invokeMethod(this, &CCallQueue::RunPosted, Qt::QueuedConnection);
+    }
+}
+
+void CCallQueue::RunPosted() {
+    std::deque<std::function<void()>> calls;
+    {
+        std::lock_guard lock(m_mutex);
+        calls.swap(m_calls);
+    }
+    for (auto& call : calls) {
+        call();
+    }
+}
+
+void OnUiThread(std::function<void()> call) {
+    // It lives on the UI thread until the program ends, whichever thread made it.
+    static CCallQueue* const queue = [] {
+        auto* made = new CCallQueue;
+        made->moveToThread(QCoreApplication::instance()->thread());
+        return made;
+    }();
+    queue->Post(std::move(call));
+}
+
+// From the engine's worker, the box is put up by the UI thread; the worker does not wait
+// for it to be closed (it has nothing to ask).
 void CQtMessageBox::Show(const std::string& text, const std::string& caption, MessageIcon icon) {
+    if (!OnUiThread()) {
+        OnUiThread([this, text, caption, icon] { Show(text, caption, icon); });
+        return;
+    }
     QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
     switch (icon) {
     case MessageIcon::None:
@@ -49,6 +99,32 @@ bool CQtNotificationArea::IsAvailable() {
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
+bool CBackgroundPageFetcher::Fetch(const std::string& url, const std::string& user,
+                                   const std::string& password, std::string& body,
+                                   std::string& resultText, std::string& reason) {
+    if (!OnUiThread()) {
+        return m_inner->Fetch(url, user, password, body, resultText, reason);
+    }
+    // The window that asked stays disabled, so that its OK cannot be pressed again inside
+    // this wait; the others, the tray and the popups go on answering.
+    QPointer<QWidget> asking = QApplication::activeModalWidget();
+    if (asking) {
+        asking->setEnabled(false);
+    }
+    QEventLoop loop;
+    bool ok = false;
+    std::thread fetch([&] {
+        ok = m_inner->Fetch(url, user, password, body, resultText, reason);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    fetch.join(); // at once, unless the application is ending and left the loop early
+    if (asking) {
+        asking->setEnabled(true);
+    }
+    return ok;
+}
+
 void InstallQtServices() {
     static CQtMessageBox messageBox;
     static CAlertPopupService popups;
@@ -60,6 +136,10 @@ void InstallQtServices() {
     services.help = &help;
     services.notificationArea = &notificationArea;
     InstallPlatform(services);
+    static CBackgroundPageFetcher webPages(Network().webPages);
+    NetworkServices network;
+    network.webPages = &webPages;
+    InstallNetwork(network);
 }
 
 } // namespace sentrel

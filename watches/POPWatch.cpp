@@ -80,6 +80,16 @@ struct NewMail {
 
 } // namespace
 
+std::unique_ptr<CObject> CPOPWatch::Clone() const {
+    std::unique_ptr<CObject> copy = CWatch::Clone();
+    static_cast<CPOPWatch&>(*copy).seenUids = seenUids;
+    return copy;
+}
+
+void CPOPWatch::TakeRunState(const CWatch& checked) {
+    seenUids = static_cast<const CPOPWatch&>(checked).seenUids;
+}
+
 void CPOPWatch::VisitFields(IFieldVisitor& v) {
     CWatch::VisitFields(v);
     v.String("popServer", popServer);

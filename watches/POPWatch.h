@@ -19,6 +19,9 @@ public:
     // run and not dropped by the filters; the message is built from the one-mail or the
     // many-mail text. A failed login is logged and does not trigger.
     bool Check(std::string& message) override;
+    // A copy knows the mail already reported, and hands back what it saw.
+    std::unique_ptr<CObject> Clone() const override;
+    void TakeRunState(const CWatch& checked) override;
 
     std::string popPassword;
     std::string popUserName;

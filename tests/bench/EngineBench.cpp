@@ -26,10 +26,17 @@ public:
     std::int64_t now = 0;
 };
 
-class NoTimers : public sentrel::ITimerHost {
+// No activation falls due: no work ever reaches the worker.
+class NoTimers : public sentrel::IEngineHost {
 public:
     void SetTimer(int, unsigned) override {}
     void KillTimer(int) override {}
+    void RunOnWorker(std::function<void()> work, std::function<void()> done) override {
+        work();
+        done();
+    }
+    void PostToOwner(std::function<void()> call) override { call(); }
+    void DrainWorker() override {}
 };
 
 } // namespace

@@ -204,37 +204,86 @@ TEST_F(EngineTest, NextPassStartsASecondAfterALongPassEnded) {
 
 TEST_F(EngineTest, StopAndStartDuringAPassDoNotNestPasses) {
     int passes = 0;
-    ScriptWatch* w = AddWatch("w");
+    auto* w = AddWatch<test::StatefulWatch>("w");
     w->onCheck = [&](std::string&) {
         ++passes;
-        EXPECT_TRUE(engine.IsBusy());
-        engine.Stop();
-        engine.Start();
-        host.Fire(CEngine::kEngineTimer); // a timer message delivered inside the pass
         return true;
     };
     RecordingAlert* alert = AddAlert("x");
     AddActivation("a", w, CDateTime::FromParts(2026, 12, 7, 9, 0, 0), "60")
         ->alerts.push_back(alert);
     engine.Start();
-    host.Advance(2000);
+    host.holdWork = true;
+    host.Advance(2000); // the check is under way on the worker
+    ASSERT_EQ(host.PendingWork(), 1u);
+    EXPECT_EQ(engine.WaitingFor(), "a:w");
+    engine.Stop();
+    engine.Start();
+    host.Fire(CEngine::kEngineTimer); // a timer message while the pass runs
+    EXPECT_EQ(host.PendingWork(), 1u);
+    host.RunWork();
     EXPECT_EQ(passes, 1);
     EXPECT_EQ(alert->sent.size(), 1u);
     EXPECT_TRUE(engine.IsRunning());
     EXPECT_FALSE(engine.IsBusy());
+    EXPECT_TRUE(engine.WaitingFor().empty());
     EXPECT_TRUE(host.IsSet(CEngine::kEngineTimer));
 
-    // Stop inside a pass: the pass finishes, later timer messages are ignored.
-    w->onCheck = [&](std::string&) {
-        ++passes;
-        engine.Stop();
-        return true;
-    };
+    // Stop during a check: the check's result is applied and its alerts still go, then
+    // the pass ends; later timer messages are ignored.
     host.Advance(3600 * 1000);
+    ASSERT_EQ(host.PendingWork(), 1u);
+    engine.Stop();
+    host.RunWork();
     EXPECT_EQ(passes, 2);
-    EXPECT_EQ(alert->sent.size(), 2u); // the stopped pass still sent its alerts
+    EXPECT_EQ(w->seen, "++");
+    EXPECT_EQ(alert->sent.size(), 2u);
+    EXPECT_FALSE(engine.IsBusy());
+    host.holdWork = false;
     host.Advance(3 * 3600 * 1000);
     EXPECT_EQ(passes, 2);
+}
+
+// While a check runs the user may delete or edit records. A deleted activation is dropped
+// (no event, no alert) and the walk goes on with the one after it; a watch edited
+// meanwhile keeps the edit, not the state the check brings back; a deleted alert is not
+// sent.
+TEST_F(EngineTest, RecordsDeletedOrEditedDuringAStepAreNeverUsedOrUndone) {
+    auto* w1 = AddWatch<test::StatefulWatch>("W1");
+    auto* w2 = AddWatch<test::StatefulWatch>("W2");
+    RecordingAlert* x = AddAlert("X");
+    RecordingAlert* y = AddAlert("Y");
+    const CDateTime due = CDateTime::FromParts(2026, 12, 7, 9, 0, 0);
+    CActivation* first = AddActivation("A1", w1, due, "60");
+    first->alerts.push_back(x);
+    CActivation* second = AddActivation("A2", w2, due, "60");
+    second->alerts = {x, y};
+    CActivation* third = AddActivation("A3", w1, due, "60");
+    third->alerts.push_back(x);
+    engine.Start();
+    host.holdWork = true;
+    host.Advance(2000);
+    ASSERT_EQ(engine.WaitingFor(), "A1:W1");
+    engine.Forget(first);
+    ASSERT_TRUE(doc.Remove(first));
+    host.RunStep(); // W1's state comes back: nothing edited it
+    EXPECT_EQ(w1->seen, "+");
+    ASSERT_EQ(engine.WaitingFor(), "A2:W2");
+    w2->seen = "edited";
+    engine.Touched(w2);
+    host.RunStep();
+    EXPECT_EQ(w2->seen, "edited");
+    ASSERT_EQ(engine.WaitingFor(), "A2:X");
+    second->alerts = {x}; // edited out of the activation, then deleted
+    engine.Forget(y);
+    ASSERT_TRUE(doc.Remove(y));
+    host.RunWork();
+    EXPECT_EQ(x->sent.size(), 2u); // A2's and A3's
+    EXPECT_EQ(w1->checkedAt.size(), 2u);
+    EXPECT_FALSE(engine.IsBusy());
+    EXPECT_EQ(Events(),
+              (std::vector<std::string>{"Sentrel Activations started", "A2:W2 Triggered",
+                                        "A2:X Triggered", "A3:W1 Triggered", "A3:X Triggered"}));
 }
 
 TEST_F(EngineTest, DialledConnectionHangsUpAMinuteAfterTheLastRequest) {
@@ -256,6 +305,24 @@ TEST_F(EngineTest, DialledConnectionHangsUpAMinuteAfterTheLastRequest) {
                             "Sentrel Connecting to Internet", "Sentrel Connected to Internet",
                             "Sentrel Connecting to Internet", "Sentrel Connected to Internet",
                             "Sentrel Disconnecting from Internet"}));
+}
+
+// A check under way may be using the line: the hang-up that falls due meanwhile waits
+// for the check to return, as a timer message waits behind a blocking wait.
+TEST_F(EngineTest, HangUpWaitsForTheCheckUnderWay) {
+    engine.RequestConnection();
+    ScriptWatch* w = AddWatch("w");
+    AddActivation("a", w, CDateTime::FromParts(2026, 12, 7, 9, 0, 0), "60");
+    engine.Start();
+    host.holdWork = true;
+    host.Advance(2000); // the check is under way
+    ASSERT_EQ(host.PendingWork(), 1u);
+    host.Advance(60000);
+    EXPECT_EQ(connection.hangUps, 0);
+    EXPECT_TRUE(engine.IsDialled());
+    host.RunWork();
+    EXPECT_EQ(connection.hangUps, 1);
+    EXPECT_FALSE(engine.IsDialled());
 }
 
 TEST_F(EngineTest, ExistingConnectionIsNeverHungUp) {

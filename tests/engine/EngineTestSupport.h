@@ -4,6 +4,7 @@
 // time, and watches and alerts that record what the engine does with them.
 
 #include "model/DateTime.h"
+#include "model/Fields.h"
 #include "model/SentrelDoc.h"
 #include "tests/support/TestSupport.h"
 
@@ -28,21 +29,65 @@ inline std::int64_t LocalSeconds(int y, int mo, int d, int h, int mi, int s) {
     return static_cast<std::int64_t>(std::mktime(&tm));
 }
 
-// A watch whose answer the test decides; it counts its checks and when they came.
+// A watch whose answer the test decides; it counts its checks and when they came. The
+// engine checks a copy: copies share the script and what it records.
 class ScriptWatch : public CWatch {
+    struct Shared {
+        std::function<bool(std::string&)> onCheck = [](std::string&) { return true; };
+        std::vector<CDateTime> checkedAt;
+    };
+    std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
+
 public:
-    std::function<bool(std::string&)> onCheck = [](std::string&) { return true; };
-    std::vector<CDateTime> checkedAt;
+    ScriptWatch() = default;
+    ScriptWatch(const ScriptWatch& other) : CWatch(other), m_shared(other.m_shared) {}
+
+    std::function<bool(std::string&)>& onCheck = m_shared->onCheck;
+    std::vector<CDateTime>& checkedAt = m_shared->checkedAt;
+
+    std::unique_ptr<CObject> Clone() const override { return std::make_unique<ScriptWatch>(*this); }
     bool Check(std::string& message) override {
         checkedAt.push_back(CDateTime::Now());
         return onCheck(message);
     }
 };
 
-class RecordingAlert : public CAlert {
+// A script watch with state that a check changes: each check adds "+" to the field `seen`
+// (written to the store, so a store holding one is not read back).
+class StatefulWatch : public ScriptWatch {
 public:
-    std::vector<std::string> sent;
-    std::function<void()> onSend;
+    std::string seen;
+
+    std::unique_ptr<CObject> Clone() const override {
+        return std::make_unique<StatefulWatch>(*this);
+    }
+    void VisitFields(IFieldVisitor& fields) override {
+        ScriptWatch::VisitFields(fields);
+        fields.String("seen", seen);
+    }
+    bool Check(std::string& message) override {
+        seen += "+";
+        return ScriptWatch::Check(message);
+    }
+};
+
+class RecordingAlert : public CAlert {
+    struct Shared {
+        std::vector<std::string> sent;
+        std::function<void()> onSend;
+    };
+    std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
+
+public:
+    RecordingAlert() = default;
+    RecordingAlert(const RecordingAlert& other) : CAlert(other), m_shared(other.m_shared) {}
+
+    std::vector<std::string>& sent = m_shared->sent;
+    std::function<void()>& onSend = m_shared->onSend;
+
+    std::unique_ptr<CObject> Clone() const override {
+        return std::make_unique<RecordingAlert>(*this);
+    }
     bool Send(std::string message) override {
         sent.push_back(message);
         if (onSend) {
@@ -57,10 +102,10 @@ struct DocFixture {
     TempDir dir;
     CSentrelDoc doc{dir.File("Sentrel.bin")};
 
-    ScriptWatch* AddWatch(const std::string& name) {
-        auto watch = std::make_unique<ScriptWatch>();
+    template <class Watch = ScriptWatch> Watch* AddWatch(const std::string& name) {
+        auto watch = std::make_unique<Watch>();
         watch->name = name;
-        ScriptWatch* raw = watch.get();
+        Watch* raw = watch.get();
         doc.watches.push_back(std::move(watch));
         return raw;
     }

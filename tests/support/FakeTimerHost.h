@@ -1,18 +1,23 @@
 #pragma once
 
-// A timer host on virtual time: tests advance it by milliseconds and it fires the engine's
-// timers in time order, moving a FakeClock along, so whole days run in moments.
+// An engine host on virtual time: tests advance it by milliseconds and it fires the
+// engine's timers in time order, moving a FakeClock along, so whole days run in moments.
+// The "worker" is the test's own thread: work given to it runs, with its completion, right
+// after the timer message that gave it, unless the test holds it to act while it is "under
+// way" and then lets it run (RunWork).
 
 #include "engine/Engine.h"
 #include "tests/support/TestSupport.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
+#include <utility>
 
 namespace sentrel::test {
 
-class FakeTimerHost : public ITimerHost {
+class FakeTimerHost : public IEngineHost {
 public:
     explicit FakeTimerHost(FakeClock& clock) : m_clock(clock) {}
 
@@ -26,6 +31,42 @@ public:
     void KillTimer(int id) override {
         ++killCalls[id];
         m_timers.erase(id);
+    }
+
+    void RunOnWorker(std::function<void()> work, std::function<void()> done) override {
+        m_work.push_back({std::move(work), std::move(done)});
+    }
+    void PostToOwner(std::function<void()> call) override { call(); }
+    void DrainWorker() override {
+        for (Work& work : m_work) {
+            if (work.work) {
+                std::exchange(work.work, nullptr)();
+            }
+        }
+    }
+
+    // Work given to the worker stays queued until RunWork.
+    bool holdWork = false;
+    std::size_t PendingWork() const { return m_work.size(); }
+    // Runs the queued work and its completions, and whatever they queue in turn.
+    void RunWork() {
+        while (RunStep()) {
+        }
+    }
+    // Runs the first queued work and its completion; false when there was none.
+    bool RunStep() {
+        if (m_work.empty()) {
+            return false;
+        }
+        Work work = std::move(m_work.front());
+        m_work.pop_front();
+        if (work.work) {
+            work.work();
+        }
+        if (work.done) {
+            work.done();
+        }
+        return true;
     }
 
     bool IsSet(int id) const { return m_timers.count(id) != 0; }
@@ -64,6 +105,9 @@ public:
         if (onTimer) {
             onTimer(id);
         }
+        if (!holdWork) {
+            RunWork();
+        }
         auto it = m_timers.find(id);
         if (it != m_timers.end() && it->second.generation == generation) {
             it->second.due += it->second.period;
@@ -91,8 +135,13 @@ private:
         nowMs = ms;
     }
 
+    struct Work {
+        std::function<void()> work, done;
+    };
+
     FakeClock& m_clock;
     std::map<int, Timer> m_timers;
+    std::deque<Work> m_work;
     std::uint64_t m_generation = 0;
 };
 

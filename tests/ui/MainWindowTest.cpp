@@ -7,10 +7,12 @@
 #include "model/SentrelDoc.h"
 #include "platform/PosixPlatform.h"
 #include "services/EventLog.h"
+#include "tests/support/ScriptedHttpServer.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/MainDialog.h"
 #include "ui/SessionEnd.h"
 #include "watches/WatchKinds.h"
+#include "watches/WebPageWatch.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -23,6 +25,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 
 using namespace sentrel;
@@ -546,6 +550,69 @@ private slots:
         window->OnOpen();
         QVERIFY(window->isVisible());
         QVERIFY(!window->isMinimized());
+    }
+
+    // A check waiting on a server that never answers leaves the window answering; Stop and
+    // Exit wait for the check to return, and the window says what it waits for.
+    void windowAnswersWhileACheckWaitsOnAStalledServer() {
+        UiEnvironment env;
+        std::atomic<int> hungUp = 0;
+        ScriptedHttpServer server([&hungUp](ScriptedHttpServer::Connection& connection) {
+            connection.WaitForStop(std::chrono::seconds(3)); // then hangs up, unanswered
+            ++hungUp;
+        });
+        {
+            CSentrelDoc doc(env.StorePath());
+            auto watch = std::make_unique<CWebPageWatch>();
+            watch->name = "Silent";
+            watch->url = server.Url("/");
+            auto activation = std::make_unique<CActivation>();
+            activation->name = "Often";
+            activation->enabled = true;
+            activation->watch = {watch.get()};
+            activation->interval = "1";
+            activation->nextDate = CDateTime::Now().FormatDate();
+            activation->nextTime = CDateTime::Now().FormatTime();
+            doc.watches.push_back(std::move(watch));
+            doc.activations.push_back(std::move(activation));
+            QVERIFY(doc.Save());
+        }
+        auto window = OpenWindow();
+        auto* status = Find<QLabel>(window.get(), "statusLabel");
+        Button(window.get(), "startButton")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(server.Requests().size(), std::size_t(1), 5000);
+
+        qint64 slowest = 0;
+        for (int i = 0; i < 10; ++i) {
+            QElapsedTimer waited;
+            waited.start();
+            bool answered = false;
+            QMetaObject::invokeMethod(
+                window.get(), [&answered] { answered = true; }, Qt::QueuedConnection);
+            while (!answered && waited.elapsed() < 1000) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            }
+            slowest = std::max(slowest, waited.elapsed());
+        }
+        QVERIFY2(slowest < 100, qPrintable(QString::number(slowest)));
+        QCOMPARE(hungUp.load(), 0); // all of it while the check waited
+
+        Button(window.get(), "stopButton")->click();
+        QVERIFY(status->isVisible());
+        QCOMPARE(status->text(), QString("Stopping: waiting for Often:Silent to finish..."));
+        QTRY_VERIFY_WITH_TIMEOUT(!status->isVisible(), 5000);
+
+        env.clock.Advance(60); // due again
+        Button(window.get(), "startButton")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(server.Requests().size(), std::size_t(2), 5000);
+        QSignalSpy finished(window.get(), &QDialog::finished);
+        Button(window.get(), "exitButton")->click();
+        QCOMPARE(status->text(), QString("Exiting: waiting for Often:Silent to finish..."));
+        QCOMPARE(finished.count(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
+        QCOMPARE(finished[0][0].toInt(), 1);
+        QCOMPARE(LoadStore(env.StorePath())->activations[0]->nextTime,
+                 CDateTime::Now().AddSeconds(60).FormatTime()); // saved at the exit
     }
 
     void helpOpensTheProgramsHelpPage() {

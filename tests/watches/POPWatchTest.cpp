@@ -71,9 +71,15 @@ TEST_F(POPWatchTest, ReportsAllMailFirstThenOnlyWhatIsNew) {
     EXPECT_FALSE(watch.Check(message)); // the mail is still there, but not new
     EXPECT_EQ(message, "untouched");
 
+    // Checked as the engine checks it, on a copy: the copy knows the mail reported, and
+    // hands back what it saw.
     server.Deliver("ann", Mail("Ed <ed@example.org>", "Four", "fourth body"));
-    ASSERT_TRUE(watch.Check(message));
+    const std::unique_ptr<CObject> copy = watch.Clone();
+    auto& checked = dynamic_cast<CPOPWatch&>(*copy);
+    ASSERT_TRUE(checked.Check(message));
     EXPECT_EQ(message, "You have mail\nEd <ed@example.org>\nFour\nfourth body");
+    watch.TakeRunState(checked);
+    EXPECT_FALSE(watch.Check(message));
 
     // Without the count and with bodies: the many-mail text leads straight on.
     watch.manyIncludeCount = 0;

@@ -1,0 +1,75 @@
+#pragma once
+
+// One run on a store, by the program or by sentrelctl: the document, the trace switch and
+// the engine, with the start-up and exit steps they all share. Qt-free: the program's main
+// window is a view of a session, and the command line drives one without any window.
+
+#include "model/SentrelDoc.h"
+
+#include <memory>
+#include <string>
+
+namespace sentrel {
+
+class CEngine;
+class IEngineHost;
+
+// How a store that was not read whole is met at start-up.
+enum class StorePolicy {
+    // The program: a missing store is a first start; a damaged one is kept beside itself
+    // and the user told, and the records read before the fault are used; an unreadable one
+    // is reported and ends the start (nothing may be saved over it).
+    Interactive,
+    // The command line: only a store read whole is worked on; anything else is refused
+    // with the reason, and nothing is written anywhere.
+    Strict,
+};
+
+class CSentrelSession {
+public:
+    explicit CSentrelSession(std::string storePath);
+    ~CSentrelSession();
+    CSentrelSession(const CSentrelSession&) = delete;
+    CSentrelSession& operator=(const CSentrelSession&) = delete;
+
+    // "Started" (never written: the trace is not open yet), then the store is loaded as
+    // `policy` says. False when the session must not go on; with the strict policy
+    // `problem` then says why.
+    bool Open(StorePolicy policy, std::string* problem = nullptr);
+
+    CSentrelDoc& Doc() { return m_doc; }
+    const CSentrelDoc& Doc() const { return m_doc; }
+
+    // What ticking or clearing "Log trace to trace.txt" does, and what start-up does with
+    // the stored switch: the document's switch is set and the store saved; switching on
+    // opens "trace.txt" beside the store and writes "Trace Switched on" first, switching
+    // off writes "Trace Switched off" last and closes the file.
+    void ApplyTraceSwitch(bool on);
+    // Follows the stored switch without its own lines and without a save: a single check
+    // or send from the command line writes only its own events.
+    void FollowTraceQuietly();
+
+    // The engine, on `host` (its timers, its worker thread and the way back to this thread),
+    // from now until the session ends; its dial-up policy serves RequestConnection
+    // meanwhile. Attached once.
+    CEngine& AttachEngine(IEngineHost& host);
+    CEngine* Engine() { return m_engine.get(); }
+
+    // Removes a record from the document, as a Delete does; a pass under way forgets it
+    // first. False when it is not there.
+    bool Remove(const CWatch* watch);
+    bool Remove(const CAlert* alert);
+    bool Remove(const CActivation* activation);
+    // After an editor was open on a record (accepted or not: the web page editor keeps
+    // the page it fetched either way), so that a check under way does not undo the edit.
+    void Touched(const CObject* record);
+
+    // "Exited" and the save at exit; false when the store could not be written.
+    bool Exit();
+
+private:
+    CSentrelDoc m_doc;
+    std::unique_ptr<CEngine> m_engine;
+};
+
+} // namespace sentrel

@@ -1,0 +1,41 @@
+#pragma once
+
+// The engine's host in the program: its timers are QTimers of the UI thread, its waiting
+// work runs on one worker thread, and what comes back is a queued call on the UI thread.
+
+#include "engine/Engine.h"
+#include "engine/WorkerThread.h"
+#include "ui/QtServices.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <array>
+#include <functional>
+
+namespace sentrel {
+
+class CQtEngineHost : public QObject, public IEngineHost {
+    Q_OBJECT
+
+public:
+    explicit CQtEngineHost(QObject* parent = nullptr);
+    // Waits for the work under way; completions not yet delivered are dropped.
+    ~CQtEngineHost() override;
+
+    // Where the timers go; normally the engine's OnTimer.
+    std::function<void(int)> onTimer;
+
+    void SetTimer(int id, unsigned ms) override;
+    void KillTimer(int id) override;
+    void RunOnWorker(std::function<void()> work, std::function<void()> done) override;
+    void PostToOwner(std::function<void()> call) override;
+    void DrainWorker() override;
+
+private:
+    std::array<QTimer, 3> m_timers; // by timer id; 0 unused
+    CCallQueue m_calls;             // back to this thread; dropped with the host
+    CWorkerThread m_worker;         // last: it ends first
+};
+
+} // namespace sentrel
