@@ -148,6 +148,11 @@ private:
     std::thread m_thread;
 };
 
+bool LogIn(CPop3Client& client, const MailboxThread& server, bool tls) {
+    return client.Login("127.0.0.1", "ann", "secret", server.Port(),
+                        tls ? TlsUse::Implicit : TlsUse::IfOffered);
+}
+
 // Arg 0: plain text; 1: TLS.
 void BM_Retrieve50MB(benchmark::State& state) {
     static const std::string message = Message();
@@ -158,8 +163,7 @@ void BM_Retrieve50MB(benchmark::State& state) {
         state.PauseTiming();
         MailboxThread server(message, tls ? &certificates.valid : nullptr);
         CPop3Client client;
-        if (!client.Login("127.0.0.1", "ann", "secret", server.Port(),
-                          tls ? TlsUse::Implicit : TlsUse::IfOffered)) {
+        if (!LogIn(client, server, tls)) {
             state.SkipWithError("login failed");
             break;
         }
@@ -198,8 +202,7 @@ void BM_Login(benchmark::State& state) {
         MailboxThread server(message, tls ? &certificates.valid : nullptr);
         state.ResumeTiming();
         CPop3Client client;
-        if (!client.Login("127.0.0.1", "ann", "secret", server.Port(),
-                          tls ? TlsUse::Implicit : TlsUse::IfOffered)) {
+        if (!LogIn(client, server, tls)) {
             state.SkipWithError("login failed");
             break;
         }
