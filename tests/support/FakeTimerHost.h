@@ -4,7 +4,8 @@
 // engine's timers in time order, moving a FakeClock along, so whole days run in moments.
 // The "worker" is the test's own thread: work given to it runs, with its completion, right
 // after the timer message that gave it, unless the test holds it to act while it is "under
-// way" and then lets it run (RunWork).
+// way" and then lets it run (RunWork). The "saving thread" is the test's thread too: a save
+// runs at once, with its completion, unless the test holds saves (then RunSaves).
 
 #include "engine/Engine.h"
 #include "tests/support/TestSupport.h"
@@ -41,6 +42,37 @@ public:
         for (Work& work : m_work) {
             if (work.work) {
                 std::exchange(work.work, nullptr)();
+            }
+        }
+    }
+
+    void RunSave(std::function<void()> work, std::function<void()> done) override {
+        ++saves;
+        m_saves.push_back({std::move(work), std::move(done)});
+        if (!holdSaves) {
+            RunSaves();
+        }
+    }
+    void DrainSaves() override {
+        for (Work& save : m_saves) {
+            if (save.work) {
+                std::exchange(save.work, nullptr)();
+            }
+        }
+    }
+    // Saves given so far; while held, they wait for RunSaves.
+    int saves = 0;
+    bool holdSaves = false;
+    std::size_t PendingSaves() const { return m_saves.size(); }
+    void RunSaves() {
+        while (!m_saves.empty()) {
+            Work save = std::move(m_saves.front());
+            m_saves.pop_front();
+            if (save.work) {
+                save.work();
+            }
+            if (save.done) {
+                save.done();
             }
         }
     }
@@ -142,6 +174,7 @@ private:
     FakeClock& m_clock;
     std::map<int, Timer> m_timers;
     std::deque<Work> m_work;
+    std::deque<Work> m_saves;
     std::uint64_t m_generation = 0;
 };
 
