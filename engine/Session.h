@@ -72,7 +72,6 @@ public:
     void Touched(const CObject* record);
     // Taken while an editor is open or a record is added: see CStoreSaver::Hold.
     [[nodiscard]] CStoreSaver::Hold HoldDocument() { return CStoreSaver::Hold(m_saver.get()); }
-    CStoreSaver* Saver() { return m_saver.get(); }
 
     // "Exited", then, once a save under way has ended, the save at exit on this thread;
     // false when the store could not be written (the user has been told).

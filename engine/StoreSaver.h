@@ -59,8 +59,6 @@ public:
     };
     [[nodiscard]] Hold HoldDocument() { return Hold(this); }
 
-    bool IsSaving() const { return m_running; }
-
     // Each save of Save() that failed, after its `written` calls.
     Written onFailure;
 

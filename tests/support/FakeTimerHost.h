@@ -38,13 +38,7 @@ public:
         m_work.push_back({std::move(work), std::move(done)});
     }
     void PostToOwner(std::function<void()> call) override { call(); }
-    void DrainWorker() override {
-        for (Work& work : m_work) {
-            if (work.work) {
-                std::exchange(work.work, nullptr)();
-            }
-        }
-    }
+    void DrainWorker() override { RunWorkOnly(m_work); }
 
     void RunSave(std::function<void()> work, std::function<void()> done) override {
         ++saves;
@@ -53,13 +47,7 @@ public:
             RunSaves();
         }
     }
-    void DrainSaves() override {
-        for (Work& save : m_saves) {
-            if (save.work) {
-                std::exchange(save.work, nullptr)();
-            }
-        }
-    }
+    void DrainSaves() override { RunWorkOnly(m_saves); }
     // Saves given so far; while held, they wait for RunSaves.
     int saves = 0;
     bool holdSaves = false;
@@ -170,6 +158,14 @@ private:
     struct Work {
         std::function<void()> work, done;
     };
+    // What a drain does: the work runs, its completion waits for its turn.
+    static void RunWorkOnly(std::deque<Work>& queue) {
+        for (Work& work : queue) {
+            if (work.work) {
+                std::exchange(work.work, nullptr)();
+            }
+        }
+    }
 
     FakeClock& m_clock;
     std::map<int, Timer> m_timers;
