@@ -2,6 +2,7 @@
 
 #include "engine/Engine.h"
 
+#include <optional>
 #include <utility>
 
 namespace sentrel {
@@ -70,7 +71,10 @@ void CStoreSaver::Released() {
 void CStoreSaver::Ended(const SaveOutcome& outcome) {
     m_running = false;
     auto waiting = std::exchange(m_current, {});
-    if (m_pending) {
+    std::optional<SaveOutcome> heldOutcome;
+    if (m_pending && m_holds > 0) {
+        heldOutcome = SaveNow(); // asked for before the hold: not off this thread now
+    } else if (m_pending) {
         m_current = std::exchange(m_next, {});
         Begin();
     }
@@ -81,6 +85,9 @@ void CStoreSaver::Ended(const SaveOutcome& outcome) {
     }
     if (!outcome && onFailure) {
         onFailure(outcome);
+    }
+    if (heldOutcome && !*heldOutcome && onFailure) {
+        onFailure(*heldOutcome);
     }
 }
 

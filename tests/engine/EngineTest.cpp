@@ -310,7 +310,7 @@ TEST_F(EngineTest, StopDuringAPassGivesTheActivationsNotYetRunTheirMomentsBack) 
 }
 
 // Saves asked for while one is under way become one more save; the engine's changes to
-// the records wait until no save reads them.
+// the records wait until no save reads them, and none reads them while they are held.
 TEST_F(EngineTest, SavesDuringASaveAreOneMoreAndACheckResultWaitsForTheSaveToRead) {
     auto* w = AddWatch<test::StatefulWatch>("w");
     AddActivation("a", w, CDateTime::FromParts(2026, 12, 7, 9, 0, 0), "60");
@@ -332,6 +332,19 @@ TEST_F(EngineTest, SavesDuringASaveAreOneMoreAndACheckResultWaitsForTheSaveToRea
     EXPECT_FALSE(engine.IsBusy());
     EXPECT_EQ(host.saves, 3);
     EXPECT_EQ(written, 3);
+
+    // While the document is held (an editor is open), no save reads it off this thread,
+    // not even one asked for before the hold.
+    saver.Save([&written](const SaveOutcome& outcome) { written += outcome.saved; });
+    saver.Save([&written](const SaveOutcome& outcome) { written += outcome.saved; });
+    {
+        const auto held = saver.HoldDocument();
+        host.RunSaves();
+        EXPECT_EQ(written, 5);
+        saver.Save([&written](const SaveOutcome& outcome) { written += outcome.saved; });
+        EXPECT_EQ(written, 6);
+    }
+    EXPECT_EQ(host.saves, 4);
 }
 
 // While a check runs the user may delete or edit records. A deleted activation is dropped
