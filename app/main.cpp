@@ -1,7 +1,10 @@
 // Sentrel: start-up and shut-down around the main window.
 
 #include "alerts/AlertKinds.h"
+#include "app/SingleInstance.h"
+#include "platform/Platform.h"
 #include "platform/PosixPlatform.h"
+#include "platform/StoreLock.h"
 #include "ui/MainDialog.h"
 #include "ui/QtServices.h"
 #include "ui/SessionEnd.h"
@@ -83,6 +86,22 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // One program per store: a second start brings the first one's window forward and
+    // ends. Without a safe data folder there is no store to hold; the window says why.
+    sentrel::CStoreLock storeLock;
+    const std::string dataDir = sentrel::Platform().paths->DataDir();
+    const std::string store = dataDir + "/Sentrel.bin";
+    if (!dataDir.empty()) {
+        pid_t holder = 0;
+        std::string problem;
+        if (storeLock.Take(store, holder, problem) == sentrel::CStoreLock::Result::Held) {
+            const bool shown = sentrel::AskToShow(sentrel::CStoreLock::PathFor(store));
+            std::fprintf(stderr, "Sentrel is already running (pid %d)%s.\n",
+                         static_cast<int>(holder), shown ? ": its window is brought forward" : "");
+            return 0;
+        }
+    }
+
     // A peer that closes a connection must end that request, not the program.
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -102,6 +121,7 @@ int main(int argc, char** argv) {
     frame->setWindowTitle("Sentrel");
     auto mainWindow = std::make_unique<sentrel::CMainDialog>(frame.get());
     sentrel::CTaskbarWatcher taskbar(frame.get());
+    std::unique_ptr<sentrel::CShowRequests> showRequests;
 
     // Ending the main window ends the run at once; a quit request would go round the
     // session's handling below again.
@@ -119,6 +139,10 @@ int main(int argc, char** argv) {
                          }
                      });
     const bool started = mainWindow->Initialise();
+    if (started && storeLock.IsHeld()) { // later starts find it from now on
+        showRequests = std::make_unique<sentrel::CShowRequests>(
+            sentrel::CStoreLock::PathFor(store), [window = mainWindow.get()] { window->OnOpen(); });
+    }
     if (started && !ended) { // the session may end while start-up waits for a message box
         mainWindow->ShowAtStart(minimised);
         QApplication::exec();
@@ -126,6 +150,7 @@ int main(int argc, char** argv) {
 
     // The frame goes first (the tray icon leaves with it), then the main window with the
     // document and every record.
+    showRequests.reset();
     frame.reset();
     mainWindow.reset();
     return started ? 0 : 1;

@@ -1,6 +1,7 @@
 #include "engine/Engine.h"
 
 #include "engine/Schedule.h"
+#include "engine/StoreSaver.h"
 #include "model/SentrelDoc.h"
 #include "platform/Platform.h"
 #include "services/EventLog.h"
@@ -48,22 +49,30 @@ struct CheckResult {
 } // namespace
 
 // Who touches what. The document and every record in it belong to the owner thread (the
-// UI thread in the program, the run loop in sentrelctl): the due test, its save, the
-// filter, the logging order and every read or write of a record happen there. A check or
-// a send runs on the host's worker thread, on a copy of its watch or alert made through
-// the record's field list; nothing on the worker ever sees the document. The watch's new
-// state comes back on the owner thread when the check returns, and its stored fields are
-// written into the watch only if the watch still exists and no editor was open on it
-// meanwhile: an edit always wins over what a check began to see before it. (What a kind
-// keeps for the run only, such as the mail a mailbox watch has reported, no editor shows:
-// it comes back whenever the watch still exists.) A record deleted while its step
-// runs is forgotten by the pass before it goes (Forget), so nothing is used after it is
-// deleted. The dial-up state alone is shared with the worker: dialMutex guards it.
+// UI thread in the program, the run loop in sentrelctl): the due tests, the filter, the
+// logging order and every write of a record happen there. Two other threads read or copy
+// what the owner thread gives them, and never write the document:
+// - A check or a send runs on the host's worker thread, on a copy of its watch or alert
+//   made through the record's field list; nothing on the worker ever sees the document.
+//   The watch's new state comes back on the owner thread when the check returns, and its
+//   stored fields are written into the watch only if the watch still exists and no editor
+//   was open on it meanwhile: an edit always wins over what a check began to see before
+//   it. (What a kind keeps for the run only, such as the mail a mailbox watch has
+//   reported, no editor shows: it comes back whenever the watch still exists.) A record
+//   deleted while its step runs is forgotten by the pass before it goes (Forget), so
+//   nothing is used after it is deleted.
+// - A save (CStoreSaver) reads the records themselves on the host's saving thread, from
+//   when it is handed over until it has written its last byte. Meanwhile the owner thread
+//   only reads them: the engine makes its own changes (the due tests, a check's result,
+//   the moments a stopped pass puts back) once the saver is free (WhenFree), and the
+//   session and the window wait for it before theirs (WaitUntilFree, HoldDocument).
+// The dial-up state alone is shared with the worker: dialMutex guards it.
 struct CEngine::State : IConnectionRequester {
-    State(CEngine& engine, CSentrelDoc& doc, IEngineHost& host)
-        : engine(engine), doc(doc), host(host) {}
+    State(CEngine& engine, CSentrelDoc& doc, IEngineHost& host, CStoreSaver& saver)
+        : engine(engine), doc(doc), host(host), saver(saver) {}
     void RequestConnection() override { engine.RequestConnection(); }
 
+    void FindDue();
     void NextActivation();
     void Checked(const CWatch& copy, const CheckResult& result);
     void NextAlert();
@@ -76,10 +85,19 @@ struct CEngine::State : IConnectionRequester {
             engine.onProgress();
         }
     }
+    // `call` on the owner thread once the saver is free, unless the engine is gone by then.
+    void WhenFree(std::function<void()> call) {
+        saver.WhenFree([alive = std::weak_ptr<int>(lifetime), call = std::move(call)] {
+            if (!alive.expired()) {
+                call();
+            }
+        });
+    }
 
     CEngine& engine;
     CSentrelDoc& doc;
     IEngineHost& host;
+    CStoreSaver& saver;
     bool running = false;
     bool busy = false;
     // The hang-up timer fell due while a step ran: it acts when the step ends, as a timer
@@ -94,7 +112,14 @@ struct CEngine::State : IConnectionRequester {
 
     // The pass under way. Its record pointers are nulled by Forget before the record goes.
     struct Pass {
-        std::size_t next = 0; // index of the next activation to look at
+        // An activation found due, with its next moment before and after the due test.
+        struct Due {
+            CActivation* activation = nullptr;
+            std::string nextDate, nextTime;
+            std::string movedDate, movedTime;
+        };
+        std::vector<Due> due; // in document order
+        std::size_t next = 0; // index in `due` of the next activation to check
         CActivation* activation = nullptr;
         CWatch* watch = nullptr; // while its check runs
         bool watchTouched = false;
@@ -104,24 +129,50 @@ struct CEngine::State : IConnectionRequester {
         std::string waitingFor; // the step on the worker, if any
         // Stop (or the program's end) came during the pass: it ends once the activation
         // under way is finished. Its check's result is applied and, if it fired, its alerts
-        // are sent, so nothing the watch saw is lost; the activations after it have not
-        // had their due test yet, so they lose nothing either and wait for the next pass.
+        // are sent, so nothing the watch saw is lost. The due activations after it get
+        // back the next moment they had before this pass (unless something changed it
+        // meanwhile), so they lose nothing either: they are due again at the next pass,
+        // and the next save point writes them back.
         bool stopped = false;
     } pass;
 };
 
+// All due tests first, then one save: the moments they advanced are on disk before any
+// check or send of this pass, so a crash never fires them twice.
+void CEngine::State::FindDue() {
+    if (!pass.stopped) {
+        for (const auto& owned : doc.activations) {
+            CActivation* activation = owned.get();
+            if (!activation->enabled) {
+                continue;
+            }
+            Pass::Due due{activation, activation->nextDate, activation->nextTime, {}, {}};
+            if (IsDue(*activation)) {
+                due.movedDate = activation->nextDate;
+                due.movedTime = activation->nextTime;
+                pass.due.push_back(std::move(due));
+            }
+        }
+    }
+    if (pass.due.empty()) {
+        EndPass();
+        return;
+    }
+    saver.Save([this, alive = std::weak_ptr<int>(lifetime)](const SaveOutcome&) {
+        if (!alive.expired()) {
+            NextActivation(); // a failed save has been reported; the pass goes on
+        }
+    });
+}
+
 void CEngine::State::NextActivation() {
     pass.activation = nullptr;
-    while (!pass.stopped && pass.next < doc.activations.size()) {
-        CActivation* activation = doc.activations[pass.next++].get();
-        if (!activation->enabled) {
-            continue;
+    while (!pass.stopped && pass.next < pass.due.size()) {
+        CActivation* activation = pass.due[pass.next++].activation;
+        if (!activation) {
+            continue; // deleted meanwhile
         }
         pass.activation = activation;
-        // The due test saves; a failed save's message box lets the user delete records.
-        if (!IsDue(*activation, doc) || !pass.activation) {
-            continue;
-        }
         CWatch* watch = activation->GetWatch();
         std::shared_ptr<CWatch> copy = watch ? CopyOf(*watch) : nullptr;
         if (!copy) {
@@ -139,7 +190,7 @@ void CEngine::State::NextActivation() {
             },
             [this, alive = std::weak_ptr<int>(lifetime), copy, result] {
                 if (!alive.expired()) {
-                    Checked(*copy, *result);
+                    WhenFree([this, copy, result] { Checked(*copy, *result); });
                 }
             });
         return;
@@ -214,10 +265,21 @@ void CEngine::State::EndStep() {
 }
 
 void CEngine::State::EndPass() {
-    pass = {};
-    host.SetTimer(kEngineTimer, kEnginePeriodMs);
-    busy = false;
-    Progress();
+    WhenFree([this] {
+        for (std::size_t i = pass.stopped ? pass.next : pass.due.size(); i < pass.due.size(); ++i) {
+            const Pass::Due& due = pass.due[i];
+            CActivation* activation = due.activation;
+            if (activation && activation->nextDate == due.movedDate &&
+                activation->nextTime == due.movedTime) {
+                activation->nextDate = due.nextDate;
+                activation->nextTime = due.nextTime;
+            }
+        }
+        pass = {};
+        host.SetTimer(kEngineTimer, kEnginePeriodMs);
+        busy = false;
+        Progress();
+    });
 }
 
 void CEngine::State::HangUpIfDialled() {
@@ -232,8 +294,8 @@ void CEngine::State::HangUpIfDialled() {
     }
 }
 
-CEngine::CEngine(CSentrelDoc& doc, IEngineHost& host)
-    : m_state(std::make_unique<State>(*this, doc, host)) {
+CEngine::CEngine(CSentrelDoc& doc, IEngineHost& host, CStoreSaver& saver)
+    : m_state(std::make_unique<State>(*this, doc, host, saver)) {
     NetworkServices services;
     services.connection = m_state.get();
     m_state->previousRequester = InstallNetwork(services).connection;
@@ -313,7 +375,7 @@ void CEngine::RunPass() {
     s.busy = true;
     s.host.KillTimer(kEngineTimer);
     s.pass = {};
-    s.NextActivation();
+    s.WhenFree([&s] { s.FindDue(); });
 }
 
 void CEngine::Forget(const CObject* record) {
@@ -321,11 +383,9 @@ void CEngine::Forget(const CObject* record) {
     if (!m_state->busy || !record) {
         return;
     }
-    const auto& activations = m_state->doc.activations;
-    for (std::size_t i = 0; i < activations.size() && i < pass.next; ++i) {
-        if (activations[i].get() == record) {
-            --pass.next; // the walk goes on with the activation that takes its place
-            break;
+    for (State::Pass::Due& due : pass.due) {
+        if (due.activation == record) {
+            due.activation = nullptr;
         }
     }
     if (pass.activation == record) {

@@ -4,7 +4,8 @@
 // watch of every enabled activation that is due, filters its message and fires the
 // activation's alerts. It also owns the dial-up policy behind RequestConnection.
 // The engine lives outside any window: its host provides the timers, the worker thread on
-// which checks and sends wait, and the way back to the thread that owns the document.
+// which checks and sends wait, the thread on which the store is written, and the way back
+// to the thread that owns the document.
 
 #include <functional>
 #include <memory>
@@ -14,6 +15,7 @@ namespace sentrel {
 
 class CObject;
 class CSentrelDoc;
+class CStoreSaver;
 
 class ITimerHost {
 public:
@@ -34,6 +36,10 @@ public:
     virtual void PostToOwner(std::function<void()> call) = 0;
     // Returns once the worker has finished what it was given (`done` calls not run).
     virtual void DrainWorker() = 0;
+    // The same for the saving thread, where the store is written (CStoreSaver): it never
+    // waits behind a check.
+    virtual void RunSave(std::function<void()> work, std::function<void()> done) = 0;
+    virtual void DrainSaves() = 0;
 };
 
 class CEngine {
@@ -43,8 +49,9 @@ public:
     static constexpr unsigned kEnginePeriodMs = 1000;
     static constexpr unsigned kHangUpPeriodMs = 60000;
 
-    // Installs itself as the handler of RequestConnection for its lifetime.
-    CEngine(CSentrelDoc& doc, IEngineHost& host);
+    // Installs itself as the handler of RequestConnection for its lifetime. A pass writes
+    // the store through `saver`.
+    CEngine(CSentrelDoc& doc, IEngineHost& host, CStoreSaver& saver);
     // Waits for the worker's current step: it may still reach RequestConnection.
     ~CEngine();
     CEngine(const CEngine&) = delete;
@@ -56,7 +63,11 @@ public:
     void Halt();              // as Stop, without the event: the program is ending
     void OnTimer(int id);     // the host's timer callback
     void RequestConnection(); // from any thread
-    void RunPass();           // begins one engine pass (what the engine timer does when running)
+    // Begins one engine pass (what the engine timer does when running): the due test of
+    // every enabled activation, in document order; when any was due, one save of the
+    // store, and once it has ended, the check of each due activation's watch and the sends
+    // of its alerts, in document order. A pass with nothing due writes nothing.
+    void RunPass();
 
     // Before a record leaves the document: the pass under way drops it.
     void Forget(const CObject* record);

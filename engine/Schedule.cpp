@@ -2,7 +2,6 @@
 
 #include "model/Activation.h"
 #include "model/DateTime.h"
-#include "model/SentrelDoc.h"
 #include "platform/Text.h"
 
 #include <cerrno>
@@ -80,7 +79,7 @@ CDateTime AdvanceNext(const CActivation& activation, const CDateTime& next, cons
     return moved;
 }
 
-bool IsDue(CActivation& activation, CSentrelDoc& doc) {
+bool IsDue(CActivation& activation) {
     const CDateTime now = CDateTime::Now();
     const CDateTime next = CDateTime::Parse(activation.nextDate + " " + activation.nextTime);
     if (!(next < now) && !(next == now)) {
@@ -93,7 +92,6 @@ bool IsDue(CActivation& activation, CSentrelDoc& doc) {
     const CDateTime moved = AdvanceNext(activation, next, now, minutes);
     activation.nextDate = moved.FormatDate();
     activation.nextTime = moved.FormatTime();
-    doc.Save();
     return true;
 }
 

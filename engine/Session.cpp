@@ -1,6 +1,7 @@
 #include "engine/Session.h"
 
 #include "engine/Engine.h"
+#include "platform/Platform.h"
 #include "services/EventLog.h"
 
 #include <cerrno>
@@ -19,7 +20,14 @@ CSentrelSession::CSentrelSession(std::string storePath) : m_doc(std::move(storeP
 // The engine refers to the document: it goes first. The trace closes with the session.
 CSentrelSession::~CSentrelSession() {
     m_engine.reset();
+    m_saver.reset();
     CTraceFile::Instance().SwitchOff();
+}
+
+void ReportSaveProblem(const SaveOutcome& outcome) {
+    if (!outcome) {
+        Platform().messageBox->Show(outcome.problem, "Sentrel", outcome.icon);
+    }
 }
 
 bool CSentrelSession::Open(StorePolicy policy, std::string* problem) {
@@ -38,13 +46,19 @@ bool CSentrelSession::Open(StorePolicy policy, std::string* problem) {
         break;
     case StoreState::Damaged:
         if (interactive) {
-            return true; // the load has kept the bytes and told the user
+            // The load has kept the bytes beside the store; the message says where.
+            Platform().messageBox->Show(StoreDamageMessage(*damage), "Sentrel",
+                                        MessageIcon::Warning);
+            return true;
         }
         why = StoreDamageMessage(*damage);
         break;
     case StoreState::Unreadable:
-        // Interactively the load has said why; nothing may be saved over that store.
+        // Nothing may be saved over that store.
         why = m_doc.UnreadableMessage();
+        if (interactive) {
+            Platform().messageBox->Show(why, "Sentrel", MessageIcon::Stop);
+        }
         break;
     }
     if (problem) {
@@ -58,8 +72,9 @@ void CSentrelSession::ApplyTraceSwitch(bool on) {
     if (!trace.IsOpen()) {
         trace.SetPath(TracePathFor(m_doc.StorePath()));
     }
+    WaitUntilFree();
     m_doc.traceOn = on;
-    m_doc.Save();
+    Save();
     if (on) {
         trace.SwitchOn();
         Log("TRACE", "Trace Switched on");
@@ -77,9 +92,25 @@ void CSentrelSession::FollowTraceQuietly() {
     }
 }
 
+void CSentrelSession::Save() {
+    if (m_saver) {
+        m_saver->Save();
+    } else {
+        ReportSaveProblem(m_doc.Save());
+    }
+}
+
+void CSentrelSession::WaitUntilFree() {
+    if (m_saver) {
+        m_saver->WaitUntilFree();
+    }
+}
+
 CEngine& CSentrelSession::AttachEngine(IEngineHost& host) {
     if (!m_engine) {
-        m_engine = std::make_unique<CEngine>(m_doc, host);
+        m_saver = std::make_unique<CStoreSaver>(m_doc, host);
+        m_saver->onFailure = ReportSaveProblem;
+        m_engine = std::make_unique<CEngine>(m_doc, host, *m_saver);
     }
     return *m_engine;
 }
@@ -96,12 +127,15 @@ template <class Record> bool RemoveFrom(CSentrelDoc& doc, CEngine* engine, const
 } // namespace
 
 bool CSentrelSession::Remove(const CWatch* watch) {
+    WaitUntilFree();
     return RemoveFrom(m_doc, m_engine.get(), watch);
 }
 bool CSentrelSession::Remove(const CAlert* alert) {
+    WaitUntilFree();
     return RemoveFrom(m_doc, m_engine.get(), alert);
 }
 bool CSentrelSession::Remove(const CActivation* activation) {
+    WaitUntilFree();
     return RemoveFrom(m_doc, m_engine.get(), activation);
 }
 
@@ -113,7 +147,9 @@ void CSentrelSession::Touched(const CObject* record) {
 
 bool CSentrelSession::Exit() {
     Log(kSource, "Exited");
-    return m_doc.Save();
+    const SaveOutcome outcome = m_saver ? m_saver->SaveNow() : m_doc.Save();
+    ReportSaveProblem(outcome);
+    return outcome.saved;
 }
 
 } // namespace sentrel

@@ -4,6 +4,7 @@
 // the engine, with the start-up and exit steps they all share. Qt-free: the program's main
 // window is a view of a session, and the command line drives one without any window.
 
+#include "engine/StoreSaver.h"
 #include "model/SentrelDoc.h"
 
 #include <memory>
@@ -34,11 +35,16 @@ public:
 
     // "Started" (never written: the trace is not open yet), then the store is loaded as
     // `policy` says. False when the session must not go on; with the strict policy
-    // `problem` then says why.
+    // `problem` then says why, while the interactive one tells the user (a damaged store,
+    // a store that cannot be read) in a message box.
     bool Open(StorePolicy policy, std::string* problem = nullptr);
 
     CSentrelDoc& Doc() { return m_doc; }
     const CSentrelDoc& Doc() const { return m_doc; }
+
+    // A save point: the whole store is written, off this thread once an engine is attached
+    // (a failure is then told in a message box on this thread when the save has ended).
+    void Save();
 
     // What ticking or clearing "Log trace to trace.txt" does, and what start-up does with
     // the stored switch: the document's switch is set and the store saved; switching on
@@ -49,9 +55,10 @@ public:
     // or send from the command line writes only its own events.
     void FollowTraceQuietly();
 
-    // The engine, on `host` (its timers, its worker thread and the way back to this thread),
-    // from now until the session ends; its dial-up policy serves RequestConnection
-    // meanwhile. Attached once.
+    // The engine, on `host` (its timers, its worker and saving threads and the way back to
+    // this thread), from now until the session ends; its dial-up policy serves
+    // RequestConnection meanwhile. From now on the store is written on the saving thread.
+    // Attached once.
     CEngine& AttachEngine(IEngineHost& host);
     CEngine* Engine() { return m_engine.get(); }
 
@@ -63,13 +70,22 @@ public:
     // After an editor was open on a record (accepted or not: the web page editor keeps
     // the page it fetched either way), so that a check under way does not undo the edit.
     void Touched(const CObject* record);
+    // Taken while an editor is open or a record is added: see CStoreSaver::Hold.
+    [[nodiscard]] CStoreSaver::Hold HoldDocument() { return CStoreSaver::Hold(m_saver.get()); }
 
-    // "Exited" and the save at exit; false when the store could not be written.
+    // "Exited", then, once a save under way has ended, the save at exit on this thread;
+    // false when the store could not be written (the user has been told).
     bool Exit();
 
 private:
+    void WaitUntilFree();
+
     CSentrelDoc m_doc;
-    std::unique_ptr<CEngine> m_engine;
+    std::unique_ptr<CStoreSaver> m_saver;
+    std::unique_ptr<CEngine> m_engine; // refers to the saver: goes first
 };
+
+// Tells the user why a save did not write the store: the message box it has always been.
+void ReportSaveProblem(const SaveOutcome& outcome);
 
 } // namespace sentrel

@@ -21,6 +21,15 @@ public:
     CWorkerThread& operator=(const CWorkerThread&) = delete;
 
     void Post(std::function<void()> job);
+    // Runs `work` here, then hands `done` to `deliver`, which takes it back to the thread
+    // that gave the work.
+    template <class Deliver>
+    void Post(std::function<void()> work, std::function<void()> done, Deliver deliver) {
+        Post([work = std::move(work), done = std::move(done), deliver]() mutable {
+            work();
+            deliver(std::move(done));
+        });
+    }
     // Returns once every job given so far has run.
     void Drain();
 

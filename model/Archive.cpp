@@ -1,6 +1,7 @@
 #include "model/Archive.h"
 
 #include "model/TypeRegistry.h"
+#include "platform/Memory.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -150,37 +151,25 @@ void CArchive::ReadBytes(std::string& out, std::uint64_t count, std::uint64_t st
         runsOut(); // every byte there is is at hand: nothing is reserved for more
     }
     // Memory at once for as much as the source announced; past that, only for what has
-    // arrived.
+    // arrived. A long text (a stored web page) is copied in as it arrives, never first
+    // filled with zeros, into memory whose pages were asked for in one go.
     const std::uint64_t announced = m_expectedSize > m_offset ? m_expectedSize - m_offset : 0;
-    out.reserve(
-        static_cast<std::size_t>(std::min(count, std::max<std::uint64_t>(announced, have))));
+    const auto reserve = [&](std::uint64_t size) {
+        const std::size_t old = out.size();
+        out.reserve(static_cast<std::size_t>(size));
+        PrepareForWriting(out.data() + old, out.capacity() - old);
+    };
+    reserve(std::min(count, std::max<std::uint64_t>(announced, have)));
     take(have);
     while (out.size() < count) {
-        const std::uint64_t missing = count - out.size();
-        if (missing < kBufferSize) {
-            // The end of the string comes through the buffer with the bytes after it.
-            if (!Fill(1)) {
-                runsOut();
-            }
-            take(static_cast<std::size_t>(
-                std::min<std::uint64_t>(missing, static_cast<std::uint64_t>(m_end - m_next))));
-            continue;
-        }
-        // A long text (a stored web page) goes from the source straight into the string.
-        if (out.capacity() == out.size()) {
-            out.reserve(static_cast<std::size_t>(
-                std::min<std::uint64_t>(count, 2 * out.size() + kBufferSize)));
-        }
-        const std::size_t old = out.size();
-        const std::size_t room =
-            static_cast<std::size_t>(std::min<std::uint64_t>(missing, out.capacity() - old));
-        out.resize(old + room);
-        const std::size_t got = FromSource(out.data() + old, room);
-        out.resize(old + got);
-        m_offset += got;
-        if (got == 0) {
+        if (m_next == m_end && !Fill(1)) {
             runsOut();
         }
+        if (out.capacity() == out.size()) {
+            reserve(std::min<std::uint64_t>(count, 2 * out.size() + kBufferSize));
+        }
+        take(static_cast<std::size_t>(std::min<std::uint64_t>(
+            count - out.size(), static_cast<std::uint64_t>(m_end - m_next))));
     }
 }
 

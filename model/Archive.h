@@ -48,8 +48,8 @@ public:
     // Loading from `data`, which must outlive the archive.
     explicit CArchive(std::string_view data);
     // Loading from a source that hands over the bytes in order, read through a buffer
-    // (long strings straight into their own memory): it copies at most `max` bytes to
-    // `into` and returns how many, 0 at the end. Whatever it throws ends the load.
+    // (long strings are copied from it into memory made present in one go): it copies at most `max`
+    // bytes to `into` and returns how many, 0 at the end. Whatever it throws ends the load.
     // `expectedSize` (the file's size) only sizes the memory a long string takes at
     // once; a string is never given more than the bytes that have arrived for it.
     using Source = std::function<std::size_t(char* into, std::size_t max)>;

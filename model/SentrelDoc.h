@@ -6,7 +6,9 @@
 #include "model/Activation.h"
 #include "model/Alert.h"
 #include "model/Watch.h"
+#include "platform/Platform.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +38,15 @@ enum class StoreState {
     Unreadable, // there, but it could not be read: never saved over
 };
 
+// What a save did. When the store was not written, the text the user is told and the
+// icon it is shown with; the previous store is then as it was.
+struct SaveOutcome {
+    bool saved = false;
+    std::string problem; // "Unable to create Sentrel.bin", or why the store may not be written
+    MessageIcon icon = MessageIcon::None;
+    explicit operator bool() const { return saved; }
+};
+
 class CSentrelDoc {
 public:
     explicit CSentrelDoc(std::string storePath = {});
@@ -47,15 +58,15 @@ public:
     void SetStorePath(std::string path) { m_storePath = std::move(path); }
 
     // Reads the store file; a symbolic link is followed. Only a missing file means a first
-    // start: the document stays empty and nothing is said. A file that is there but cannot
-    // be read (no permission, a folder or a pipe in its place, an I/O error) leaves the
-    // document empty and is never saved over: with `report`, the user is told
-    // "Sentrel.bin cannot be read: <reason>" (UnreadableMessage()). A file that does not
-    // decode keeps the records read before the fault; the fault is returned. With
-    // `report`, its bytes are first kept beside it as "<store>.damaged" (or ".damaged.1",
-    // ...) and the message box names that file; without, they are kept at the first save.
-    // Temporary files that a killed save left beside the store are removed.
-    std::optional<StoreDamage> Load(bool report = true);
+    // start: the document stays empty. A file that is there but cannot be read (no
+    // permission, a folder or a pipe in its place, an I/O error) leaves the document empty
+    // and is never saved over; the state says so and UnreadableMessage() why. A file that
+    // does not decode keeps the records read before the fault; the fault is returned. With
+    // `keepDamagedAtOnce`, its bytes are first kept beside it as "<store>.damaged" (or
+    // ".damaged.1", ...), which the damage names (StoreDamageMessage tells the user);
+    // without, they are kept at the first save. Temporary files that a killed save left
+    // beside the store are removed. Nothing is shown to the user here.
+    std::optional<StoreDamage> Load(bool keepDamagedAtOnce = true);
 
     StoreState GetStoreState() const { return m_state; }
     // "Sentrel.bin cannot be read: <reason>" after a load that found it so.
@@ -65,9 +76,10 @@ public:
     // a symbolic link names, keeping the link), flushed to disk and renamed over the
     // store, so a failed save leaves the previous store as it was. The file the last load
     // could not read is never written over, nor a damaged one until its bytes are kept.
-    // On failure the user sees "Unable to create Sentrel.bin" (or why the store may not
-    // be written). Returns whether it was written.
-    bool Save();
+    // Of the records and their lists it only reads, and only until `released` is called
+    // (once the last byte is in the file, before it is flushed; or at the end when it fails
+    // before that). Nothing is shown to the user: the outcome says what went wrong.
+    SaveOutcome Save(const std::function<void()>& released = {});
 
     // Reads a document from store bytes into this one, as Load does with the file's bytes,
     // but without any message box.

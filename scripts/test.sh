@@ -39,7 +39,7 @@ cmake --build build/tsan -j "$JOBS" --target engine_tests session_tests eventlog
       ui_main_window_tests main_window_editor_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
   ctest --test-dir build/tsan -j "$JOBS" --timeout 600 \
-  -R '^(EngineTest|EngineLifetime|Stores/SessionHeldStoreTest|EventLogTest|TraceTimeStamp)\.|^(ui_main_window_tests|main_window_editor_tests)$'
+  -R '^(EngineTest|EngineLifetime|(Stores/)?SessionHeldStoreTest|EventLogTest|TraceTimeStamp)\.|^(ui_main_window_tests|main_window_editor_tests)$'
 
 if [ -f tests/fuzz/CMakeLists.txt ]; then
   echo "== fuzzing the store reader"

@@ -3,6 +3,7 @@
 #include "engine/Engine.h"
 #include "engine/Session.h"
 #include "engine/WorkerThread.h"
+#include "platform/StoreLock.h"
 #include "services/EventLog.h"
 
 #include <cerrno>
@@ -65,11 +66,12 @@ public:
     }
     void KillTimer(int id) override { m_timers.erase(id); }
     void RunOnWorker(std::function<void()> work, std::function<void()> done) override {
-        m_worker.Post([this, work = std::move(work), done = std::move(done)]() mutable {
-            work();
-            PostToOwner(std::move(done));
-        });
+        m_worker.Post(std::move(work), std::move(done), [this](auto call) { PostToOwner(call); });
     }
+    void RunSave(std::function<void()> work, std::function<void()> done) override {
+        m_saver.Post(std::move(work), std::move(done), [this](auto call) { PostToOwner(call); });
+    }
+    void DrainSaves() override { m_saver.Drain(); }
     void PostToOwner(std::function<void()> call) override {
         {
             std::lock_guard lock(m_mutex);
@@ -127,7 +129,8 @@ private:
     std::mutex m_mutex; // guards m_calls, which the worker fills
     std::condition_variable m_wake;
     std::deque<std::function<void()>> m_calls;
-    CWorkerThread m_worker; // last: it ends first
+    CWorkerThread m_saver; // after the calls: the threads end first
+    CWorkerThread m_worker;
 };
 
 // Dates and times in the user's form, as the program shows them.
@@ -135,10 +138,18 @@ void UseUserLocale() {
     std::setlocale(LC_TIME, "");
 }
 
-// A store that is missing, cannot be read or is damaged is refused: running on it would
-// write back an empty or shortened store over the user's.
-bool OpenStore(CSentrelSession& session) {
+// A store that another Sentrel holds (the program, or another run) is refused: two
+// engines would send every alert twice, and the last to save would win. So is a store that
+// is missing, cannot be read or is damaged: running on it would write back an empty or
+// shortened store over the user's. The lock is held until `lock` goes.
+bool OpenStore(CSentrelSession& session, CStoreLock& lock) {
+    pid_t holder = 0;
     std::string problem;
+    // A lock that cannot even be made (a folder we may not write to) stops nothing.
+    if (lock.Take(session.Doc().StorePath(), holder, problem) == CStoreLock::Result::Held) {
+        std::cerr << "sentrelctl: " << InUseMessage(holder) << "\n";
+        return false;
+    }
     if (!session.Open(StorePolicy::Strict, &problem)) {
         std::cerr << "sentrelctl: " << problem << "\n";
         return false;
@@ -165,7 +176,8 @@ int RunEngine(const std::vector<std::string>& arguments) {
     UseUserLocale();
     LoopEngineHost host;
     CSentrelSession session(arguments[0]);
-    if (!OpenStore(session)) {
+    CStoreLock lock;
+    if (!OpenStore(session, lock)) {
         return 1;
     }
     StopSignals signals;
@@ -182,7 +194,8 @@ int RunEngine(const std::vector<std::string>& arguments) {
 int CheckWatch(const std::vector<std::string>& arguments) {
     UseUserLocale();
     CSentrelSession session(arguments.at(0));
-    if (!OpenStore(session)) {
+    CStoreLock lock;
+    if (!OpenStore(session, lock)) {
         return 1;
     }
     CSentrelDoc& doc = session.Doc();
@@ -200,13 +213,16 @@ int CheckWatch(const std::vector<std::string>& arguments) {
     }
     std::cout.flush();
     // The watch keeps what it saw for its next check.
-    return doc.Save() ? 0 : 1;
+    const SaveOutcome saved = doc.Save();
+    ReportSaveProblem(saved);
+    return saved ? 0 : 1;
 }
 
 int SendAlert(const std::vector<std::string>& arguments) {
     UseUserLocale();
     CSentrelSession session(arguments.at(0));
-    if (!OpenStore(session)) {
+    CStoreLock lock;
+    if (!OpenStore(session, lock)) {
         return 1;
     }
     CAlert* alert = session.Doc().FindAlert(arguments.at(1));

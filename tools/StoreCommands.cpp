@@ -1,5 +1,6 @@
 #include "tools/StoreCommands.h"
 
+#include "engine/Session.h"
 #include "model/SentrelDoc.h"
 #include "tools/StoreJson.h"
 
@@ -65,8 +66,10 @@ int Resave(const std::vector<std::string>& args) {
     CSentrelDoc doc(args[0]);
     const auto damage = LoadForCommand(doc);
     doc.SetStorePath(args[1]);
-    if (!doc.Save()) {
-        return 1; // the save has said so through the message box
+    const SaveOutcome saved = doc.Save();
+    if (!saved) {
+        ReportSaveProblem(saved);
+        return 1;
     }
     return damage ? 1 : 0;
 }
@@ -114,7 +117,9 @@ int Import(const std::vector<std::string>& args) {
     } catch (const JsonStoreError& error) {
         throw InputError(error.what());
     }
-    return doc.Save() ? 0 : 1; // a failed save has said so through the message box
+    const SaveOutcome saved = doc.Save();
+    ReportSaveProblem(saved);
+    return saved ? 0 : 1;
 }
 
 constexpr std::array<Command, 4> kCommands = {{

@@ -27,10 +27,17 @@ void CQtEngineHost::KillTimer(int id) {
 }
 
 void CQtEngineHost::RunOnWorker(std::function<void()> work, std::function<void()> done) {
-    m_worker.Post([this, work = std::move(work), done = std::move(done)]() mutable {
-        work();
-        PostToOwner(std::move(done));
-    });
+    m_worker.Post(std::move(work), std::move(done),
+                  [this](auto call) { PostToOwner(std::move(call)); });
+}
+
+void CQtEngineHost::RunSave(std::function<void()> work, std::function<void()> done) {
+    m_saver.Post(std::move(work), std::move(done),
+                 [this](auto call) { PostToOwner(std::move(call)); });
+}
+
+void CQtEngineHost::DrainSaves() {
+    m_saver.Drain();
 }
 
 void CQtEngineHost::PostToOwner(std::function<void()> call) {

@@ -1,7 +1,8 @@
 #pragma once
 
 // The engine's host in the program: its timers are QTimers of the UI thread, its waiting
-// work runs on one worker thread, and what comes back is a queued call on the UI thread.
+// work runs on one worker thread and the store's saves on another, and what comes back is
+// a queued call on the UI thread.
 
 #include "engine/Engine.h"
 #include "engine/WorkerThread.h"
@@ -31,11 +32,14 @@ public:
     void RunOnWorker(std::function<void()> work, std::function<void()> done) override;
     void PostToOwner(std::function<void()> call) override;
     void DrainWorker() override;
+    void RunSave(std::function<void()> work, std::function<void()> done) override;
+    void DrainSaves() override;
 
 private:
     std::array<QTimer, 3> m_timers; // by timer id; 0 unused
     CCallQueue m_calls;             // back to this thread; dropped with the host
-    CWorkerThread m_worker;         // last: it ends first
+    CWorkerThread m_saver;          // after the queue: the threads end first
+    CWorkerThread m_worker;
 };
 
 } // namespace sentrel

@@ -187,12 +187,15 @@ RecordList<CActivation> ActivationList(Ui::MainDialog& ui, CSentrelSession& sess
 // On OK the record joins the tail of the document's list, the store is saved, and the
 // new entry is selected.
 template <class Record> void NewRecord(const RecordList<Record>& list) {
-    std::unique_ptr<Record> record = list.create(list.doc, list.window);
-    if (!record) {
-        return;
+    {
+        const auto held = list.session.HoldDocument(); // no save reads the records meanwhile
+        std::unique_ptr<Record> record = list.create(list.doc, list.window);
+        if (!record) {
+            return;
+        }
+        list.records.push_back(std::move(record));
     }
-    list.records.push_back(std::move(record));
-    list.doc.Save();
+    list.session.Save();
     Refill(list.view, list.records);
     SelectName(list.view, list.records.back()->name);
 }
@@ -209,10 +212,14 @@ template <class Record> void EditRecord(const RecordList<Record>& list) {
     if (!record) {
         return;
     }
-    const bool accepted = list.edit(*record, list.doc, list.window);
+    bool accepted = false;
+    {
+        const auto held = list.session.HoldDocument(); // no save reads the records meanwhile
+        accepted = list.edit(*record, list.doc, list.window);
+    }
     list.session.Touched(record);
     if (accepted) {
-        list.doc.Save();
+        list.session.Save();
         Refill(list.view, list.records);
         SelectName(list.view, record->name);
     }

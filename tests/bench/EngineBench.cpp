@@ -4,6 +4,7 @@
 //   engine_bench [activations] [passes]     (defaults 10000 and 101)
 
 #include "engine/Engine.h"
+#include "engine/StoreSaver.h"
 #include "model/DateTime.h"
 #include "model/SentrelDoc.h"
 #include "platform/Platform.h"
@@ -37,6 +38,11 @@ public:
     }
     void PostToOwner(std::function<void()> call) override { call(); }
     void DrainWorker() override {}
+    void RunSave(std::function<void()> work, std::function<void()> done) override {
+        work();
+        done();
+    }
+    void DrainSaves() override {}
 };
 
 } // namespace
@@ -73,7 +79,8 @@ int main(int argc, char** argv) {
     }
 
     NoTimers host;
-    CEngine engine(doc, host);
+    CStoreSaver saver(doc, host);
+    CEngine engine(doc, host, saver);
     std::vector<double> ms;
     for (int p = 0; p < passes; ++p) {
         clock.now += 1;

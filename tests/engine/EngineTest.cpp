@@ -1,5 +1,6 @@
 #include "engine/Engine.h"
 
+#include "engine/StoreSaver.h"
 #include "services/EventLog.h"
 #include "services/NetworkServices.h"
 #include "tests/engine/EngineTestSupport.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <new>
 #include <sstream>
 #include <stdexcept>
@@ -67,7 +69,8 @@ protected:
     FakeConnection connection;
     ScopedPlatform m_platform;
     test::FakeTimerHost host{clock};
-    CEngine engine{doc, host};
+    CStoreSaver saver{doc, host};
+    CEngine engine{doc, host, saver};
 };
 
 TEST_F(EngineTest, StartAndStopDriveTheEngineTimer) {
@@ -162,6 +165,40 @@ TEST_F(EngineTest, TriggeredEventsInDocumentOrder) {
               std::vector<std::string>{"fire alarm"});
 }
 
+// The due tests of a pass come first, then one save: the moments they moved are on disk
+// before the first check, so a crash never fires them twice. Nothing due, nothing written.
+TEST_F(EngineTest, APassWritesTheStoreOnceBeforeItsFirstCheckAndOnlyWhenSomethingWasDue) {
+    std::vector<std::string> storedAtCheck;
+    const auto stored = [this] {
+        CSentrelDoc saved(doc.StorePath());
+        saved.Load(false);
+        std::string moments;
+        for (const auto& activation : saved.activations) {
+            moments += activation->nextTime + " ";
+        }
+        return moments;
+    };
+    ScriptWatch* w = AddWatch("w");
+    w->onCheck = [&](std::string&) {
+        storedAtCheck.push_back(stored());
+        return false;
+    };
+    const CDateTime due = CDateTime::FromParts(2026, 12, 7, 9, 0, 0);
+    for (const char* name : {"A1", "A2", "A3"}) {
+        AddActivation(name, w, due, "60");
+    }
+    AddActivation("later", w, due.AddDays(1), "60");
+    engine.Start();
+    host.Advance(1000); // 08:59:59: nothing due
+    EXPECT_EQ(host.saves, 0);
+    EXPECT_FALSE(std::filesystem::exists(doc.StorePath()));
+    host.Advance(1000); // 09:00:00: three due
+    EXPECT_EQ(host.saves, 1);
+    EXPECT_EQ(storedAtCheck, std::vector<std::string>(3, "10:00:00 10:00:00 10:00:00 09:00:00 "));
+    host.Advance(3000);
+    EXPECT_EQ(host.saves, 1);
+}
+
 // A check or a send that throws (memory exhausted by a huge reply, say) costs only that
 // record: the pass goes on with the next alert and the next activation.
 TEST_F(EngineTest, ThrowingCheckOrSendIsLoggedAndThePassGoesOn) {
@@ -242,6 +279,72 @@ TEST_F(EngineTest, StopAndStartDuringAPassDoNotNestPasses) {
     host.holdWork = false;
     host.Advance(3 * 3600 * 1000);
     EXPECT_EQ(passes, 2);
+}
+
+// Stop ends a pass after the activation under way. The due activations after it get back
+// the moment they had, so they run at the next pass instead of being skipped; one that an
+// edit gave another moment meanwhile keeps the edit.
+TEST_F(EngineTest, StopDuringAPassGivesTheActivationsNotYetRunTheirMomentsBack) {
+    ScriptWatch* w = AddWatch("w");
+    const CDateTime due = CDateTime::FromParts(2026, 12, 7, 9, 0, 0);
+    CActivation* first = AddActivation("A1", w, due, "60");
+    CActivation* second = AddActivation("A2", w, due, "60");
+    CActivation* third = AddActivation("A3", w, due, "60");
+    engine.Start();
+    host.holdWork = true;
+    host.Advance(2000);
+    ASSERT_EQ(engine.WaitingFor(), "A1:w");
+    third->nextTime = "12:00:00";
+    engine.Stop();
+    host.RunWork();
+    EXPECT_FALSE(engine.IsBusy());
+    EXPECT_EQ(w->checkedAt.size(), 1u);
+    EXPECT_EQ(first->nextTime, "10:00:00");
+    EXPECT_EQ(second->nextTime, "09:00:00");
+    EXPECT_EQ(third->nextTime, "12:00:00");
+    host.holdWork = false;
+    engine.Start();
+    host.Advance(1000);
+    EXPECT_EQ(w->checkedAt.size(), 2u);
+    EXPECT_EQ(second->nextTime, "10:00:00");
+}
+
+// Saves asked for while one is under way become one more save; the engine's changes to
+// the records wait until no save reads them, and none reads them while they are held.
+TEST_F(EngineTest, SavesDuringASaveAreOneMoreAndACheckResultWaitsForTheSaveToRead) {
+    auto* w = AddWatch<test::StatefulWatch>("w");
+    AddActivation("a", w, CDateTime::FromParts(2026, 12, 7, 9, 0, 0), "60");
+    engine.Start();
+    host.holdWork = true;
+    host.Advance(2000); // the pass's save has ended, its check is under way
+    ASSERT_EQ(host.saves, 1);
+    host.holdSaves = true;
+    int written = 0;
+    for (int i = 0; i < 3; ++i) {
+        saver.Save([&written](const SaveOutcome& outcome) { written += outcome.saved; });
+    }
+    EXPECT_EQ(host.saves, 2);
+    host.RunWork(); // the check returns while the save reads the document
+    EXPECT_EQ(w->seen, "");
+    EXPECT_TRUE(engine.IsBusy());
+    host.RunSaves();
+    EXPECT_EQ(w->seen, "+");
+    EXPECT_FALSE(engine.IsBusy());
+    EXPECT_EQ(host.saves, 3);
+    EXPECT_EQ(written, 3);
+
+    // While the document is held (an editor is open), no save reads it off this thread,
+    // not even one asked for before the hold.
+    saver.Save([&written](const SaveOutcome& outcome) { written += outcome.saved; });
+    saver.Save([&written](const SaveOutcome& outcome) { written += outcome.saved; });
+    {
+        const auto held = saver.HoldDocument();
+        host.RunSaves();
+        EXPECT_EQ(written, 5);
+        saver.Save([&written](const SaveOutcome& outcome) { written += outcome.saved; });
+        EXPECT_EQ(written, 6);
+    }
+    EXPECT_EQ(host.saves, 4);
 }
 
 // While a check runs the user may delete or edit records. A deleted activation is dropped
@@ -357,8 +460,9 @@ TEST(EngineLifetime, RequestConnectionHandlerLastsAsLongAsTheEngine) {
     ScopedPlatform platform(services);
     CSentrelDoc doc;
     test::FakeTimerHost host(clock);
+    CStoreSaver saver(doc, host);
     {
-        CEngine engine(doc, host);
+        CEngine engine(doc, host, saver);
         RequestConnection();
         EXPECT_EQ(connection.dials, 1);
     }

@@ -3,8 +3,10 @@
 
 #include "engine/Session.h"
 
+#include "engine/Engine.h"
 #include "services/EventLog.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/support/FakeTimerHost.h"
 
 #include <gtest/gtest.h>
 
@@ -135,6 +137,24 @@ INSTANTIATE_TEST_SUITE_P(
                       HeldCase{"UnreadableRefused", Store::Unreadable, StorePolicy::Strict, false,
                                "Sentrel.bin cannot be read: "}),
     [](const ::testing::TestParamInfo<HeldCase>& info) { return std::string(info.param.name); });
+
+// Once an engine is attached a save point writes on the saving thread; a failure is told on
+// the owner thread, in the words it always had, and the store is not touched.
+TEST_F(SessionHeldStoreTest, SaveOffTheOwnerThreadTellsItsFailure) {
+    test::FakeTimerHost host(clock);
+    CSentrelSession session(dir.File("missing/Sentrel.bin"));
+    ASSERT_TRUE(session.Open(StorePolicy::Interactive));
+    session.AttachEngine(host);
+    host.holdSaves = true;
+    session.Save();
+    EXPECT_TRUE(messages.shown.empty());
+    host.RunSaves();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Unable to create Sentrel.bin");
+    EXPECT_EQ(messages.shown[0].caption, "Sentrel");
+    EXPECT_FALSE(session.Exit());
+    EXPECT_EQ(messages.shown.size(), 2u);
+}
 
 } // namespace
 } // namespace sentrel

@@ -128,7 +128,7 @@ TEST_F(SentrelDocTest, SavingUnchangedContentsGivesTheSameBytes) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(SentrelDocTest, FailedSaveLeavesTheOldStoreAndSaysSo) {
+TEST_F(SentrelDocTest, FailedSaveLeavesTheOldStoreAndSaysWhy) {
     // A folder the user may not write to. The tests may run as root, whom permissions do
     // not stop, so the save runs in a child as an ordinary user.
     const std::string folder = dir.File("readonly");
@@ -143,9 +143,9 @@ TEST_F(SentrelDocTest, FailedSaveLeavesTheOldStoreAndSaysSo) {
         [&] {
             CSentrelDoc doc(path);
             Fill(doc);
-            return !doc.Save() && messages.shown.size() == 1 &&
-                   messages.shown[0].text == "Unable to create Sentrel.bin" &&
-                   messages.shown[0].caption == "Sentrel";
+            const SaveOutcome saved = doc.Save();
+            return !saved && saved.problem == "Unable to create Sentrel.bin" &&
+                   saved.icon == MessageIcon::None;
         },
         true));
     EXPECT_EQ(ReadFile(path), old);
@@ -160,8 +160,8 @@ TEST_F(SentrelDocTest, FailedSaveLeavesTheOldStoreAndSaysSo) {
         setrlimit(RLIMIT_FSIZE, &limit);
         CSentrelDoc doc(path);
         Fill(doc);
-        return !doc.Save() && messages.shown.size() == 1 &&
-               messages.shown[0].text == "Unable to create Sentrel.bin";
+        const SaveOutcome saved = doc.Save();
+        return !saved && saved.problem == "Unable to create Sentrel.bin";
     }));
     EXPECT_EQ(ReadFile(path), old);
     EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"Sentrel.bin"});
@@ -187,8 +187,7 @@ TEST_F(SentrelDocTest, DamagedStoreKeepsWhatWasReadAndTellsTheUser) {
     EXPECT_EQ(damage->offset, 30u); // the tag of the unknown class
     ASSERT_EQ(doc.alerts.size(), 1u);
     EXPECT_EQ(doc.alerts[0]->name, "kept");
-    ASSERT_EQ(messages.shown.size(), 1u);
-    const std::string& text = messages.shown[0].text;
+    const std::string text = StoreDamageMessage(*damage);
     EXPECT_NE(text.find("damaged"), std::string::npos) << text;
     EXPECT_NE(text.find("byte 30"), std::string::npos) << text;
     EXPECT_NE(text.find("unknown class name \"CFooAlert\""), std::string::npos) << text;
@@ -209,12 +208,12 @@ TEST_F(SentrelDocTest, DamagedStoreKeepsWhatWasReadAndTellsTheUser) {
     WriteFile(path, again);
     CSentrelDoc quiet(path);
     EXPECT_TRUE(quiet.Load(false));
-    EXPECT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(FolderEntries(dir.Path()).size(), 2u);
     ASSERT_TRUE(quiet.Save());
     EXPECT_EQ(ReadFile(path + ".damaged"), bytes);
     EXPECT_EQ(ReadFile(path + ".damaged.1"), again);
     EXPECT_EQ(quiet.alerts.size(), 1u);
+    EXPECT_TRUE(messages.shown.empty()); // telling the user is the session's
 }
 
 // Only a store that does not exist means a first start. One that is there but cannot be
@@ -228,10 +227,11 @@ TEST_F(SentrelDocTest, StoreThatCannotBeReadIsNeverSavedOver) {
                 alarm(10); // a pipe must not block the load
                 CSentrelDoc doc(path);
                 EXPECT_FALSE(doc.Load());
-                const bool refused = !doc.Save();
-                return refused && doc.GetStoreState() == StoreState::Unreadable &&
-                       !messages.shown.empty() &&
-                       messages.shown[0].text == "Sentrel.bin cannot be read: " + reason;
+                const SaveOutcome refused = doc.Save();
+                const std::string why = "Sentrel.bin cannot be read: " + reason;
+                return !refused && doc.GetStoreState() == StoreState::Unreadable &&
+                       doc.UnreadableMessage() == why && refused.problem == why &&
+                       refused.icon == MessageIcon::Stop;
             },
             true);
     };

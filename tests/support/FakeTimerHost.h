@@ -4,7 +4,8 @@
 // engine's timers in time order, moving a FakeClock along, so whole days run in moments.
 // The "worker" is the test's own thread: work given to it runs, with its completion, right
 // after the timer message that gave it, unless the test holds it to act while it is "under
-// way" and then lets it run (RunWork).
+// way" and then lets it run (RunWork). The "saving thread" is the test's thread too: a save
+// runs at once, with its completion, unless the test holds saves (then RunSaves).
 
 #include "engine/Engine.h"
 #include "tests/support/TestSupport.h"
@@ -37,10 +38,29 @@ public:
         m_work.push_back({std::move(work), std::move(done)});
     }
     void PostToOwner(std::function<void()> call) override { call(); }
-    void DrainWorker() override {
-        for (Work& work : m_work) {
-            if (work.work) {
-                std::exchange(work.work, nullptr)();
+    void DrainWorker() override { RunWorkOnly(m_work); }
+
+    void RunSave(std::function<void()> work, std::function<void()> done) override {
+        ++saves;
+        m_saves.push_back({std::move(work), std::move(done)});
+        if (!holdSaves) {
+            RunSaves();
+        }
+    }
+    void DrainSaves() override { RunWorkOnly(m_saves); }
+    // Saves given so far; while held, they wait for RunSaves.
+    int saves = 0;
+    bool holdSaves = false;
+    std::size_t PendingSaves() const { return m_saves.size(); }
+    void RunSaves() {
+        while (!m_saves.empty()) {
+            Work save = std::move(m_saves.front());
+            m_saves.pop_front();
+            if (save.work) {
+                save.work();
+            }
+            if (save.done) {
+                save.done();
             }
         }
     }
@@ -138,10 +158,19 @@ private:
     struct Work {
         std::function<void()> work, done;
     };
+    // What a drain does: the work runs, its completion waits for its turn.
+    static void RunWorkOnly(std::deque<Work>& queue) {
+        for (Work& work : queue) {
+            if (work.work) {
+                std::exchange(work.work, nullptr)();
+            }
+        }
+    }
 
     FakeClock& m_clock;
     std::map<int, Timer> m_timers;
     std::deque<Work> m_work;
+    std::deque<Work> m_saves;
     std::uint64_t m_generation = 0;
 };
 

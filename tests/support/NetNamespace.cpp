@@ -1,5 +1,7 @@
 #include "tests/support/NetNamespace.h"
 
+#include "platform/WholeFile.h"
+
 #include <fcntl.h>
 #include <grp.h>
 #include <net/if.h>
@@ -20,21 +22,6 @@
 namespace sentrel::test {
 
 namespace {
-
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 std::string Failure(const std::string& what) {
     return "E" + what + ": " + std::strerror(errno);

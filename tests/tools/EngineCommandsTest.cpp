@@ -136,6 +136,35 @@ TEST_F(EngineCommandsTest, RunRefusesMissingStoresAndBadArguments) {
     EXPECT_EQ(RunCtl({"run", StorePath(), "--minutes", "1"}, "C.UTF-8", dir).exitCode, 2);
 }
 
+// One engine per store: while a run holds it, the commands that would run a second one
+// refuse; those that only read go on. A run killed outright lets the store go.
+TEST_F(EngineCommandsTest, AStoreInUseIsRefusedUntilItsHolderEndsHoweverItEnds) {
+    test::CStartedProgram first(CtlCommand({"run", StorePath()}), {"LC_ALL=C.UTF-8"});
+    const std::string lock = StorePath() + ".lock";
+    const std::string holder = std::to_string(first.Pid()) + "\n";
+    for (int i = 0; i < 100 && test::ReadFile(lock) != holder; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_EQ(test::ReadFile(lock), holder);
+    const std::string refusal = "sentrelctl: Sentrel.bin is in use by another Sentrel (pid " +
+                                std::to_string(first.Pid()) + ")\n";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"run", StorePath(), "--seconds", "0"},
+          {"check-watch", StorePath(), "always"},
+          {"send-alert", StorePath(), "nowhere", "x"}}) {
+        const Outcome refused = RunCtl(args, "C.UTF-8", dir);
+        EXPECT_EQ(refused.exitCode, 1) << args[0];
+        EXPECT_EQ(refused.err, refusal) << args[0];
+    }
+    EXPECT_EQ(RunCtl({"check", StorePath()}, "C.UTF-8", dir).exitCode, 0);
+    EXPECT_EQ(RunCtl({"dump", StorePath()}, "C.UTF-8", dir).exitCode, 0);
+
+    kill(first.Pid(), SIGKILL);
+    first.Wait();
+    const Outcome next = RunCtl({"check-watch", StorePath(), "always"}, "C.UTF-8", dir);
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+}
+
 TEST_F(EngineCommandsTest, CheckWatchAndSendAlertByName) {
     Outcome outcome = RunCtl({"check-watch", StorePath(), "always"}, "C.UTF-8", dir);
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;

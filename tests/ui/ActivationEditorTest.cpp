@@ -375,9 +375,9 @@ void ActivationEditorTest::scheduleMovedOnWhileOpenIsKept() {
         CActivationDialog dialog(activation, doc);
         ShowDialog(dialog);
         env.clock.Advance(60);
-        QVERIFY(IsDue(activation, doc));
+        QVERIFY(IsDue(activation));
         env.clock.Advance(6 * 60);
-        QVERIFY(IsDue(activation, doc));
+        QVERIFY(IsDue(activation));
         const CActivation moved = activation;
         Type(dialog, "nameEdit", "Renamed");
         Press(dialog, "okButton");
@@ -385,7 +385,7 @@ void ActivationEditorTest::scheduleMovedOnWhileOpenIsKept() {
         QCOMPARE(S(activation.name), QStringLiteral("Renamed"));
         QCOMPARE(S(activation.nextDate), S(moved.nextDate));
         QCOMPARE(S(activation.nextTime), S(moved.nextTime));
-        QVERIFY(!IsDue(activation, doc));
+        QVERIFY(!IsDue(activation));
     }
     {
         // A time the user typed is written, with the date as shown.
@@ -393,7 +393,7 @@ void ActivationEditorTest::scheduleMovedOnWhileOpenIsKept() {
         ShowDialog(dialog);
         const QString shownDate = Find<QLineEdit>(&dialog, "dateEdit")->text();
         env.clock.Advance(6 * 60);
-        QVERIFY(IsDue(activation, doc));
+        QVERIFY(IsDue(activation));
         Type(dialog, "timeEdit", "23:59:00");
         Press(dialog, "okButton");
         QCOMPARE(S(activation.nextTime), QStringLiteral("23:59:00"));

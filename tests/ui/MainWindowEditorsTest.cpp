@@ -167,7 +167,12 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
     Press(main, "newActivationButton");
     QCOMPARE(env.ShownTexts(), QString());
 
-    // The store holds every record with its kind and fields.
+    // The store holds every record with its kind and fields, once the save off the UI
+    // thread has landed.
+    QTRY_VERIFY([&] {
+        CSentrelDoc stored(env.StorePath());
+        return !stored.Load(false) && stored.activations.size() == 1;
+    }());
     {
         CSentrelDoc stored(env.StorePath());
         QVERIFY(!stored.Load(false));
@@ -230,6 +235,10 @@ void MainWindowEditorsTest::everyKindThroughTheMainWindow() {
         Press(d, "okButton");
     });
     Press(main, "editAlertButton");
+    QTRY_VERIFY([&] {
+        CSentrelDoc stored(env.StorePath());
+        return !stored.Load(false) && As<CEmailAlert>(stored.alerts[0])->port == 2525;
+    }());
     {
         CSentrelDoc stored(env.StorePath());
         stored.Load(false);

@@ -103,7 +103,8 @@ private slots:
     void newMessageAlertThroughTypeSelection() {
         UiEnvironment env;
         auto window = OpenWindow();
-        QVERIFY(QFile::exists(QString::fromStdString(env.StorePath())));
+        // Saves are written off the UI thread: the start-up's lands soon after.
+        QTRY_VERIFY(QFile::exists(QString::fromStdString(env.StorePath())));
         const std::string before = ReadFile(env.StorePath());
 
         // Cancelled in the editor: no record, no save.
@@ -139,6 +140,7 @@ private slots:
         QVERIFY(refused);
         QCOMPARE(Entries(List(window.get(), "alertList")), QStringList{"Popup"});
         // Accepting is a save point.
+        QTRY_COMPARE(Names(LoadStore(env.StorePath())->alerts), std::vector<std::string>{"Popup"});
         const auto stored = LoadStore(env.StorePath());
         QCOMPARE(Names(stored->alerts), std::vector<std::string>{"Popup"});
         QCOMPARE(std::string(stored->alerts[0]->GetRuntimeClass().name),
@@ -158,7 +160,7 @@ private slots:
         QVERIFY(alerts->item(0)->isSelected());
         emit alerts->itemDoubleClicked(alerts->item(0));
         QCOMPARE(Entries(alerts), QStringList{"Window"});
-        QCOMPARE(Names(LoadStore(env.StorePath())->alerts), std::vector<std::string>{"Window"});
+        QTRY_COMPARE(Names(LoadStore(env.StorePath())->alerts), std::vector<std::string>{"Window"});
     }
 
     void selectionFollowsTheChange() {
@@ -338,7 +340,7 @@ private slots:
         QCOMPARE(finished.count(), 1);
         QCOMPARE(finished.at(0).at(0).toInt(), 0);
         QVERIFY(!window->isVisible());
-        QCOMPARE(Names(LoadStore(env.StorePath())->alerts), std::vector<std::string>{"Keep"});
+        QTRY_COMPARE(Names(LoadStore(env.StorePath())->alerts), std::vector<std::string>{"Keep"});
         QCOMPARE(TraceEvents(env.TracePath()), std::vector<std::string>{"TRACE Trace Switched on"});
     }
 
@@ -500,9 +502,9 @@ private slots:
         QCOMPARE(ReadFile(env.TracePath()), std::string("earlier line\r\n"));
 
         box->click();
-        QVERIFY(LoadStore(env.StorePath())->traceOn);
+        QTRY_VERIFY(LoadStore(env.StorePath())->traceOn);
         box->click();
-        QVERIFY(!LoadStore(env.StorePath())->traceOn);
+        QTRY_VERIFY(!LoadStore(env.StorePath())->traceOn);
         QCOMPARE(TraceEvents(env.TracePath()),
                  (std::vector<std::string>{"line", "TRACE Trace Switched on",
                                            "TRACE Trace Switched off"}));

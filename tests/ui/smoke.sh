@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the real program: without a display it must say so and end; on an X server with a
 # notification area it must come up, write its store in the user's data folder (beside
-# itself only when a store is there already) and keep running.
+# itself only when a store is there already) and keep running; a second start on the same
+# store must bring the first one's window forward and end.
 #   smoke.sh PATH/TO/sentrel
 set -euo pipefail
 program="$1"
@@ -59,6 +60,24 @@ pids+=($app)
 sleep 2
 kill -0 "$app" 2>/dev/null || { echo "the minimised program ended by itself"; cat "$work/out"; exit 1; }
 ! xdotool search --onlyvisible --name '^Sentrel$' >/dev/null || { echo "minimised, yet a window shows"; exit 1; }
+
+# One program per store: a second start brings the first one's window forward and ends.
+set +e
+XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb timeout 30 "$work/sentrel" >"$work/second" 2>&1
+rc=$?
+set -e
+[ "$rc" -eq 0 ] || { echo "second start: exit code $rc, expected 0"; cat "$work/second"; exit 1; }
+grep -q "already running (pid $app)" "$work/second" || { echo "second start said:"; cat "$work/second"; exit 1; }
+for _ in $(seq 50); do xdotool search --onlyvisible --name '^Sentrel$' >/dev/null && break; sleep 0.1; done
+xdotool search --onlyvisible --name '^Sentrel$' >/dev/null || { echo "the first window did not come forward"; exit 1; }
+# Killed outright, it lets the store go: the next start runs on it.
+kill -9 "$app"
+wait "$app" 2>/dev/null || true
+XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb "$work/sentrel" --minimised >"$work/out" 2>&1 &
+app=$!
+pids+=($app)
+sleep 2
+kill -0 "$app" 2>/dev/null || { echo "the store was still held after kill -9:"; cat "$work/out"; exit 1; }
 kill "$app"
 wait "$app" 2>/dev/null || true
 
