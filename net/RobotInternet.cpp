@@ -29,29 +29,6 @@ void GlobalInit() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-std::string Trim(const std::string& text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && IsWhiteSpace(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && IsWhiteSpace(text[end - 1])) {
-        --end;
-    }
-    return text.substr(begin, end - begin);
-}
-
-bool EqualsNoCase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b) {
-        char ca = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a - 'A' + 'a') : *a;
-        char cb = *b >= 'A' && *b <= 'Z' ? static_cast<char>(*b - 'A' + 'a') : *b;
-        if (ca != cb) {
-            return false;
-        }
-    }
-    return *a == *b;
-}
-
 // Parses the address; on success `canonical` is the address as it will be requested.
 // Only http and https are accepted.
 bool ParseHttpUrl(const std::string& address, std::string& canonical) {
@@ -270,7 +247,7 @@ bool CRobotInternet::Fetch(const std::string& url, std::string& body, int& code,
     code = Successful;
     const std::string headerBlock = BuildRequestHeaders();
 
-    std::string address = Trim(url);
+    std::string address(Trim(url));
     if (address.find(':') == std::string::npos) {
         address.insert(0, !address.empty() && address[0] == '/' ? "http:" : "http://");
     }
