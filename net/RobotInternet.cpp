@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 
 namespace sentrel {
@@ -206,29 +207,16 @@ struct CurlHandle {
 } // namespace
 
 std::string CRobotInternet::ErrorText(int code) {
-    switch (code) {
-    case Successful:
-        return "Successful";
-    case InvalidUrl:
-        return "Invalid URL";
-    case InvalidParameter:
-        return "Invalid parameter";
-    case ConnectionFailed:
-        return "Connection failed";
-    case TimedOut:
-        return "Timed out";
-    case NotFound:
-        return "Not found";
-    case NotAuthorized:
-        return "Not authorized";
-    case DiskFileError:
-        return "Disk/file error";
-    default: {
-        char text[48];
-        std::snprintf(text, sizeof text, "CRobotInternet error %d", code);
-        return text;
+    static constexpr const char* kTexts[] = {
+        "Successful", "Invalid URL", "Invalid parameter", "Connection failed",
+        "Timed out",  "Not found",   "Not authorized",    "Disk/file error",
+    };
+    if (code >= 0 && code < static_cast<int>(std::size(kTexts))) {
+        return kTexts[code];
     }
-    }
+    char text[48];
+    std::snprintf(text, sizeof text, "CRobotInternet error %d", code);
+    return text;
 }
 
 std::string CRobotInternet::BuildRequestHeaders() const {
