@@ -14,7 +14,7 @@
 
 namespace sentrel {
 
-SENTREL_IMPLEMENT_RECORD(CPOPWatch, CWatch);
+SENTREL_IMPLEMENT_RECORD(CPOPWatch, CWatch, "CPOPWatch");
 
 bool IsAllUpperCase(std::string_view text) {
     // Unicode's case mappings, whatever the user's locale; built into the C library.

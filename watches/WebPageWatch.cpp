@@ -8,7 +8,7 @@
 
 namespace sentrel {
 
-SENTREL_IMPLEMENT_RECORD(CWebPageWatch, CWatch);
+SENTREL_IMPLEMENT_RECORD(CWebPageWatch, CWatch, "CWebPageWatch");
 
 namespace {
 
