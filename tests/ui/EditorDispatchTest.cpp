@@ -9,6 +9,7 @@
 #include "alerts/RunProgramAlert.h"
 #include "alerts/SoundAlert.h"
 #include "model/SentrelDoc.h"
+#include "services/EventLog.h"
 #include "services/NetworkServices.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/AlertPopup.h"
@@ -421,13 +422,19 @@ void EditorDispatchTest::webPageChecksAndFetch() {
     QCOMPARE(Focused(dialog)->objectName(), QStringLiteral("urlEdit"));
     QVERIFY(web.asked.empty() && env.popups.opened.empty());
 
-    // A failed fetch: the popup came and went, the fetcher's text is shown, nothing kept.
+    // A failed fetch: the popup came and went, the fetcher's text is shown and the failure
+    // traced, nothing kept.
+    CTraceFile::Instance().SetPath(env.TracePath());
+    CTraceFile::Instance().SwitchOn();
     web.succeed = false;
     Type(dialog, "urlEdit", "http://127.0.0.1/news");
     Type(dialog, "userNameEdit", "reader");
     Press(dialog, "okButton");
     QCOMPARE(env.TakeMessages(),
              std::vector<std::string>{"Unable to fetch web page.\nUnable to connect to server"});
+    QCOMPARE(TraceEvents(env.TracePath()),
+             std::vector<std::string>{
+                 "Web Page Watch Dialog Failed to fetch web page: http://127.0.0.1/news"});
     QCOMPARE(env.popups.opened, std::vector<std::string>{"Fetching web page... Please wait..."});
     QCOMPARE(env.popups.closed, std::vector<int>{1});
     QVERIFY(dialog.isVisible());
