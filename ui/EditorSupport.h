@@ -19,6 +19,14 @@ class QListWidget;
 class QListWidgetItem;
 class QWidget;
 
+namespace sentrel {
+
+// What an editor is opened on (the contract in ui/KindEditors.h): a record the document
+// holds, or a new one, which shows the defaults of its kind.
+enum class Editing { Existing, New };
+
+} // namespace sentrel
+
 namespace sentrel::editors {
 
 // A stored 32-bit flag from a check box; a set flag keeps its stored value when the box

@@ -172,12 +172,7 @@ RecordList<CActivation> ActivationList(Ui::MainDialog& ui, CSentrelSession& sess
             .window = window,
             .find = &CSentrelDoc::FindActivation,
             .user = nullptr,
-            .create =
-                [](CSentrelDoc& doc, QWidget* window) {
-                    auto activation = std::make_unique<CActivation>();
-                    return EditActivation(*activation, doc, window) ? std::move(activation)
-                                                                    : nullptr;
-                },
+            .create = NewActivation,
             .edit = EditActivation,
             .selectBeforeEdit = "Select an Activation before clicking Edit",
             .selectBeforeDelete = "Select an Activation before clicking Delete",

@@ -9,7 +9,7 @@
 namespace sentrel {
 
 CWebPageWatchDialog::CWebPageWatchDialog(CWebPageWatch& watch, CSentrelDoc& /*doc*/,
-                                         QWidget* parent)
+                                         Editing /*editing*/, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::WebPageWatchDialog>()), m_watch(watch) {
     m_ui->setupUi(this);
     m_ui->nameEdit->setText(FromStored(watch.name));
