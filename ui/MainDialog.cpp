@@ -10,10 +10,8 @@
 #include "ui/TextCodec.h"
 #include "ui_MainDialog.h"
 
-#include <QAction>
 #include <QFile>
 #include <QListWidget>
-#include <QMenu>
 
 #include <algorithm>
 #include <utility>
@@ -22,10 +20,9 @@ namespace sentrel {
 
 namespace {
 
-constexpr int kTrayIconId = 143;
-constexpr int kTrayBalloonSeconds = 10;
+// At login the panel often starts after the program: its notification area is waited for
+// this long before the program says that it has no icon.
 constexpr std::uint32_t kTrayWaitMs = 30000;
-constexpr int kTrayLookMs = 500;
 
 // A list entry: the name as shown, and the stored bytes it was shown from. The lists sort
 // themselves alphabetically, ignoring case.
@@ -257,11 +254,12 @@ QIcon ProgramIcon() {
     return icon;
 }
 
-CMainDialog::CMainDialog(QWidget* frame)
+CMainDialog::CMainDialog()
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_ui(std::make_unique<Ui::MainDialog>()), m_frame(frame),
+      m_ui(std::make_unique<Ui::MainDialog>()),
       m_session(Platform().paths->DataDir() + "/Sentrel.bin"), m_doc(m_session.Doc()),
-      m_engine(m_session.AttachEngine(m_host)), m_tray(std::make_unique<CTrayNotifyIcon>(this)) {
+      m_engine(m_session.AttachEngine(m_host)),
+      m_tray(std::make_unique<CTrayNotifyIcon>(ProgramIcon(), QStringLiteral("Sentrel"), this)) {
     m_ui->setupUi(this);
     m_host.onTimer = [this](int id) { m_engine.OnTimer(id); };
     m_engine.onProgress = [this] { OnEngineProgress(); };
@@ -279,9 +277,17 @@ CMainDialog::CMainDialog(QWidget* frame)
     connect(m_ui->helpButton, &QPushButton::clicked, this, &CMainDialog::OnHelp);
     connect(m_ui->minimiseButton, &QPushButton::clicked, this, &CMainDialog::OnMinimise);
     connect(m_ui->exitButton, &QPushButton::clicked, this, &CMainDialog::OnExit);
-    connect(m_tray.get(), &CTrayNotifyIcon::command, this, &CMainDialog::OnTrayCommand);
-    m_trayWait.setInterval(kTrayLookMs);
-    connect(&m_trayWait, &QTimer::timeout, this, &CMainDialog::OnTrayWait);
+
+    CTrayNotifyIcon* tray = m_tray.get();
+    connect(tray, &CTrayNotifyIcon::openRequested, this, &CMainDialog::OnOpen);
+    connect(tray, &CTrayNotifyIcon::startRequested, this, &CMainDialog::OnStart);
+    connect(tray, &CTrayNotifyIcon::stopRequested, this, &CMainDialog::OnStop);
+    connect(tray, &CTrayNotifyIcon::startAtLoginRequested, this, &CMainDialog::OnStartAtLogin);
+    connect(tray, &CTrayNotifyIcon::exitRequested, this, &CMainDialog::OnExit);
+    // The entry may be changed outside the program (the desktop's own settings).
+    connect(tray, &CTrayNotifyIcon::menuAboutToShow, this, &CMainDialog::ShowStartAtLogin);
+    connect(tray, &CTrayNotifyIcon::shownAfterWait, this, [this] { m_hiddenForTray = false; });
+    connect(tray, &CTrayNotifyIcon::noArea, this, &CMainDialog::OnNoTray);
 }
 
 CMainDialog::~CMainDialog() {
@@ -310,33 +316,20 @@ bool CMainDialog::Initialise() {
 
     m_ui->traceCheck->setChecked(m_doc.traceOn);
 
-    if (!m_tray->CreateIcon(this, m_frame, kTrayIconId, "Sentrel", "Sentrel",
-                            "Manipulate alerts sent to your mobile", kTrayBalloonSeconds,
-                            CTrayNotifyIcon::BalloonInfo, ProgramIcon(), 0)) {
-        // The window goes on without the icon: it still needs its engine buttons and the
-        // trace the box shows. Without a notification area yet, the icon may still come.
-        if (m_tray->GetMenu()) {
-            m_trayWaitStart = Platform().clock->TickCount();
-            m_trayWait.start();
-        } else {
-            ShowMessage("Failed to create tray icon", MessageIcon::Stop);
-        }
-    }
-    if (QMenu* menu = m_tray->GetMenu()) {
-        ShowStartAtLogin();
-        // The entry may be changed outside the program (the desktop's own settings).
-        connect(menu, &QMenu::aboutToShow, this, &CMainDialog::ShowStartAtLogin);
-    }
+    // Without a notification area yet, the icon may still come; the window goes on either
+    // way: it still needs its engine buttons and the trace the box shows.
+    m_tray->Show(QStringLiteral("Manipulate alerts sent to your mobile"), QStringLiteral("Sentrel"),
+                 kTrayWaitMs);
+    ShowStartAtLogin();
 
-    m_ui->startButton->setEnabled(true);
-    m_ui->stopButton->setEnabled(false);
+    ShowEngineCommands(true, false);
 
     m_session.ApplyTraceSwitch(m_ui->traceCheck->isChecked());
     return true;
 }
 
 void CMainDialog::ShowAtStart(bool minimised) {
-    m_hiddenForTray = minimised && (m_tray->IsCreated() || m_trayWait.isActive());
+    m_hiddenForTray = minimised && (m_tray->IsShown() || m_tray->IsWaiting());
     if (!m_hiddenForTray) {
         show();
     }
@@ -344,15 +337,19 @@ void CMainDialog::ShowAtStart(bool minimised) {
 
 void CMainDialog::OnStart() {
     m_engine.Start();
-    m_ui->startButton->setEnabled(false);
-    m_ui->stopButton->setEnabled(true);
+    ShowEngineCommands(false, true);
 }
 
 void CMainDialog::OnStop() {
     m_engine.Stop();
-    m_ui->startButton->setEnabled(true);
-    m_ui->stopButton->setEnabled(false);
+    ShowEngineCommands(true, false);
     ShowWaiting();
+}
+
+void CMainDialog::ShowEngineCommands(bool canStart, bool canStop) {
+    m_ui->startButton->setEnabled(canStart);
+    m_ui->stopButton->setEnabled(canStop);
+    m_tray->SetEngineCommands(canStart, canStop);
 }
 
 void CMainDialog::OnTrace() {
@@ -394,8 +391,7 @@ void CMainDialog::OnExit() {
     if (m_engine.IsBusy()) {
         m_exitRequested = true;
         m_engine.Halt();
-        m_ui->startButton->setEnabled(false);
-        m_ui->stopButton->setEnabled(false);
+        ShowEngineCommands(false, false);
         ShowWaiting();
         return;
     }
@@ -439,43 +435,14 @@ void CMainDialog::OnStartAtLogin() {
 }
 
 void CMainDialog::ShowStartAtLogin() {
-    if (QMenu* menu = m_tray->GetMenu()) {
-        if (auto* item = menu->findChild<QAction*>("startAtLoginAction")) {
-            item->setChecked(AutostartEnabled(AutostartFileHere()));
-        }
-    }
+    m_tray->SetStartAtLogin(AutostartEnabled(AutostartFileHere()));
 }
 
-void CMainDialog::OnTrayWait() {
-    if (m_tray->AddWhenAvailable()) {
-        m_trayWait.stop();
-        m_hiddenForTray = false;
-    } else if (Platform().clock->TickCount() - m_trayWaitStart >= kTrayWaitMs) {
-        m_trayWait.stop();
-        if (std::exchange(m_hiddenForTray, false)) {
-            show(); // started minimised, but there is nowhere to be minimised to
-        }
-        ShowMessage("Failed to create tray icon", MessageIcon::Stop);
+void CMainDialog::OnNoTray() {
+    if (std::exchange(m_hiddenForTray, false)) {
+        show(); // started minimised, but there is nowhere to be minimised to
     }
-}
-
-void CMainDialog::OnTrayCommand(int id) {
-    if (id == kCommandOpen) {
-        OnOpen();
-    } else if (id == kCommandExit) {
-        OnExit();
-    } else if (id == kCommandStartAtLogin) {
-        OnStartAtLogin();
-    }
-}
-
-bool CMainDialog::event(QEvent* event) {
-    if (event->type() == CTrayCallbackEvent::Type()) {
-        const auto* callback = static_cast<CTrayCallbackEvent*>(event);
-        m_tray->HandleTrayMessage(callback->id, callback->mouse);
-        return true;
-    }
-    return QDialog::event(event);
+    ShowMessage("Failed to create tray icon", MessageIcon::Stop);
 }
 
 } // namespace sentrel
