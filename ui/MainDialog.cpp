@@ -11,9 +11,12 @@
 #include "ui_MainDialog.h"
 
 #include <QFile>
+#include <QKeyEvent>
 #include <QListWidget>
+#include <QMessageBox>
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace sentrel {
@@ -75,6 +78,11 @@ void SelectRow(QListWidget* list, int row) {
 
 void ShowMessage(const std::string& text, MessageIcon icon = MessageIcon::None) {
     Platform().messageBox->Show(text, "Sentrel", icon);
+}
+
+// The save point of New, Edit and Delete: whatever ends the program next, the change stays.
+void SaveStore(CSentrelSession& session) {
+    session.Doc().Save();
 }
 
 // The stored name of the selected entry; false when nothing is selected.
@@ -184,7 +192,7 @@ template <class Record> void NewRecord(const RecordList<Record>& list) {
         return;
     }
     list.records.push_back(std::move(record));
-    list.doc.Save();
+    SaveStore(list.session);
     Refill(list.view, list.records);
     SelectName(list.view, list.records.back()->name);
 }
@@ -204,14 +212,14 @@ template <class Record> void EditRecord(const RecordList<Record>& list) {
     const bool accepted = list.edit(*record, list.doc, list.window);
     list.session.Touched(record);
     if (accepted) {
-        list.doc.Save();
+        SaveStore(list.session);
         Refill(list.view, list.records);
         SelectName(list.view, record->name);
     }
 }
 
-// Deletes the first record with the selected name unless an activation uses it. Not
-// saved: the next save point writes it.
+// Deletes the first record with the selected name unless an activation uses it, and
+// saves.
 template <class Record> void DeleteRecord(const RecordList<Record>& list) {
     std::string name;
     if (!SelectedName(list.view, name)) {
@@ -228,11 +236,39 @@ template <class Record> void DeleteRecord(const RecordList<Record>& list) {
     }
     const int row = SelectedRow(list.view);
     list.session.Remove(record);
+    SaveStore(list.session);
     Refill(list.view, list.records);
     SelectRow(list.view, row);
 }
 
-// A double click on an entry is Edit.
+// Enter on a list's selected entry edits it; without a selection it goes on to the
+// window's default button.
+class EnterEdits : public QObject {
+public:
+    EnterEdits(QListWidget* list, std::function<void()> edit)
+        : QObject(list), m_list(list), m_edit(std::move(edit)) {
+        list->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_list && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+                !m_list->selectedItems().isEmpty()) {
+                m_edit();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QListWidget* m_list;
+    std::function<void()> m_edit;
+};
+
+// A double click on an entry, and Enter on it, is Edit.
 template <class Record>
 void ConnectCommands(const RecordList<Record>& list, QPushButton* newButton,
                      QPushButton* editButton, QPushButton* deleteButton) {
@@ -240,6 +276,7 @@ void ConnectCommands(const RecordList<Record>& list, QPushButton* newButton,
     QObject::connect(editButton, &QPushButton::clicked, list.window, [list] { EditRecord(list); });
     QObject::connect(list.view, &QListWidget::itemDoubleClicked, list.window,
                      [list] { EditRecord(list); });
+    new EnterEdits(list.view, [list] { EditRecord(list); });
     QObject::connect(deleteButton, &QPushButton::clicked, list.window,
                      [list] { DeleteRecord(list); });
 }
@@ -261,6 +298,11 @@ CMainDialog::CMainDialog()
       m_engine(m_session.AttachEngine(m_host)),
       m_tray(std::make_unique<CTrayNotifyIcon>(ProgramIcon(), QStringLiteral("Sentrel"), this)) {
     m_ui->setupUi(this);
+    // The list that has the keyboard focus says so with its frame.
+    for (QListWidget* list : {m_ui->watchList, m_ui->activationList, m_ui->alertList}) {
+        list->setStyleSheet(
+            QStringLiteral("QListWidget:focus { border: 2px solid palette(highlight); }"));
+    }
     m_host.onTimer = [this](int id) { m_engine.OnTimer(id); };
     m_engine.onProgress = [this] { OnEngineProgress(); };
 
@@ -363,7 +405,11 @@ void CMainDialog::OnAbout() {
 }
 
 void CMainDialog::OnHelp() {
-    Platform().help->Open(HelpFile(ExecutableDir()));
+    const std::string page = HelpFile(ExecutableDir());
+    if (!Platform().help->Open(page)) {
+        ShowMessage("No web browser could be started to show the help. The help page is:\n" + page,
+                    MessageIcon::Warning);
+    }
 }
 
 void CMainDialog::OnMinimise() {
@@ -443,6 +489,24 @@ void CMainDialog::OnNoTray() {
         show(); // started minimised, but there is nowhere to be minimised to
     }
     ShowMessage("Failed to create tray icon", MessageIcon::Stop);
+}
+
+// With an icon in the notification area the window only goes there, as "Minimise" does:
+// the watching goes on. Without one, closing would end it, so the user says so first.
+void CMainDialog::reject() {
+    if (m_tray->IsShown()) {
+        OnMinimise();
+        return;
+    }
+    QMessageBox question(QMessageBox::Question, QStringLiteral("Sentrel"),
+                         QStringLiteral("Exit Sentrel? Watching stops until you start it again."),
+                         QMessageBox::Yes | QMessageBox::No, this);
+    question.setObjectName("exitQuestion");
+    question.setDefaultButton(QMessageBox::No);
+    question.setWindowModality(Qt::WindowModal);
+    if (question.exec() == QMessageBox::Yes) {
+        OnExit();
+    }
 }
 
 } // namespace sentrel

@@ -3,7 +3,9 @@
 // The main window: watches, activations and alerts side by side, each list with its New,
 // Edit and Delete buttons, and the bottom row (trace box, Start, Stop, About, Help,
 // Minimise, Exit). A view of the session (the document, the engine and the trace switch),
-// whose engine it hosts on QTimers; it owns the tray icon.
+// whose engine it hosts on QTimers; it owns the tray icon. Only "Exit" (and the end of the
+// desktop session) ends it: Escape and the window's close button hide it to the tray
+// icon, or, where there is none, ask first.
 
 #include "engine/Engine.h"
 #include "engine/Session.h"
@@ -53,6 +55,9 @@ public:
     void OnExit();
     // The tray menu's "Start at login": switches the desktop's autostart entry.
     void OnStartAtLogin();
+
+    // Escape and the window's close button.
+    void reject() override;
 
 private:
     void OnEngineProgress();

@@ -240,7 +240,22 @@ private slots:
         QVERIFY(window->isVisible());
         QVERIFY(!window->isMinimized());
 
+        // With the icon there, Escape and the close button hide the window as "Minimise"
+        // does; the watching goes on, and "Open" brings the window back.
         QSignalSpy finished(window.get(), &QDialog::finished);
+        item("startAction")->trigger();
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
+        item("openAction")->trigger();
+        QVERIFY(window->isVisible());
+        window->close();
+        QVERIFY(!window->isVisible());
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(!start->isEnabled());
+        QCOMPARE(TraceEvents(env.TracePath()).back(), std::string("Sentrel Activations started"));
+        item("openAction")->trigger();
+        QVERIFY(window->isVisible());
+
         // "Exit" from the menu is the Exit button: the event and the save.
         std::remove(env.StorePath().c_str());
         item("exitAction")->trigger();
