@@ -130,16 +130,12 @@ void InstallQtServices() {
     static CAlertPopupService popups;
     static CQtHelp help;
     static CQtNotificationArea notificationArea;
-    PlatformServices services;
-    services.messageBox = &messageBox;
-    services.alertPopup = &popups;
-    services.help = &help;
-    services.notificationArea = &notificationArea;
-    InstallPlatform(services);
+    InstallPlatform({.messageBox = &messageBox,
+                     .alertPopup = &popups,
+                     .help = &help,
+                     .notificationArea = &notificationArea});
     static CBackgroundPageFetcher webPages(Network().webPages);
-    NetworkServices network;
-    network.webPages = &webPages;
-    InstallNetwork(network);
+    InstallNetwork({.webPages = &webPages});
 }
 
 } // namespace sentrel
