@@ -283,14 +283,6 @@ void ConnectCommands(const RecordList<Record>& list, QPushButton* newButton,
 
 } // namespace
 
-QIcon ProgramIcon() {
-    QIcon icon;
-    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        icon.addFile(QStringLiteral(":/icons/sentrel-%1.png").arg(size), QSize(size, size));
-    }
-    return icon;
-}
-
 CMainDialog::CMainDialog()
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_ui(std::make_unique<Ui::MainDialog>()),

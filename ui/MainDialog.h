@@ -13,7 +13,6 @@
 #include "ui/TrayNotifyIcon.h"
 
 #include <QDialog>
-#include <QIcon>
 
 #include <memory>
 
@@ -22,9 +21,6 @@ class MainDialog;
 }
 
 namespace sentrel {
-
-// The program's icon, for the windows and the tray.
-QIcon ProgramIcon();
 
 class CMainDialog : public QDialog {
     Q_OBJECT
