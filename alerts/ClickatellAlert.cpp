@@ -12,7 +12,7 @@
 
 namespace sentrel {
 
-SENTREL_IMPLEMENT_RECORD(CClickatellAlert, CAlert);
+SENTREL_IMPLEMENT_RECORD(CClickatellAlert, CAlert, "CClickatellAlert");
 
 namespace {
 

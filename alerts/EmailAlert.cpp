@@ -12,7 +12,7 @@
 
 namespace sentrel {
 
-SENTREL_IMPLEMENT_RECORD(CEmailAlert, CAlert);
+SENTREL_IMPLEMENT_RECORD(CEmailAlert, CAlert, "CEmailAlert");
 
 void CEmailAlert::VisitFields(IFieldVisitor& v) {
     CAlert::VisitFields(v);

@@ -4,7 +4,7 @@
 
 namespace sentrel {
 
-SENTREL_IMPLEMENT_RECORD(CMessageAlert, CAlert);
+SENTREL_IMPLEMENT_RECORD(CMessageAlert, CAlert, "CMessageAlert");
 
 bool CMessageAlert::Send(std::string message) {
     Platform().alertPopup->Open(message);

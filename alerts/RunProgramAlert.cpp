@@ -5,7 +5,7 @@
 
 namespace sentrel {
 
-SENTREL_IMPLEMENT_RECORD(CRunProgramAlert, CAlert);
+SENTREL_IMPLEMENT_RECORD(CRunProgramAlert, CAlert, "CRunProgramAlert");
 
 void CRunProgramAlert::VisitFields(IFieldVisitor& v) {
     CAlert::VisitFields(v);

@@ -5,7 +5,7 @@
 
 namespace sentrel {
 
-SENTREL_IMPLEMENT_RECORD(CSoundAlert, CAlert);
+SENTREL_IMPLEMENT_RECORD(CSoundAlert, CAlert, "CSoundAlert");
 
 void CSoundAlert::VisitFields(IFieldVisitor& v) {
     CAlert::VisitFields(v);

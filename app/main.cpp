@@ -8,11 +8,9 @@
 #include "ui/MainDialog.h"
 #include "ui/QtServices.h"
 #include "ui/SessionEnd.h"
-#include "ui/TaskbarWatcher.h"
 #include "watches/WatchKinds.h"
 
 #include <QApplication>
-#include <QWidget>
 
 #include <xcb/xcb.h>
 
@@ -112,19 +110,20 @@ int main(int argc, char** argv) {
     // come and go: only "Exit" or the end of the main window ends it.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // The Qt services go over the POSIX defaults. The connection service stays the POSIX
+    // one, whose dialling and hanging up do nothing (there is no dial-up service to
+    // drive): the engine's dial-up policy, which it installs for RequestConnection, still
+    // runs and traces its steps, ready for a platform that has one.
     sentrel::InstallQtServices();
     sentrel::RegisterWatchKinds();
     sentrel::RegisterAlertKinds();
 
-    // The hidden top-level frame owns the program's life; the tray icon follows it.
-    auto frame = std::make_unique<QWidget>();
-    frame->setWindowTitle("Sentrel");
-    auto mainWindow = std::make_unique<sentrel::CMainDialog>(frame.get());
-    sentrel::CTaskbarWatcher taskbar(frame.get());
+    // The main window owns the tray icon; both go when it goes.
+    auto mainWindow = std::make_unique<sentrel::CMainDialog>();
     std::unique_ptr<sentrel::CShowRequests> showRequests;
 
-    // Ending the main window ends the run at once; a quit request would go round the
-    // session's handling below again.
+    // Ending the main window ("Exit") ends the run at once; a quit request would go round
+    // the session's handling below again.
     bool ended = false;
     QObject::connect(mainWindow.get(), &QDialog::finished, &app, [&ended] {
         ended = true;
@@ -148,10 +147,9 @@ int main(int argc, char** argv) {
         QApplication::exec();
     }
 
-    // The frame goes first (the tray icon leaves with it), then the main window with the
+    // No more second starts to answer; then the main window goes with its tray icon, the
     // document and every record.
     showRequests.reset();
-    frame.reset();
     mainWindow.reset();
     return started ? 0 : 1;
 }

@@ -65,7 +65,6 @@ public:
     CArchive(const CArchive&) = delete;
     CArchive& operator=(const CArchive&) = delete;
 
-    bool IsLoading() const { return m_loading; }
     bool IsStoring() const { return !m_loading; }
 
     // Bytes read so far (loading) or written so far (storing).

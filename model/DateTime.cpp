@@ -68,31 +68,6 @@ int DaysInMonth(int y, int m) {
 bool IsAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsWhiteSpace(s.front())) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && IsWhiteSpace(s.back())) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // ---------------------------------------------------------------------------------------
 // The locale's forms, reduced to what we write and read: numeric fields in the locale's
@@ -218,7 +193,7 @@ std::string Render(const std::string& format, const Parts& p, const LocaleForms&
         case 'P': {
             std::string marker = p.hour < 12 ? forms.am : forms.pm;
             for (char& ch : marker) {
-                ch = Lower(ch);
+                ch = AsciiLower(ch);
             }
             out += marker;
             break;

@@ -56,10 +56,11 @@ public:                                                                         
     static const ::sentrel::RecordClass classInfo;                                                 \
     const ::sentrel::RecordClass& GetRuntimeClass() const override { return classInfo; }
 
-// In one source file: the class name (schema 0) and the factory of an empty record.
-#define SENTREL_IMPLEMENT_RECORD(Class, Base)                                                      \
+// In one source file: the name the store knows the class by (schema 0), which stays when
+// the C++ class is renamed, and the factory of an empty record.
+#define SENTREL_IMPLEMENT_RECORD(Class, Base, storedName)                                          \
     const ::sentrel::RecordClass Class::classInfo{                                                 \
-        #Class, 0,                                                                                 \
+        storedName, 0,                                                                             \
         []() -> std::unique_ptr<::sentrel::CObject> { return std::make_unique<Class>(); },         \
         &Base::classInfo}
 // clang-format on

@@ -5,9 +5,9 @@
 
 namespace sentrel {
 
-SENTREL_IMPLEMENT_RECORD(CWatch, CObject);
-SENTREL_IMPLEMENT_RECORD(CAlert, CObject);
-SENTREL_IMPLEMENT_RECORD(CActivation, CObject);
+SENTREL_IMPLEMENT_RECORD(CWatch, CObject, "CWatch");
+SENTREL_IMPLEMENT_RECORD(CAlert, CObject, "CAlert");
+SENTREL_IMPLEMENT_RECORD(CActivation, CObject, "CActivation");
 
 void CWatch::VisitFields(IFieldVisitor& v) {
     v.String("name", name);

@@ -2,6 +2,7 @@
 
 #include "platform/ErrorCodes.h"
 #include "platform/Platform.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,16 +13,6 @@
 namespace sentrel {
 
 namespace {
-
-std::string Trimmed(const std::string& text) {
-    const char* blanks = " \t\r\n\v\f";
-    const auto first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
 
 std::string Joined(const std::vector<CMailAddress>& addresses) {
     std::string text;
@@ -50,21 +41,21 @@ bool CMailMessage::AddRecipients(const std::string& list, RecipientKind kind) {
         if (end == std::string::npos) {
             end = list.size();
         }
-        const std::string piece = list.substr(start, end - start);
+        const std::string_view piece = std::string_view(list).substr(start, end - start);
         start = end + 1;
 
         CMailAddress entry;
         const auto open = piece.find('<');
-        if (open != std::string::npos) {
+        if (open != std::string_view::npos) {
             const auto close = piece.find('>');
-            if (close == std::string::npos || close < open) {
+            if (close == std::string_view::npos || close < open) {
                 SetLastError(ERROR_INVALID_DATA);
                 return false;
             }
-            entry.name = Trimmed(piece.substr(0, open));
-            entry.address = Trimmed(piece.substr(open + 1, close - open - 1));
+            entry.name = Trim(piece.substr(0, open));
+            entry.address = Trim(piece.substr(open + 1, close - open - 1));
         } else {
-            entry.address = Trimmed(piece);
+            entry.address = Trim(piece);
         }
         if (!entry.address.empty()) {
             target.push_back(std::move(entry));

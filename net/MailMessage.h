@@ -20,9 +20,6 @@ enum class RecipientKind { To = 0, Cc = 1, Bcc = 2 };
 
 class CMailMessage {
 public:
-    CMailMessage() = default;
-    virtual ~CMailMessage() = default;
-
     // Adds the addresses of a list cut at "," and ";". A piece may be "name <address>" or
     // an address alone; pieces without an address are skipped. A piece whose ">" does not
     // follow its "<" stops the list with ERROR_INVALID_DATA; pieces before it stay added.
@@ -37,7 +34,7 @@ public:
     // From, To, (Cc,) Subject, Date, X-Mailer, (Reply-To,) the MIME lines and the empty
     // line that ends the block, each line ending CR LF. Line breaks in the subject become
     // blanks.
-    virtual std::string BuildHeaders() const;
+    std::string BuildHeaders() const;
 
     CMailAddress from;
     std::string subject;

@@ -56,6 +56,11 @@ std::string Upper(std::string_view text) {
     return upper;
 }
 
+// The one test of a good reply.
+bool BeginsWithOk(std::string_view text) {
+    return StartsWithNoCase(text, "+OK");
+}
+
 // Turns a message reply into the message: the status line goes, and a line that begins
 // with a full stop loses the first one, which the server put there (byte-stuffing).
 void ToMessageText(std::string& text) {
@@ -73,10 +78,6 @@ void ToMessageText(std::string& text) {
     text.resize(to);
 }
 
-bool BeginsWithOk(std::string_view text) {
-    return text.size() >= 3 && Upper(text.substr(0, 3)) == "+OK";
-}
-
 // True when a CAPA listing (after its status line) names the capability.
 bool ListsCapability(std::string_view listing, std::string_view name) {
     for (std::string_view rest = AfterStatusLine(listing); !rest.empty();) {
@@ -84,7 +85,7 @@ bool ListsCapability(std::string_view listing, std::string_view name) {
         std::string_view line = rest.substr(0, lineFeed);
         rest = lineFeed == std::string_view::npos ? std::string_view() : rest.substr(lineFeed + 1);
         line = line.substr(0, line.find_first_of(" \r"));
-        if (Upper(line) == Upper(name)) {
+        if (EqualsNoCase(line, name)) {
             return true;
         }
     }
@@ -143,12 +144,7 @@ std::string CPop3Message::GetHeaderField(std::string_view name) const {
         }
         value += text[i] == '\t' ? ' ' : text[i];
     }
-    const auto first = value.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) {
-        return {};
-    }
-    const auto last = value.find_last_not_of(" \t\r\n");
-    return value.substr(first, last - first + 1);
+    return std::string(Trim(value));
 }
 
 CPop3Client::~CPop3Client() {
@@ -160,7 +156,14 @@ CPop3Client::~CPop3Client() {
 
 bool CPop3Client::ReceiveUntil(std::string& text, std::size_t capacity, std::string_view terminator,
                                std::size_t growth, std::size_t limit) {
-    return m_connection.ReceiveUntilOk(text, capacity, terminator, growth, limit);
+    if (!m_connection.ReceiveUntil(text, capacity, terminator, growth, limit)) {
+        return false;
+    }
+    if (BeginsWithOk(text)) {
+        return true;
+    }
+    m_connection.SetLastReply(text);
+    return m_connection.Fail(WSAEPROTONOSUPPORT, ServerAnswered(text));
 }
 
 bool CPop3Client::ReadStatus() {
@@ -199,9 +202,8 @@ bool CPop3Client::UpgradeIfOffered(TlsUse tls) {
         if (tls != TlsUse::Required) {
             return true;
         }
-        m_connection.SetFailureReason("The server does not offer STLS, which is required");
-        SetLastError(WSAEPROTONOSUPPORT);
-        return false;
+        return m_connection.Fail(WSAEPROTONOSUPPORT,
+                                 "The server does not offer STLS, which is required");
     }
     return Command("STLS\r\n") && ReadStatus() && m_connection.StartTls();
 }
@@ -209,10 +211,8 @@ bool CPop3Client::UpgradeIfOffered(TlsUse tls) {
 bool CPop3Client::Login(const std::string& host, const std::string& userName,
                         const std::string& password, int port, TlsUse tls) {
     if (!FitsInCommand(userName) || !FitsInCommand(password)) {
-        SetLastError(ERROR_INVALID_DATA);
-        m_connection.SetFailureReason(
-            "The user name or password is too long or holds a line break");
-        return false;
+        return m_connection.Fail(ERROR_INVALID_DATA,
+                                 "The user name or password is too long or holds a line break");
     }
     if (!m_connection.Open(host, port)) {
         return false;
@@ -225,13 +225,9 @@ bool CPop3Client::Login(const std::string& host, const std::string& userName,
         return true;
     }
     // The cause of the failure, not that of the farewell, is what the caller gets to see.
-    const int error = GetLastError();
-    std::string reply = m_connection.LastReply();
-    std::string reason = m_connection.FailureReason();
+    NetFailure cause = m_connection.Failure();
     Quit();
-    SetLastError(error);
-    m_connection.SetLastReply(std::move(reply));
-    m_connection.SetFailureReason(std::move(reason));
+    m_connection.Restore(std::move(cause));
     return false;
 }
 
@@ -244,8 +240,9 @@ bool CPop3Client::ReadStatReply(int& count, unsigned& totalSize) {
     if (!ReceiveUntil(text, 100, "\r\n", 4096, kMaxCommandReply)) {
         return false;
     }
+    // Here the status must be in capitals.
     std::size_t at = 0;
-    if (text.compare(0, 3, "+OK") == 0 && SkipToNumber(text, at)) {
+    if (text.starts_with("+OK") && SkipToNumber(text, at)) {
         const int parsedCount = static_cast<int>(ReadNumber(text, at, INT_MAX));
         if (SkipToNumber(text, at)) {
             count = m_messageCount = parsedCount;
@@ -254,9 +251,7 @@ bool CPop3Client::ReadStatReply(int& count, unsigned& totalSize) {
         }
     }
     m_connection.SetLastReply(text);
-    m_connection.SetFailureReason(ServerAnswered(text));
-    SetLastError(WSAEPROTONOSUPPORT);
-    return false;
+    return m_connection.Fail(WSAEPROTONOSUPPORT, ServerAnswered(text));
 }
 
 bool CPop3Client::CountForTables(int& count) {
@@ -376,8 +371,10 @@ bool CPop3Client::ReadMessageReply(CPop3Message& holder, unsigned size) {
 bool CPop3Client::Retrieve(int n, bool headersOnly, CPop3Message& holder) {
     unsigned size = 0;
     if (!GetMessageSize(n, size)) {
-        m_connection.SetFailureReason("Message " + std::to_string(n) +
-                                      " is not in the mailbox's list");
+        if (m_sizesLoaded) { // a list that could not be loaded has left its own cause
+            m_connection.Fail(WSAEINVAL,
+                              "Message " + std::to_string(n) + " is not in the mailbox's list");
+        }
         return false;
     }
     const std::string number = std::to_string(n);

@@ -45,7 +45,7 @@ public:
     static constexpr std::size_t kMaxCredentialLength = 120;
 
     explicit CPop3Client(unsigned timeoutMs = 2000) : m_connection(timeoutMs) {}
-    virtual ~CPop3Client();
+    ~CPop3Client();
     CPop3Client(const CPop3Client&) = delete;
     CPop3Client& operator=(const CPop3Client&) = delete;
 
@@ -71,25 +71,25 @@ public:
     // QUIT (when connected) and close. False when not connected or QUIT was refused.
     bool Quit();
 
+    // Why the last operation failed; the last reply is the text of the last refusal.
+    const NetFailure& Failure() const { return m_connection.Failure(); }
     const std::string& LastReply() const { return m_connection.LastReply(); }
-    // Why the last failed operation failed, in a sentence for the trace.
     const std::string& FailureReason() const { return m_connection.FailureReason(); }
     bool IsConnected() const { return m_connection.IsConnected(); }
     bool IsTls() const { return m_connection.IsTls(); }
     int MessageCount() const { return m_messageCount; }
 
-protected:
-    virtual bool ReadStatReply(int& count, unsigned& totalSize);
-    // A one-line reply; good when it begins with "+OK" in any case.
-    virtual bool ReadStatus();
-    virtual bool ReadListReply(int count);
-    virtual bool ReadUidlReply(int count);
-    virtual bool ReadMessageReply(CPop3Message& holder, unsigned size);
-    // Reads until the terminator; good when the text begins with "+OK" in any case.
-    virtual bool ReceiveUntil(std::string& text, std::size_t capacity, std::string_view terminator,
-                              std::size_t growth, std::size_t limit);
-
 private:
+    // Reads until the terminator; good when the text begins with "+OK" in any case, else
+    // the text becomes the last reply and it fails with WSAEPROTONOSUPPORT.
+    bool ReceiveUntil(std::string& text, std::size_t capacity, std::string_view terminator,
+                      std::size_t growth, std::size_t limit);
+    // A one-line reply.
+    bool ReadStatus();
+    bool ReadStatReply(int& count, unsigned& totalSize);
+    bool ReadListReply(int count);
+    bool ReadUidlReply(int count);
+    bool ReadMessageReply(CPop3Message& holder, unsigned size);
     bool Command(std::string_view text);
     // CAPA, and STLS when the server lists it (or when `tls` requires it). A server that
     // does not know CAPA is served in plain text.

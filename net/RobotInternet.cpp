@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 
 namespace sentrel {
@@ -27,29 +28,6 @@ constexpr std::size_t kReadBlock = 1023;
 void GlobalInit() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-std::string Trim(const std::string& text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && IsWhiteSpace(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && IsWhiteSpace(text[end - 1])) {
-        --end;
-    }
-    return text.substr(begin, end - begin);
-}
-
-bool EqualsNoCase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b) {
-        char ca = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a - 'A' + 'a') : *a;
-        char cb = *b >= 'A' && *b <= 'Z' ? static_cast<char>(*b - 'A' + 'a') : *b;
-        if (ca != cb) {
-            return false;
-        }
-    }
-    return *a == *b;
 }
 
 // Parses the address; on success `canonical` is the address as it will be requested.
@@ -229,29 +207,16 @@ struct CurlHandle {
 } // namespace
 
 std::string CRobotInternet::ErrorText(int code) {
-    switch (code) {
-    case Successful:
-        return "Successful";
-    case InvalidUrl:
-        return "Invalid URL";
-    case InvalidParameter:
-        return "Invalid parameter";
-    case ConnectionFailed:
-        return "Connection failed";
-    case TimedOut:
-        return "Timed out";
-    case NotFound:
-        return "Not found";
-    case NotAuthorized:
-        return "Not authorized";
-    case DiskFileError:
-        return "Disk/file error";
-    default: {
-        char text[48];
-        std::snprintf(text, sizeof text, "CRobotInternet error %d", code);
-        return text;
+    static constexpr const char* kTexts[] = {
+        "Successful", "Invalid URL", "Invalid parameter", "Connection failed",
+        "Timed out",  "Not found",   "Not authorized",    "Disk/file error",
+    };
+    if (code >= 0 && code < static_cast<int>(std::size(kTexts))) {
+        return kTexts[code];
     }
-    }
+    char text[48];
+    std::snprintf(text, sizeof text, "CRobotInternet error %d", code);
+    return text;
 }
 
 std::string CRobotInternet::BuildRequestHeaders() const {
@@ -270,7 +235,7 @@ bool CRobotInternet::Fetch(const std::string& url, std::string& body, int& code,
     code = Successful;
     const std::string headerBlock = BuildRequestHeaders();
 
-    std::string address = Trim(url);
+    std::string address(Trim(url));
     if (address.find(':') == std::string::npos) {
         address.insert(0, !address.empty() && address[0] == '/' ? "http:" : "http://");
     }

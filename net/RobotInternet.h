@@ -15,16 +15,16 @@ namespace sentrel {
 
 class CRobotInternet {
 public:
-    // Result codes of Fetch; ErrorText gives their texts.
+    // Result codes of Fetch; ErrorText gives their texts. Codes 4 ("Timed out") and 7
+    // ("Disk/file error") have texts but no fetch ends with them: a time-out is a
+    // ConnectionFailed, and the body goes to memory only.
     enum : int {
         Successful = 0,
         InvalidUrl = 1,
         InvalidParameter = 2,
         ConnectionFailed = 3,
-        TimedOut = 4,
         NotFound = 5,
         NotAuthorized = 6,
-        DiskFileError = 7,
     };
 
     // Fetches `url`. True exactly when `code` is 0; `resultText` is always ErrorText(code).

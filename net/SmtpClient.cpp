@@ -5,11 +5,11 @@
 #include "net/MailMessage.h"
 #include "net/NetLimits.h"
 #include "platform/ErrorCodes.h"
+#include "platform/Text.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 #include <unistd.h>
 
 namespace sentrel {
@@ -29,8 +29,7 @@ bool EhloOffers(std::string_view reply, std::string_view keyword) {
         }
         line.remove_prefix(4);
         const std::string_view word = line.substr(0, line.find(' '));
-        if (word.size() == keyword.size() &&
-            strncasecmp(word.data(), keyword.data(), word.size()) == 0) {
+        if (EqualsNoCase(word, keyword)) {
             return true;
         }
     }
@@ -77,25 +76,21 @@ CSmtpClient::~CSmtpClient() {
     m_connection.Close();
 }
 
-bool CSmtpClient::ReceiveUntil(std::size_t capacity, std::string_view terminator,
-                               std::size_t growth, int expectedCode) {
+bool CSmtpClient::ReadReply(int expectedCode) {
     std::string text;
-    if (!m_connection.ReceiveUntil(text, capacity, terminator, growth, kMaxCommandReply,
+    if (!m_connection.ReceiveUntil(text, 256, "\r\n", 4096, kMaxCommandReply,
                                    IsLastSmtpReplyLine)) {
         return false;
     }
-    m_replyCode = std::atoi(text.substr(0, 3).c_str());
-    m_connection.SetLastReply(text);
-    if (m_replyCode != expectedCode) {
-        m_connection.SetFailureReason(ServerAnswered(text));
-        SetLastError(WSAEPROTONOSUPPORT);
-        return false;
+    m_connection.SetLastReply(std::move(text));
+    if (ReplyCode() != expectedCode) {
+        return m_connection.Fail(WSAEPROTONOSUPPORT, ServerAnswered(LastReply()));
     }
     return true;
 }
 
-bool CSmtpClient::ReadReply(int expectedCode) {
-    return ReceiveUntil(256, "\r\n", 4096, expectedCode);
+int CSmtpClient::ReplyCode() const {
+    return std::atoi(LastReply().substr(0, 3).c_str());
 }
 
 bool CSmtpClient::Command(const std::string& text, int expectedCode) {
@@ -108,9 +103,7 @@ std::string CSmtpClient::Challenge() const {
 }
 
 bool CSmtpClient::Refuse(std::string reason) {
-    m_connection.SetFailureReason(std::move(reason));
-    SetLastError(ERROR_INVALID_DATA);
-    return false;
+    return m_connection.Fail(ERROR_INVALID_DATA, std::move(reason));
 }
 
 bool CSmtpClient::Connect(const std::string& host, int authType, const std::string& userName,
@@ -122,7 +115,7 @@ bool CSmtpClient::Introduce(const std::string& hostName, TlsUse tls) {
     if (!Command("EHLO " + hostName + "\r\n", 250)) {
         // A server that does not know EHLO refuses it (5xx) and still knows HELO; it has
         // no extensions then, STARTTLS among them.
-        const bool refused = GetLastError() == WSAEPROTONOSUPPORT && m_replyCode / 100 == 5;
+        const bool refused = Failure().code == WSAEPROTONOSUPPORT && ReplyCode() / 100 == 5;
         if (!refused || !m_connection.IsConnected() || tls == TlsUse::Required) {
             return false;
         }
@@ -133,10 +126,8 @@ bool CSmtpClient::Introduce(const std::string& hostName, TlsUse tls) {
     }
     if (!EhloOffers(m_connection.LastReply(), "STARTTLS")) {
         if (tls == TlsUse::Required) {
-            m_connection.SetFailureReason(
-                "The server does not offer STARTTLS, which this port requires");
-            SetLastError(WSAEPROTONOSUPPORT);
-            return false;
+            return m_connection.Fail(
+                WSAEPROTONOSUPPORT, "The server does not offer STARTTLS, which this port requires");
         }
         return true;
     }
@@ -182,23 +173,17 @@ bool CSmtpClient::Connect(const std::string& host, int authType, const std::stri
             ok = AuthLoginPlain(userName, password);
             break;
         default:
-            SetLastError(WSAEINVAL);
-            ok = false;
+            ok = m_connection.Fail(WSAEINVAL,
+                                   "Unknown authentication type " + std::to_string(authType));
             break;
         }
     }
     if (!ok) {
-        // Quit reads the server's answer to QUIT; keep the reply and the cause of the
-        // failure for the caller instead.
-        const int cause = GetLastError();
-        std::string reply = m_connection.LastReply();
-        std::string reason = m_connection.FailureReason();
-        const int code = m_replyCode;
+        // Quit reads the server's answer to QUIT; the cause of the failure is what the
+        // caller gets to see.
+        NetFailure cause = Failure();
         Quit();
-        m_connection.SetLastReply(std::move(reply));
-        m_connection.SetFailureReason(std::move(reason));
-        m_replyCode = code;
-        SetLastError(cause);
+        m_connection.Restore(std::move(cause));
         return false;
     }
     return true;
@@ -210,15 +195,13 @@ bool CSmtpClient::AuthLogin(const std::string& userName, const std::string& pass
         return false;
     }
     if (std::strcmp(CBase64Coder::Decode(Challenge().c_str()).c_str(), "Username:") != 0) {
-        SetLastError(WSAEPROTONOSUPPORT);
-        return false;
+        return m_connection.Fail(WSAEPROTONOSUPPORT, "The server did not ask for the user name");
     }
     if (!Command(CBase64Coder::Encode(userName.c_str()) + "\r\n", 334)) {
         return false;
     }
     if (std::strcmp(CBase64Coder::Decode(Challenge().c_str()).c_str(), "Password:") != 0) {
-        SetLastError(WSAEPROTONOSUPPORT);
-        return false;
+        return m_connection.Fail(WSAEPROTONOSUPPORT, "The server did not ask for the password");
     }
     return Command(CBase64Coder::Encode(password.c_str()) + "\r\n", 235);
 }
@@ -260,9 +243,10 @@ bool CSmtpClient::AuthCramMd5(const std::string& userName, const std::string& pa
 }
 
 bool CSmtpClient::SendMail(const CMailMessage& message) {
-    auto refused = [] {
-        if (GetLastError() == WSAEPROTONOSUPPORT) {
-            SetLastError(ERROR_BAD_COMMAND);
+    // A refusal, not a broken connection, is a bad command.
+    auto refused = [this] {
+        if (Failure().code == WSAEPROTONOSUPPORT) {
+            m_connection.Fail(ERROR_BAD_COMMAND, FailureReason());
         }
         return false;
     };
@@ -297,7 +281,7 @@ bool CSmtpClient::Quit() {
         m_connection.Send("QUIT\r\n");
         result = ReadReply(221);
         if (!result) {
-            SetLastError(ERROR_BAD_COMMAND);
+            m_connection.Fail(ERROR_BAD_COMMAND, FailureReason());
         }
         m_connection.SetConnected(false);
     }

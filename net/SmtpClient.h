@@ -35,7 +35,7 @@ bool IsLastSmtpReplyLine(std::string_view line);
 class CSmtpClient {
 public:
     explicit CSmtpClient(unsigned timeoutMs = 60000) : m_connection(timeoutMs) {}
-    virtual ~CSmtpClient();
+    ~CSmtpClient();
     CSmtpClient(const CSmtpClient&) = delete;
     CSmtpClient& operator=(const CSmtpClient&) = delete;
 
@@ -57,19 +57,17 @@ public:
     bool Quit();
 
     // Reads one reply and succeeds when its code is the expected one; otherwise fails
-    // with WSAEPROTONOSUPPORT. The text goes to LastReply, the code to ReplyCode.
-    virtual bool ReadReply(int expectedCode);
+    // with WSAEPROTONOSUPPORT. The text goes to LastReply.
+    bool ReadReply(int expectedCode);
 
+    // Why the last operation failed; the last reply is the text of the last reply read.
+    const NetFailure& Failure() const { return m_connection.Failure(); }
     const std::string& LastReply() const { return m_connection.LastReply(); }
-    // Why the last failed operation failed, in a sentence for the trace.
     const std::string& FailureReason() const { return m_connection.FailureReason(); }
-    int ReplyCode() const { return m_replyCode; }
+    // The code of the last reply; 0 before the first.
+    int ReplyCode() const;
     bool IsConnected() const { return m_connection.IsConnected(); }
     bool IsTls() const { return m_connection.IsTls(); }
-
-protected:
-    virtual bool ReceiveUntil(std::size_t capacity, std::string_view terminator, std::size_t growth,
-                              int expectedCode);
 
 private:
     bool Command(const std::string& text, int expectedCode);
@@ -83,7 +81,6 @@ private:
     std::string Challenge() const;
 
     CSocketConnection m_connection;
-    int m_replyCode = 0;
 };
 
 } // namespace sentrel

@@ -13,7 +13,6 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -246,9 +245,10 @@ CSocketConnection::~CSocketConnection() {
 bool CSocketConnection::Open(const std::string& host, int port) {
     Close();
     m_host = WithoutBrackets(host);
-    m_socket = ConnectTcp(m_host, port, m_connectTimeoutMs, &m_failureReason);
+    std::string reason;
+    m_socket = ConnectTcp(m_host, port, m_connectTimeoutMs, &reason);
     if (m_socket == INVALID_SOCKET) {
-        return false;
+        return Fail(GetLastError(), std::move(reason));
     }
     m_connected = true;
     return true;
@@ -256,34 +256,26 @@ bool CSocketConnection::Open(const std::string& host, int port) {
 
 bool CSocketConnection::StartTls() {
     if (m_socket == INVALID_SOCKET) {
-        SetLastError(WSAENOTCONN);
-        m_failureReason = "Not connected";
-        return false;
+        return Fail(WSAENOTCONN, "Not connected");
     }
     CTlsSession::Failure failure;
     m_tls = CTlsSession::Handshake(m_socket, m_host, m_connectTimeoutMs, failure);
     if (m_tls == nullptr) {
         Close();
         m_connected = false;
-        SetLastError(failure.error);
-        m_failureReason = std::move(failure.reason);
-        return false;
+        return Fail(failure.error, std::move(failure.reason));
     }
     return true;
 }
 
 bool CSocketConnection::Send(std::string_view text) {
     if (m_socket == INVALID_SOCKET) {
-        SetLastError(WSAENOTCONN);
-        m_failureReason = "Not connected";
-        return false;
+        return Fail(WSAENOTCONN, "Not connected");
     }
     if (m_tls != nullptr) {
         CTlsSession::Failure failure;
         if (!m_tls->Write(text, m_timeoutMs, failure)) {
-            SetLastError(failure.error);
-            m_failureReason = std::move(failure.reason);
-            return false;
+            return Fail(failure.error, std::move(failure.reason));
         }
         return true;
     }
@@ -297,24 +289,30 @@ bool CSocketConnection::Send(std::string_view text) {
             if (error == EINTR) {
                 continue;
             }
-            SetLastError(SocketErrorFromErrno(error));
-            m_failureReason = "Send failed: " + ErrnoText(error);
-            return false;
+            return Fail(SocketErrorFromErrno(error), "Send failed: " + ErrnoText(error));
         }
         sent += static_cast<std::size_t>(n);
     }
     return true;
 }
 
-bool CSocketConnection::Fail(std::string& text, std::string_view received, int error,
-                             std::string reason) {
-    text.clear();
-    m_lastReply.assign(received);
-    if (error != 0) {
-        SetLastError(error);
-    }
-    m_failureReason = std::move(reason);
+bool CSocketConnection::Fail(int code, std::string reason) {
+    m_failure.code = code;
+    m_failure.reason = std::move(reason);
+    SetLastError(code);
     return false;
+}
+
+void CSocketConnection::Restore(NetFailure failure) {
+    m_failure = std::move(failure);
+    SetLastError(m_failure.code);
+}
+
+bool CSocketConnection::FailReceive(std::string& text, std::string_view received, int code,
+                                    std::string reason) {
+    text.clear();
+    m_failure.lastReply.assign(received);
+    return Fail(code, std::move(reason));
 }
 
 bool CSocketConnection::ReceiveUntil(std::string& text, std::size_t capacity,
@@ -322,9 +320,7 @@ bool CSocketConnection::ReceiveUntil(std::string& text, std::size_t capacity,
                                      std::size_t limit, const LineTest& endsReply) {
     if (m_socket == INVALID_SOCKET) {
         text.clear();
-        SetLastError(WSAENOTCONN);
-        m_failureReason = "Not connected";
-        return false;
+        return Fail(WSAENOTCONN, "Not connected");
     }
     // What is left of a reply cut short would be read as the next one: end the session.
     auto breakOff = [this] {
@@ -348,13 +344,14 @@ bool CSocketConnection::ReceiveUntil(std::string& text, std::size_t capacity,
         const std::uint32_t elapsed = now - started;
         const std::string_view received(buffer.data(), position);
         if (idle > m_timeoutMs) {
-            return Fail(text, received, WSAETIMEDOUT,
-                        "The server sent nothing for " + DurationText(m_timeoutMs));
+            return FailReceive(text, received, WSAETIMEDOUT,
+                               "The server sent nothing for " + DurationText(m_timeoutMs));
         }
         if (elapsed > m_replyTimeLimitMs) {
             breakOff();
-            return Fail(text, received, WSAETIMEDOUT,
-                        "The reply was not complete after " + DurationText(m_replyTimeLimitMs));
+            return FailReceive(text, received, WSAETIMEDOUT,
+                               "The reply was not complete after " +
+                                   DurationText(m_replyTimeLimitMs));
         }
         // Wait at most until a limit would pass; one millisecond more so the checks above
         // see it passed.
@@ -371,11 +368,11 @@ bool CSocketConnection::ReceiveUntil(std::string& text, std::size_t capacity,
             continue;
         }
         if (n == CTlsSession::kFailed) {
-            return Fail(text, received, error, std::move(reason));
+            return FailReceive(text, received, error, std::move(reason));
         }
         if (n == CTlsSession::kClosed) {
             breakOff();
-            return Fail(text, received, WSAECONNRESET, "The server closed the connection");
+            return FailReceive(text, received, WSAECONNRESET, "The server closed the connection");
         }
         position += static_cast<std::size_t>(n);
         lastActivity = Ticks();
@@ -400,8 +397,8 @@ bool CSocketConnection::ReceiveUntil(std::string& text, std::size_t capacity,
 
         if (position >= limit) {
             breakOff();
-            return Fail(text, got, WSAEMSGSIZE,
-                        "The reply is longer than " + std::to_string(limit) + " bytes");
+            return FailReceive(text, got, WSAEMSGSIZE,
+                               "The reply is longer than " + std::to_string(limit) + " bytes");
         }
     }
 }
@@ -434,21 +431,6 @@ long CSocketConnection::ReadSome(char* into, std::size_t room, unsigned waitMs, 
     error = SocketErrorFromErrno(cause);
     reason = "Receive failed: " + ErrnoText(cause);
     return CTlsSession::kFailed;
-}
-
-bool CSocketConnection::ReceiveUntilOk(std::string& text, std::size_t capacity,
-                                       std::string_view terminator, std::size_t growth,
-                                       std::size_t limit) {
-    if (!ReceiveUntil(text, capacity, terminator, growth, limit)) {
-        return false;
-    }
-    if (text.size() >= 3 && strncasecmp(text.c_str(), "+OK", 3) == 0) {
-        return true;
-    }
-    m_lastReply = text;
-    m_failureReason = ServerAnswered(text);
-    SetLastError(WSAEPROTONOSUPPORT);
-    return false;
 }
 
 void CSocketConnection::Close() {

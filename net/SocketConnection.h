@@ -2,9 +2,9 @@
 
 // The TCP connection that the SMTP and POP3 clients talk through: connect (IPv4 or IPv6),
 // TLS when the protocol asks for it, one send per command, and replies read with an
-// inactivity time-out. Failures leave their cause in the thread's last error
-// (platform/ErrorCodes.h), the text received, if any, in the connection's last reply, and
-// a sentence for the trace in its failure reason.
+// inactivity time-out. A failure is one value (NetFailure): its code, which the thread's
+// last error (platform/ErrorCodes.h) takes too, the server's last reply, and a sentence
+// for the trace.
 
 #include "net/NetLimits.h"
 #include "platform/ErrorCodes.h"
@@ -67,8 +67,19 @@ std::optional<HostAndPort> ParseHostAndPort(std::string_view server, int default
 // "host:port", with brackets around an IPv6 address.
 std::string EndpointText(const std::string& host, int port);
 
+// Why a network operation failed.
+struct NetFailure {
+    // The platform error code (WSAETIMEDOUT, WSAEPROTONOSUPPORT, ERROR_BAD_COMMAND, ...),
+    // also left in the thread's last error.
+    int code = 0;
+    // The text of the server's last reply; what was received of it when it broke off.
+    std::string lastReply;
+    // Why, in a sentence for the trace.
+    std::string reason;
+};
+
 // One client's connection state: the socket, whether the protocol's session is open, the
-// last reply and the inactivity time-out for receiving.
+// failure value with the last reply, and the inactivity time-out for receiving.
 class CSocketConnection {
 public:
     // Decides whether a line (without its terminator) is the last one of its reply.
@@ -107,28 +118,26 @@ public:
     bool ReceiveUntil(std::string& text, std::size_t capacity, std::string_view terminator,
                       std::size_t growth, std::size_t limit, const LineTest& endsReply = {});
 
-    // POP3 replies: as ReceiveUntil, then the text must begin with "+OK" in any case; it
-    // stays in `text` and the last reply is left alone. Otherwise the text becomes the
-    // last reply and the call fails with WSAEPROTONOSUPPORT.
-    bool ReceiveUntilOk(std::string& text, std::size_t capacity, std::string_view terminator,
-                        std::size_t growth, std::size_t limit);
-
     // Closes the socket if it is open; the session flag is left to the protocol's Quit.
     void Close();
 
     SocketHandle Handle() const { return m_socket; }
     bool IsConnected() const { return m_connected; }
     void SetConnected(bool connected) { m_connected = connected; }
-    const std::string& LastReply() const { return m_lastReply; }
-    void SetLastReply(std::string reply) { m_lastReply = std::move(reply); }
-    unsigned Timeout() const { return m_timeoutMs; }
 
+    const NetFailure& Failure() const { return m_failure; }
+    const std::string& LastReply() const { return m_failure.lastReply; }
+    void SetLastReply(std::string reply) { m_failure.lastReply = std::move(reply); }
     // Why the last failed operation failed, in a sentence for the trace.
-    const std::string& FailureReason() const { return m_failureReason; }
-    void SetFailureReason(std::string reason) { m_failureReason = std::move(reason); }
+    const std::string& FailureReason() const { return m_failure.reason; }
+    // Records a failure of the protocol above (the last reply stays) and returns false.
+    bool Fail(int code, std::string reason);
+    // Puts back a failure taken from Failure() earlier, with the thread's last error: what
+    // a farewell after a failure met must not hide what ended the session.
+    void Restore(NetFailure failure);
 
 private:
-    bool Fail(std::string& text, std::string_view received, int error, std::string reason);
+    bool FailReceive(std::string& text, std::string_view received, int code, std::string reason);
     // Reads what has arrived, waiting at most `waitMs`: a byte count, or one of
     // CTlsSession's kNothingYet, kClosed and kFailed (then `error` and `reason` say why).
     long ReadSome(char* into, std::size_t room, unsigned waitMs, int& error, std::string& reason);
@@ -137,8 +146,7 @@ private:
     std::string m_host;
     std::unique_ptr<CTlsSession> m_tls;
     bool m_connected = false;
-    std::string m_lastReply;
-    std::string m_failureReason;
+    NetFailure m_failure;
     unsigned m_timeoutMs;
     unsigned m_connectTimeoutMs;
     unsigned m_replyTimeLimitMs;

@@ -76,7 +76,8 @@ public:
 class IHelp {
 public:
     virtual ~IHelp() = default;
-    virtual void Open(const std::string& path) = 0;
+    // Opens a local page in the desktop's browser; false when no browser could be started.
+    virtual bool Open(const std::string& path) = 0;
 };
 
 class INotificationArea {

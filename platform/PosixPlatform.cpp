@@ -198,7 +198,7 @@ std::string PosixPaths::DataDirProblem() const {
     return ChooseDataDirHere().problem;
 }
 
-void XdgHelp::Open(const std::string& path) {
+bool XdgHelp::Open(const std::string& path) {
     // Double fork so that the opener is re-parented and never left as a zombie.
     const pid_t child = fork();
     if (child == 0) {
@@ -209,10 +209,9 @@ void XdgHelp::Open(const std::string& path) {
         const int rc = posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ);
         _exit(rc == 0 ? 0 : 1);
     }
-    if (child > 0) {
-        int status = 0;
-        waitpid(child, &status, 0);
-    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
 }
 
 } // namespace sentrel

@@ -47,10 +47,11 @@ public:
     std::string DataDirProblem() const override;
 };
 
-// Hands the page to the desktop's opener (xdg-open) without waiting.
+// Hands the page to the desktop's opener (xdg-open) without waiting for it; false when
+// the opener cannot be started.
 class XdgHelp : public IHelp {
 public:
-    void Open(const std::string& path) override;
+    bool Open(const std::string& path) override;
 };
 
 // Without a window system there is no notification area.

@@ -15,6 +15,32 @@ constexpr std::array<char16_t, 32> kCp1252High = {
 
 } // namespace
 
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsWhiteSpace(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsWhiteSpace(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
     const auto byte = [text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(at);
@@ -62,6 +88,22 @@ bool IsUtf8(std::string_view text) {
         at += length;
     }
     return true;
+}
+
+std::optional<char32_t> NextCodePoint(std::string_view text, std::size_t& at) {
+    const std::size_t length = Utf8SequenceLength(text, at);
+    if (length == 0) {
+        ++at;
+        return std::nullopt;
+    }
+    const auto lead = static_cast<unsigned char>(text[at]);
+    // The lead byte's payload: all of an ASCII byte, else the bits below its length marker.
+    char32_t value = length == 1 ? lead : lead & (0x7Fu >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        value = (value << 6) | (static_cast<unsigned char>(text[at + k]) & 0x3Fu);
+    }
+    at += length;
+    return value;
 }
 
 char32_t Windows1252CodePoint(unsigned char byte) {

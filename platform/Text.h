@@ -1,9 +1,12 @@
 #pragma once
 
-// Small helpers for the program's byte strings: which bytes are blanks, where a UTF-8
-// character ends, and Windows-1252, the code page of stores written on Windows.
+// Small helpers for the program's byte strings: which bytes are blanks, trimming and
+// comparing without regard to case, where a UTF-8 character ends and what it stands for,
+// and Windows-1252, the code page of stores written on Windows. The one home of these:
+// every layer above takes them from here.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +29,19 @@ constexpr bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// An ASCII letter in lower case; every other byte as it is, whatever the locale.
+constexpr char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The text without the white space (IsWhiteSpace) at either end.
+std::string_view Trim(std::string_view text);
+
+// Equal but for the case of ASCII letters (AsciiLower); every other byte must match
+// exactly (protocol keywords, URL schemes, am/pm markers).
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+
 // The length of the well-formed UTF-8 sequence that starts at text[at] (1 for ASCII), or 0
 // when none does: a stray continuation byte, an overlong form, a surrogate, a code point
 // above U+10FFFF or a sequence cut short.
@@ -33,6 +49,10 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
 
 // True when the whole text is well-formed UTF-8.
 bool IsUtf8(std::string_view text);
+
+// The code point of the well-formed UTF-8 sequence at text[at], with `at` moved past it;
+// nothing, with `at` moved one byte on, where no such sequence starts (Utf8SequenceLength).
+std::optional<char32_t> NextCodePoint(std::string_view text, std::size_t& at);
 
 // The code point a byte stands for in Windows-1252. The five bytes the code page leaves
 // undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) keep their C1 control code points.

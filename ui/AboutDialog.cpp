@@ -1,9 +1,16 @@
 #include "ui/AboutDialog.h"
 
-#include "ui/MainDialog.h"
 #include "ui_AboutDialog.h"
 
 namespace sentrel {
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/sentrel-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
 
 CAboutDialog::CAboutDialog(const QString& storePath, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::AboutDialog>()) {

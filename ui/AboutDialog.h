@@ -3,6 +3,7 @@
 // "About Sentrel": the icon, the version line, who made it and which store file is in use.
 
 #include <QDialog>
+#include <QIcon>
 #include <QString>
 
 #include <memory>
@@ -12,6 +13,9 @@ class AboutDialog;
 }
 
 namespace sentrel {
+
+// The program's icon, which the About box shows and the windows and the tray icon carry.
+QIcon ProgramIcon();
 
 class CAboutDialog : public QDialog {
     Q_OBJECT

@@ -8,8 +8,6 @@
 
 #include <QListWidget>
 
-#include <optional>
-
 namespace sentrel {
 
 namespace {
@@ -33,14 +31,15 @@ QListWidgetItem* FindEntry(const QListWidget* list, const std::string& name) {
 
 } // namespace
 
-CActivationDialog::CActivationDialog(CActivation& activation, CSentrelDoc& doc, QWidget* parent)
+CActivationDialog::CActivationDialog(CActivation& activation, CSentrelDoc& doc, Editing editing,
+                                     QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::ActivationDialog>()), m_activation(activation),
-      m_doc(doc) {
+      m_doc(doc), m_isNew(editing == Editing::New) {
     m_ui->setupUi(this);
     FillLists();
 
     CActivation shown = activation;
-    if (activation.name.empty()) {
+    if (m_isNew) {
         // A new activation: due now, every five minutes, the window ready for office hours.
         const CDateTime now = CDateTime::Now();
         shown.enabled = true;
@@ -60,7 +59,6 @@ CActivationDialog::CActivationDialog(CActivation& activation, CSentrelDoc& doc, 
     m_ui->dateEdit->setText(FromStored(shown.nextDate));
     m_ui->timeEdit->setText(FromStored(shown.nextTime));
     m_shownNext = {m_ui->dateEdit->text(), m_ui->timeEdit->text()};
-    m_isNew = activation.name.empty();
     m_ui->intervalEdit->setText(FromStored(shown.interval));
     m_ui->windowCheck->setChecked(shown.windowOn);
     m_ui->startTimeEdit->setText(FromStored(shown.startTime));
@@ -110,43 +108,23 @@ void CActivationDialog::OnOk() {
     const std::string excludesWords =
         ToStored(m_ui->excludesEdit->text(), m_activation.excludesWords);
 
-    struct Check {
-        QWidget* focus;
-        const char* text;
-        const char* caption;
-    };
-    // Evaluated in order; the first failure stops. The window's times must parse even
-    // while the window is off.
-    const auto firstFailure = [&]() -> std::optional<Check> {
-        if (name.empty()) {
-            return Check{m_ui->nameEdit, "Specify an activation name.", "Invalid Name"};
-        }
-        if (!CDateTime::Parse(nextDate).IsValid()) {
-            return Check{m_ui->dateEdit, "The date is invalid.", "Invalid Date"};
-        }
-        if (!CDateTime::Parse(nextDate + " " + nextTime).IsValid()) {
-            return Check{m_ui->timeEdit, "The time is invalid.", "Invalid Time"};
-        }
-        if (ParseIntervalMinutes(interval) <= 0) {
-            return Check{m_ui->intervalEdit, "The interval is invalid.", "Invalid Interval"};
-        }
-        if (!CDateTime::Parse(startTime).IsValid()) {
-            return Check{m_ui->startTimeEdit, "The start time is invalid.", "Invalid Start Time"};
-        }
-        if (!CDateTime::Parse(endTime).IsValid()) {
-            return Check{m_ui->endTimeEdit, "The end time is invalid.", "Invalid End Time"};
-        }
-        if (m_ui->watchList->selectedItems().isEmpty()) {
-            return Check{m_ui->watchList, "A watch must be selected.", "Invalid Watch"};
-        }
-        if (m_ui->alertList->selectedItems().isEmpty()) {
-            return Check{m_ui->alertList, "At least one alert must be selected.", "Invalid Alert"};
-        }
-        return std::nullopt;
-    }();
-    if (firstFailure) {
-        editors::ShowMessage(firstFailure->text, firstFailure->caption, MessageIcon::None);
-        firstFailure->focus->setFocus();
+    // The window's times must parse even while the window is off.
+    if (!editors::Require(
+            {{name.empty(), m_ui->nameEdit, "Specify an activation name.", "Invalid Name"},
+             {!CDateTime::Parse(nextDate).IsValid(), m_ui->dateEdit, "The date is invalid.",
+              "Invalid Date"},
+             {!CDateTime::Parse(nextDate + " " + nextTime).IsValid(), m_ui->timeEdit,
+              "The time is invalid.", "Invalid Time"},
+             {ParseIntervalMinutes(interval) <= 0, m_ui->intervalEdit, "The interval is invalid.",
+              "Invalid Interval"},
+             {!CDateTime::Parse(startTime).IsValid(), m_ui->startTimeEdit,
+              "The start time is invalid.", "Invalid Start Time"},
+             {!CDateTime::Parse(endTime).IsValid(), m_ui->endTimeEdit, "The end time is invalid.",
+              "Invalid End Time"},
+             {m_ui->watchList->selectedItems().isEmpty(), m_ui->watchList,
+              "A watch must be selected.", "Invalid Watch"},
+             {m_ui->alertList->selectedItems().isEmpty(), m_ui->alertList,
+              "At least one alert must be selected.", "Invalid Alert"}})) {
         return;
     }
 

@@ -2,6 +2,7 @@
 
 #include "model/Activation.h"
 #include "model/SentrelDoc.h"
+#include "ui/EditorSupport.h"
 
 #include <QDialog>
 #include <QString>
@@ -15,15 +16,15 @@ class ActivationDialog;
 
 namespace sentrel {
 
-// "Activation": edits one activation itself, with the document's watches and alerts to
-// choose from. Nothing is written to the activation before every check on OK has passed,
-// and its next date and time only when the user changed them.
+// "Activation": edits one activation, with the document's watches and alerts to choose
+// from (the editor contract of ui/KindEditors.h). Its next date and time are written only
+// when the user changed them.
 class CActivationDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // An activation without a name is new and opens with the defaults of a new one.
-    CActivationDialog(CActivation& activation, CSentrelDoc& doc, QWidget* parent = nullptr);
+    CActivationDialog(CActivation& activation, CSentrelDoc& doc, Editing editing,
+                      QWidget* parent = nullptr);
     ~CActivationDialog() override;
 
     // The most alert entries read from the list on OK.
@@ -36,7 +37,7 @@ private:
     std::unique_ptr<Ui::ActivationDialog> m_ui;
     CActivation& m_activation;
     CSentrelDoc& m_doc;
-    bool m_isNew = false;
+    bool m_isNew;
     std::pair<QString, QString> m_shownNext; // the date and time as the editor opened
 };
 

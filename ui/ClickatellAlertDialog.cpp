@@ -18,13 +18,13 @@ constexpr const char* kText = "SMS_TEXT";
 } // namespace
 
 CClickatellAlertDialog::CClickatellAlertDialog(CClickatellAlert& alert, CSentrelDoc& /*doc*/,
-                                               QWidget* parent)
+                                               Editing editing, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::ClickatellAlertDialog>()), m_alert(alert) {
     m_ui->setupUi(this);
     m_ui->maxMessagesEdit->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[0-9]{0,10}")), m_ui->maxMessagesEdit));
 
-    const bool isNew = alert.name.empty();
+    const bool isNew = editing == Editing::New;
     const std::int32_t sendMultiple = isNew ? 0 : alert.sendMultiple;
     const std::int32_t maxMessages = isNew ? 1 : alert.maxMessages;
     m_ui->nameEdit->setText(FromStored(alert.name));
@@ -53,24 +53,13 @@ void CClickatellAlertDialog::OnOk() {
     if (!maxMessages) {
         return;
     }
-    struct Required {
-        QLineEdit* edit;
-        const char* message;
-    };
-    const Required required[] = {
-        {m_ui->nameEdit, "Specify an alert name"},
-        {m_ui->apiIdEdit, "Specify an API ID"},
-        {m_ui->fromEdit, "Specify the sender (From)"},
-        {m_ui->toEdit, "Specify who to send to"},
-        {m_ui->userNameEdit, "Specify a Clickatell Username"},
-        {m_ui->passwordEdit, "Specify a Clickatell Password"},
-    };
-    for (const Required& field : required) {
-        if (field.edit->text().isEmpty()) {
-            editors::ShowMessage(field.message);
-            field.edit->setFocus();
-            return;
-        }
+    if (!editors::Require({editors::Filled(m_ui->nameEdit, "Specify an alert name"),
+                           editors::Filled(m_ui->apiIdEdit, "Specify an API ID"),
+                           editors::Filled(m_ui->fromEdit, "Specify the sender (From)"),
+                           editors::Filled(m_ui->toEdit, "Specify who to send to"),
+                           editors::Filled(m_ui->userNameEdit, "Specify a Clickatell Username"),
+                           editors::Filled(m_ui->passwordEdit, "Specify a Clickatell Password")})) {
+        return;
     }
 
     m_alert.name = ToStored(m_ui->nameEdit->text(), m_alert.name);

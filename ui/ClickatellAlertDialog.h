@@ -1,8 +1,8 @@
 #pragma once
 
 #include "alerts/ClickatellAlert.h"
-
 #include "model/SentrelDoc.h"
+#include "ui/EditorSupport.h"
 
 #include <QDialog>
 
@@ -14,14 +14,13 @@ class ClickatellAlertDialog;
 
 namespace sentrel {
 
-// "Clickatell Alert (SMS)": edits the alert itself; nothing is written to it before every
-// check on OK has passed.
+// "Clickatell Alert (SMS)" (the editor contract of ui/KindEditors.h).
 class CClickatellAlertDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // An alert without a name is new and opens with the defaults of a new alert.
-    CClickatellAlertDialog(CClickatellAlert& alert, CSentrelDoc& doc, QWidget* parent = nullptr);
+    CClickatellAlertDialog(CClickatellAlert& alert, CSentrelDoc& doc, Editing editing,
+                           QWidget* parent = nullptr);
     ~CClickatellAlertDialog() override;
 
 private:

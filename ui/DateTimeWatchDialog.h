@@ -1,13 +1,12 @@
 #pragma once
 
+#include "model/SentrelDoc.h"
+#include "ui/EditorSupport.h"
 #include "watches/DateTimeWatch.h"
 
-#include <QDateTime>
 #include <QDialog>
 
 #include <memory>
-
-class QDateTimeEdit;
 
 namespace Ui {
 class DateTimeWatchDialog;
@@ -15,28 +14,24 @@ class DateTimeWatchDialog;
 
 namespace sentrel {
 
-// "Date/Time Watch": edits a copy of the watch's fields; the caller copies them back on
-// OK. It checks nothing: every combination of values is a watch, if one that never fires.
+// "Date/Time Watch" (the editor contract of ui/KindEditors.h). It checks nothing: every
+// combination of values is a watch, if one that never fires. A new watch shows the moment
+// the editor opened, and is last checked when OK is pressed, so that moments already past
+// never fire; an edited one keeps the time of its last check.
 class CDateTimeWatchDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CDateTimeWatchDialog(const CDateTimeWatch* watch, QWidget* parent = nullptr);
+    CDateTimeWatchDialog(CDateTimeWatch& watch, CSentrelDoc& doc, Editing editing,
+                         QWidget* parent = nullptr);
     ~CDateTimeWatchDialog() override;
-
-    // Copies every edited field into `watch`; the time of its last check stays.
-    void ApplyTo(CDateTimeWatch& watch) const;
-    // A new watch holding the edited fields, last checked now, so that moments already
-    // past never fire.
-    std::unique_ptr<CDateTimeWatch> CreateRecord() const;
 
 private:
     void OnOk();
-    void Load(QDateTimeEdit* picker, const CDateTime& value);
-    CDateTime Read(const QDateTimeEdit* picker, const CDateTime& original) const;
 
     std::unique_ptr<Ui::DateTimeWatchDialog> m_ui;
-    CDateTimeWatch m_values;
+    CDateTimeWatch& m_watch;
+    bool m_isNew;
 };
 
 } // namespace sentrel

@@ -28,6 +28,21 @@ void ShowMessage(const std::string& text, const std::string& caption, MessageIco
     Platform().messageBox->Show(text, caption, icon);
 }
 
+Requirement Filled(QLineEdit* edit, const char* message) {
+    return {edit->text().isEmpty(), edit, message};
+}
+
+bool Require(std::initializer_list<Requirement> checks) {
+    for (const Requirement& check : checks) {
+        if (check.failed) {
+            ShowMessage(check.message, check.caption);
+            check.focus->setFocus();
+            return false;
+        }
+    }
+    return true;
+}
+
 std::optional<std::int64_t> ReadNumber(QLineEdit* edit, std::int64_t low, std::int64_t high) {
     bool ok = false;
     const qlonglong value = edit->text().trimmed().toLongLong(&ok);

@@ -1,7 +1,7 @@
 #pragma once
 
-// Small pieces the record editors share: their message boxes, number fields, file
-// choices, sorted list boxes and the date pickers' values.
+// Small pieces the record editors share: their message boxes and the checks of OK, number
+// fields, file choices, sorted list boxes and the date pickers' values.
 
 #include "model/DateTime.h"
 #include "platform/Platform.h"
@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 
@@ -17,6 +18,14 @@ class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QWidget;
+
+namespace sentrel {
+
+// What an editor is opened on (the contract in ui/KindEditors.h): a record the document
+// holds, or a new one, which shows the defaults of its kind.
+enum class Editing { Existing, New };
+
+} // namespace sentrel
 
 namespace sentrel::editors {
 
@@ -30,6 +39,22 @@ inline constexpr const char* kProgramCaption = "Sentrel";
 // Shows a modal message (OK only) through the platform's message box.
 void ShowMessage(const std::string& text, const std::string& caption = kProgramCaption,
                  MessageIcon icon = MessageIcon::None);
+
+// One check of an editor's OK: when `failed`, the message (with its caption) is shown and
+// `focus` is where the user goes to mend it.
+struct Requirement {
+    bool failed;
+    QWidget* focus;
+    const char* message;
+    const char* caption = kProgramCaption;
+};
+
+// A text box that must not be left empty.
+Requirement Filled(QLineEdit* edit, const char* message);
+
+// Goes through the checks in order and stops at the first that failed: its message box,
+// and the focus on its field. True when every check passed.
+bool Require(std::initializer_list<Requirement> checks);
 
 // Reads a whole number from a text box. Shows "Please enter an integer." when the box
 // holds no number, or "Please enter an integer between %1 and %2." when it lies outside

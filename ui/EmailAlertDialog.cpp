@@ -8,7 +8,8 @@
 
 namespace sentrel {
 
-CEmailAlertDialog::CEmailAlertDialog(CEmailAlert& alert, CSentrelDoc& /*doc*/, QWidget* parent)
+CEmailAlertDialog::CEmailAlertDialog(CEmailAlert& alert, CSentrelDoc& /*doc*/, Editing editing,
+                                     QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::EmailAlertDialog>()), m_alert(alert) {
     m_ui->setupUi(this);
     // The item data is the stored authentication type.
@@ -22,7 +23,7 @@ CEmailAlertDialog::CEmailAlertDialog(CEmailAlert& alert, CSentrelDoc& /*doc*/, Q
     }
 
     CEmailAlert shown = alert;
-    if (alert.name.empty()) {
+    if (editing == Editing::New) {
         // A new alert: whatever it holds, it opens with these values.
         shown = CEmailAlert();
         shown.maxMessages = 0;
@@ -88,26 +89,13 @@ void CEmailAlertDialog::OnOk() {
     const std::int32_t authType =
         authIndex >= 0 ? m_ui->authCombo->itemData(authIndex).toInt() : m_alert.authType;
 
-    struct Required {
-        bool missing;
-        QWidget* focus;
-        const char* message;
-    };
-    const Required required[] = {
-        {m_ui->nameEdit->text().isEmpty(), m_ui->nameEdit, "Specify an alert name"},
-        {m_ui->recipientsEdit->text().isEmpty(), m_ui->recipientsEdit, "Specify an email address"},
-        {m_ui->fromAddressEdit->text().isEmpty(), m_ui->fromAddressEdit,
-         "Specify an email address"},
-        {m_ui->smtpHostEdit->text().isEmpty(), m_ui->smtpHostEdit, "Specify a SMTP host"},
-        {authType != 0 && m_ui->userNameEdit->text().isEmpty(), m_ui->authCombo,
-         "Specify a username"},
-    };
-    for (const Required& check : required) {
-        if (check.missing) {
-            editors::ShowMessage(check.message);
-            check.focus->setFocus();
-            return;
-        }
+    if (!editors::Require({editors::Filled(m_ui->nameEdit, "Specify an alert name"),
+                           editors::Filled(m_ui->recipientsEdit, "Specify an email address"),
+                           editors::Filled(m_ui->fromAddressEdit, "Specify an email address"),
+                           editors::Filled(m_ui->smtpHostEdit, "Specify a SMTP host"),
+                           {authType != 0 && m_ui->userNameEdit->text().isEmpty(), m_ui->authCombo,
+                            "Specify a username"}})) {
+        return;
     }
 
     m_alert.name = ToStored(m_ui->nameEdit->text(), m_alert.name);

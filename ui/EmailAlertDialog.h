@@ -1,8 +1,8 @@
 #pragma once
 
 #include "alerts/EmailAlert.h"
-
 #include "model/SentrelDoc.h"
+#include "ui/EditorSupport.h"
 
 #include <QDialog>
 
@@ -14,14 +14,13 @@ class EmailAlertDialog;
 
 namespace sentrel {
 
-// "Email Alert": edits the alert itself; nothing is written to it before every check on
-// OK has passed.
+// "Email Alert" (the editor contract of ui/KindEditors.h).
 class CEmailAlertDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // An alert without a name is new and opens with the defaults of a new alert.
-    CEmailAlertDialog(CEmailAlert& alert, CSentrelDoc& doc, QWidget* parent = nullptr);
+    CEmailAlertDialog(CEmailAlert& alert, CSentrelDoc& doc, Editing editing,
+                      QWidget* parent = nullptr);
     ~CEmailAlertDialog() override;
 
 private:

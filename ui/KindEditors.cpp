@@ -31,26 +31,25 @@ namespace {
 // The one table of kinds in the windows. A kind's class comes from its editor.
 const std::vector<KindChoice<CAlert>>& AlertTable() {
     static const std::vector<KindChoice<CAlert>> table = {
-        {{"Email", "emailRadio"}, EditorFirst<CAlert, CEmailAlert, CEmailAlertDialog>()},
-        {{"Sound", "soundRadio"}, EditorCopy<CAlert, CSoundAlert, CSoundAlertDialog>()},
+        {{"Email", "emailRadio"}, EditorOf<CAlert, CEmailAlert, CEmailAlertDialog>()},
+        {{"Sound", "soundRadio"}, EditorOf<CAlert, CSoundAlert, CSoundAlertDialog>()},
         {{"Dialog Message", "messageRadio"},
-         EditorAfterOk<CAlert, CMessageAlert, CMessageAlertDialog>()},
+         EditorOf<CAlert, CMessageAlert, CMessageAlertDialog>()},
         {{"Run Program", "runProgramRadio"},
-         EditorCopy<CAlert, CRunProgramAlert, CRunProgramAlertDialog>()},
+         EditorOf<CAlert, CRunProgramAlert, CRunProgramAlertDialog>()},
         {{"Clickatell (SMS)", "clickatellRadio"},
-         EditorFirst<CAlert, CClickatellAlert, CClickatellAlertDialog>()},
+         EditorOf<CAlert, CClickatellAlert, CClickatellAlertDialog>()},
     };
     return table;
 }
 
 const std::vector<KindChoice<CWatch>>& WatchTable() {
     static const std::vector<KindChoice<CWatch>> table = {
-        {{"Mail Account (POP3)", "popRadio"}, EditorCopy<CWatch, CPOPWatch, CPOPWatchDialog>()},
-        {{"Host (PING)", "pingRadio"}, EditorCopy<CWatch, CPINGWatch, CPingWatchDialog>()},
-        {{"Date/Time", "dateTimeRadio"},
-         EditorCopy<CWatch, CDateTimeWatch, CDateTimeWatchDialog>()},
-        {{"Web Page", "webPageRadio"}, EditorFirst<CWatch, CWebPageWatch, CWebPageWatchDialog>()},
-        {{"File", "fileRadio"}, EditorCopy<CWatch, CFileWatch, CFileWatchDialog>()},
+        {{"Mail Account (POP3)", "popRadio"}, EditorOf<CWatch, CPOPWatch, CPOPWatchDialog>()},
+        {{"Host (PING)", "pingRadio"}, EditorOf<CWatch, CPINGWatch, CPingWatchDialog>()},
+        {{"Date/Time", "dateTimeRadio"}, EditorOf<CWatch, CDateTimeWatch, CDateTimeWatchDialog>()},
+        {{"Web Page", "webPageRadio"}, EditorOf<CWatch, CWebPageWatch, CWebPageWatchDialog>()},
+        {{"File", "fileRadio"}, EditorOf<CWatch, CFileWatch, CFileWatchDialog>()},
     };
     return table;
 }
@@ -110,9 +109,16 @@ bool EditWatch(CWatch& watch, CSentrelDoc& doc, QWidget* parent) {
     return editor && editor->edit(watch, doc, parent);
 }
 
+std::unique_ptr<CActivation> NewActivation(CSentrelDoc& doc, QWidget* parent) {
+    auto activation = std::make_unique<CActivation>();
+    if (!RunEditor<CActivationDialog>(*activation, doc, Editing::New, parent)) {
+        return nullptr;
+    }
+    return activation;
+}
+
 bool EditActivation(CActivation& activation, CSentrelDoc& doc, QWidget* parent) {
-    CActivationDialog dialog(activation, doc, parent);
-    return detail::RunEditor(dialog) == QDialog::Accepted;
+    return RunEditor<CActivationDialog>(activation, doc, Editing::Existing, parent);
 }
 
 } // namespace sentrel

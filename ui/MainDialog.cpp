@@ -10,22 +10,22 @@
 #include "ui/TextCodec.h"
 #include "ui_MainDialog.h"
 
-#include <QAction>
 #include <QFile>
+#include <QKeyEvent>
 #include <QListWidget>
-#include <QMenu>
+#include <QMessageBox>
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace sentrel {
 
 namespace {
 
-constexpr int kTrayIconId = 143;
-constexpr int kTrayBalloonSeconds = 10;
+// At login the panel often starts after the program: its notification area is waited for
+// this long before the program says that it has no icon.
 constexpr std::uint32_t kTrayWaitMs = 30000;
-constexpr int kTrayLookMs = 500;
 
 // A list entry: the name as shown, and the stored bytes it was shown from. The lists sort
 // themselves alphabetically, ignoring case.
@@ -78,6 +78,11 @@ void SelectRow(QListWidget* list, int row) {
 
 void ShowMessage(const std::string& text, MessageIcon icon = MessageIcon::None) {
     Platform().messageBox->Show(text, "Sentrel", icon);
+}
+
+// The save point of New, Edit and Delete: whatever ends the program next, the change stays.
+void SaveStore(CSentrelSession& session) {
+    session.Save();
 }
 
 // The stored name of the selected entry; false when nothing is selected.
@@ -172,12 +177,7 @@ RecordList<CActivation> ActivationList(Ui::MainDialog& ui, CSentrelSession& sess
             .window = window,
             .find = &CSentrelDoc::FindActivation,
             .user = nullptr,
-            .create =
-                [](CSentrelDoc& doc, QWidget* window) {
-                    auto activation = std::make_unique<CActivation>();
-                    return EditActivation(*activation, doc, window) ? std::move(activation)
-                                                                    : nullptr;
-                },
+            .create = NewActivation,
             .edit = EditActivation,
             .selectBeforeEdit = "Select an Activation before clicking Edit",
             .selectBeforeDelete = "Select an Activation before clicking Delete",
@@ -195,7 +195,7 @@ template <class Record> void NewRecord(const RecordList<Record>& list) {
         }
         list.records.push_back(std::move(record));
     }
-    list.session.Save();
+    SaveStore(list.session);
     Refill(list.view, list.records);
     SelectName(list.view, list.records.back()->name);
 }
@@ -219,14 +219,14 @@ template <class Record> void EditRecord(const RecordList<Record>& list) {
     }
     list.session.Touched(record);
     if (accepted) {
-        list.session.Save();
+        SaveStore(list.session);
         Refill(list.view, list.records);
         SelectName(list.view, record->name);
     }
 }
 
-// Deletes the first record with the selected name unless an activation uses it. Not
-// saved: the next save point writes it.
+// Deletes the first record with the selected name unless an activation uses it, and
+// saves.
 template <class Record> void DeleteRecord(const RecordList<Record>& list) {
     std::string name;
     if (!SelectedName(list.view, name)) {
@@ -243,11 +243,39 @@ template <class Record> void DeleteRecord(const RecordList<Record>& list) {
     }
     const int row = SelectedRow(list.view);
     list.session.Remove(record);
+    SaveStore(list.session);
     Refill(list.view, list.records);
     SelectRow(list.view, row);
 }
 
-// A double click on an entry is Edit.
+// Enter on a list's selected entry edits it; without a selection it goes on to the
+// window's default button.
+class EnterEdits : public QObject {
+public:
+    EnterEdits(QListWidget* list, std::function<void()> edit)
+        : QObject(list), m_list(list), m_edit(std::move(edit)) {
+        list->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_list && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+                !m_list->selectedItems().isEmpty()) {
+                m_edit();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QListWidget* m_list;
+    std::function<void()> m_edit;
+};
+
+// A double click on an entry, and Enter on it, is Edit.
 template <class Record>
 void ConnectCommands(const RecordList<Record>& list, QPushButton* newButton,
                      QPushButton* editButton, QPushButton* deleteButton) {
@@ -255,26 +283,25 @@ void ConnectCommands(const RecordList<Record>& list, QPushButton* newButton,
     QObject::connect(editButton, &QPushButton::clicked, list.window, [list] { EditRecord(list); });
     QObject::connect(list.view, &QListWidget::itemDoubleClicked, list.window,
                      [list] { EditRecord(list); });
+    new EnterEdits(list.view, [list] { EditRecord(list); });
     QObject::connect(deleteButton, &QPushButton::clicked, list.window,
                      [list] { DeleteRecord(list); });
 }
 
 } // namespace
 
-QIcon ProgramIcon() {
-    QIcon icon;
-    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        icon.addFile(QStringLiteral(":/icons/sentrel-%1.png").arg(size), QSize(size, size));
-    }
-    return icon;
-}
-
-CMainDialog::CMainDialog(QWidget* frame)
+CMainDialog::CMainDialog()
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_ui(std::make_unique<Ui::MainDialog>()), m_frame(frame),
+      m_ui(std::make_unique<Ui::MainDialog>()),
       m_session(Platform().paths->DataDir() + "/Sentrel.bin"), m_doc(m_session.Doc()),
-      m_engine(m_session.AttachEngine(m_host)), m_tray(std::make_unique<CTrayNotifyIcon>(this)) {
+      m_engine(m_session.AttachEngine(m_host)),
+      m_tray(std::make_unique<CTrayNotifyIcon>(ProgramIcon(), QStringLiteral("Sentrel"), this)) {
     m_ui->setupUi(this);
+    // The list that has the keyboard focus says so with its frame.
+    for (QListWidget* list : {m_ui->watchList, m_ui->activationList, m_ui->alertList}) {
+        list->setStyleSheet(
+            QStringLiteral("QListWidget:focus { border: 2px solid palette(highlight); }"));
+    }
     m_host.onTimer = [this](int id) { m_engine.OnTimer(id); };
     m_engine.onProgress = [this] { OnEngineProgress(); };
 
@@ -291,9 +318,17 @@ CMainDialog::CMainDialog(QWidget* frame)
     connect(m_ui->helpButton, &QPushButton::clicked, this, &CMainDialog::OnHelp);
     connect(m_ui->minimiseButton, &QPushButton::clicked, this, &CMainDialog::OnMinimise);
     connect(m_ui->exitButton, &QPushButton::clicked, this, &CMainDialog::OnExit);
-    connect(m_tray.get(), &CTrayNotifyIcon::command, this, &CMainDialog::OnTrayCommand);
-    m_trayWait.setInterval(kTrayLookMs);
-    connect(&m_trayWait, &QTimer::timeout, this, &CMainDialog::OnTrayWait);
+
+    CTrayNotifyIcon* tray = m_tray.get();
+    connect(tray, &CTrayNotifyIcon::openRequested, this, &CMainDialog::OnOpen);
+    connect(tray, &CTrayNotifyIcon::startRequested, this, &CMainDialog::OnStart);
+    connect(tray, &CTrayNotifyIcon::stopRequested, this, &CMainDialog::OnStop);
+    connect(tray, &CTrayNotifyIcon::startAtLoginRequested, this, &CMainDialog::OnStartAtLogin);
+    connect(tray, &CTrayNotifyIcon::exitRequested, this, &CMainDialog::OnExit);
+    // The entry may be changed outside the program (the desktop's own settings).
+    connect(tray, &CTrayNotifyIcon::menuAboutToShow, this, &CMainDialog::ShowStartAtLogin);
+    connect(tray, &CTrayNotifyIcon::shownAfterWait, this, [this] { m_hiddenForTray = false; });
+    connect(tray, &CTrayNotifyIcon::noArea, this, &CMainDialog::OnNoTray);
 }
 
 CMainDialog::~CMainDialog() {
@@ -322,33 +357,20 @@ bool CMainDialog::Initialise() {
 
     m_ui->traceCheck->setChecked(m_doc.traceOn);
 
-    if (!m_tray->CreateIcon(this, m_frame, kTrayIconId, "Sentrel", "Sentrel",
-                            "Manipulate alerts sent to your mobile", kTrayBalloonSeconds,
-                            CTrayNotifyIcon::BalloonInfo, ProgramIcon(), 0)) {
-        // The window goes on without the icon: it still needs its engine buttons and the
-        // trace the box shows. Without a notification area yet, the icon may still come.
-        if (m_tray->GetMenu()) {
-            m_trayWaitStart = Platform().clock->TickCount();
-            m_trayWait.start();
-        } else {
-            ShowMessage("Failed to create tray icon", MessageIcon::Stop);
-        }
-    }
-    if (QMenu* menu = m_tray->GetMenu()) {
-        ShowStartAtLogin();
-        // The entry may be changed outside the program (the desktop's own settings).
-        connect(menu, &QMenu::aboutToShow, this, &CMainDialog::ShowStartAtLogin);
-    }
+    // Without a notification area yet, the icon may still come; the window goes on either
+    // way: it still needs its engine buttons and the trace the box shows.
+    m_tray->Show(QStringLiteral("Manipulate alerts sent to your mobile"), QStringLiteral("Sentrel"),
+                 kTrayWaitMs);
+    ShowStartAtLogin();
 
-    m_ui->startButton->setEnabled(true);
-    m_ui->stopButton->setEnabled(false);
+    ShowEngineCommands(true, false);
 
     m_session.ApplyTraceSwitch(m_ui->traceCheck->isChecked());
     return true;
 }
 
 void CMainDialog::ShowAtStart(bool minimised) {
-    m_hiddenForTray = minimised && (m_tray->IsCreated() || m_trayWait.isActive());
+    m_hiddenForTray = minimised && (m_tray->IsShown() || m_tray->IsWaiting());
     if (!m_hiddenForTray) {
         show();
     }
@@ -356,15 +378,19 @@ void CMainDialog::ShowAtStart(bool minimised) {
 
 void CMainDialog::OnStart() {
     m_engine.Start();
-    m_ui->startButton->setEnabled(false);
-    m_ui->stopButton->setEnabled(true);
+    ShowEngineCommands(false, true);
 }
 
 void CMainDialog::OnStop() {
     m_engine.Stop();
-    m_ui->startButton->setEnabled(true);
-    m_ui->stopButton->setEnabled(false);
+    ShowEngineCommands(true, false);
     ShowWaiting();
+}
+
+void CMainDialog::ShowEngineCommands(bool canStart, bool canStop) {
+    m_ui->startButton->setEnabled(canStart);
+    m_ui->stopButton->setEnabled(canStop);
+    m_tray->SetEngineCommands(canStart, canStop);
 }
 
 void CMainDialog::OnTrace() {
@@ -378,7 +404,11 @@ void CMainDialog::OnAbout() {
 }
 
 void CMainDialog::OnHelp() {
-    Platform().help->Open(HelpFile(ExecutableDir()));
+    const std::string page = HelpFile(ExecutableDir());
+    if (!Platform().help->Open(page)) {
+        ShowMessage("No web browser could be started to show the help. The help page is:\n" + page,
+                    MessageIcon::Warning);
+    }
 }
 
 void CMainDialog::OnMinimise() {
@@ -406,8 +436,7 @@ void CMainDialog::OnExit() {
     if (m_engine.IsBusy()) {
         m_exitRequested = true;
         m_engine.Halt();
-        m_ui->startButton->setEnabled(false);
-        m_ui->stopButton->setEnabled(false);
+        ShowEngineCommands(false, false);
         ShowWaiting();
         return;
     }
@@ -451,43 +480,32 @@ void CMainDialog::OnStartAtLogin() {
 }
 
 void CMainDialog::ShowStartAtLogin() {
-    if (QMenu* menu = m_tray->GetMenu()) {
-        if (auto* item = menu->findChild<QAction*>("startAtLoginAction")) {
-            item->setChecked(AutostartEnabled(AutostartFileHere()));
-        }
-    }
+    m_tray->SetStartAtLogin(AutostartEnabled(AutostartFileHere()));
 }
 
-void CMainDialog::OnTrayWait() {
-    if (m_tray->AddWhenAvailable()) {
-        m_trayWait.stop();
-        m_hiddenForTray = false;
-    } else if (Platform().clock->TickCount() - m_trayWaitStart >= kTrayWaitMs) {
-        m_trayWait.stop();
-        if (std::exchange(m_hiddenForTray, false)) {
-            show(); // started minimised, but there is nowhere to be minimised to
-        }
-        ShowMessage("Failed to create tray icon", MessageIcon::Stop);
+void CMainDialog::OnNoTray() {
+    if (std::exchange(m_hiddenForTray, false)) {
+        show(); // started minimised, but there is nowhere to be minimised to
     }
+    ShowMessage("Failed to create tray icon", MessageIcon::Stop);
 }
 
-void CMainDialog::OnTrayCommand(int id) {
-    if (id == kCommandOpen) {
-        OnOpen();
-    } else if (id == kCommandExit) {
+// With an icon in the notification area the window only goes there, as "Minimise" does:
+// the watching goes on. Without one, closing would end it, so the user says so first.
+void CMainDialog::reject() {
+    if (m_tray->IsShown()) {
+        OnMinimise();
+        return;
+    }
+    QMessageBox question(QMessageBox::Question, QStringLiteral("Sentrel"),
+                         QStringLiteral("Exit Sentrel? Watching stops until you start it again."),
+                         QMessageBox::Yes | QMessageBox::No, this);
+    question.setObjectName("exitQuestion");
+    question.setDefaultButton(QMessageBox::No);
+    question.setWindowModality(Qt::WindowModal);
+    if (question.exec() == QMessageBox::Yes) {
         OnExit();
-    } else if (id == kCommandStartAtLogin) {
-        OnStartAtLogin();
     }
-}
-
-bool CMainDialog::event(QEvent* event) {
-    if (event->type() == CTrayCallbackEvent::Type()) {
-        const auto* callback = static_cast<CTrayCallbackEvent*>(event);
-        m_tray->HandleTrayMessage(callback->id, callback->mouse);
-        return true;
-    }
-    return QDialog::event(event);
 }
 
 } // namespace sentrel

@@ -3,7 +3,9 @@
 // The main window: watches, activations and alerts side by side, each list with its New,
 // Edit and Delete buttons, and the bottom row (trace box, Start, Stop, About, Help,
 // Minimise, Exit). A view of the session (the document, the engine and the trace switch),
-// whose engine it hosts on QTimers; it creates the tray icon.
+// whose engine it hosts on QTimers; it owns the tray icon. Only "Exit" (and the end of the
+// desktop session) ends it: Escape and the window's close button hide it to the tray
+// icon, or, where there is none, ask first.
 
 #include "engine/Engine.h"
 #include "engine/Session.h"
@@ -11,10 +13,7 @@
 #include "ui/TrayNotifyIcon.h"
 
 #include <QDialog>
-#include <QIcon>
-#include <QTimer>
 
-#include <cstdint>
 #include <memory>
 
 namespace Ui {
@@ -23,16 +22,11 @@ class MainDialog;
 
 namespace sentrel {
 
-// The program's icon, for the windows and the tray.
-QIcon ProgramIcon();
-
 class CMainDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // The tray icon follows `frame` (the hidden top-level window of the program); the
-    // window itself when null.
-    explicit CMainDialog(QWidget* frame = nullptr);
+    CMainDialog();
     ~CMainDialog() override;
 
     // The start-up steps, in order: "Started", icons, load the store, fill the lists, the
@@ -58,28 +52,25 @@ public:
     // The tray menu's "Start at login": switches the desktop's autostart entry.
     void OnStartAtLogin();
 
-protected:
-    bool event(QEvent* event) override;
+    // Escape and the window's close button.
+    void reject() override;
 
 private:
-    void OnTrayCommand(int id);
     void OnEngineProgress();
     void ShowWaiting();
-    void OnTrayWait();
+    // Start and Stop, in the window and in the tray menu, as usable as the engine allows.
+    void ShowEngineCommands(bool canStart, bool canStop);
+    // No notification area came: the window stays on the taskbar, and says why.
+    void OnNoTray();
     // Ticks "Start at login" when the autostart entry is there.
     void ShowStartAtLogin();
 
     std::unique_ptr<Ui::MainDialog> m_ui;
-    QWidget* m_frame;
     CQtEngineHost m_host;
     CSentrelSession m_session;
     CSentrelDoc& m_doc;
     CEngine& m_engine;
     std::unique_ptr<CTrayNotifyIcon> m_tray;
-    // At login the panel often starts after the program: its notification area is waited
-    // for, by the platform clock, before the program says that it has no icon.
-    QTimer m_trayWait;
-    std::uint32_t m_trayWaitStart = 0;
     // Started minimised while the notification area is waited for: shown if it never comes.
     bool m_hiddenForTray = false;
     // Exit came while a check or send was under way: it completes when the pass ends.

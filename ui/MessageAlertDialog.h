@@ -1,12 +1,14 @@
 #pragma once
 
-// "Message Alert": the editor of an alert that shows its message in a popup. It works on
-// copies of the record's fields: Load fills it, Store writes back what OK accepted.
+// "Message Alert": the editor of an alert that shows its message in a popup (the editor
+// contract of ui/KindEditors.h).
+
+#include "model/SentrelDoc.h"
+#include "ui/EditorSupport.h"
 
 #include <QDialog>
 
 #include <memory>
-#include <string>
 
 namespace Ui {
 class MessageAlertDialog;
@@ -20,17 +22,15 @@ class CMessageAlertDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CMessageAlertDialog(QWidget* parent = nullptr);
+    CMessageAlertDialog(CMessageAlert& alert, CSentrelDoc& doc, Editing editing,
+                        QWidget* parent = nullptr);
     ~CMessageAlertDialog() override;
-
-    void Load(const CMessageAlert& alert);
-    void Store(CMessageAlert& alert) const;
 
 private:
     void OnOk();
 
     std::unique_ptr<Ui::MessageAlertDialog> m_ui;
-    std::string m_name; // as stored, written back unchanged when the text is
+    CMessageAlert& m_alert;
 };
 
 } // namespace sentrel

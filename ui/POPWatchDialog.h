@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/SentrelDoc.h"
+#include "ui/EditorSupport.h"
 #include "watches/POPWatch.h"
 
 #include <QDialog>
@@ -12,23 +14,19 @@ class POPWatchDialog;
 
 namespace sentrel {
 
-// "POP Watch": edits a copy of the watch's fields; the caller copies them back on OK.
+// "POP Watch" (the editor contract of ui/KindEditors.h); the mail the watch has seen stays.
 class CPOPWatchDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CPOPWatchDialog(const CPOPWatch* watch, QWidget* parent = nullptr);
+    CPOPWatchDialog(CPOPWatch& watch, CSentrelDoc& doc, Editing editing, QWidget* parent = nullptr);
     ~CPOPWatchDialog() override;
-
-    // Copies every edited field into `watch`; the identifiers it has seen stay.
-    void ApplyTo(CPOPWatch& watch) const;
-    std::unique_ptr<CPOPWatch> CreateRecord() const;
 
 private:
     void OnOk();
 
     std::unique_ptr<Ui::POPWatchDialog> m_ui;
-    CPOPWatch m_values;
+    CPOPWatch& m_watch;
 };
 
 } // namespace sentrel

@@ -6,23 +6,23 @@
 
 namespace sentrel {
 
-CPingWatchDialog::CPingWatchDialog(const CPINGWatch* watch, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::PingWatchDialog>()) {
+CPingWatchDialog::CPingWatchDialog(CPINGWatch& watch, CSentrelDoc& /*doc*/, Editing editing,
+                                   QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::PingWatchDialog>()), m_watch(watch) {
     m_ui->setupUi(this);
-    if (watch != nullptr) {
-        m_values = *watch;
-    } else {
-        m_values.hostName = kDefaultHost;
-        m_values.packetSizeText = "32";
-        m_values.timeToLiveText = "10";
-        m_values.timeoutText = "5000";
+    CPINGWatch shown = watch;
+    if (editing == Editing::New) {
+        shown.hostName = kDefaultHost;
+        shown.packetSizeText = "32";
+        shown.timeToLiveText = "10";
+        shown.timeoutText = "5000";
     }
-    m_ui->nameEdit->setText(FromStored(m_values.name));
-    m_ui->hostEdit->setText(FromStored(m_values.hostName));
-    m_ui->timeoutEdit->setText(FromStored(m_values.timeoutText));
-    m_ui->ttlEdit->setText(FromStored(m_values.timeToLiveText));
-    m_ui->packetSizeEdit->setText(FromStored(m_values.packetSizeText));
-    m_ui->failureMessageEdit->setText(FromStored(m_values.failureMessage));
+    m_ui->nameEdit->setText(FromStored(shown.name));
+    m_ui->hostEdit->setText(FromStored(shown.hostName));
+    m_ui->timeoutEdit->setText(FromStored(shown.timeoutText));
+    m_ui->ttlEdit->setText(FromStored(shown.timeToLiveText));
+    m_ui->packetSizeEdit->setText(FromStored(shown.packetSizeText));
+    m_ui->failureMessageEdit->setText(FromStored(shown.failureMessage));
 
     connect(m_ui->okButton, &QPushButton::clicked, this, &CPingWatchDialog::OnOk);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -31,34 +31,17 @@ CPingWatchDialog::CPingWatchDialog(const CPINGWatch* watch, QWidget* parent)
 CPingWatchDialog::~CPingWatchDialog() = default;
 
 void CPingWatchDialog::OnOk() {
-    if (m_ui->nameEdit->text().isEmpty()) {
-        editors::ShowMessage("Specify a watch name");
-        m_ui->nameEdit->setFocus();
+    if (!editors::Require({editors::Filled(m_ui->nameEdit, "Specify a watch name")})) {
         return;
     }
-    // The numbers are kept as typed; the watch converts them at every check.
-    m_values.name = ToStored(m_ui->nameEdit->text(), m_values.name);
-    m_values.hostName = ToStored(m_ui->hostEdit->text(), m_values.hostName);
-    m_values.timeoutText = ToStored(m_ui->timeoutEdit->text(), m_values.timeoutText);
-    m_values.timeToLiveText = ToStored(m_ui->ttlEdit->text(), m_values.timeToLiveText);
-    m_values.packetSizeText = ToStored(m_ui->packetSizeEdit->text(), m_values.packetSizeText);
-    m_values.failureMessage = ToStored(m_ui->failureMessageEdit->text(), m_values.failureMessage);
+    CPINGWatch& w = m_watch;
+    w.name = ToStored(m_ui->nameEdit->text(), w.name);
+    w.hostName = ToStored(m_ui->hostEdit->text(), w.hostName);
+    w.timeoutText = ToStored(m_ui->timeoutEdit->text(), w.timeoutText);
+    w.timeToLiveText = ToStored(m_ui->ttlEdit->text(), w.timeToLiveText);
+    w.packetSizeText = ToStored(m_ui->packetSizeEdit->text(), w.packetSizeText);
+    w.failureMessage = ToStored(m_ui->failureMessageEdit->text(), w.failureMessage);
     accept();
-}
-
-void CPingWatchDialog::ApplyTo(CPINGWatch& watch) const {
-    watch.name = m_values.name;
-    watch.hostName = m_values.hostName;
-    watch.packetSizeText = m_values.packetSizeText;
-    watch.timeToLiveText = m_values.timeToLiveText;
-    watch.timeoutText = m_values.timeoutText;
-    watch.failureMessage = m_values.failureMessage;
-}
-
-std::unique_ptr<CPINGWatch> CPingWatchDialog::CreateRecord() const {
-    auto watch = std::make_unique<CPINGWatch>();
-    ApplyTo(*watch);
-    return watch;
 }
 
 } // namespace sentrel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/SentrelDoc.h"
+#include "ui/EditorSupport.h"
 #include "watches/PINGWatch.h"
 
 #include <QDialog>
@@ -12,18 +14,15 @@ class PingWatchDialog;
 
 namespace sentrel {
 
-// "Ping Watch": edits a copy of the watch's fields; the caller copies them back on OK.
+// "Ping Watch" (the editor contract of ui/KindEditors.h). The numbers are kept as typed;
+// the watch converts them at every check.
 class CPingWatchDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // Without a watch the dialog shows the defaults of a new one.
-    explicit CPingWatchDialog(const CPINGWatch* watch, QWidget* parent = nullptr);
+    CPingWatchDialog(CPINGWatch& watch, CSentrelDoc& doc, Editing editing,
+                     QWidget* parent = nullptr);
     ~CPingWatchDialog() override;
-
-    // Copies every edited field into `watch`.
-    void ApplyTo(CPINGWatch& watch) const;
-    std::unique_ptr<CPINGWatch> CreateRecord() const;
 
     // The host a new watch pings.
     static constexpr const char* kDefaultHost = "www.debian.org";
@@ -32,7 +31,7 @@ private:
     void OnOk();
 
     std::unique_ptr<Ui::PingWatchDialog> m_ui;
-    CPINGWatch m_values;
+    CPINGWatch& m_watch;
 };
 
 } // namespace sentrel

@@ -90,9 +90,9 @@ void CQtMessageBox::Show(const std::string& text, const std::string& caption, Me
     box.exec();
 }
 
-void CQtHelp::Open(const std::string& path) {
-    // A missing page shows nothing from us; the browser may say so itself.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+bool CQtHelp::Open(const std::string& path) {
+    // A missing page is the browser's to report.
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 bool CQtNotificationArea::IsAvailable() {
@@ -130,16 +130,12 @@ void InstallQtServices() {
     static CAlertPopupService popups;
     static CQtHelp help;
     static CQtNotificationArea notificationArea;
-    PlatformServices services;
-    services.messageBox = &messageBox;
-    services.alertPopup = &popups;
-    services.help = &help;
-    services.notificationArea = &notificationArea;
-    InstallPlatform(services);
+    InstallPlatform({.messageBox = &messageBox,
+                     .alertPopup = &popups,
+                     .help = &help,
+                     .notificationArea = &notificationArea});
     static CBackgroundPageFetcher webPages(Network().webPages);
-    NetworkServices network;
-    network.webPages = &webPages;
-    InstallNetwork(network);
+    InstallNetwork({.webPages = &webPages});
 }
 
 } // namespace sentrel

@@ -46,7 +46,7 @@ public:
 // Opens a local page in the desktop's default browser.
 class CQtHelp : public IHelp {
 public:
-    void Open(const std::string& path) override;
+    bool Open(const std::string& path) override;
 };
 
 // Asks the desktop, through Qt, whether it has a notification area (a tray).

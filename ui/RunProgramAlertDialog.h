@@ -1,6 +1,8 @@
 #pragma once
 
 #include "alerts/RunProgramAlert.h"
+#include "model/SentrelDoc.h"
+#include "ui/EditorSupport.h"
 
 #include <QDialog>
 
@@ -12,26 +14,24 @@ class RunProgramAlertDialog;
 
 namespace sentrel {
 
-// "Run Program Alert": edits a copy of the alert's fields; the caller copies them back
-// on OK.
+// "Run Program Alert" (the editor contract of ui/KindEditors.h).
 class CRunProgramAlertDialog : public QDialog {
     Q_OBJECT
 
 public:
     static constexpr const char* kFilter = "Program files (*.exe)|*.exe||";
 
-    explicit CRunProgramAlertDialog(const CRunProgramAlert* alert, QWidget* parent = nullptr);
+    CRunProgramAlertDialog(CRunProgramAlert& alert, CSentrelDoc& doc, Editing editing,
+                           QWidget* parent = nullptr);
     ~CRunProgramAlertDialog() override;
-
-    void ApplyTo(CRunProgramAlert& alert) const;
-    std::unique_ptr<CRunProgramAlert> CreateRecord() const;
 
 private:
     void OnBrowse();
     void OnOk();
 
     std::unique_ptr<Ui::RunProgramAlertDialog> m_ui;
-    CRunProgramAlert m_values;
+    CRunProgramAlert& m_alert;
+    std::string m_program; // as the chooser gave it
 };
 
 } // namespace sentrel

@@ -7,14 +7,13 @@
 
 namespace sentrel {
 
-CSoundAlertDialog::CSoundAlertDialog(const CSoundAlert* alert, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::SoundAlertDialog>()) {
+CSoundAlertDialog::CSoundAlertDialog(CSoundAlert& alert, CSentrelDoc& /*doc*/, Editing /*editing*/,
+                                     QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::SoundAlertDialog>()), m_alert(alert),
+      m_soundFile(alert.soundFile) {
     m_ui->setupUi(this);
-    if (alert != nullptr) {
-        m_values = *alert;
-    }
-    m_ui->nameEdit->setText(FromStored(m_values.name));
-    m_ui->soundFileEdit->setText(FromStored(m_values.soundFile));
+    m_ui->nameEdit->setText(FromStored(alert.name));
+    m_ui->soundFileEdit->setText(FromStored(m_soundFile));
 
     connect(m_ui->browseButton, &QPushButton::clicked, this, &CSoundAlertDialog::OnBrowse);
     connect(m_ui->testButton, &QPushButton::clicked, this, &CSoundAlertDialog::OnTest);
@@ -25,42 +24,26 @@ CSoundAlertDialog::CSoundAlertDialog(const CSoundAlert* alert, QWidget* parent)
 CSoundAlertDialog::~CSoundAlertDialog() = default;
 
 void CSoundAlertDialog::OnBrowse() {
-    if (auto chosen = editors::ChooseFile(this, kFilter, m_values.soundFile)) {
-        m_values.soundFile = *chosen;
-        m_ui->soundFileEdit->setText(FromStored(m_values.soundFile));
+    if (auto chosen = editors::ChooseFile(this, kFilter, m_soundFile)) {
+        m_soundFile = *chosen;
+        m_ui->soundFileEdit->setText(FromStored(m_soundFile));
     }
 }
 
 void CSoundAlertDialog::OnTest() {
     // The same call the alert makes: it returns when the sound has finished.
-    Platform().sound->PlayFile(m_values.soundFile);
+    Platform().sound->PlayFile(m_soundFile);
 }
 
 void CSoundAlertDialog::OnOk() {
-    if (m_ui->nameEdit->text().isEmpty()) {
-        editors::ShowMessage("Specify an alert name");
-        m_ui->nameEdit->setFocus();
+    // The path field takes no input; its "..." button is where the user goes to mend it.
+    if (!editors::Require({editors::Filled(m_ui->nameEdit, "Specify an alert name"),
+                           {m_soundFile.empty(), m_ui->browseButton, "Specify an sound file"}})) {
         return;
     }
-    if (m_values.soundFile.empty()) {
-        editors::ShowMessage("Specify an sound file");
-        // The path field takes no input; its "..." button is where the user goes next.
-        m_ui->browseButton->setFocus();
-        return;
-    }
-    m_values.name = ToStored(m_ui->nameEdit->text(), m_values.name);
+    m_alert.name = ToStored(m_ui->nameEdit->text(), m_alert.name);
+    m_alert.soundFile = m_soundFile;
     accept();
-}
-
-void CSoundAlertDialog::ApplyTo(CSoundAlert& alert) const {
-    alert.name = m_values.name;
-    alert.soundFile = m_values.soundFile;
-}
-
-std::unique_ptr<CSoundAlert> CSoundAlertDialog::CreateRecord() const {
-    auto alert = std::make_unique<CSoundAlert>();
-    ApplyTo(*alert);
-    return alert;
 }
 
 } // namespace sentrel

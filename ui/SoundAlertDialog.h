@@ -1,6 +1,8 @@
 #pragma once
 
 #include "alerts/SoundAlert.h"
+#include "model/SentrelDoc.h"
+#include "ui/EditorSupport.h"
 
 #include <QDialog>
 
@@ -12,18 +14,16 @@ class SoundAlertDialog;
 
 namespace sentrel {
 
-// "Sound Alert": edits a copy of the alert's fields; the caller copies them back on OK.
+// "Sound Alert" (the editor contract of ui/KindEditors.h); "Test" plays the chosen file.
 class CSoundAlertDialog : public QDialog {
     Q_OBJECT
 
 public:
     static constexpr const char* kFilter = "WAV files (*.wav)|*.wav;*.WAV||";
 
-    explicit CSoundAlertDialog(const CSoundAlert* alert, QWidget* parent = nullptr);
+    CSoundAlertDialog(CSoundAlert& alert, CSentrelDoc& doc, Editing editing,
+                      QWidget* parent = nullptr);
     ~CSoundAlertDialog() override;
-
-    void ApplyTo(CSoundAlert& alert) const;
-    std::unique_ptr<CSoundAlert> CreateRecord() const;
 
 private:
     void OnBrowse();
@@ -31,7 +31,8 @@ private:
     void OnOk();
 
     std::unique_ptr<Ui::SoundAlertDialog> m_ui;
-    CSoundAlert m_values;
+    CSoundAlert& m_alert;
+    std::string m_soundFile; // as the chooser gave it
 };
 
 } // namespace sentrel

@@ -1,7 +1,6 @@
 #include "ui/TrayNotifyIcon.h"
 
 #include "platform/Platform.h"
-#include "ui/TaskbarWatcher.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,7 +10,6 @@
 #include <QDBusVariant>
 #include <QMenu>
 #include <QSystemTrayIcon>
-#include <QTimer>
 #include <QWidget>
 #include <QtGui/qguiapplication_platform.h>
 
@@ -26,6 +24,9 @@ namespace {
 // How often, and how many times, to look whether the icon has its place for the balloon.
 constexpr int kPlaceCheckMs = 100;
 constexpr int kPlaceChecks = 100;
+// How often to look whether a notification area has come, while one is waited for.
+constexpr int kAreaLookMs = 500;
+constexpr int kBalloonMs = 10000;
 
 // Whether the icon goes to a status-notifier host over D-Bus. Qt makes that choice once,
 // at the first icon, from whether the session bus has a watcher that reports a host; so
@@ -73,123 +74,85 @@ bool TakenInByTray(const QWidget& window, const QRect& known) {
 
 } // namespace
 
-QEvent::Type CTrayCallbackEvent::Type() {
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-}
+CTrayNotifyIcon::CTrayNotifyIcon(const QIcon& icon, const QString& tooltip, QObject* parent)
+    : QObject(parent), m_menu(std::make_unique<QMenu>()) {
+    m_menu->setObjectName("trayMenu");
+    QAction* open =
+        AddAction(QStringLiteral("Open"), "openAction", &CTrayNotifyIcon::openRequested);
+    m_menu->setDefaultAction(open); // shown in bold
+    m_menu->addSeparator();
+    m_start = AddAction(QStringLiteral("Start"), "startAction", &CTrayNotifyIcon::startRequested);
+    m_stop = AddAction(QStringLiteral("Stop"), "stopAction", &CTrayNotifyIcon::stopRequested);
+    m_menu->addSeparator();
+    m_startAtLogin = AddAction(QStringLiteral("Start at login"), "startAtLoginAction",
+                               &CTrayNotifyIcon::startAtLoginRequested);
+    m_startAtLogin->setCheckable(true);
+    m_menu->addSeparator();
+    AddAction(QStringLiteral("Exit"), "exitAction", &CTrayNotifyIcon::exitRequested);
+    connect(m_menu.get(), &QMenu::aboutToShow, this, &CTrayNotifyIcon::menuAboutToShow);
 
-std::unique_ptr<QMenu> LoadTrayMenu(int id) {
-    if (id != 143) {
-        return nullptr;
-    }
-    auto menu = std::make_unique<QMenu>();
-    menu->setObjectName("trayMenu");
-    QAction* open = menu->addAction(QStringLiteral("Open"));
-    open->setObjectName("openAction");
-    open->setData(kCommandOpen);
-    menu->addSeparator();
-    QAction* startAtLogin = menu->addAction(QStringLiteral("Start at login"));
-    startAtLogin->setObjectName("startAtLoginAction");
-    startAtLogin->setCheckable(true);
-    startAtLogin->setData(kCommandStartAtLogin);
-    menu->addSeparator();
-    QAction* exit = menu->addAction(QStringLiteral("Exit"));
-    exit->setObjectName("exitAction");
-    exit->setData(kCommandExit);
-    return menu;
-}
-
-bool CTrayOwnerHook::HandleMessage(QWidget*, QEvent* event) {
-    if (event->type() == TaskbarCreatedEvent()) {
-        m_tray.OnTaskbarCreated();
-    } else if (event->type() == CHookWnd::WindowDestroyEvent()) {
-        m_tray.RemoveIcon();
-    }
-    return false; // the window sees these too
-}
-
-CTrayNotifyIcon::CTrayNotifyIcon(QObject* parent)
-    : QObject(parent), m_hook(*this), m_balloonWait(new QTimer(this)) {
-    m_balloonWait->setInterval(kPlaceCheckMs);
-    connect(m_balloonWait, &QTimer::timeout, this, &CTrayNotifyIcon::ShowBalloonWhenPlaced);
-}
-
-CTrayNotifyIcon::~CTrayNotifyIcon() {
-    RemoveIcon();
-    m_hook.UnhookWindow();
-    delete m_icon; // before the menu it shows
-    m_icon = nullptr;
-}
-
-bool CTrayNotifyIcon::TrayAvailable() {
-    return Platform().notificationArea->IsAvailable();
-}
-
-bool CTrayNotifyIcon::CreateIcon(QWidget* notifyWindow, QWidget* frame, int id,
-                                 const QString& tooltip, const QString& balloonText,
-                                 const QString& balloonTitle, int balloonSeconds, int balloonKind,
-                                 const QIcon& icon, int menuId) {
-    std::unique_ptr<QMenu> menu = LoadTrayMenu(menuId != 0 ? menuId : id);
-    if (!menu || menu->actions().isEmpty()) {
-        return false;
-    }
-    m_menu = std::move(menu);
-    m_menu->setDefaultAction(m_menu->actions().first()); // "Open", shown in bold
-    for (QAction* action : m_menu->actions()) {
-        connect(action, &QAction::triggered, this,
-                [this, action] { emit command(action->data().toInt()); });
-    }
-
-    m_hook.HookFrame(frame ? frame : notifyWindow);
-
-    m_notifyWindow = notifyWindow;
-    m_id = id;
+    // Qt chooses the kind of host once, with the first icon; so do we.
     m_singleActivation = StatusNotifierHost();
-    delete m_icon;
     m_icon = new QSystemTrayIcon(icon, this);
     m_icon->setToolTip(tooltip);
     m_icon->setContextMenu(m_menu.get());
     connect(m_icon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                TrayMouse mouse = TrayMouse::MiddleClick;
-                switch (reason) {
-                case QSystemTrayIcon::Trigger:
-                    mouse = m_singleActivation ? TrayMouse::Activate : TrayMouse::LeftClick;
-                    break;
-                case QSystemTrayIcon::DoubleClick:
-                    mouse = TrayMouse::LeftDoubleClick;
-                    break;
-                case QSystemTrayIcon::Context:
-                    mouse = TrayMouse::RightButtonUp;
-                    break;
-                default:
-                    break;
-                }
-                if (m_notifyWindow) {
-                    CTrayCallbackEvent event(m_id, mouse);
-                    QCoreApplication::sendEvent(m_notifyWindow, &event);
+                // A single click on an X11 tray does nothing.
+                if (reason == QSystemTrayIcon::DoubleClick ||
+                    (reason == QSystemTrayIcon::Trigger && m_singleActivation)) {
+                    emit openRequested();
                 }
             });
 
-    m_balloon = Balloon{balloonTitle, balloonText, balloonKind, balloonSeconds * 1000};
-    m_created = false;
-    if (!TrayAvailable()) {
-        return false;
-    }
-    AddToArea();
-    return true;
+    m_areaWait.setInterval(kAreaLookMs);
+    connect(&m_areaWait, &QTimer::timeout, this, &CTrayNotifyIcon::LookForArea);
+    m_balloonWait.setInterval(kPlaceCheckMs);
+    connect(&m_balloonWait, &QTimer::timeout, this, &CTrayNotifyIcon::ShowBalloonWhenPlaced);
 }
 
-bool CTrayNotifyIcon::AddWhenAvailable() {
-    if (!m_created && m_icon && TrayAvailable()) {
-        AddToArea();
-    }
-    return m_created;
+CTrayNotifyIcon::~CTrayNotifyIcon() {
+    delete m_icon; // before the menu it shows
 }
 
-void CTrayNotifyIcon::AddToArea() {
+QAction* CTrayNotifyIcon::AddAction(const QString& text, const char* name,
+                                    void (CTrayNotifyIcon::*signal)()) {
+    QAction* action = m_menu->addAction(text);
+    action->setObjectName(QLatin1String(name));
+    connect(action, &QAction::triggered, this, signal);
+    return action;
+}
+
+bool CTrayNotifyIcon::AreaAvailable() {
+    return Platform().notificationArea->IsAvailable();
+}
+
+void CTrayNotifyIcon::Show(const QString& balloonTitle, const QString& balloonText,
+                           std::uint32_t waitMs) {
+    m_balloonTitle = balloonTitle;
+    m_balloonText = balloonText;
+    if (AreaAvailable()) {
+        Add();
+        return;
+    }
+    m_waitStart = Platform().clock->TickCount();
+    m_waitMs = waitMs;
+    m_areaWait.start();
+}
+
+void CTrayNotifyIcon::LookForArea() {
+    if (AreaAvailable()) {
+        m_areaWait.stop();
+        Add();
+        emit shownAfterWait();
+    } else if (Platform().clock->TickCount() - m_waitStart >= m_waitMs) {
+        m_areaWait.stop();
+        emit noArea();
+    }
+}
+
+void CTrayNotifyIcon::Add() {
     m_icon->show();
-    m_created = true;
     m_placeChecks = 0;
     ShowBalloonWhenPlaced();
 }
@@ -197,34 +160,20 @@ void CTrayNotifyIcon::AddToArea() {
 void CTrayNotifyIcon::ShowBalloonWhenPlaced() {
     // Shown before the icon has its place, the balloon would point at the screen's corner.
     // An icon that gets no place in time gets no balloon.
-    if (!m_created || !m_icon || ++m_placeChecks > kPlaceChecks) {
-        m_balloonWait->stop();
+    if (++m_placeChecks > kPlaceChecks) {
+        m_balloonWait.stop();
         return;
     }
     if (!IsPlaced()) {
-        m_balloonWait->start();
+        m_balloonWait.start();
         return;
     }
-    m_balloonWait->stop();
-    QSystemTrayIcon::MessageIcon kind = QSystemTrayIcon::NoIcon;
-    switch (m_balloon.kind) {
-    case BalloonWarning:
-        kind = QSystemTrayIcon::Warning;
-        break;
-    case BalloonError:
-        kind = QSystemTrayIcon::Critical;
-        break;
-    case BalloonInfo:
-        kind = QSystemTrayIcon::Information;
-        break;
-    default:
-        break;
-    }
-    m_icon->showMessage(m_balloon.title, m_balloon.text, kind, m_balloon.ms);
+    m_balloonWait.stop();
+    m_icon->showMessage(m_balloonTitle, m_balloonText, QSystemTrayIcon::Information, kBalloonMs);
 }
 
 bool CTrayNotifyIcon::IsPlaced() const {
-    if (!m_icon || !m_icon->isVisible() || !TrayAvailable()) {
+    if (!IsShown()) {
         return false;
     }
     for (const QWidget* window : QApplication::topLevelWidgets()) {
@@ -235,55 +184,17 @@ bool CTrayNotifyIcon::IsPlaced() const {
     return true; // drawn by the host itself (status notifier) or by the platform
 }
 
-bool CTrayNotifyIcon::RemoveIcon() {
-    if (!m_created) {
-        return false;
-    }
-    if (m_icon) {
-        m_icon->hide();
-    }
-    const bool unhooked = m_hook.UnhookWindow();
-    m_created = false;
-    return unhooked;
-}
-
 bool CTrayNotifyIcon::IsShown() const {
-    return m_icon && m_icon->isVisible() && TrayAvailable();
+    return m_icon->isVisible() && AreaAvailable();
 }
 
-int CTrayNotifyIcon::HandleTrayMessage(int id, TrayMouse mouse) {
-    if (id != m_id) {
-        return 0;
-    }
-    switch (mouse) {
-    case TrayMouse::RightButtonUp:
-        // The notification area opens the icon's menu itself; its commands come back
-        // through command().
-        break;
-    case TrayMouse::LeftDoubleClick:
-    case TrayMouse::Activate:
-        if (m_notifyWindow) {
-            m_notifyWindow->activateWindow();
-        }
-        if (m_menu && !m_menu->actions().isEmpty()) {
-            m_menu->actions().first()->trigger();
-        }
-        break;
-    default:
-        break;
-    }
-    return 1;
+void CTrayNotifyIcon::SetEngineCommands(bool canStart, bool canStop) {
+    m_start->setEnabled(canStart);
+    m_stop->setEnabled(canStop);
 }
 
-void CTrayNotifyIcon::OnTaskbarCreated() {
-    if (m_hidden || !m_icon) {
-        return;
-    }
-    // Added again with its tooltip and menu, without the balloon.
-    m_hidden = true;
-    m_icon->hide();
-    m_icon->show();
-    m_hidden = false;
+void CTrayNotifyIcon::SetStartAtLogin(bool on) {
+    m_startAtLogin->setChecked(on);
 }
 
 } // namespace sentrel

@@ -1,30 +1,32 @@
 #include "ui/WebPageWatchDialog.h"
 
+#include "services/NetworkServices.h"
+#include "ui/EditorSupport.h"
 #include "ui/TextCodec.h"
 #include "ui_WebPageWatchDialog.h"
+#include "watches/WebTextAnchor.h"
 
 namespace sentrel {
 
 CWebPageWatchDialog::CWebPageWatchDialog(CWebPageWatch& watch, CSentrelDoc& /*doc*/,
-                                         QWidget* parent)
+                                         Editing /*editing*/, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::WebPageWatchDialog>()), m_watch(watch) {
     m_ui->setupUi(this);
-    const WebPageWatchValues values = watch.EditorValues();
-    m_ui->nameEdit->setText(FromStored(values.name));
-    m_ui->urlEdit->setText(FromStored(values.url));
-    m_ui->userNameEdit->setText(FromStored(values.webUserName));
-    m_ui->passwordEdit->setText(FromStored(values.webPassword));
+    m_ui->nameEdit->setText(FromStored(watch.name));
+    m_ui->urlEdit->setText(FromStored(watch.url));
+    m_ui->userNameEdit->setText(FromStored(watch.webUserName));
+    m_ui->passwordEdit->setText(FromStored(watch.webPassword));
     QRadioButton* modes[] = {m_ui->modeChangesRadio, m_ui->modeContainsRadio, m_ui->modeAbsentRadio,
                              m_ui->modeSpecificRadio};
-    if (values.mode >= 0 && values.mode < 4) {
-        modes[values.mode]->setChecked(true);
+    if (watch.mode >= 0 && watch.mode < 4) {
+        modes[watch.mode]->setChecked(true);
     }
-    m_ui->changedMessageEdit->setText(FromStored(values.changedMessage));
-    m_ui->containsTextEdit->setText(FromStored(values.containsText));
-    m_ui->containsMessageEdit->setText(FromStored(values.containsMessage));
-    m_ui->absentTextEdit->setText(FromStored(values.absentText));
-    m_ui->absentMessageEdit->setText(FromStored(values.absentMessage));
-    m_ui->textToWatchEdit->setPlainText(FromStored(values.textToWatch));
+    m_ui->changedMessageEdit->setText(FromStored(watch.changedMessage));
+    m_ui->containsTextEdit->setText(FromStored(watch.containsText));
+    m_ui->containsMessageEdit->setText(FromStored(watch.containsMessage));
+    m_ui->absentTextEdit->setText(FromStored(watch.absentText));
+    m_ui->absentMessageEdit->setText(FromStored(watch.absentMessage));
+    m_ui->textToWatchEdit->setPlainText(FromStored(watch.textToWatch));
 
     connect(m_ui->okButton, &QPushButton::clicked, this, &CWebPageWatchDialog::OnOk);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -33,44 +35,65 @@ CWebPageWatchDialog::CWebPageWatchDialog(CWebPageWatch& watch, CSentrelDoc& /*do
 CWebPageWatchDialog::~CWebPageWatchDialog() = default;
 
 void CWebPageWatchDialog::OnOk() {
-    const CWebPageWatch& w = m_watch;
-    WebPageWatchValues typed;
-    typed.name = ToStored(m_ui->nameEdit->text(), w.name);
-    typed.url = ToStored(m_ui->urlEdit->text(), w.url);
-    typed.webUserName = ToStored(m_ui->userNameEdit->text(), w.webUserName);
-    typed.webPassword = ToStored(m_ui->passwordEdit->text(), w.webPassword);
+    if (!editors::Require({editors::Filled(m_ui->nameEdit, "Enter a Name for this Watch"),
+                           editors::Filled(m_ui->urlEdit, "Enter a web address")})) {
+        return;
+    }
+    // Worked out on a copy: a page fetched for a check that then fails must not become the
+    // watch's baseline, or a cancelled editor would hide a change since the last check.
+    CWebPageWatch edited = m_watch;
+    edited.name = ToStored(m_ui->nameEdit->text(), edited.name);
+    edited.url = ToStored(m_ui->urlEdit->text(), edited.url);
+    edited.webUserName = ToStored(m_ui->userNameEdit->text(), edited.webUserName);
+    edited.webPassword = ToStored(m_ui->passwordEdit->text(), edited.webPassword);
     // A stored mode the buttons do not show stays as it is.
-    typed.mode = w.mode;
     const QRadioButton* modes[] = {m_ui->modeChangesRadio, m_ui->modeContainsRadio,
                                    m_ui->modeAbsentRadio, m_ui->modeSpecificRadio};
     for (int mode = 0; mode < 4; ++mode) {
         if (modes[mode]->isChecked()) {
-            typed.mode = mode;
+            edited.mode = mode;
         }
     }
-    typed.changedMessage = ToStored(m_ui->changedMessageEdit->text(), w.changedMessage);
-    typed.containsText = ToStored(m_ui->containsTextEdit->text(), w.containsText);
-    typed.containsMessage = ToStored(m_ui->containsMessageEdit->text(), w.containsMessage);
-    typed.absentText = ToStored(m_ui->absentTextEdit->text(), w.absentText);
-    typed.absentMessage = ToStored(m_ui->absentMessageEdit->text(), w.absentMessage);
-    typed.textToWatch = ToStored(m_ui->textToWatchEdit->toPlainText(), w.textToWatch);
+    edited.changedMessage = ToStored(m_ui->changedMessageEdit->text(), edited.changedMessage);
+    edited.containsText = ToStored(m_ui->containsTextEdit->text(), edited.containsText);
+    edited.containsMessage = ToStored(m_ui->containsMessageEdit->text(), edited.containsMessage);
+    edited.absentText = ToStored(m_ui->absentTextEdit->text(), edited.absentText);
+    edited.absentMessage = ToStored(m_ui->absentMessageEdit->text(), edited.absentMessage);
+    edited.textToWatch = ToStored(m_ui->textToWatchEdit->toPlainText(), edited.textToWatch);
 
-    // The watch checks the values, fetches the page and reports problems itself. It does
-    // so on a copy: a page fetched for a check that then fails must not become the watch's
-    // baseline, or a cancelled editor would hide a change since the last check.
-    CWebPageWatch edited = m_watch;
-    if (edited.ApplyEditorValues(typed)) {
-        m_watch = edited;
-        accept();
+    IAlertPopup& popup = *Platform().alertPopup;
+    const int wait = popup.Open("Fetching web page... Please wait...");
+    RequestConnection();
+    // A failed fetch may hand back part of a page: the reference is only ever a whole one.
+    std::string page;
+    std::string resultText;
+    const bool fetched = FetchWatchedPage("Web Page Watch Dialog", edited.url, edited.webUserName,
+                                          edited.webPassword, page, resultText);
+    popup.Close(wait);
+    if (!fetched) {
+        editors::ShowMessage("Unable to fetch web page.\n" + resultText);
+        m_ui->urlEdit->setFocus();
         return;
     }
-    if (typed.name.empty()) {
-        m_ui->nameEdit->setFocus();
-    } else if (typed.url.empty()) {
-        m_ui->urlEdit->setFocus();
-    } else if (typed.mode == 3) {
-        m_ui->textToWatchEdit->setFocus();
+    if (edited.mode == 3) {
+        // The page is its own new page here: the text must be found, and found once, now.
+        std::string latest;
+        const int found = ExtractWatchedText(edited.textToWatch, page, page, latest);
+        const char* problem =
+            found == kAnchorNotUnique       ? "The text to watch is not unique in the web page"
+            : found == kAnchorNotFound      ? "The text and/or web page is too complex to analyse"
+            : found == kAnchorNoWatchedText ? "Please enter text to watch"
+                                            : nullptr;
+        if (problem) {
+            editors::ShowMessage(problem);
+            m_ui->textToWatchEdit->setFocus();
+            return;
+        }
     }
+    edited.referencePage = page;
+    edited.lastPage = std::move(page);
+    m_watch = edited;
+    accept();
 }
 
 } // namespace sentrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SentrelDoc.h"
+#include "ui/EditorSupport.h"
 #include "watches/WebPageWatch.h"
 
 #include <QDialog>
@@ -13,14 +14,15 @@ class WebPageWatchDialog;
 
 namespace sentrel {
 
-// "Web Page Watch": edits the watch itself. OK fetches the page once; when every check has
-// passed, the page becomes the reference the specific-text mode anchors on and the fields
-// are written. Until then nothing reaches the watch.
+// "Web Page Watch" (the editor contract of ui/KindEditors.h). OK fetches the page once;
+// when every check has passed, the page becomes the reference the specific-text mode
+// anchors on, and the fields are written.
 class CWebPageWatchDialog : public QDialog {
     Q_OBJECT
 
 public:
-    CWebPageWatchDialog(CWebPageWatch& watch, CSentrelDoc& doc, QWidget* parent = nullptr);
+    CWebPageWatchDialog(CWebPageWatch& watch, CSentrelDoc& doc, Editing editing,
+                        QWidget* parent = nullptr);
     ~CWebPageWatchDialog() override;
 
 private:

@@ -4,7 +4,7 @@
 
 namespace sentrel {
 
-SENTREL_IMPLEMENT_RECORD(CDateTimeWatch, CWatch);
+SENTREL_IMPLEMENT_RECORD(CDateTimeWatch, CWatch, "CDateTimeWatch");
 
 void CDateTimeWatch::VisitFields(IFieldVisitor& v) {
     CWatch::VisitFields(v);

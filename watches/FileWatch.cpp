@@ -11,7 +11,7 @@
 
 namespace sentrel {
 
-SENTREL_IMPLEMENT_RECORD(CFileWatch, CWatch);
+SENTREL_IMPLEMENT_RECORD(CFileWatch, CWatch, "CFileWatch");
 
 void CFileWatch::VisitFields(IFieldVisitor& v) {
     CWatch::VisitFields(v);

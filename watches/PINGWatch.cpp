@@ -11,7 +11,7 @@
 
 namespace sentrel {
 
-SENTREL_IMPLEMENT_RECORD(CPINGWatch, CWatch);
+SENTREL_IMPLEMENT_RECORD(CPINGWatch, CWatch, "CPINGWatch");
 
 void CPINGWatch::VisitFields(IFieldVisitor& v) {
     CWatch::VisitFields(v);

@@ -3,6 +3,7 @@
 #include "model/Fields.h"
 #include "net/Pop3Client.h"
 #include "net/SocketConnection.h"
+#include "platform/Text.h"
 #include "services/EventLog.h"
 #include "services/NetworkServices.h"
 
@@ -13,57 +14,19 @@
 
 namespace sentrel {
 
-SENTREL_IMPLEMENT_RECORD(CPOPWatch, CWatch);
-
-namespace {
-
-// The code point of the UTF-8 sequence at `at`, which moves past it; -1 (and one byte
-// on) for a sequence that is cut short, overlong, a surrogate or beyond U+10FFFF.
-long NextCodePoint(std::string_view text, std::size_t& at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    const std::size_t length = lead < 0x80                    ? 1
-                               : lead >= 0xC2 && lead <= 0xDF ? 2
-                               : lead >= 0xE0 && lead <= 0xEF ? 3
-                               : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                              : 0;
-    if (length == 0 || text.size() - at < length) {
-        ++at;
-        return -1;
-    }
-    long value = length == 1 ? lead : lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) {
-            ++at;
-            return -1;
-        }
-        value = (value << 6) | (byte(at + i) & 0x3F);
-    }
-    constexpr long kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (value < kShortest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        ++at;
-        return -1;
-    }
-    at += length;
-    return value;
-}
-
-} // namespace
+SENTREL_IMPLEMENT_RECORD(CPOPWatch, CWatch, "CPOPWatch");
 
 bool IsAllUpperCase(std::string_view text) {
     // Unicode's case mappings, whatever the user's locale; built into the C library.
     static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
     for (std::size_t at = 0; at < text.size();) {
-        const std::size_t start = at;
-        long c = NextCodePoint(text, at);
-        if (c < 0) {
-            // Not UTF-8: older mail programs write Latin-1.
-            c = static_cast<unsigned char>(text[start]);
-        }
+        const auto byte = static_cast<unsigned char>(text[at]);
+        // Not UTF-8: older mail programs write Latin-1.
+        const char32_t c = NextCodePoint(text, at).value_or(byte);
         const auto wide = static_cast<wint_t>(c);
         const bool lower = utf8 != static_cast<locale_t>(0)
                                ? towupper_l(wide, utf8) != wide || iswlower_l(wide, utf8)
-                               : c >= 'a' && c <= 'z';
+                               : c >= U'a' && c <= U'z';
         if (lower) {
             return false;
         }

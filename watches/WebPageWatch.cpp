@@ -1,41 +1,28 @@
 #include "watches/WebPageWatch.h"
 
 #include "model/Fields.h"
-#include "platform/Platform.h"
 #include "services/EventLog.h"
 #include "services/NetworkServices.h"
 #include "watches/WebTextAnchor.h"
 
 namespace sentrel {
 
-SENTREL_IMPLEMENT_RECORD(CWebPageWatch, CWatch);
+SENTREL_IMPLEMENT_RECORD(CWebPageWatch, CWatch, "CWebPageWatch");
 
-namespace {
-
-constexpr const char* kCaption = "Sentrel";
-
-// Fetches with the credentials only when a user name is set. `reason` says why a fetch
-// failed, for the trace.
-bool FetchPage(const std::string& url, const std::string& user, const std::string& password,
-               std::string& body, std::string& resultText, std::string& reason) {
+bool FetchWatchedPage(const std::string& source, const std::string& url, const std::string& user,
+                      const std::string& password, std::string& body, std::string& resultText) {
     const std::string none;
-    const std::string& u = user.empty() ? none : user;
-    const std::string& p = user.empty() ? none : password;
-    return Network().webPages->Fetch(url, u, p, body, resultText, reason);
-}
-
-void LogFailedFetch(const std::string& source, const std::string& url, const std::string& reason) {
+    std::string reason;
+    if (Network().webPages->Fetch(url, user.empty() ? none : user, user.empty() ? none : password,
+                                  body, resultText, reason)) {
+        return true;
+    }
     Log(source, "Failed to fetch web page: " + url);
     if (!reason.empty()) {
         Log(source, reason);
     }
+    return false;
 }
-
-void Warn(const std::string& text) {
-    Platform().messageBox->Show(text, kCaption, MessageIcon::None);
-}
-
-} // namespace
 
 void CWebPageWatch::VisitFields(IFieldVisitor& v) {
     CWatch::VisitFields(v);
@@ -57,9 +44,7 @@ bool CWebPageWatch::Check(std::string& message) {
     RequestConnection();
     std::string body;
     std::string resultText;
-    std::string reason;
-    if (!FetchPage(url, webUserName, webPassword, body, resultText, reason)) {
-        LogFailedFetch("Web Page Watch", url, reason);
+    if (!FetchWatchedPage("Web Page Watch", url, webUserName, webPassword, body, resultText)) {
         return false;
     }
     switch (mode) {
@@ -93,81 +78,6 @@ bool CWebPageWatch::Check(std::string& message) {
         return false;
     }
     lastPage = std::move(body);
-    return true;
-}
-
-WebPageWatchValues CWebPageWatch::EditorValues() const {
-    WebPageWatchValues v;
-    v.name = name;
-    v.url = url;
-    v.webUserName = webUserName;
-    v.webPassword = webPassword;
-    v.mode = mode;
-    v.changedMessage = changedMessage;
-    v.containsText = containsText;
-    v.containsMessage = containsMessage;
-    v.absentText = absentText;
-    v.absentMessage = absentMessage;
-    v.textToWatch = textToWatch;
-    return v;
-}
-
-bool CWebPageWatch::ApplyEditorValues(const WebPageWatchValues& typed) {
-    if (typed.name.empty()) {
-        Warn("Enter a Name for this Watch");
-        return false;
-    }
-    if (typed.url.empty()) {
-        Warn("Enter a web address");
-        return false;
-    }
-
-    IAlertPopup& popup = *Platform().alertPopup;
-    const int wait = popup.Open("Fetching web page... Please wait...");
-    RequestConnection();
-    // A failed fetch may hand back part of a page: the reference page is replaced only by
-    // a whole one.
-    std::string body;
-    std::string resultText;
-    std::string reason;
-    if (!FetchPage(typed.url, typed.webUserName, typed.webPassword, body, resultText, reason)) {
-        LogFailedFetch("Web Page Watch Dialog", typed.url, reason);
-        popup.Close(wait);
-        Warn("Unable to fetch web page.\n" + resultText);
-        return false;
-    }
-    popup.Close(wait);
-    referencePage = std::move(body);
-    lastPage = referencePage;
-
-    if (typed.mode == 3) {
-        std::string latest;
-        switch (ExtractWatchedText(typed.textToWatch, referencePage, lastPage, latest)) {
-        case kAnchorNotUnique:
-            Warn("The text to watch is not unique in the web page");
-            return false;
-        case kAnchorNotFound:
-            Warn("The text and/or web page is too complex to analyse");
-            return false;
-        case kAnchorNoWatchedText:
-            Warn("Please enter text to watch");
-            return false;
-        default:
-            break;
-        }
-    }
-
-    name = typed.name;
-    textToWatch = typed.textToWatch;
-    url = typed.url;
-    changedMessage = typed.changedMessage;
-    mode = typed.mode;
-    webUserName = typed.webUserName;
-    webPassword = typed.webPassword;
-    containsText = typed.containsText;
-    containsMessage = typed.containsMessage;
-    absentText = typed.absentText;
-    absentMessage = typed.absentMessage;
     return true;
 }
 

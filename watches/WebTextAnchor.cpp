@@ -262,15 +262,6 @@ int Deliver(const Anchor& a, std::string& out) {
     return a.code;
 }
 
-std::string_view Trim(std::string_view s) {
-    constexpr std::string_view kWhite = " \t\r\n\v\f";
-    const std::size_t b = s.find_first_not_of(kWhite);
-    if (b == kNpos)
-        return {};
-    const std::size_t e = s.find_last_not_of(kWhite);
-    return s.substr(b, e - b + 1);
-}
-
 } // namespace
 
 int ShortestUniquePrefix(std::string_view s, std::string_view page, std::string& out) {

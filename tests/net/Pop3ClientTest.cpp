@@ -163,11 +163,14 @@ TEST(Pop3Client, StatNeedsPlusOkInCapitalsAndTwoNumbers) {
 TEST(Pop3Client, RefusedLoginQuitsAndKeepsTheServersReason) {
     auto replies = TwoMessages();
     replies["PASS secret"] = "-ERR [AUTH] Authentication failed.\r\n";
-    CLoopbackServer server(Mailbox(replies));
+    CLoopbackServer server(Mailbox(replies, "+ok ready\r\n")); // good in any case
     {
         CPop3Client client;
+        const auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(client.Login("127.0.0.1", "ann", "secret", server.Port()));
+        EXPECT_LT(ElapsedMs(start), 1000); // each reply judged at once, not after the time-out
         EXPECT_EQ(GetLastError(), WSAEPROTONOSUPPORT);
+        EXPECT_EQ(client.Failure().code, WSAEPROTONOSUPPORT);
         EXPECT_EQ(client.LastReply(), "-ERR [AUTH] Authentication failed.");
         EXPECT_FALSE(client.IsConnected());
     }

@@ -318,28 +318,6 @@ TEST(SocketConnection, LongReplyGrowsTheBufferAndSplitRepliesAreJoined) {
     EXPECT_EQ(text, "+OK split");
 }
 
-TEST(SocketConnection, OkRepliesAreJudgedWithoutRegardToCase) {
-    CLoopbackServer server([](CServerSession& s) {
-        s.Write("+ok ready\r\n");
-        s.ReadLine();
-        s.Write("-ERR no such user\r\n");
-    });
-    CSocketConnection connection(5000);
-    ASSERT_TRUE(connection.Open("127.0.0.1", server.Port()));
-    connection.SetLastReply("before");
-    std::string text;
-    ASSERT_TRUE(connection.ReceiveUntilOk(text, 1000, "\r\n", 4096, kMaxCommandReply));
-    EXPECT_EQ(text, "+ok ready");
-    EXPECT_EQ(connection.LastReply(), "before");
-
-    ASSERT_TRUE(connection.Send("USER x\r\n"));
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(connection.ReceiveUntilOk(text, 1000, "\r\n", 4096, kMaxCommandReply));
-    EXPECT_LT(ElapsedMs(start), 1000); // judged at once, not after the time-out
-    EXPECT_EQ(GetLastError(), WSAEPROTONOSUPPORT);
-    EXPECT_EQ(connection.LastReply(), "-ERR no such user");
-}
-
 TEST(SocketConnection, SendingToAClosedPeerFailsWithoutKillingTheProgram) {
     CLoopbackServer server([](CServerSession& s) { s.Close(); });
     CSocketConnection connection(2000);

@@ -62,7 +62,7 @@ void ActivationEditorTest::newActivationDefaults() {
     AddWatch(doc, "W");
     AddAlert(doc, "A");
     CActivation activation;
-    CActivationDialog dialog(activation, doc);
+    CActivationDialog dialog(activation, doc, Editing::New);
     ShowDialog(dialog);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Activation"));
     QCOMPARE(Find<QLabel>(&dialog, "watchListLabel")->text().remove('&'),
@@ -105,7 +105,7 @@ void ActivationEditorTest::checksInOrder() {
     AddWatch(doc, "W");
     AddAlert(doc, "A");
     CActivation activation;
-    CActivationDialog dialog(activation, doc);
+    CActivationDialog dialog(activation, doc, Editing::New);
     ShowDialog(dialog);
 
     // Each step breaks one more field than the checks before it reach; every failure
@@ -167,7 +167,7 @@ void ActivationEditorTest::intervalForms() {
                  {"5", true},  {"5 minutes", true}, {"  7", true},        {"+3", true}};
     for (const auto& form : forms) {
         CActivation activation = Valid(watch, alert);
-        CActivationDialog dialog(activation, doc);
+        CActivationDialog dialog(activation, doc, Editing::Existing);
         ShowDialog(dialog);
         Type(dialog, "intervalEdit", form.interval);
         Press(dialog, "okButton");
@@ -190,7 +190,7 @@ void ActivationEditorTest::windowTimesCheckedEvenWhenOff() {
     CAlert* alert = AddAlert(doc, "A");
     CActivation activation = Valid(watch, alert);
     activation.windowOn = false;
-    CActivationDialog dialog(activation, doc);
+    CActivationDialog dialog(activation, doc, Editing::Existing);
     ShowDialog(dialog);
     QVERIFY(!Find<QCheckBox>(&dialog, "windowCheck")->isChecked());
     Type(dialog, "startTimeEdit", "after lunch");
@@ -217,7 +217,7 @@ void ActivationEditorTest::alertsStoredInReverseSortedOrder() {
     AddAlert(doc, "beeper");
     AddAlert(doc, "Unused");
     CActivation activation = Valid(watch, doc.alerts[3].get());
-    CActivationDialog dialog(activation, doc);
+    CActivationDialog dialog(activation, doc, Editing::Existing);
     ShowDialog(dialog);
     QCOMPARE(Entries(Find<QListWidget>(&dialog, "alertList")),
              (QStringList{"beeper", "Mail", "Phone", "Unused"}));
@@ -251,7 +251,7 @@ void ActivationEditorTest::watchFoundByExactName() {
     {
         // Opening selects the entry that names the activation's watch exactly.
         CActivation activation = Valid(upper, alert);
-        CActivationDialog dialog(activation, doc);
+        CActivationDialog dialog(activation, doc, Editing::Existing);
         ShowDialog(dialog);
         const auto selected = Find<QListWidget>(&dialog, "watchList")->selectedItems();
         QCOMPARE(selected.size(), 1);
@@ -261,7 +261,7 @@ void ActivationEditorTest::watchFoundByExactName() {
     }
     {
         CActivation activation = Valid(lower, alert);
-        CActivationDialog dialog(activation, doc);
+        CActivationDialog dialog(activation, doc, Editing::Existing);
         ShowDialog(dialog);
         QCOMPARE(Entries(Find<QListWidget>(&dialog, "watchList")).size(), 4);
         auto* list = Find<QListWidget>(&dialog, "watchList");
@@ -277,7 +277,7 @@ void ActivationEditorTest::watchFoundByExactName() {
     {
         // Alike names: the first in the document's order, whichever entry was chosen.
         CActivation activation = Valid(lower, alert);
-        CActivationDialog dialog(activation, doc);
+        CActivationDialog dialog(activation, doc, Editing::Existing);
         ShowDialog(dialog);
         auto* list = Find<QListWidget>(&dialog, "watchList");
         list->setCurrentRow(1); // the second "Dup" entry
@@ -298,7 +298,7 @@ void ActivationEditorTest::roundTripAndCancel() {
 
     {
         CActivation activation = stored;
-        CActivationDialog dialog(activation, doc);
+        CActivationDialog dialog(activation, doc, Editing::Existing);
         ShowDialog(dialog);
         Type(dialog, "nameEdit", "Changed");
         Find<QListWidget>(&dialog, "watchList")->setCurrentRow(1);
@@ -309,7 +309,7 @@ void ActivationEditorTest::roundTripAndCancel() {
     }
 
     CActivation activation = stored;
-    CActivationDialog dialog(activation, doc);
+    CActivationDialog dialog(activation, doc, Editing::Existing);
     ShowDialog(dialog);
     QCOMPARE(Find<QLineEdit>(&dialog, "nameEdit")->text(), QStringLiteral("Morning"));
     QCOMPARE(Find<QLineEdit>(&dialog, "dateEdit")->text(), QStringLiteral("2026-12-08"));
@@ -372,7 +372,7 @@ void ActivationEditorTest::scheduleMovedOnWhileOpenIsKept() {
     {
         // The engine fires the activation twice while the user renames it: OK keeps the
         // moment the engine moved on to, and the activation is not due again at once.
-        CActivationDialog dialog(activation, doc);
+        CActivationDialog dialog(activation, doc, Editing::Existing);
         ShowDialog(dialog);
         env.clock.Advance(60);
         QVERIFY(IsDue(activation));
@@ -389,7 +389,7 @@ void ActivationEditorTest::scheduleMovedOnWhileOpenIsKept() {
     }
     {
         // A time the user typed is written, with the date as shown.
-        CActivationDialog dialog(activation, doc);
+        CActivationDialog dialog(activation, doc, Editing::Existing);
         ShowDialog(dialog);
         const QString shownDate = Find<QLineEdit>(&dialog, "dateEdit")->text();
         env.clock.Advance(6 * 60);

@@ -84,7 +84,7 @@ void AlertEditorsTest::smsNewDefaults() {
     UiEnvironment env;
     CSentrelDoc doc;
     CClickatellAlert alert;
-    CClickatellAlertDialog dialog(alert, doc);
+    CClickatellAlertDialog dialog(alert, doc, Editing::New);
     ShowDialog(dialog);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Clickatell Alert (SMS)"));
     QVERIFY(Find<QRadioButton>(&dialog, "truncateRadio")->isChecked());
@@ -100,7 +100,7 @@ void AlertEditorsTest::smsChecksInOrder() {
     UiEnvironment env;
     CSentrelDoc doc;
     CClickatellAlert alert;
-    CClickatellAlertDialog dialog(alert, doc);
+    CClickatellAlertDialog dialog(alert, doc, Editing::New);
     ShowDialog(dialog);
     const struct {
         const char* fill;
@@ -139,7 +139,7 @@ void AlertEditorsTest::smsRoundTripAndCancel() {
     const CClickatellAlert stored = FilledSms();
     {
         CClickatellAlert alert = stored;
-        CClickatellAlertDialog dialog(alert, doc);
+        CClickatellAlertDialog dialog(alert, doc, Editing::Existing);
         ShowDialog(dialog);
         Type(dialog, "nameEdit", "Other");
         Find<QCheckBox>(&dialog, "flashCheck")->setChecked(false);
@@ -149,7 +149,7 @@ void AlertEditorsTest::smsRoundTripAndCancel() {
     }
 
     CClickatellAlert alert = stored;
-    CClickatellAlertDialog dialog(alert, doc);
+    CClickatellAlertDialog dialog(alert, doc, Editing::Existing);
     ShowDialog(dialog);
     QVERIFY(Find<QRadioButton>(&dialog, "multipleRadio")->isChecked());
     QVERIFY(Find<QCheckBox>(&dialog, "flashCheck")->isChecked());
@@ -183,7 +183,7 @@ void AlertEditorsTest::emailNewDefaults() {
     CSentrelDoc doc;
     CEmailAlert alert;
     alert.port = 99; // a new alert opens with its defaults whatever it holds
-    CEmailAlertDialog dialog(alert, doc);
+    CEmailAlertDialog dialog(alert, doc, Editing::New);
     ShowDialog(dialog);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Email Alert"));
     auto* auth = Find<QComboBox>(&dialog, "authCombo");
@@ -223,7 +223,7 @@ void AlertEditorsTest::emailCredentialsFollowAuthentication() {
     UiEnvironment env;
     CSentrelDoc doc;
     CEmailAlert alert = FilledEmail();
-    CEmailAlertDialog dialog(alert, doc);
+    CEmailAlertDialog dialog(alert, doc, Editing::Existing);
     ShowDialog(dialog);
     auto* auth = Find<QComboBox>(&dialog, "authCombo");
     QCOMPARE(auth->currentText(), QStringLiteral("AUTH LOGIN"));
@@ -242,7 +242,7 @@ void AlertEditorsTest::emailCredentialsFollowAuthentication() {
 
     CEmailAlert plain = FilledEmail();
     plain.authType = 0;
-    CEmailAlertDialog opened(plain, doc);
+    CEmailAlertDialog opened(plain, doc, Editing::Existing);
     ShowDialog(opened);
     QVERIFY(!Find<QWidget>(&opened, "userNameEdit")->isEnabled());
 }
@@ -264,7 +264,7 @@ void AlertEditorsTest::emailRangeChecks() {
     };
     CEmailAlert alert = FilledEmail();
     const CEmailAlert stored = alert;
-    CEmailAlertDialog dialog(alert, doc);
+    CEmailAlertDialog dialog(alert, doc, Editing::Existing);
     ShowDialog(dialog);
     // The numbers are checked before the other fields.
     Type(dialog, "nameEdit", "");
@@ -285,7 +285,7 @@ void AlertEditorsTest::emailChecksInOrder() {
     UiEnvironment env;
     CSentrelDoc doc;
     CEmailAlert alert;
-    CEmailAlertDialog dialog(alert, doc);
+    CEmailAlertDialog dialog(alert, doc, Editing::New);
     ShowDialog(dialog);
     Find<QComboBox>(&dialog, "authCombo")->setCurrentIndex(1);
     const struct {
@@ -322,7 +322,7 @@ void AlertEditorsTest::emailRoundTripAndCancel() {
     const CEmailAlert stored = FilledEmail();
     {
         CEmailAlert alert = stored;
-        CEmailAlertDialog dialog(alert, doc);
+        CEmailAlertDialog dialog(alert, doc, Editing::Existing);
         ShowDialog(dialog);
         Type(dialog, "smtpHostEdit", "elsewhere");
         Find<QComboBox>(&dialog, "authCombo")->setCurrentIndex(3);
@@ -331,7 +331,7 @@ void AlertEditorsTest::emailRoundTripAndCancel() {
     }
 
     CEmailAlert alert = stored;
-    CEmailAlertDialog dialog(alert, doc);
+    CEmailAlertDialog dialog(alert, doc, Editing::Existing);
     ShowDialog(dialog);
     QVERIFY(Find<QCheckBox>(&dialog, "smsSplittingCheck")->isChecked());
     QVERIFY(Find<QRadioButton>(&dialog, "multipleRadio")->isChecked());
@@ -372,8 +372,10 @@ void AlertEditorsTest::emailRoundTripAndCancel() {
 
 void AlertEditorsTest::runProgramEditor() {
     UiEnvironment env;
+    CSentrelDoc doc;
     {
-        CRunProgramAlertDialog dialog(nullptr);
+        CRunProgramAlert created;
+        CRunProgramAlertDialog dialog(created, doc, Editing::New);
         ShowDialog(dialog);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Run Program Alert"));
         // Legible, and chosen only through "...".
@@ -389,16 +391,15 @@ void AlertEditorsTest::runProgramEditor() {
         Type(dialog, "nameEdit", "Beep");
         Press(dialog, "okButton");
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        const auto created = dialog.CreateRecord();
-        QCOMPARE(S(created->name), QStringLiteral("Beep"));
-        QVERIFY(created->program.empty());
+        QCOMPARE(S(created.name), QStringLiteral("Beep"));
+        QVERIFY(created.program.empty());
     }
 
     CRunProgramAlert record;
     record.name = "R";
     record.arguments = "x";
     record.program = "/usr/bin/true";
-    CRunProgramAlertDialog dialog(&record);
+    CRunProgramAlertDialog dialog(record, doc, Editing::Existing);
     ShowDialog(dialog);
     QCOMPARE(Find<QLineEdit>(&dialog, "programEdit")->text(), QStringLiteral("/usr/bin/true"));
     env.AnswerChooser(std::nullopt);
@@ -409,9 +410,8 @@ void AlertEditorsTest::runProgramEditor() {
     Press(dialog, "browseButton");
     QCOMPARE(UiEnvironment::ChooserFilter(), std::string("Program files (*.exe)|*.exe||"));
     QCOMPARE(Find<QLineEdit>(&dialog, "argumentsEdit")->text(), QStringLiteral("-n \"3\""));
+    QCOMPARE(record.program, std::string("/usr/bin/true")); // nothing written before OK
     Press(dialog, "okButton");
-    QCOMPARE(record.program, std::string("/usr/bin/true")); // a copy until the caller applies it
-    dialog.ApplyTo(record);
     QCOMPARE(S(record.program), QStringLiteral("/opt/tools/notify"));
     QCOMPARE(S(record.arguments), QStringLiteral("-n \"3\""));
     QCOMPARE(S(record.name), QStringLiteral("R"));
@@ -419,7 +419,9 @@ void AlertEditorsTest::runProgramEditor() {
 
 void AlertEditorsTest::soundEditor() {
     UiEnvironment env;
-    CSoundAlertDialog dialog(nullptr);
+    CSentrelDoc doc;
+    CSoundAlert record;
+    CSoundAlertDialog dialog(record, doc, Editing::New);
     ShowDialog(dialog);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Sound Alert"));
     QVERIFY(Find<QLineEdit>(&dialog, "soundFileEdit")->isEnabled());
@@ -445,9 +447,6 @@ void AlertEditorsTest::soundEditor() {
     QCOMPARE(env.sound.played, std::vector<std::string>{"/usr/share/sounds/bell.wav"});
     Press(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    CSoundAlert record;
-    record.name = "old";
-    dialog.ApplyTo(record);
     QCOMPARE(S(record.name), QStringLiteral("Bell"));
     QCOMPARE(S(record.soundFile), QStringLiteral("/usr/share/sounds/bell.wav"));
 }

@@ -9,6 +9,7 @@
 #include "alerts/RunProgramAlert.h"
 #include "alerts/SoundAlert.h"
 #include "model/SentrelDoc.h"
+#include "services/EventLog.h"
 #include "services/NetworkServices.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/AlertPopup.h"
@@ -135,9 +136,9 @@ class EditorDispatchTest : public QObject {
 
 private slots:
     void everyKindOfTheCoreIsOffered();
-    void newCopyKindsAreCreatedAfterOk();
+    void newRecordsAreMadeOnOk();
     void newRecordKindsLeaveNothingOnCancel();
-    void editCopiesBackOnlyOnOk();
+    void editWritesOnlyOnOk();
     void activationEditorFromTheDispatch();
     void enterGoesToTheFocusedButton();
     void mnemonicsAreDistinctInEachWindow();
@@ -162,7 +163,7 @@ void EditorDispatchTest::everyKindOfTheCoreIsOffered() {
     }
 }
 
-void EditorDispatchTest::newCopyKindsAreCreatedAfterOk() {
+void EditorDispatchTest::newRecordsAreMadeOnOk() {
     UiEnvironment env;
     CSentrelDoc doc;
 
@@ -242,7 +243,7 @@ void EditorDispatchTest::newRecordKindsLeaveNothingOnCancel() {
     QVERIFY(doc.alerts.empty() && doc.watches.empty());
 }
 
-void EditorDispatchTest::editCopiesBackOnlyOnOk() {
+void EditorDispatchTest::editWritesOnlyOnOk() {
     UiEnvironment env;
     TempDir dir;
     WriteFile(dir.File("f.txt"), "line");
@@ -283,7 +284,6 @@ void EditorDispatchTest::activationEditorFromTheDispatch() {
     alert->name = "A";
     doc.alerts.push_back(std::move(alert));
 
-    CActivation activation;
     WhenModal([](QDialog& dialog) {
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Activation"));
         Type(dialog, "nameEdit", "Tie");
@@ -291,11 +291,12 @@ void EditorDispatchTest::activationEditorFromTheDispatch() {
         Find<QListWidget>(&dialog, "alertList")->item(0)->setSelected(true);
         Press(dialog, "okButton");
     });
-    QVERIFY(EditActivation(activation, doc, nullptr));
-    QCOMPARE(S(activation.name), QStringLiteral("Tie"));
-    QCOMPARE(activation.GetWatch(), doc.watches[0].get());
-    QCOMPARE(activation.alerts, std::vector<CAlert*>{doc.alerts[0].get()});
-    QCOMPARE(S(activation.interval), QStringLiteral("5"));
+    const std::unique_ptr<CActivation> activation = NewActivation(doc, nullptr);
+    QVERIFY(activation);
+    QCOMPARE(S(activation->name), QStringLiteral("Tie"));
+    QCOMPARE(activation->GetWatch(), doc.watches[0].get());
+    QCOMPARE(activation->alerts, std::vector<CAlert*>{doc.alerts[0].get()});
+    QCOMPARE(S(activation->interval), QStringLiteral("5"));
 }
 
 void EditorDispatchTest::enterGoesToTheFocusedButton() {
@@ -406,7 +407,7 @@ void EditorDispatchTest::webPageChecksAndFetch() {
     FakeWeb web;
     CSentrelDoc doc;
     CWebPageWatch watch;
-    CWebPageWatchDialog dialog(watch, doc);
+    CWebPageWatchDialog dialog(watch, doc, Editing::New);
     ShowDialog(dialog);
     QVERIFY(Find<QRadioButton>(&dialog, "modeChangesRadio")->isChecked());
     QCOMPARE(Find<QLineEdit>(&dialog, "passwordEdit")->echoMode(), QLineEdit::Password);
@@ -421,13 +422,19 @@ void EditorDispatchTest::webPageChecksAndFetch() {
     QCOMPARE(Focused(dialog)->objectName(), QStringLiteral("urlEdit"));
     QVERIFY(web.asked.empty() && env.popups.opened.empty());
 
-    // A failed fetch: the popup came and went, the fetcher's text is shown, nothing kept.
+    // A failed fetch: the popup came and went, the fetcher's text is shown and the failure
+    // traced, nothing kept.
+    CTraceFile::Instance().SetPath(env.TracePath());
+    CTraceFile::Instance().SwitchOn();
     web.succeed = false;
     Type(dialog, "urlEdit", "http://127.0.0.1/news");
     Type(dialog, "userNameEdit", "reader");
     Press(dialog, "okButton");
     QCOMPARE(env.TakeMessages(),
              std::vector<std::string>{"Unable to fetch web page.\nUnable to connect to server"});
+    QCOMPARE(TraceEvents(env.TracePath()),
+             std::vector<std::string>{
+                 "Web Page Watch Dialog Failed to fetch web page: http://127.0.0.1/news"});
     QCOMPARE(env.popups.opened, std::vector<std::string>{"Fetching web page... Please wait..."});
     QCOMPARE(env.popups.closed, std::vector<int>{1});
     QVERIFY(dialog.isVisible());
@@ -472,7 +479,7 @@ void EditorDispatchTest::webPageFetchIsShownWaiting() {
     };
     CSentrelDoc doc;
     CWebPageWatch watch;
-    CWebPageWatchDialog dialog(watch, doc);
+    CWebPageWatchDialog dialog(watch, doc, Editing::New);
     ShowDialog(dialog);
     Type(dialog, "nameEdit", "Slow");
     Type(dialog, "urlEdit", "http://127.0.0.1/slow");
@@ -495,7 +502,7 @@ void EditorDispatchTest::webPageSpecificTextChecks() {
     {
         // A check that fails after the fetch, then Cancel: the watch keeps its pages, so
         // its next check still sees the change.
-        CWebPageWatchDialog dialog(watch, doc);
+        CWebPageWatchDialog dialog(watch, doc, Editing::Existing);
         ShowDialog(dialog);
         Type(dialog, "nameEdit", "Shop");
         Type(dialog, "urlEdit", "http://127.0.0.1/shop");
@@ -507,7 +514,7 @@ void EditorDispatchTest::webPageSpecificTextChecks() {
         QCOMPARE(S(watch.referencePage), QStringLiteral("as saved"));
         QCOMPARE(S(watch.lastPage), QStringLiteral("as last checked"));
     }
-    CWebPageWatchDialog dialog(watch, doc);
+    CWebPageWatchDialog dialog(watch, doc, Editing::Existing);
     ShowDialog(dialog);
     Type(dialog, "nameEdit", "Shop");
     Type(dialog, "urlEdit", "http://127.0.0.1/shop");
@@ -553,7 +560,7 @@ void EditorDispatchTest::webPageRoundTripAndCancel() {
     watch.webPassword = "p";
     watch.textToWatch = "line 1\nline 2";
     {
-        CWebPageWatchDialog dialog(watch, doc);
+        CWebPageWatchDialog dialog(watch, doc, Editing::Existing);
         ShowDialog(dialog);
         QVERIFY(Find<QRadioButton>(&dialog, "modeAbsentRadio")->isChecked());
         QCOMPARE(Find<QPlainTextEdit>(&dialog, "textToWatchEdit")->toPlainText(),
@@ -563,7 +570,7 @@ void EditorDispatchTest::webPageRoundTripAndCancel() {
         QCOMPARE(S(watch.name), QStringLiteral("W"));
         QVERIFY(web.asked.empty());
     }
-    CWebPageWatchDialog dialog(watch, doc);
+    CWebPageWatchDialog dialog(watch, doc, Editing::Existing);
     ShowDialog(dialog);
     Find<QRadioButton>(&dialog, "modeContainsRadio")->setChecked(true);
     Type(dialog, "containsTextEdit", "sale");

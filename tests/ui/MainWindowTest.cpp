@@ -1,5 +1,5 @@
 // The main window through its widgets: lists, record commands, Start/Stop, the trace box,
-// Exit and Escape, Minimise, Help and About.
+// Exit and closing, Minimise, Help and About.
 
 #include "alerts/AlertKinds.h"
 #include "alerts/RunProgramAlert.h"
@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -322,26 +323,47 @@ private slots:
         QCOMPARE(List(window.get(), "watchList")->count(), 1);
     }
 
-    void escapeEndsWithoutSavingSoADeletionComesBack() {
+    void deleteIsASavePointAndClosingWithoutATrayAsks() {
         UiEnvironment env;
         {
             CSentrelDoc doc(env.StorePath());
             doc.traceOn = true;
+            AddAlert(doc, "Gone");
             AddAlert(doc, "Keep");
             QVERIFY(doc.Save());
         }
         auto window = OpenWindow();
         QSignalSpy finished(window.get(), &QDialog::finished);
+        // Whatever ends the program next, a deleted record stays deleted.
         Select(List(window.get(), "alertList"), 0);
         Button(window.get(), "deleteAlertButton")->click();
-        QCOMPARE(List(window.get(), "alertList")->count(), 0);
+        QTRY_COMPARE(Names(LoadStore(env.StorePath())->alerts), std::vector<std::string>{"Keep"});
 
+        // Without a notification area, Escape and the close button ask before ending the
+        // watching; No keeps the window as it was.
+        QStringList asked;
+        const auto answer = [&asked](QMessageBox::StandardButton button) {
+            WhenShown("exitQuestion", [&asked, button](QWidget* shown) {
+                auto* box = static_cast<QMessageBox*>(shown);
+                asked << box->windowTitle() + ": " + box->text();
+                box->button(button)->click();
+            });
+        };
+        answer(QMessageBox::No);
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        answer(QMessageBox::No);
+        window->close();
+        QCOMPARE(asked, QStringList(2, "Sentrel: Exit Sentrel? Watching stops until you start it "
+                                       "again."));
+        QVERIFY(window->isVisible());
+        QCOMPARE(finished.count(), 0);
+        // Yes ends as "Exit" does.
+        answer(QMessageBox::Yes);
         QTest::keyClick(window.get(), Qt::Key_Escape);
         QCOMPARE(finished.count(), 1);
-        QCOMPARE(finished.at(0).at(0).toInt(), 0);
-        QVERIFY(!window->isVisible());
-        QTRY_COMPARE(Names(LoadStore(env.StorePath())->alerts), std::vector<std::string>{"Keep"});
-        QCOMPARE(TraceEvents(env.TracePath()), std::vector<std::string>{"TRACE Trace Switched on"});
+        QCOMPARE(finished.at(0).at(0).toInt(), 1);
+        QCOMPARE(TraceEvents(env.TracePath()),
+                 (std::vector<std::string>{"TRACE Trace Switched on", "Sentrel Exited"}));
     }
 
     void exitLogsThenSaves() {
@@ -367,8 +389,8 @@ private slots:
 
     void endOfSessionExitsAsExitDoes() {
         UiEnvironment env;
-        // As the program wires it: SIGTERM, then the session manager's quit. Each time a
-        // deletion waits for the next save point.
+        // As the program wires it: SIGTERM, then the session manager's quit. Each time the
+        // store is written anew.
         for (const bool bySignal : {true, false}) {
             {
                 CSentrelDoc doc(env.StorePath());
@@ -383,6 +405,7 @@ private slots:
             QSignalSpy finished(window.get(), &QDialog::finished);
             Select(List(window.get(), "alertList"), 0);
             Button(window.get(), "deleteAlertButton")->click();
+            std::remove(env.StorePath().c_str());
             if (bySignal) {
                 QCOMPARE(::raise(SIGTERM), 0);
             } else {
@@ -399,6 +422,11 @@ private slots:
 
     void enterGoesToTheFocusedButton() {
         UiEnvironment env;
+        {
+            CSentrelDoc doc(env.StorePath());
+            AddAlert(doc, "Popup");
+            QVERIFY(doc.Save());
+        }
         auto window = OpenWindow();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
@@ -415,9 +443,32 @@ private slots:
         QVERIFY(Button(window.get(), "startButton")->isEnabled());
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        // With the focus in a list, Enter is "Start".
-        List(window.get(), "watchList")->setFocus();
-        QTest::keyClick(List(window.get(), "watchList"), Qt::Key_Return);
+        // Enter on a list's entry edits it, as a double click does; without an entry
+        // selected, Enter is "Start".
+        QListWidget* alerts = List(window.get(), "alertList");
+        // The list that has the focus shows it with its frame.
+        const auto frame = [alerts] {
+            const QImage shown = alerts->grab().toImage();
+            return shown.pixelColor(0, shown.height() / 2);
+        };
+        const QColor highlight = alerts->palette().color(QPalette::Highlight);
+        QVERIFY(frame() != highlight);
+        Select(alerts, 0);
+        alerts->setFocus();
+        QCOMPARE(frame(), highlight);
+        bool edited = false;
+        WhenShown("MessageAlertDialog", [&edited](QWidget* editor) {
+            edited = Find<QLineEdit>(editor, "nameEdit")->text() == "Popup";
+            Button(editor, "cancelButton")->click();
+        });
+        QTest::keyClick(alerts, Qt::Key_Return);
+        QVERIFY(edited);
+        QVERIFY(Button(window.get(), "startButton")->isEnabled());
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        alerts->clearSelection();
+        alerts->setFocus();
+        QTest::keyClick(alerts, Qt::Key_Return);
         QVERIFY(!Button(window.get(), "startButton")->isEnabled());
         // Tab from "Minimise" reaches "Exit", and Enter there exits.
         Button(window.get(), "minimiseButton")->setFocus();
@@ -621,7 +672,16 @@ private slots:
         UiEnvironment env;
         auto window = OpenWindow();
         Button(window.get(), "helpButton")->click();
-        QCOMPARE(env.help.opened, std::vector<std::string>{HelpFile(ExecutableDir())});
+        const std::string page = HelpFile(ExecutableDir());
+        QCOMPARE(env.help.opened, std::vector<std::string>{page});
+        QVERIFY(env.messageBox.shown.empty());
+        // Where no browser can be started, the user is told where the page is.
+        env.help.browser = false;
+        Button(window.get(), "helpButton")->click();
+        QCOMPARE(
+            env.Messages(),
+            std::vector<std::string>{
+                "No web browser could be started to show the help. The help page is:\n" + page});
     }
 
     void aboutBoxNamesTheVersionAndTheStore() {

@@ -1,5 +1,5 @@
-// The hook chain on a window, the tray icon with its menu and mouse notifications, the
-// return of the notification area, and the alert popups.
+// The tray icon with its menu, its mouse and its balloon, the window going to it and coming
+// back, the return of the notification area, and the alert popups.
 
 #include "alerts/AlertKinds.h"
 #include "model/SentrelDoc.h"
@@ -8,10 +8,8 @@
 #include "services/EventLog.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/AlertPopup.h"
-#include "ui/HookWnd.h"
 #include "ui/MainDialog.h"
 #include "ui/QtServices.h"
-#include "ui/TaskbarWatcher.h"
 #include "ui/TrayNotifyIcon.h"
 #include "watches/WatchKinds.h"
 
@@ -30,64 +28,16 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QThread>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
 
 using namespace sentrel;
 using namespace sentrel::test;
 
 namespace {
-
-const QEvent::Type kProbe = static_cast<QEvent::Type>(QEvent::registerEventType());
-
-// A window that notes the probe events it gets.
-class ProbeWindow : public QWidget {
-public:
-    std::vector<std::string>* seen = nullptr;
-
-protected:
-    bool event(QEvent* event) override {
-        if (event->type() == kProbe) {
-            seen->push_back("window");
-            return true;
-        }
-        return QWidget::event(event);
-    }
-};
-
-class NotingHook : public CHookWnd {
-public:
-    NotingHook(std::string name, std::vector<std::string>& seen, bool* deleted = nullptr)
-        : m_name(std::move(name)), m_seen(seen), m_deleted(deleted) {}
-    ~NotingHook() override {
-        if (m_deleted) {
-            *m_deleted = true;
-        }
-    }
-    bool HandleMessage(QWidget*, QEvent* event) override {
-        if (event->type() == kProbe) {
-            m_seen.push_back(m_name);
-            return handles;
-        }
-        if (event->type() == CHookWnd::WindowDestroyEvent()) {
-            m_seen.push_back(m_name + " sees the window go");
-        }
-        return false;
-    }
-    bool handles = false;
-
-private:
-    std::string m_name;
-    std::vector<std::string>& m_seen;
-    bool* m_deleted;
-};
-
-std::vector<std::string> Probe(QWidget& window, std::vector<std::string>& seen) {
-    seen.clear();
-    QEvent probe(kProbe);
-    QCoreApplication::sendEvent(&window, &probe);
-    return seen;
-}
-
-using Seen = std::vector<std::string>;
 
 PlatformServices WithArea(INotificationArea* area) {
     PlatformServices services;
@@ -187,6 +137,24 @@ public:
     QPointer<QWidget> last;
 };
 
+// The X11 window that holds the program's tray icon (a tray panel's), or 0 while none does.
+xcb_window_t TrayHolding() {
+    const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() != QLatin1String("QSystemTrayIconSys") || !x11) {
+            continue;
+        }
+        xcb_connection_t* connection = x11->connection();
+        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(
+            connection, xcb_query_tree(connection, static_cast<xcb_window_t>(window->winId())),
+            nullptr);
+        const xcb_window_t holder = tree && tree->parent != tree->root ? tree->parent : 0;
+        std::free(tree);
+        return holder;
+    }
+    return 0;
+}
+
 } // namespace
 
 class TrayTest : public QObject {
@@ -198,75 +166,23 @@ private slots:
         RegisterAlertKinds();
     }
 
-    void twoHooksOnOneWindow() {
-        Seen seen;
-        ProbeWindow window;
-        window.seen = &seen;
-        NotingHook older("older", seen);
-        NotingHook newer("newer", seen);
-        QVERIFY(older.HookWindow(&window));
-        QVERIFY(newer.HookWindow(&window));
-        QVERIFY(!newer.HookWindow(&window)); // already on a chain
-        QCOMPARE(CHookWnd::FirstHook(&window), &newer);
-
-        QCOMPARE(Probe(window, seen), (Seen{"newer", "older", "window"}));
-        newer.handles = true;
-        QCOMPARE(Probe(window, seen), Seen{"newer"});
-        newer.handles = false;
-        older.handles = true;
-        QCOMPARE(Probe(window, seen), (Seen{"newer", "older"}));
-        older.handles = false;
-
-        // Taking the newer one off makes the older one first again.
-        QVERIFY(newer.UnhookWindow());
-        QVERIFY(!newer.UnhookWindow());
-        QCOMPARE(CHookWnd::FirstHook(&window), &older);
-        QCOMPARE(Probe(window, seen), (Seen{"older", "window"}));
-
-        // Taking off the older of two leaves the newer one linked straight to the window.
-        QVERIFY(newer.HookWindow(&window));
-        QVERIFY(older.UnhookWindow());
-        QCOMPARE(Probe(window, seen), (Seen{"newer", "window"}));
-        QVERIFY(newer.UnhookWindow());
-        QCOMPARE(CHookWnd::FirstHook(&window), nullptr);
-        QCOMPARE(Probe(window, seen), Seen{"window"});
-    }
-
-    void hooksLeaveWithTheirWindow() {
-        Seen seen;
-        bool autoDeleted = false;
-        auto* window = new ProbeWindow;
-        window->seen = &seen;
-        NotingHook kept("kept", seen);
-        auto* owned = new NotingHook("owned", seen, &autoDeleted);
-        owned->SetAutoDelete(true);
-        QVERIFY(kept.HookWindow(window));
-        QVERIFY(owned->HookWindow(window));
-        seen.clear();
-        delete window;
-        QVERIFY(autoDeleted);
-        QVERIFY(!kept.UnhookWindow()); // already taken off
-        QCOMPARE(seen, (Seen{"owned sees the window go", "kept sees the window go"}));
-    }
-
     void trayIconMenuAndMouse() {
         UiEnvironment env;
         // Started at login: the notification area comes a little after the program, and
         // the window waits for it hidden.
         TestArea area(false);
-        auto frame = std::make_unique<QWidget>();
-        CMainDialog window(frame.get());
-        window.Initialise();
-        window.ShowAtStart(true);
-        auto* icon = window.findChild<QSystemTrayIcon*>();
+        auto window = std::make_unique<CMainDialog>();
+        window->Initialise();
+        window->ShowAtStart(true);
+        QPointer<QSystemTrayIcon> icon = window->findChild<QSystemTrayIcon*>();
         QVERIFY(icon);
         QVERIFY(!icon->isVisible());
-        QVERIFY(!window.isVisible());
+        QVERIFY(!window->isVisible());
         env.clock.Advance(20);
         area.available = true;
         QTRY_VERIFY(icon->isVisible());
         QVERIFY(env.messageBox.shown.empty()); // no "Failed to create tray icon"
-        QVERIFY(!window.isVisible());
+        QVERIFY(!window->isVisible());
         QCOMPARE(icon->toolTip(), QString("Sentrel"));
 
         QMenu* menu = icon->contextMenu();
@@ -275,12 +191,14 @@ private slots:
         for (const QAction* action : menu->actions()) {
             items << (action->isSeparator() ? "-" : action->text());
         }
-        QCOMPARE(items, (QStringList{"Open", "-", "Start at login", "-", "Exit"}));
+        QCOMPARE(items,
+                 (QStringList{"Open", "-", "Start", "Stop", "-", "Start at login", "-", "Exit"}));
         QCOMPARE(menu->defaultAction(), menu->actions()[0]);
+        const auto item = [menu](const char* name) { return Find<QAction>(menu, name); };
 
         // "Start at login" writes the desktop's autostart entry and takes it away again;
         // its tick follows the entry, also one changed outside the program.
-        QAction* startAtLogin = menu->actions()[2];
+        QAction* startAtLogin = item("startAtLoginAction");
         QVERIFY(startAtLogin->isCheckable());
         QVERIFY(!startAtLogin->isChecked());
         startAtLogin->trigger();
@@ -297,73 +215,58 @@ private slots:
         QVERIFY(startAtLogin->isChecked());
         QVERIFY(env.messageBox.shown.empty());
 
-        // A double click brings the window up; with the icon there, Minimise hides it; a
-        // single click does nothing. Notifications for another id are not ours.
-        CTrayCallbackEvent opening(143, TrayMouse::LeftDoubleClick);
-        QCoreApplication::sendEvent(&window, &opening);
-        QVERIFY(window.isVisible());
-        window.OnMinimise();
-        QVERIFY(!window.isVisible());
-        CTrayCallbackEvent click(143, TrayMouse::LeftClick);
-        QCoreApplication::sendEvent(&window, &click);
-        QVERIFY(!window.isVisible());
-        CTrayCallbackEvent otherIcon(144, TrayMouse::LeftDoubleClick);
-        QCoreApplication::sendEvent(&window, &otherIcon);
-        QVERIFY(!window.isVisible());
-        CTrayCallbackEvent doubleClick(143, TrayMouse::LeftDoubleClick);
-        QCoreApplication::sendEvent(&window, &doubleClick);
-        QVERIFY(window.isVisible());
-        QVERIFY(!window.isMinimized());
-        // A status-notifier host's one activation does the same.
-        window.OnMinimise();
-        CTrayCallbackEvent activation(143, TrayMouse::Activate);
-        QCoreApplication::sendEvent(&window, &activation);
-        QVERIFY(window.isVisible());
+        // "Start" and "Stop" are the window's, and usable when theirs are.
+        CTraceFile::Instance().SwitchOn();
+        auto* start = Find<QPushButton>(window.get(), "startButton");
+        QVERIFY(item("startAction")->isEnabled() && !item("stopAction")->isEnabled());
+        item("startAction")->trigger();
+        QVERIFY(!start->isEnabled());
+        QVERIFY(!item("startAction")->isEnabled() && item("stopAction")->isEnabled());
+        item("stopAction")->trigger();
+        QVERIFY(start->isEnabled());
+        QVERIFY(item("startAction")->isEnabled() && !item("stopAction")->isEnabled());
+        QCOMPARE(TraceEvents(env.TracePath()),
+                 (std::vector<std::string>{"Sentrel Activations started",
+                                           "Sentrel Activations stopped"}));
 
-        // "Open" from the menu does the same.
-        window.OnMinimise();
-        menu->actions()[0]->trigger();
-        QVERIFY(window.isVisible());
+        // A double click brings the window up; a single click does nothing.
+        emit icon->activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(window->isVisible());
+        window->OnMinimise();
+        QVERIFY(!window->isVisible());
+        emit icon->activated(QSystemTrayIcon::Trigger);
+        QVERIFY(!window->isVisible());
+        emit icon->activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(window->isVisible());
+        QVERIFY(!window->isMinimized());
 
-        // The notification area came back: the icon is added again.
-        QCoreApplication::postEvent(frame.get(), new QEvent(TaskbarCreatedEvent()));
-        QCoreApplication::processEvents();
-        QVERIFY(icon->isVisible());
+        // With the icon there, Escape and the close button hide the window as "Minimise"
+        // does; the watching goes on, and "Open" brings the window back.
+        QSignalSpy finished(window.get(), &QDialog::finished);
+        item("startAction")->trigger();
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
+        item("openAction")->trigger();
+        QVERIFY(window->isVisible());
+        window->close();
+        QVERIFY(!window->isVisible());
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(!start->isEnabled());
+        QCOMPARE(TraceEvents(env.TracePath()).back(), std::string("Sentrel Activations started"));
+        item("openAction")->trigger();
+        QVERIFY(window->isVisible());
 
         // "Exit" from the menu is the Exit button: the event and the save.
-        CTraceFile::Instance().SwitchOn();
-        QSignalSpy finished(&window, &QDialog::finished);
         std::remove(env.StorePath().c_str());
-        menu->actions().back()->trigger(); // "Exit"
+        item("exitAction")->trigger();
         QCOMPARE(finished.count(), 1);
         QCOMPARE(finished.at(0).at(0).toInt(), 1);
         QVERIFY(QFile::exists(QString::fromStdString(env.StorePath())));
         QCOMPARE(TraceEvents(env.TracePath()).back(), std::string("Sentrel Exited"));
 
-        // The frame going takes the icon with it: the icon follows the frame, not the window.
-        frame.reset();
-        QVERIFY(!icon->isVisible());
-    }
-
-    void trayIconNeedsItsMenu() {
-        QWidget window;
-        CTrayNotifyIcon tray;
-        TestArea area(true);
-        QVERIFY(!tray.CreateIcon(&window, nullptr, 143, "Sentrel", "Sentrel", "t", 10,
-                                 CTrayNotifyIcon::BalloonInfo, ProgramIcon(), 999));
-        QCOMPARE(CHookWnd::FirstHook(&window), nullptr);
-        QCOMPARE(tray.findChild<QSystemTrayIcon*>(), nullptr);
-
-        // Without a notification area the hook stays, and the icon appears when an area
-        // comes.
-        area.available = false;
-        QVERIFY(!tray.CreateIcon(&window, nullptr, 143, "Sentrel", "Sentrel", "t", 10,
-                                 CTrayNotifyIcon::BalloonInfo, ProgramIcon(), 0));
-        QVERIFY(!tray.IsShown());
-        CTaskbarWatcher watcher(&window, 10);
-        area.available = true;
-        QTRY_VERIFY(tray.IsShown());
-        QVERIFY(!tray.IsCreated());
+        // The icon goes with the window.
+        window.reset();
+        QVERIFY(icon.isNull());
     }
 
     // Under a real X server (with-xvfb.sh): a panel with a notification area comes, goes
@@ -382,9 +285,7 @@ private slots:
         BalloonWatch balloons;
         CQtNotificationArea desktop;
         ScopedPlatform realArea(WithArea(&desktop));
-        auto frame = std::make_unique<QWidget>();
-        CMainDialog window(frame.get());
-        CTaskbarWatcher watcher(frame.get());
+        CMainDialog window;
         window.Initialise();
         window.show();
         QVERIFY(env.messageBox.shown.empty());
@@ -409,25 +310,21 @@ private slots:
         window.OnOpen();
         QVERIFY(window.isVisible());
 
-        // The panel restarts at once: the frame learns of it and the icon is added again.
-        struct CountingHook : CHookWnd {
-            int created = 0;
-            bool HandleMessage(QWidget*, QEvent* event) override {
-                created += event->type() == TaskbarCreatedEvent();
-                return false;
-            }
-        } counter;
-        QVERIFY(counter.HookWindow(frame.get()));
+        // The panel restarts at once: the new one takes the icon in, without a balloon.
+        QVERIFY(TrayHolding() != 0);
         panel.kill();
         panel.waitForFinished(5000);
+        QTRY_COMPARE_WITH_TIMEOUT(TrayHolding(), xcb_window_t(0), 5000); // no tray holds it
         panel.start("trayer", args);
         QVERIFY(panel.waitForStarted(5000));
-        QTRY_COMPARE_WITH_TIMEOUT(counter.created, 1, 10000);
-        QTRY_VERIFY(QSystemTrayIcon::isSystemTrayAvailable());
+        QTRY_VERIFY_WITH_TIMEOUT(TrayHolding() != 0, 10000);
+        QVERIFY(QSystemTrayIcon::isSystemTrayAvailable());
         QVERIFY(icon->isVisible());
         QTest::qWait(500);
         QCOMPARE(balloons.shown.size(), 1); // added again without a balloon
-        counter.UnhookWindow();
+        // Its menu still works.
+        Find<QAction>(icon->contextMenu(), "startAction")->trigger();
+        QVERIFY(!Find<QPushButton>(&window, "startButton")->isEnabled());
         panel.kill();
         panel.waitForFinished(5000);
     }
@@ -456,8 +353,7 @@ private slots:
 
         UiEnvironment env;
         TestArea area(true);
-        auto frame = std::make_unique<QWidget>();
-        CMainDialog window(frame.get());
+        CMainDialog window;
         window.Initialise();
         window.show();
         QTRY_COMPARE(hostWatcher.Items().size(), 1);
@@ -474,7 +370,8 @@ private slots:
         QTRY_VERIFY(window.isVisible());
 
         // The host comes back: the icon registers again, without a second balloon.
-        QCoreApplication::postEvent(frame.get(), new QEvent(TaskbarCreatedEvent()));
+        QVERIFY(host.unregisterService("org.kde.StatusNotifierWatcher"));
+        QVERIFY(host.registerService("org.kde.StatusNotifierWatcher"));
         QTRY_COMPARE(hostWatcher.Items().size(), 2);
         QTest::qWait(300);
         QCOMPARE(notifications.Shown().size(), 1);

@@ -16,14 +16,12 @@ namespace sentrel::test {
 
 UiEnvironment::UiEnvironment() {
     paths.dir = folder.path().toStdString();
-    PlatformServices services;
-    services.paths = &paths;
-    services.messageBox = &messageBox;
-    services.alertPopup = &popups;
-    services.sound = &sound;
-    services.help = &help;
-    services.clock = &clock;
-    m_platform = std::make_unique<ScopedPlatform>(services);
+    m_platform = std::make_unique<ScopedPlatform>(PlatformServices{.clock = &clock,
+                                                                   .messageBox = &messageBox,
+                                                                   .alertPopup = &popups,
+                                                                   .sound = &sound,
+                                                                   .paths = &paths,
+                                                                   .help = &help});
     CTraceFile::Instance().SwitchOff();
     CFileChooser::ClearAnswers();
     if (qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {

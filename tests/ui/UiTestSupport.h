@@ -37,8 +37,12 @@ public:
 
 class FakeHelp : public IHelp {
 public:
-    void Open(const std::string& path) override { opened.push_back(path); }
+    bool Open(const std::string& path) override {
+        opened.push_back(path);
+        return browser;
+    }
     std::vector<std::string> opened;
+    bool browser = true; // a browser can be started
 };
 
 class FakeSound : public ISound {

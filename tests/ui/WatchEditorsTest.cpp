@@ -62,7 +62,9 @@ void WatchEditorsTest::sharedHelpers() {
 void WatchEditorsTest::dateTimeNewDefaults() {
     UiEnvironment env;
     env.clock.now = 1796661331; // 2026-12-07 17:35:31 in Berlin
-    CDateTimeWatchDialog dialog(nullptr);
+    CSentrelDoc doc;
+    CDateTimeWatch watch;
+    CDateTimeWatchDialog dialog(watch, doc, Editing::New);
     ShowDialog(dialog);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Date/Time Watch"));
     const QDateTime opened(QDate(2026, 12, 7), QTime(17, 35, 31), Qt::UTC);
@@ -83,15 +85,15 @@ void WatchEditorsTest::dateTimeNewDefaults() {
     Press(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QVERIFY(env.messageBox.shown.empty());
-    const auto watch = dialog.CreateRecord();
-    QVERIFY(!watch->onceOn && !watch->dailyOn && watch->name.empty());
-    // Created now, so moments already past never fire.
-    QCOMPARE(editors::ToPicker(watch->lastCheck), opened.addSecs(60));
-    QCOMPARE(editors::ToPicker(watch->onceDate), opened);
+    QVERIFY(!watch.onceOn && !watch.dailyOn && watch.name.empty());
+    // Last checked when it was made, so moments already past never fire.
+    QCOMPARE(editors::ToPicker(watch.lastCheck), opened.addSecs(60));
+    QCOMPARE(editors::ToPicker(watch.onceDate), opened);
 }
 
 void WatchEditorsTest::dateTimeRoundTrip() {
     UiEnvironment env;
+    CSentrelDoc doc;
     CDateTimeWatch stored;
     stored.name = "Dentist";
     stored.onceOn = true;
@@ -105,7 +107,7 @@ void WatchEditorsTest::dateTimeRoundTrip() {
     {
         // Cancel leaves the record as it was, whatever was changed.
         CDateTimeWatch record = stored;
-        CDateTimeWatchDialog dialog(&record);
+        CDateTimeWatchDialog dialog(record, doc, Editing::Existing);
         ShowDialog(dialog);
         Type(dialog, "nameEdit", "Other");
         Find<QCheckBox>(&dialog, "mondayCheck")->setChecked(true);
@@ -116,7 +118,7 @@ void WatchEditorsTest::dateTimeRoundTrip() {
     }
 
     CDateTimeWatch record = stored;
-    CDateTimeWatchDialog dialog(&record);
+    CDateTimeWatchDialog dialog(record, doc, Editing::Existing);
     ShowDialog(dialog);
     QCOMPARE(Find<QLineEdit>(&dialog, "nameEdit")->text(), QStringLiteral("Dentist"));
     QVERIFY(Find<QCheckBox>(&dialog, "onceEnableCheck")->isChecked());
@@ -136,7 +138,6 @@ void WatchEditorsTest::dateTimeRoundTrip() {
     Find<QDateTimeEdit>(&dialog, "dailyTimeEdit")->setTime(QTime(7, 45, 0));
     Press(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    dialog.ApplyTo(record);
 
     QCOMPARE(S(record.name), QStringLiteral("Dentist 2"));
     QCOMPARE(S(record.message), QStringLiteral("Leave now"));
@@ -152,7 +153,9 @@ void WatchEditorsTest::dateTimeRoundTrip() {
 
 void WatchEditorsTest::fileNewDefaultsAndChooser() {
     UiEnvironment env;
-    CFileWatchDialog dialog(nullptr);
+    CSentrelDoc doc;
+    CFileWatch watch;
+    CFileWatchDialog dialog(watch, doc, Editing::New);
     ShowDialog(dialog);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("File Watch"));
     QVERIFY(Find<QRadioButton>(&dialog, "modeDateRadio")->isChecked());
@@ -178,7 +181,9 @@ void WatchEditorsTest::fileNewDefaultsAndChooser() {
 void WatchEditorsTest::fileChecksInOrder() {
     UiEnvironment env;
     TempDir dir;
-    CFileWatchDialog dialog(nullptr);
+    CSentrelDoc doc;
+    CFileWatch watch;
+    CFileWatchDialog dialog(watch, doc, Editing::New);
     ShowDialog(dialog);
 
     // The file comes before the name: an empty path fails first.
@@ -217,6 +222,7 @@ void WatchEditorsTest::fileBaselineAndFields() {
     };
     QCOMPARE(::utime(file.c_str(), &times), 0);
 
+    CSentrelDoc doc;
     CFileWatch record;
     record.name = "Old";
     record.fileName = file;
@@ -228,14 +234,14 @@ void WatchEditorsTest::fileBaselineAndFields() {
 
     {
         CFileWatch untouched = record;
-        CFileWatchDialog dialog(&untouched);
+        CFileWatchDialog dialog(untouched, doc, Editing::Existing);
         ShowDialog(dialog);
         Press(dialog, "cancelButton");
         QCOMPARE(S(untouched.lastContents), QStringLiteral("stale"));
         QCOMPARE(untouched.lastModified, std::int64_t(1));
     }
 
-    CFileWatchDialog dialog(&record);
+    CFileWatchDialog dialog(record, doc, Editing::Existing);
     ShowDialog(dialog);
     QCOMPARE(Find<QLineEdit>(&dialog, "fileNameEdit")->text(), S(file));
     for (const char* mode :
@@ -247,8 +253,7 @@ void WatchEditorsTest::fileBaselineAndFields() {
     Type(dialog, "notContainsEdit", "hay");
     Press(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    CFileWatch edited = record;
-    dialog.ApplyTo(edited);
+    const CFileWatch& edited = record;
     // Unknown stored values nobody touched stay; the baseline is the file as it is now.
     QCOMPARE(edited.watchMode, 7);
     QCOMPARE(edited.messageSource, 5);
@@ -258,25 +263,26 @@ void WatchEditorsTest::fileBaselineAndFields() {
     QCOMPARE(S(edited.notContainsText), QStringLiteral("hay"));
 
     // Every choice of the two radio groups reaches the record.
-    CFileWatchDialog again(&edited);
+    CFileWatchDialog again(record, doc, Editing::Existing);
     ShowDialog(again);
     Find<QRadioButton>(&again, "modeNotContainsRadio")->setChecked(true);
     Find<QRadioButton>(&again, "sourceFileRadio")->setChecked(true);
     Type(again, "nameEdit", "New");
     Type(again, "messageEdit", "changed");
     Press(again, "okButton");
-    auto created = again.CreateRecord();
-    QCOMPARE(created->watchMode, 3);
-    QCOMPARE(created->messageSource, 0);
-    QCOMPARE(S(created->name), QStringLiteral("New"));
-    QCOMPARE(S(created->message), QStringLiteral("changed"));
-    QCOMPARE(S(created->fileName), S(file));
-    QCOMPARE(S(created->lastContents), QStringLiteral("firstsecondthird"));
+    QCOMPARE(edited.watchMode, 3);
+    QCOMPARE(edited.messageSource, 0);
+    QCOMPARE(S(edited.name), QStringLiteral("New"));
+    QCOMPARE(S(edited.message), QStringLiteral("changed"));
+    QCOMPARE(S(edited.fileName), S(file));
+    QCOMPARE(S(edited.lastContents), QStringLiteral("firstsecondthird"));
 }
 
 void WatchEditorsTest::pingDefaultsAndNameCheck() {
     UiEnvironment env;
-    CPingWatchDialog dialog(nullptr);
+    CSentrelDoc doc;
+    CPINGWatch watch;
+    CPingWatchDialog dialog(watch, doc, Editing::New);
     ShowDialog(dialog);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Ping Watch"));
     QCOMPARE(Find<QLineEdit>(&dialog, "hostEdit")->text(),
@@ -298,6 +304,7 @@ void WatchEditorsTest::pingDefaultsAndNameCheck() {
 
 void WatchEditorsTest::pingRoundTripKeepsTextAsTyped() {
     UiEnvironment env;
+    CSentrelDoc doc;
     CPINGWatch record;
     record.name = "Router";
     record.hostName = "192.0.2.1";
@@ -308,14 +315,14 @@ void WatchEditorsTest::pingRoundTripKeepsTextAsTyped() {
 
     CPINGWatch untouched = record;
     {
-        CPingWatchDialog dialog(&untouched);
+        CPingWatchDialog dialog(untouched, doc, Editing::Existing);
         ShowDialog(dialog);
         Type(dialog, "nameEdit", "x");
         Press(dialog, "cancelButton");
         QCOMPARE(S(untouched.name), QStringLiteral("Router"));
     }
 
-    CPingWatchDialog dialog(&record);
+    CPingWatchDialog dialog(record, doc, Editing::Existing);
     ShowDialog(dialog);
     QCOMPARE(Find<QLineEdit>(&dialog, "packetSizeEdit")->text(), QStringLiteral("300"));
     Type(dialog, "nameEdit", "Gateway");
@@ -326,7 +333,6 @@ void WatchEditorsTest::pingRoundTripKeepsTextAsTyped() {
     Type(dialog, "failureMessageEdit", "Gateway is down");
     Press(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    dialog.ApplyTo(record);
     QCOMPARE(S(record.name), QStringLiteral("Gateway"));
     QCOMPARE(S(record.hostName), QStringLiteral("gw.example"));
     QCOMPARE(S(record.timeoutText), QStringLiteral("soon"));
@@ -337,7 +343,9 @@ void WatchEditorsTest::pingRoundTripKeepsTextAsTyped() {
 
 void WatchEditorsTest::popChecksInOrder() {
     UiEnvironment env;
-    CPOPWatchDialog dialog(nullptr);
+    CSentrelDoc doc;
+    CPOPWatch watch;
+    CPOPWatchDialog dialog(watch, doc, Editing::New);
     ShowDialog(dialog);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("POP Watch"));
     QCOMPARE(Find<QLineEdit>(&dialog, "passwordEdit")->echoMode(), QLineEdit::Password);
@@ -388,12 +396,13 @@ void WatchEditorsTest::popChecksInOrder() {
     Type(dialog, "maxSizeEdit", "4294967295");
     Press(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(dialog.CreateRecord()->maxSizeKb, 4294967295u);
-    QCOMPARE(S(dialog.CreateRecord()->popServer), QStringLiteral("[::1]:995"));
+    QCOMPARE(watch.maxSizeKb, 4294967295u);
+    QCOMPARE(S(watch.popServer), QStringLiteral("[::1]:995"));
 }
 
 void WatchEditorsTest::popRoundTrip() {
     UiEnvironment env;
+    CSentrelDoc doc;
     CPOPWatch record;
     record.name = "Inbox";
     record.popServer = "pop.example.net";
@@ -408,7 +417,7 @@ void WatchEditorsTest::popRoundTrip() {
     record.skipIfOverSize = 1;
     record.seenUids = {"uid-1"};
 
-    CPOPWatchDialog dialog(&record);
+    CPOPWatchDialog dialog(record, doc, Editing::Existing);
     ShowDialog(dialog);
     QVERIFY(Find<QCheckBox>(&dialog, "oneFromCheck")->isChecked());
     QVERIFY(!Find<QCheckBox>(&dialog, "oneSubjectCheck")->isChecked());
@@ -428,7 +437,6 @@ void WatchEditorsTest::popRoundTrip() {
     }
     Press(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    dialog.ApplyTo(record);
     QCOMPARE(S(record.popPassword), QStringLiteral("better"));
     QCOMPARE(S(record.oneText), QStringLiteral("A mail"));
     QCOMPARE(S(record.manyText), QStringLiteral(" mails"));

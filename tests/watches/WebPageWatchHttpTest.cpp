@@ -42,14 +42,27 @@ protected:
         ASSERT_TRUE(nginx.Start(&error)) << error;
     }
 
-    WebPageWatchValues Values(std::int32_t mode, const std::string& path) {
-        WebPageWatchValues v;
-        v.name = "Gadget price";
-        v.url = nginx.Url(path);
-        v.mode = mode;
-        v.changedMessage = "the shop changed";
-        v.textToWatch = "19.99";
-        return v;
+    // The watch as its editor leaves it on OK: its fields, and the page as fetched now for
+    // its reference and its last page. False, with the fetcher's text, when the page cannot
+    // be fetched.
+    bool Edit(CWebPageWatch& edited, std::int32_t mode, const std::string& path,
+              std::string* resultText = nullptr) {
+        edited.name = "Gadget price";
+        edited.url = nginx.Url(path);
+        edited.mode = mode;
+        edited.changedMessage = "the shop changed";
+        edited.textToWatch = "19.99";
+        std::string page;
+        std::string text;
+        if (!FetchWatchedPage("test", edited.url, edited.webUserName, edited.webPassword, page,
+                              text)) {
+            if (resultText) {
+                *resultText = text;
+            }
+            return false;
+        }
+        edited.referencePage = edited.lastPage = page;
+        return true;
     }
 
     std::string CheckResult() {
@@ -58,16 +71,12 @@ protected:
     }
 
     test::NginxServer nginx;
-    test::FakeMessageBox boxes;
-    test::FakeAlertPopup popups;
-    ScopedPlatform platform{{nullptr, &boxes, &popups}};
     CWebPageWatch watch;
 };
 
 TEST_F(WebPageWatchHttpTest, PageChangesBetweenChecks) {
-    ASSERT_TRUE(watch.ApplyEditorValues(Values(0, "/shop.html")));
+    ASSERT_TRUE(Edit(watch, 0, "/shop.html"));
     EXPECT_EQ(watch.referencePage, Shop("19.99"));
-    EXPECT_EQ(popups.closed.size(), 1u);
     EXPECT_EQ(CheckResult(), "quiet");
     nginx.AddFile("/shop.html", Shop("19.99", "Closed on Sunday"));
     EXPECT_EQ(CheckResult(), "triggered the shop changed");
@@ -76,7 +85,7 @@ TEST_F(WebPageWatchHttpTest, PageChangesBetweenChecks) {
 }
 
 TEST_F(WebPageWatchHttpTest, PriceInATableCell) {
-    ASSERT_TRUE(watch.ApplyEditorValues(Values(3, "/shop.html")));
+    ASSERT_TRUE(Edit(watch, 3, "/shop.html"));
     nginx.AddFile("/shop.html", Shop("17.49"));
     EXPECT_EQ(CheckResult(), "triggered 17.49");
     EXPECT_EQ(CheckResult(), "quiet");
@@ -93,17 +102,15 @@ TEST_F(WebPageWatchHttpTest, PriceInATableCell) {
 }
 
 TEST_F(WebPageWatchHttpTest, BasicAuthentication) {
-    WebPageWatchValues v = Values(1, "/private/shop.html");
-    v.containsText = "Gadget";
-    v.containsMessage = "gadgets in the shop";
-    EXPECT_FALSE(watch.ApplyEditorValues(v));
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, "Unable to fetch web page.\nConnection failed"); // 401
-    EXPECT_EQ(watch.name, "");
+    watch.containsText = "Gadget";
+    watch.containsMessage = "gadgets in the shop";
+    std::string resultText;
+    EXPECT_FALSE(Edit(watch, 1, "/private/shop.html", &resultText));
+    EXPECT_EQ(resultText, "Connection failed"); // 401
 
-    v.webUserName = "ann";
-    v.webPassword = "s3cret";
-    ASSERT_TRUE(watch.ApplyEditorValues(v));
+    watch.webUserName = "ann";
+    watch.webPassword = "s3cret";
+    ASSERT_TRUE(Edit(watch, 1, "/private/shop.html"));
     EXPECT_EQ(watch.referencePage, Shop("19.99"));
     EXPECT_EQ(CheckResult(), "triggered gadgets in the shop");
     watch.webPassword = "wrong";
@@ -122,7 +129,7 @@ TEST_F(WebPageWatchHttpTest, SentrelctlReportsTheNewTextAtTheWatchedPlace) {
     {
         CSentrelDoc doc(dir.File("Sentrel.bin"));
         auto created = std::make_unique<CWebPageWatch>();
-        ASSERT_TRUE(created->ApplyEditorValues(Values(3, "/shop.html")));
+        ASSERT_TRUE(Edit(*created, 3, "/shop.html"));
         doc.watches.push_back(std::move(created));
         ASSERT_TRUE(doc.Save());
     }
