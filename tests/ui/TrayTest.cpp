@@ -183,7 +183,7 @@ private slots:
         QTRY_VERIFY(icon->isVisible());
         QVERIFY(env.messageBox.shown.empty()); // no "Failed to create tray icon"
         QVERIFY(!window->isVisible());
-        QCOMPARE(icon->toolTip(), QString("Sentrel"));
+        QCOMPARE(icon->toolTip(), QString("Sentrel: stopped"));
 
         QMenu* menu = icon->contextMenu();
         QVERIFY(menu);
@@ -219,12 +219,15 @@ private slots:
         CTraceFile::Instance().SwitchOn();
         auto* start = Find<QPushButton>(window.get(), "startButton");
         QVERIFY(item("startAction")->isEnabled() && !item("stopAction")->isEnabled());
+        // The tooltip says what the engine does.
         item("startAction")->trigger();
         QVERIFY(!start->isEnabled());
         QVERIFY(!item("startAction")->isEnabled() && item("stopAction")->isEnabled());
+        QCOMPARE(icon->toolTip(), QString("Sentrel: running, 0 activations"));
         item("stopAction")->trigger();
         QVERIFY(start->isEnabled());
         QVERIFY(item("startAction")->isEnabled() && !item("stopAction")->isEnabled());
+        QCOMPARE(icon->toolTip(), QString("Sentrel: stopped"));
         QCOMPARE(TraceEvents(env.TracePath()),
                  (std::vector<std::string>{"Sentrel Activations started",
                                            "Sentrel Activations stopped"}));
