@@ -36,7 +36,8 @@ int ReadOptions(int argc, char** argv, bool& minimised) {
             std::printf(
                 "Usage: sentrel [--minimised]\n"
                 "Watches moments, files, hosts, mailboxes and web pages, and alerts you.\n\n"
-                "  --minimised  start hidden in the notification area, if there is one\n"
+                "  --minimised  start watching at once, hidden in the notification area if\n"
+                "               there is one (how the desktop starts it at login)\n"
                 "  --version    print the version and end\n"
                 "  --help       print this text and end\n\n"
                 "Help page: %s\n",
@@ -144,6 +145,11 @@ int main(int argc, char** argv) {
     }
     if (started && !ended) { // the session may end while start-up waits for a message box
         mainWindow->ShowAtStart(minimised);
+        // Started at login, the user asked for watching: it begins at once. Started by hand,
+        // the engine waits for "Start".
+        if (minimised) {
+            mainWindow->OnStart();
+        }
         QApplication::exec();
     }
 

@@ -9,7 +9,10 @@
 
 #include <exception>
 #include <mutex>
+#include <optional>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace sentrel {
 
@@ -19,14 +22,21 @@ const char kSource[] = "Sentrel";
 
 // Runs a watch's check or an alert's send. Whatever it throws (memory exhausted by an
 // endless reply, say) ends only that step: it is logged as "Failed to <what>: <why>" and
-// counts as not triggered, and the engine goes on with the rest of the pass.
-template <class Step> bool Guarded(const std::string& what, Step&& step) {
+// counts as not triggered (`why`, when given, keeps the why), and the engine goes on with
+// the rest of the pass.
+template <class Step>
+bool Guarded(const std::string& what, Step&& step, std::string* why = nullptr) {
+    std::string failure;
     try {
         return step();
     } catch (const std::exception& error) {
-        Log(kSource, "Failed to " + what + ": " + error.what());
+        failure = error.what();
     } catch (...) {
-        Log(kSource, "Failed to " + what + ": unknown error");
+        failure = "unknown error";
+    }
+    Log(kSource, "Failed to " + what + ": " + failure);
+    if (why) {
+        *why = std::move(failure);
     }
     return false;
 }
@@ -44,7 +54,38 @@ template <class Record> std::shared_ptr<Record> CopyOf(const Record& record) {
 struct CheckResult {
     bool triggered = false;
     std::string message;
+    std::string failure; // why it could not look; empty when it could, or when it triggered
 };
+
+// One check of `copy` (on the worker). A watch that triggered has looked, whatever else
+// went wrong on the way; one that did not may say why it could not look.
+CheckResult RunCheck(CWatch& copy, const std::string& step) {
+    CheckResult result;
+    result.triggered = Guarded(
+        "check " + step, [&] { return copy.Check(result.message); }, &result.failure);
+    if (result.triggered) {
+        result.failure.clear();
+    } else if (result.failure.empty()) {
+        result.failure = copy.FailureText();
+    }
+    return result;
+}
+
+CheckOutcome OutcomeOf(const CheckResult& result) {
+    return result.triggered          ? CheckOutcome::Triggered
+           : !result.failure.empty() ? CheckOutcome::CannotCheck
+                                     : CheckOutcome::NotTriggered;
+}
+
+// What every check, scheduled or asked for, leaves in the run state.
+void NoteCheck(ActivationRunState& state, const CheckResult& result) {
+    state.outcome = OutcomeOf(result);
+    state.lastCheck = CDateTime::Now();
+    state.reason = result.failure;
+    if (result.triggered) {
+        state.lastTrigger = state.lastCheck;
+    }
+}
 
 } // namespace
 
@@ -66,6 +107,8 @@ struct CheckResult {
 //   only reads them: the engine makes its own changes (the due tests, a check's result,
 //   the moments a stopped pass puts back) once the saver is free (WhenFree), and the
 //   session and the window wait for it before theirs (WaitUntilFree, HoldDocument).
+// The run state of the activations is the engine's own, outside the document: the owner
+// thread alone reads and writes it, and no save ever reads it.
 // The dial-up state alone is shared with the worker: dialMutex guards it.
 struct CEngine::State : IConnectionRequester {
     State(CEngine& engine, CSentrelDoc& doc, IEngineHost& host, CStoreSaver& saver)
@@ -75,6 +118,10 @@ struct CEngine::State : IConnectionRequester {
     void FindDue();
     void NextActivation();
     void Checked(const CWatch& copy, const CheckResult& result);
+    std::optional<std::string> NoteScheduledCheck(const CActivation& activation,
+                                                  const std::string& watchName,
+                                                  const CheckResult& result);
+    void Fire();
     void NextAlert();
     void BeginStep(const std::string& name);
     void EndStep();
@@ -110,6 +157,12 @@ struct CEngine::State : IConnectionRequester {
     std::mutex dialMutex; // guards dialled, which the worker reaches through RequestConnection
     bool dialled = false;
 
+    // Each activation's run state, by its record: Forget drops it before the record goes, so
+    // a record made later at the same address starts afresh. Only the owner thread uses it.
+    std::unordered_map<const CObject*, ActivationRunState> runStates;
+    // The activations that a CheckNow under way is for; Forget nulls one that goes.
+    std::vector<std::shared_ptr<const CActivation*>> probes;
+
     // The pass under way. Its record pointers are nulled by Forget before the record goes.
     struct Pass {
         // An activation found due, with its next moment before and after the due test.
@@ -125,7 +178,11 @@ struct CEngine::State : IConnectionRequester {
         bool watchTouched = false;
         std::vector<CAlert*> alerts; // the activation's alerts when it fired
         std::size_t nextAlert = 0;
-        std::string message;
+        std::string message; // what the alerts are sent
+        // "activation:watch" of the check, and its message, still to fire once the
+        // notice that went before it has been sent.
+        std::string checkStep;
+        std::optional<std::string> triggered;
         std::string waitingFor; // the step on the worker, if any
         // Stop (or the program's end) came during the pass: it ends once the activation
         // under way is finished. Its check's result is applied and, if it fired, its alerts
@@ -183,16 +240,12 @@ void CEngine::State::NextActivation() {
         const std::string step = activation->name + ":" + watch->name;
         auto result = std::make_shared<CheckResult>();
         BeginStep(step);
-        host.RunOnWorker(
-            [copy, result, step] {
-                result->triggered =
-                    Guarded("check " + step, [&] { return copy->Check(result->message); });
-            },
-            [this, alive = std::weak_ptr<int>(lifetime), copy, result] {
-                if (!alive.expired()) {
-                    WhenFree([this, copy, result] { Checked(*copy, *result); });
-                }
-            });
+        host.RunOnWorker([copy, result, step] { *result = RunCheck(*copy, step); },
+                         [this, alive = std::weak_ptr<int>(lifetime), copy, result] {
+                             if (!alive.expired()) {
+                                 WhenFree([this, copy, result] { Checked(*copy, *result); });
+                             }
+                         });
         return;
     }
     EndPass();
@@ -207,16 +260,68 @@ void CEngine::State::Checked(const CWatch& copy, const CheckResult& result) {
     }
     pass.watch = nullptr;
     EndStep();
-    if (!pass.activation || !result.triggered) {
+    if (!pass.activation) {
         NextActivation();
         return;
     }
-    Log(pass.activation->name + ":" + copy.name, "Triggered");
-    if (!PassesFilter(*pass.activation, result.message)) {
+    pass.checkStep = pass.activation->name + ":" + copy.name;
+    pass.triggered.reset();
+    if (result.triggered) {
+        pass.triggered = result.message;
+    }
+    if (std::optional<std::string> notice =
+            NoteScheduledCheck(*pass.activation, copy.name, result)) {
+        // Not the watch's message: the word filter is not for it.
+        pass.message = std::move(*notice);
+        pass.alerts = pass.activation->alerts;
+        pass.nextAlert = 0;
+        NextAlert();
+        return;
+    }
+    Fire();
+}
+
+// Counts the failures in a row and says what the alerts are to be told, if anything.
+std::optional<std::string> CEngine::State::NoteScheduledCheck(const CActivation& activation,
+                                                              const std::string& watchName,
+                                                              const CheckResult& result) {
+    ActivationRunState& state = runStates[&activation];
+    const CheckOutcome before = state.outcome;
+    NoteCheck(state, result);
+    std::optional<std::string> notice;
+    if (state.outcome == CheckOutcome::CannotCheck) {
+        if (++state.failuresInRow >= kFailuresTold && !state.told) {
+            state.told = true;
+            Log(pass.checkStep, "Cannot check");
+            notice = "Sentrel cannot check " + watchName + ": " + state.reason;
+        }
+    } else {
+        state.failuresInRow = 0;
+        if (std::exchange(state.told, false)) {
+            Log(pass.checkStep, "Can check again");
+            notice = "Sentrel can check " + watchName + " again";
+        }
+    }
+    if (engine.onChecked) {
+        engine.onChecked(activation, before);
+    }
+    return notice;
+}
+
+// The watch's message, if it triggered, through the activation's filter to its alerts.
+void CEngine::State::Fire() {
+    if (!pass.activation || !pass.triggered) {
         NextActivation();
         return;
     }
-    pass.message = result.message;
+    std::string message = std::move(*pass.triggered);
+    pass.triggered.reset();
+    Log(pass.checkStep, "Triggered");
+    if (!PassesFilter(*pass.activation, message)) {
+        NextActivation();
+        return;
+    }
+    pass.message = std::move(message);
     pass.alerts = pass.activation->alerts;
     pass.nextAlert = 0;
     NextAlert();
@@ -248,7 +353,7 @@ void CEngine::State::NextAlert() {
             });
         return;
     }
-    NextActivation();
+    Fire();
 }
 
 void CEngine::State::BeginStep(const std::string& name) {
@@ -378,9 +483,58 @@ void CEngine::RunPass() {
     s.WhenFree([&s] { s.FindDue(); });
 }
 
+void CEngine::CheckNow(const CActivation& activation,
+                       std::function<void(const CheckReport&)> done) {
+    State& s = *m_state;
+    CWatch* watch = activation.GetWatch();
+    std::shared_ptr<CWatch> copy = watch ? CopyOf(*watch) : nullptr;
+    if (!copy) {
+        done({CheckOutcome::CannotCheck, {}, "The activation has no watch"});
+        return;
+    }
+    auto probe = std::make_shared<const CActivation*>(&activation);
+    s.probes.push_back(probe);
+    const std::string step = activation.name + ":" + watch->name;
+    auto result = std::make_shared<CheckResult>();
+    // Only the run state is written, and no save reads that: no need to wait for one.
+    s.host.RunOnWorker(
+        [copy, result, step] { *result = RunCheck(*copy, step); },
+        [this, alive = std::weak_ptr<int>(s.lifetime), probe, result, done = std::move(done)] {
+            if (alive.expired()) {
+                return;
+            }
+            State& s = *m_state;
+            std::erase(s.probes, probe);
+            if (const CActivation* checked = *probe) {
+                ActivationRunState& state = s.runStates[checked];
+                const CheckOutcome before = state.outcome;
+                NoteCheck(state, *result);
+                if (onChecked) {
+                    onChecked(*checked, before);
+                }
+            }
+            done({OutcomeOf(*result), result->message, result->failure});
+        });
+}
+
+const ActivationRunState& CEngine::RunStateOf(const CActivation& activation) const {
+    static const ActivationRunState unchecked;
+    const auto found = m_state->runStates.find(&activation);
+    return found != m_state->runStates.end() ? found->second : unchecked;
+}
+
 void CEngine::Forget(const CObject* record) {
     State::Pass& pass = m_state->pass;
-    if (!m_state->busy || !record) {
+    if (!record) {
+        return;
+    }
+    m_state->runStates.erase(record);
+    for (const auto& probe : m_state->probes) {
+        if (*probe == record) {
+            *probe = nullptr;
+        }
+    }
+    if (!m_state->busy) {
         return;
     }
     for (State::Pass::Due& due : pass.due) {

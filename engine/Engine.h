@@ -7,15 +7,47 @@
 // which checks and sends wait, the thread on which the store is written, and the way back
 // to the thread that owns the document.
 
+#include "model/DateTime.h"
+
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace sentrel {
 
+class CActivation;
 class CObject;
 class CSentrelDoc;
 class CStoreSaver;
+
+// How the last check of an activation's watch ended.
+enum class CheckOutcome {
+    NotChecked,   // no check yet in this run
+    NotTriggered, // the watch looked and had nothing to report
+    Triggered,
+    CannotCheck, // the watch could not look at its source; the reason says why
+};
+
+// What the engine knows of an activation for this run. It lives in memory only: the store
+// never holds it, Stop and Start keep it, and a new start of the program begins afresh. The
+// next due moment is the activation's own (nextDate, nextTime).
+struct ActivationRunState {
+    CheckOutcome outcome = CheckOutcome::NotChecked; // of the last check
+    CDateTime lastCheck;                             // when it ended
+    std::string reason;                              // why it could not check
+    int failuresInRow = 0; // scheduled checks in a row that could not look
+    std::optional<CDateTime> lastTrigger;
+    // The activation's alerts have been told that it cannot check, for this run of failures.
+    bool told = false;
+};
+
+// What one check said, for the one who asked for it.
+struct CheckReport {
+    CheckOutcome outcome = CheckOutcome::NotChecked;
+    std::string message; // when triggered
+    std::string reason;  // when it could not check
+};
 
 class ITimerHost {
 public:
@@ -67,9 +99,30 @@ public:
     // every enabled activation, in document order; when any was due, one save of the
     // store, and once it has ended, the check of each due activation's watch and the sends
     // of its alerts, in document order. A pass with nothing due writes nothing.
+    // The second check in a row that cannot look tells the activation's alerts "Sentrel
+    // cannot check NAME: REASON" (NAME is the watch's), once for that run of failures; the
+    // first check after it that can look tells them "Sentrel can check NAME again". The
+    // word filter is not applied to these, and they go before a trigger's message.
     void RunPass();
 
-    // Before a record leaves the document: the pass under way drops it.
+    // Runs the activation's watch once, now, on the worker (after what is under way there),
+    // and calls `done` here with what it said. It looks only: no alert is sent, the
+    // schedule stays, and what the watch saw is not kept (the scheduled check that comes
+    // next sees it too, and fires its alerts). Its outcome becomes the activation's last
+    // check; the failures in a row and their notices are the scheduled checks' alone.
+    void CheckNow(const CActivation& activation, std::function<void(const CheckReport&)> done);
+
+    // The activation's run state; not checked for one that has none yet.
+    const ActivationRunState& RunStateOf(const CActivation& activation) const;
+    // Called on the owner thread when a check of an activation has ended and its run state
+    // has moved on; `before` is the outcome it had until then.
+    std::function<void(const CActivation& activation, CheckOutcome before)> onChecked;
+    // Scheduled checks in a row that cannot look before the activation's alerts are told
+    // "Sentrel cannot check NAME: REASON": one glitch is forgiven.
+    static constexpr int kFailuresTold = 2;
+
+    // Before a record leaves the document: the pass under way drops it, and so does its run
+    // state.
     void Forget(const CObject* record);
     // After an editor was open on a record: the state that a check under way brings back
     // is not written over the edit.

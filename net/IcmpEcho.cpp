@@ -16,6 +16,7 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <system_error>
 
 namespace sentrel {
 
@@ -155,7 +156,8 @@ bool IsEchoReply(const unsigned char* datagram, std::size_t size, bool withIpHea
     return carried == identifier;
 }
 
-bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize) {
+bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize,
+                  std::string* localFault) {
     if (packetSize < 8) {
         SetLastError(WSAENOBUFS);
         return false;
@@ -178,7 +180,11 @@ bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize)
         fd = ::socket(domain, SOCK_DGRAM | SOCK_CLOEXEC, protocol);
     }
     if (fd < 0) {
-        SetLastError(SocketErrorFromErrno(errno));
+        const int error = errno;
+        SetLastError(SocketErrorFromErrno(error));
+        if (localFault) {
+            *localFault = "Cannot open an ICMP socket: " + std::generic_category().message(error);
+        }
         return false;
     }
     Socket socket(fd);

@@ -19,8 +19,11 @@ enum class EchoFamily { IPv4, IPv6 };
 // with the thread's last error set: WSAENOBUFS for a packet size below 8, WSAEINVAL for a
 // name that does not resolve, WSAETIMEDOUT when no reply came in time, or the error of
 // the failing socket call. Datagrams that are not the reply to this request are skipped.
-// The request goes out with the system's default time to live (hop limit).
-bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize);
+// The request goes out with the system's default time to live (hop limit). When no ICMP
+// socket can be opened at all (a fault of this machine, not of the host), `localFault`
+// (when given) says so in the system's words.
+bool SendIcmpEcho(const char* host, unsigned timeoutMs, std::uint8_t packetSize,
+                  std::string* localFault = nullptr);
 
 // The Internet checksum (one's complement sum of 16-bit words), read and returned in the
 // machine's byte order so it can be stored back as it was summed.

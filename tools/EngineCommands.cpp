@@ -206,16 +206,20 @@ int CheckWatch(const std::vector<std::string>& arguments) {
     }
     session.FollowTraceQuietly();
     std::string message;
-    if (watch->Check(message)) {
+    const bool triggered = watch->Check(message);
+    const bool looked = triggered || watch->FailureText().empty();
+    if (triggered) {
         std::cout << "triggered\n" << message << "\n";
-    } else {
+    } else if (looked) {
         std::cout << "not triggered\n";
+    } else {
+        std::cout << "cannot check: " << watch->FailureText() << "\n";
     }
     std::cout.flush();
     // The watch keeps what it saw for its next check.
     const SaveOutcome saved = doc.Save();
     ReportSaveProblem(saved);
-    return saved ? 0 : 1;
+    return saved && looked ? 0 : 1;
 }
 
 int SendAlert(const std::vector<std::string>& arguments) {
@@ -244,7 +248,8 @@ std::span<const Command> EngineCommands() {
         {"run", "STORE [--seconds N]",
          "run the engine on STORE (N seconds, or until interrupted), then save it", 1, 3,
          &RunEngine},
-        {"check-watch", "STORE NAME", "check the first watch named NAME once and save STORE", 2, 2,
+        {"check-watch", "STORE NAME",
+         "check the first watch named NAME once and save STORE (exit 1 when it cannot check)", 2, 2,
          &CheckWatch},
         {"send-alert", "STORE NAME MESSAGE",
          "send MESSAGE with the first alert named NAME (exit 1 when it did not deliver)", 3, 3,

@@ -5,19 +5,24 @@
 #include "platform/PosixPlatform.h"
 #include "services/EventLog.h"
 #include "ui/AboutDialog.h"
+#include "ui/ActivationStates.h"
 #include "ui/KindEditors.h"
 #include "ui/KindSelectionDialog.h"
 #include "ui/TextCodec.h"
 #include "ui_MainDialog.h"
 
+#include <QAction>
 #include <QFile>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 
 #include <algorithm>
 #include <functional>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace sentrel {
 
@@ -27,23 +32,51 @@ namespace {
 // this long before the program says that it has no icon.
 constexpr std::uint32_t kTrayWaitMs = 30000;
 
+// The record an entry was made for, beside its name: it tells duplicate names apart for
+// the states the entries show. Every list is refilled when a record of it goes.
+constexpr int kRecordRole = Qt::UserRole + 1;
+
 // A list entry: the name as shown, and the stored bytes it was shown from. The lists sort
 // themselves alphabetically, ignoring case.
 class NameItem : public QListWidgetItem {
 public:
-    explicit NameItem(const std::string& name) : QListWidgetItem(FromStored(name)) {
+    NameItem(const std::string& name, const CObject* record) : QListWidgetItem(FromStored(name)) {
         setData(Qt::UserRole, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+        setData(kRecordRole, QVariant::fromValue(reinterpret_cast<quintptr>(record)));
     }
     bool operator<(const QListWidgetItem& other) const override {
         return text().compare(other.text(), Qt::CaseInsensitive) < 0;
     }
 };
 
+const CObject* RecordOf(const QListWidgetItem* item) {
+    return reinterpret_cast<const CObject*>(item->data(kRecordRole).value<quintptr>());
+}
+
 template <class List> void Refill(QListWidget* list, const List& records) {
     list->clear();
     for (const auto& record : records) {
-        list->addItem(new NameItem(record->name));
+        list->addItem(new NameItem(record->name, record.get()));
     }
+}
+
+// An entry shows its record's state by its icon; the tooltip and the accessible
+// description say it in words.
+void ShowView(QListWidgetItem* item, const StateView& view) {
+    item->setIcon(StateIcon(view.state));
+    item->setToolTip(view.text);
+    item->setData(Qt::AccessibleDescriptionRole, view.text);
+}
+
+// The activations that check a watch.
+std::vector<const CActivation*> UsersOf(const CSentrelDoc& doc, const CWatch* watch) {
+    std::vector<const CActivation*> users;
+    for (const auto& activation : doc.activations) {
+        if (activation->GetWatch() == watch) {
+            users.push_back(activation.get());
+        }
+    }
+    return users;
 }
 
 void SelectEntry(QListWidget* list, QListWidgetItem* item) {
@@ -102,7 +135,7 @@ template <class Record> struct RecordList {
     std::vector<std::unique_ptr<Record>>& records;
     CSentrelSession& session;
     CSentrelDoc& doc;
-    QWidget* window;
+    CMainDialog* window; // shows the states again after a refill
     Record* (CSentrelDoc::*find)(const std::string& name) const;
     // The first activation that uses a record; null for records that nothing uses.
     CActivation* (CSentrelDoc::*user)(const Record* record) const;
@@ -128,7 +161,7 @@ std::unique_ptr<Record> ChooseKind(std::unique_ptr<Record> (*create)(int, CSentr
     return create(selection.Selection(), doc, window);
 }
 
-RecordList<CWatch> WatchList(Ui::MainDialog& ui, CSentrelSession& session, QWidget* window) {
+RecordList<CWatch> WatchList(Ui::MainDialog& ui, CSentrelSession& session, CMainDialog* window) {
     CSentrelDoc& doc = session.Doc();
     return {.view = ui.watchList,
             .records = doc.watches,
@@ -147,7 +180,7 @@ RecordList<CWatch> WatchList(Ui::MainDialog& ui, CSentrelSession& session, QWidg
             .inUse = "Unable to delete watch.\nWatch is is use by "};
 }
 
-RecordList<CAlert> AlertList(Ui::MainDialog& ui, CSentrelSession& session, QWidget* window) {
+RecordList<CAlert> AlertList(Ui::MainDialog& ui, CSentrelSession& session, CMainDialog* window) {
     CSentrelDoc& doc = session.Doc();
     return {.view = ui.alertList,
             .records = doc.alerts,
@@ -168,7 +201,7 @@ RecordList<CAlert> AlertList(Ui::MainDialog& ui, CSentrelSession& session, QWidg
 
 // Deleting an activation leaves its watch and alerts; nothing uses an activation.
 RecordList<CActivation> ActivationList(Ui::MainDialog& ui, CSentrelSession& session,
-                                       QWidget* window) {
+                                       CMainDialog* window) {
     CSentrelDoc& doc = session.Doc();
     return {.view = ui.activationList,
             .records = doc.activations,
@@ -197,6 +230,7 @@ template <class Record> void NewRecord(const RecordList<Record>& list) {
     }
     SaveStore(list.session);
     Refill(list.view, list.records);
+    list.window->ShowStates();
     SelectName(list.view, list.records.back()->name);
 }
 
@@ -221,6 +255,7 @@ template <class Record> void EditRecord(const RecordList<Record>& list) {
     if (accepted) {
         SaveStore(list.session);
         Refill(list.view, list.records);
+        list.window->ShowStates();
         SelectName(list.view, record->name);
     }
 }
@@ -245,6 +280,7 @@ template <class Record> void DeleteRecord(const RecordList<Record>& list) {
     list.session.Remove(record);
     SaveStore(list.session);
     Refill(list.view, list.records);
+    list.window->ShowStates();
     SelectRow(list.view, row);
 }
 
@@ -304,6 +340,24 @@ CMainDialog::CMainDialog()
     }
     m_host.onTimer = [this](int id) { m_engine.OnTimer(id); };
     m_engine.onProgress = [this] { OnEngineProgress(); };
+    m_engine.onChecked = [this](const CActivation& activation, CheckOutcome before) {
+        OnChecked(activation, before);
+    };
+
+    // An activation's context menu; Edit and Delete are its buttons'.
+    m_activationMenu = new QMenu(this);
+    m_activationMenu->setObjectName("activationMenu");
+    QAction* checkNow = m_activationMenu->addAction(QStringLiteral("Check Now"));
+    checkNow->setObjectName("checkNowAction");
+    connect(checkNow, &QAction::triggered, this, &CMainDialog::OnCheckNow);
+    QAction* edit = m_activationMenu->addAction(QStringLiteral("Edit"));
+    edit->setObjectName("editActivationAction");
+    connect(edit, &QAction::triggered, m_ui->editActivationButton, &QPushButton::click);
+    QAction* remove = m_activationMenu->addAction(QStringLiteral("Delete"));
+    remove->setObjectName("deleteActivationAction");
+    connect(remove, &QAction::triggered, m_ui->deleteActivationButton, &QPushButton::click);
+    connect(m_ui->activationList, &QListWidget::customContextMenuRequested, this,
+            &CMainDialog::OnActivationMenu);
 
     ConnectCommands(WatchList(*m_ui, m_session, this), m_ui->newWatchButton, m_ui->editWatchButton,
                     m_ui->deleteWatchButton);
@@ -334,6 +388,7 @@ CMainDialog::CMainDialog()
 CMainDialog::~CMainDialog() {
     m_host.onTimer = nullptr;
     m_engine.onProgress = nullptr;
+    m_engine.onChecked = nullptr;
     m_tray.reset();
 }
 
@@ -364,6 +419,7 @@ bool CMainDialog::Initialise() {
     ShowStartAtLogin();
 
     ShowEngineCommands(true, false);
+    ShowStates();
 
     m_session.ApplyTraceSwitch(m_ui->traceCheck->isChecked());
     return true;
@@ -391,6 +447,94 @@ void CMainDialog::ShowEngineCommands(bool canStart, bool canStop) {
     m_ui->startButton->setEnabled(canStart);
     m_ui->stopButton->setEnabled(canStop);
     m_tray->SetEngineCommands(canStart, canStop);
+    ShowTrayStatus();
+}
+
+void CMainDialog::ShowStates() {
+    std::unordered_map<const CObject*, std::vector<const CActivation*>> users;
+    for (const auto& activation : m_doc.activations) {
+        users[activation->GetWatch()].push_back(activation.get());
+    }
+    for (int row = 0; row < m_ui->watchList->count(); ++row) {
+        QListWidgetItem* item = m_ui->watchList->item(row);
+        ShowView(item, ViewOfWatch(users[RecordOf(item)], m_engine));
+    }
+    for (int row = 0; row < m_ui->activationList->count(); ++row) {
+        QListWidgetItem* item = m_ui->activationList->item(row);
+        ShowView(item, ViewOf(*static_cast<const CActivation*>(RecordOf(item)), m_engine));
+    }
+    ShowTrayStatus();
+}
+
+void CMainDialog::ShowTrayStatus() {
+    const TraySummary summary = SummaryForTray(m_doc, m_engine);
+    m_tray->SetStatus(summary.tooltip, summary.warning);
+}
+
+void CMainDialog::OnChecked(const CActivation& activation, CheckOutcome before) {
+    for (int row = 0; row < m_ui->activationList->count(); ++row) {
+        QListWidgetItem* item = m_ui->activationList->item(row);
+        if (RecordOf(item) == &activation) {
+            ShowView(item, ViewOf(activation, m_engine));
+        }
+    }
+    const CWatch* watch = activation.GetWatch();
+    for (int row = 0; row < m_ui->watchList->count(); ++row) {
+        QListWidgetItem* item = m_ui->watchList->item(row);
+        if (RecordOf(item) == watch) {
+            ShowView(item, ViewOfWatch(UsersOf(m_doc, watch), m_engine));
+        }
+    }
+    ShowTrayStatus();
+
+    // Told once when it starts failing and once when it can look again.
+    const ActivationRunState& state = m_engine.RunStateOf(activation);
+    if (!activation.enabled || !watch ||
+        (before == CheckOutcome::CannotCheck) == (state.outcome == CheckOutcome::CannotCheck)) {
+        return;
+    }
+    const QString name = FromStored(watch->name);
+    if (state.outcome == CheckOutcome::CannotCheck) {
+        m_tray->Notify(QStringLiteral("Sentrel cannot check %1").arg(name),
+                       FromStored(state.reason), true);
+    } else {
+        m_tray->Notify(QStringLiteral("Sentrel can check %1 again").arg(name), QString(), false);
+    }
+}
+
+void CMainDialog::OnActivationMenu(const QPoint& where) {
+    QListWidgetItem* item = m_ui->activationList->itemAt(where);
+    if (!item) {
+        return;
+    }
+    m_ui->activationList->setCurrentItem(item); // Edit and Delete act on the selection
+    m_activationMenu->popup(m_ui->activationList->viewport()->mapToGlobal(where));
+}
+
+void CMainDialog::OnCheckNow() {
+    std::string name;
+    if (!SelectedName(m_ui->activationList, name)) {
+        ShowMessage("Select an Activation before clicking Check Now");
+        return;
+    }
+    const CActivation* activation = m_doc.FindActivation(name);
+    if (!activation) {
+        return;
+    }
+    m_engine.CheckNow(*activation, [](const CheckReport& report) {
+        switch (report.outcome) {
+        case CheckOutcome::Triggered:
+            ShowMessage(report.message.empty() ? "triggered" : report.message,
+                        MessageIcon::Information);
+            break;
+        case CheckOutcome::CannotCheck:
+            ShowMessage(report.reason, MessageIcon::Warning);
+            break;
+        default:
+            ShowMessage("not triggered", MessageIcon::Information);
+            break;
+        }
+    });
 }
 
 void CMainDialog::OnTrace() {

@@ -14,6 +14,9 @@
 
 #include <QDialog>
 
+class QMenu;
+class QPoint;
+
 #include <memory>
 
 namespace Ui {
@@ -51,12 +54,24 @@ public:
     void OnExit();
     // The tray menu's "Start at login": switches the desktop's autostart entry.
     void OnStartAtLogin();
+    // "Check Now" in an activation's context menu: its watch is checked once, on the
+    // engine's worker, and a message box says what it found. No alert goes, the schedule
+    // stays.
+    void OnCheckNow();
+
+    // Each watch's and activation's entry shows its state again, and so does the tray icon.
+    void ShowStates();
 
     // Escape and the window's close button.
     void reject() override;
 
 private:
     void OnEngineProgress();
+    // A check ended: the entries of the activation and of its watch, the tray, and a
+    // desktop notification when the activation starts or stops failing.
+    void OnChecked(const CActivation& activation, CheckOutcome before);
+    void ShowTrayStatus();
+    void OnActivationMenu(const QPoint& where);
     void ShowWaiting();
     // Start and Stop, in the window and in the tray menu, as usable as the engine allows.
     void ShowEngineCommands(bool canStart, bool canStop);
@@ -71,6 +86,7 @@ private:
     CSentrelDoc& m_doc;
     CEngine& m_engine;
     std::unique_ptr<CTrayNotifyIcon> m_tray;
+    QMenu* m_activationMenu; // a child: "Check Now", "Edit", "Delete"
     // Started minimised while the notification area is waited for: shown if it never comes.
     bool m_hiddenForTray = false;
     // Exit came while a check or send was under way: it completes when the pass ends.

@@ -1,6 +1,7 @@
 #include "ui/TrayNotifyIcon.h"
 
 #include "platform/Platform.h"
+#include "ui/ActivationStates.h"
 
 #include <QAction>
 #include <QApplication>
@@ -75,7 +76,7 @@ bool TakenInByTray(const QWidget& window, const QRect& known) {
 } // namespace
 
 CTrayNotifyIcon::CTrayNotifyIcon(const QIcon& icon, const QString& tooltip, QObject* parent)
-    : QObject(parent), m_menu(std::make_unique<QMenu>()) {
+    : QObject(parent), m_plainIcon(icon), m_menu(std::make_unique<QMenu>()) {
     m_menu->setObjectName("trayMenu");
     QAction* open =
         AddAction(QStringLiteral("Open"), "openAction", &CTrayNotifyIcon::openRequested);
@@ -191,6 +192,26 @@ bool CTrayNotifyIcon::IsShown() const {
 void CTrayNotifyIcon::SetEngineCommands(bool canStart, bool canStop) {
     m_start->setEnabled(canStart);
     m_stop->setEnabled(canStop);
+}
+
+void CTrayNotifyIcon::SetStatus(const QString& tooltip, bool warning) {
+    m_icon->setToolTip(tooltip);
+    if (warning == m_warning) {
+        return;
+    }
+    m_warning = warning;
+    if (warning && m_warningIcon.isNull()) {
+        m_warningIcon = WithWarningMark(m_plainIcon);
+    }
+    m_icon->setIcon(warning ? m_warningIcon : m_plainIcon);
+}
+
+void CTrayNotifyIcon::Notify(const QString& title, const QString& text, bool warning) {
+    if (IsShown()) {
+        m_icon->showMessage(title, text,
+                            warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information,
+                            kBalloonMs);
+    }
 }
 
 void CTrayNotifyIcon::SetStartAtLogin(bool on) {

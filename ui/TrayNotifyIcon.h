@@ -42,6 +42,11 @@ public:
 
     // The menu's "Start" and "Stop" are usable as the window's buttons are.
     void SetEngineCommands(bool canStart, bool canStop);
+    // The tooltip, and whether the icon carries the warning mark.
+    void SetStatus(const QString& tooltip, bool warning);
+    // A desktop notification from the icon (the tray's message), for ten seconds; nothing
+    // while the icon is not in a notification area.
+    void Notify(const QString& title, const QString& text, bool warning);
     // The tick of "Start at login".
     void SetStartAtLogin(bool on);
 
@@ -71,6 +76,9 @@ private:
     bool IsPlaced() const;
     QAction* AddAction(const QString& text, const char* name, void (CTrayNotifyIcon::*signal)());
 
+    QIcon m_plainIcon;
+    QIcon m_warningIcon; // made when first needed
+    bool m_warning = false;
     std::unique_ptr<QMenu> m_menu;
     QSystemTrayIcon* m_icon = nullptr; // a child; goes before the menu it shows
     QAction* m_start = nullptr;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace sentrel {
@@ -64,8 +65,18 @@ private:
     int m_fd;
 };
 
+std::string TooLarge(const std::string& path) {
+    return "Cannot open " + path + ": it is longer than " + std::to_string(kMaxWatchedFileBytes) +
+           " bytes";
+}
+
+// The system's words for an error number; safe on any thread.
+std::string SystemError(int error) {
+    return std::generic_category().message(error);
+}
+
 // Reads to the end, or one byte past the limit (too large), whichever comes first.
-FileReadResult ReadAll(int fd, std::string& bytes) {
+FileReadResult ReadAll(int fd, const std::string& path, std::string& bytes, std::string& why) {
     char buffer[65536];
     constexpr auto kLimit = static_cast<std::size_t>(kMaxWatchedFileBytes);
     while (true) {
@@ -74,11 +85,13 @@ FileReadResult ReadAll(int fd, std::string& bytes) {
         if (n > 0) {
             bytes.append(buffer, static_cast<std::size_t>(n));
             if (bytes.size() > kLimit) {
+                why = TooLarge(path);
                 return FileReadResult::OpenFailed;
             }
         } else if (n == 0) {
             return FileReadResult::Ok;
-        } else if (errno != EINTR) {
+        } else if (const int error = errno; error != EINTR) {
+            why = "Cannot read " + path + ": " + SystemError(error);
             return FileReadResult::ReadFailed;
         }
     }
@@ -90,17 +103,30 @@ std::int64_t StoredTimeStamp(std::int64_t seconds) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(seconds));
 }
 
-FileReadResult ReadWatchedFile(const std::string& path, std::string& text, std::int64_t& modified) {
+FileReadResult ReadWatchedFile(const std::string& path, std::string& text, std::int64_t& modified,
+                               std::string* why) {
+    std::string unasked;
+    std::string& reason = why ? *why : unasked;
     // Non-blocking open: a named pipe without a writer must not stall the engine. A folder
     // is not a file that can be opened for reading.
     FileHandle file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
-    if (file.get() < 0 || fstat(file.get(), &st) != 0 || S_ISDIR(st.st_mode) ||
-        (S_ISREG(st.st_mode) && st.st_size > kMaxWatchedFileBytes)) {
+    if (file.get() < 0 || fstat(file.get(), &st) != 0) {
+        const int error = errno;
+        reason = "Cannot open " + path + ": " + SystemError(error);
+        return FileReadResult::OpenFailed;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        reason = "Cannot open " + path + ": " + SystemError(EISDIR);
+        return FileReadResult::OpenFailed;
+    }
+    if (S_ISREG(st.st_mode) && st.st_size > kMaxWatchedFileBytes) {
+        reason = TooLarge(path);
         return FileReadResult::OpenFailed;
     }
     std::string bytes;
-    if (const FileReadResult result = ReadAll(file.get(), bytes); result != FileReadResult::Ok) {
+    if (const FileReadResult result = ReadAll(file.get(), path, bytes, reason);
+        result != FileReadResult::Ok) {
         return result;
     }
     text = JoinLines(bytes);
@@ -109,14 +135,20 @@ FileReadResult ReadWatchedFile(const std::string& path, std::string& text, std::
 }
 
 bool CFileWatch::Check(std::string& outMessage) {
+    ResetFailure();
     std::string text;
     std::int64_t modified = 0;
-    switch (ReadWatchedFile(fileName, text, modified)) {
+    std::string why;
+    switch (ReadWatchedFile(fileName, text, modified, &why)) {
     case FileReadResult::OpenFailed:
         Log("File Watch", "Failed to open file: " + fileName);
+        Log("File Watch", why);
+        NoteFailure(why);
         return false;
     case FileReadResult::ReadFailed:
         Log("File Watch", "Failed to write to file: " + fileName);
+        Log("File Watch", why);
+        NoteFailure(why);
         return false;
     case FileReadResult::Ok:
         break;

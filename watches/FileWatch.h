@@ -14,7 +14,7 @@ public:
     void VisitFields(IFieldVisitor& v) override;
 
     // Reads the file and tests it by the mode; modes 0 and 1 move their baseline when they
-    // fire. A file that cannot be opened or read is logged and does not fire.
+    // fire. A file that cannot be opened or read is logged, with why, and cannot be checked.
     bool Check(std::string& message) override;
 
     std::string containsText;
@@ -45,7 +45,9 @@ constexpr std::int64_t kMaxWatchedFileBytes = 64 * 1024 * 1024;
 // Reads a watched file: its joined text and its last-write time (seconds since 1970 UTC,
 // taken from the open file, in its stored form). The watch and its editor both take their state
 // this way. A file of more than kMaxWatchedFileBytes, or a device that reads without end,
-// is OpenFailed, as it cannot be taken in.
-FileReadResult ReadWatchedFile(const std::string& path, std::string& text, std::int64_t& modified);
+// is OpenFailed, as it cannot be taken in. On failure `why` (when given) says why in the
+// system's words: "Cannot open PATH: No such file or directory".
+FileReadResult ReadWatchedFile(const std::string& path, std::string& text, std::int64_t& modified,
+                               std::string* why = nullptr);
 
 } // namespace sentrel

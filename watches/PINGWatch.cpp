@@ -52,6 +52,7 @@ int LeadingNumber(const std::string& text) {
 } // namespace
 
 bool CPINGWatch::Check(std::string& message) {
+    ResetFailure();
     RequestConnection();
     // Only the low byte of the packet size counts: 300 means 44.
     const auto packetSize = static_cast<std::uint8_t>(LeadingNumber(packetSizeText) & 0xFF);
@@ -59,7 +60,14 @@ bool CPINGWatch::Check(std::string& message) {
     const int timeout = std::max(0, LeadingNumber(timeoutText));
     // The stored time to live is not applied: a small one (10 by default) would report
     // every host farther away than that as down.
-    if (SendIcmpEcho(hostName.c_str(), static_cast<unsigned>(timeout), packetSize)) {
+    std::string localFault;
+    if (SendIcmpEcho(hostName.c_str(), static_cast<unsigned>(timeout), packetSize, &localFault)) {
+        return false;
+    }
+    // A host that does not answer is what the watch reports; a machine that cannot ask is
+    // no news about the host.
+    if (!localFault.empty()) {
+        NoteFailure(localFault);
         return false;
     }
     message = failureMessage;

@@ -12,7 +12,8 @@ public:
     void VisitFields(IFieldVisitor& v) override;
 
     // Pings the host once; triggers with failureMessage when no reply comes in time or
-    // the echo cannot be made at all.
+    // the host cannot be reached. A machine that cannot open an ICMP socket at all cannot
+    // check.
     bool Check(std::string& message) override;
 
     // The numbers are kept as typed and converted at every check. The time to live is

@@ -41,6 +41,17 @@ struct NewMail {
     int number;
 };
 
+// A server's reply may echo what it was sent: the password never goes on with it.
+std::string Masked(std::string text, const std::string& password) {
+    if (!password.empty()) {
+        for (auto at = text.find(password); at != std::string::npos;
+             at = text.find(password, at + 3)) {
+            text.replace(at, password.size(), "***");
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 std::unique_ptr<CObject> CPOPWatch::Clone() const {
@@ -73,19 +84,26 @@ void CPOPWatch::VisitFields(IFieldVisitor& v) {
 }
 
 bool CPOPWatch::Check(std::string& message) {
+    ResetFailure();
     RequestConnection();
     const auto server = ParseHostAndPort(popServer, 110);
     CPop3Client client;
     if (!server || !client.Login(server->host, popUserName, popPassword, server->port)) {
+        const std::string why = server ? Masked(client.FailureReason(), popPassword)
+                                       : "Not a server or port: " + popServer;
         Log("POP watch", "Failed to connect to: " + popServer);
-        Log("POP watch", server ? client.FailureReason() : "Not a server or port: " + popServer);
+        Log("POP watch", why);
+        NoteFailure(why);
         return false;
     }
     int count = 0;
     unsigned totalSize = 0;
     if (!client.Stat(count, totalSize)) {
-        // Without a count there is nothing to look at: no new mail this time.
-        Log("POP watch", "Failed to read the mailbox: " + client.FailureReason());
+        // Without a count there is nothing to look at.
+        const std::string why =
+            "Failed to read the mailbox: " + Masked(client.FailureReason(), popPassword);
+        Log("POP watch", why);
+        NoteFailure(why);
         client.Quit();
         return false;
     }

@@ -17,7 +17,8 @@ public:
 
     // Logs in to the mailbox and triggers when it holds mail not reported before in this
     // run and not dropped by the filters; the message is built from the one-mail or the
-    // many-mail text. A failed login is logged and does not trigger.
+    // many-mail text. A mailbox that cannot be reached, logged in to or counted is logged
+    // and cannot be checked.
     bool Check(std::string& message) override;
     // A copy knows the mail already reported, and hands back what it saw.
     std::unique_ptr<CObject> Clone() const override;

@@ -10,7 +10,8 @@ namespace sentrel {
 SENTREL_IMPLEMENT_RECORD(CWebPageWatch, CWatch, "CWebPageWatch");
 
 bool FetchWatchedPage(const std::string& source, const std::string& url, const std::string& user,
-                      const std::string& password, std::string& body, std::string& resultText) {
+                      const std::string& password, std::string& body, std::string& resultText,
+                      std::string* why) {
     const std::string none;
     std::string reason;
     if (Network().webPages->Fetch(url, user.empty() ? none : user, user.empty() ? none : password,
@@ -20,6 +21,9 @@ bool FetchWatchedPage(const std::string& source, const std::string& url, const s
     Log(source, "Failed to fetch web page: " + url);
     if (!reason.empty()) {
         Log(source, reason);
+    }
+    if (why) {
+        *why = reason.empty() ? resultText : reason;
     }
     return false;
 }
@@ -41,10 +45,14 @@ void CWebPageWatch::VisitFields(IFieldVisitor& v) {
 }
 
 bool CWebPageWatch::Check(std::string& message) {
+    ResetFailure();
     RequestConnection();
     std::string body;
     std::string resultText;
-    if (!FetchWatchedPage("Web Page Watch", url, webUserName, webPassword, body, resultText)) {
+    std::string why;
+    if (!FetchWatchedPage("Web Page Watch", url, webUserName, webPassword, body, resultText,
+                          &why)) {
+        NoteFailure(why);
         return false;
     }
     switch (mode) {

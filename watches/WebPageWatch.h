@@ -15,7 +15,8 @@ class CWebPageWatch : public CWatch {
 public:
     void VisitFields(IFieldVisitor& v) override;
 
-    // Fetches url and triggers by mode; the page is kept in lastPage when it triggers.
+    // Fetches url and triggers by mode; the page is kept in lastPage when it triggers. A
+    // page that cannot be fetched cannot be checked.
     bool Check(std::string& message) override;
 
     std::string textToWatch;
@@ -34,8 +35,10 @@ public:
 
 // Fetches a page as the watch does: with the credentials only when a user name is given.
 // A failure is logged under `source` ("Failed to fetch web page: " and the address, then
-// why) and leaves the fetcher's result text; `body` may then hold part of a page.
+// why) and leaves the fetcher's result text, and `why` (when given) the why that was
+// logged; `body` may then hold part of a page.
 bool FetchWatchedPage(const std::string& source, const std::string& url, const std::string& user,
-                      const std::string& password, std::string& body, std::string& resultText);
+                      const std::string& password, std::string& body, std::string& resultText,
+                      std::string* why = nullptr);
 
 } // namespace sentrel

@@ -209,13 +209,16 @@ TEST_F(EngineTest, ThrowingCheckOrSendIsLoggedAndThePassGoesOn) {
     broken->onSend = [] { throw std::runtime_error("gateway\nexploded"); };
     RecordingAlert* phone = AddAlert("phone");
     const CDateTime due = CDateTime::FromParts(2026, 12, 7, 9, 0, 0);
-    AddActivation("A1", bad, due, "60")->alerts.push_back(phone);
+    CActivation* first = AddActivation("A1", bad, due, "60");
+    first->alerts.push_back(phone);
     CActivation* second = AddActivation("A2", good, due, "60");
     second->alerts = {broken, phone};
 
     engine.Start();
     host.Advance(3000);
     EXPECT_EQ(phone->sent.size(), 1u);
+    EXPECT_EQ(engine.RunStateOf(*first).outcome, CheckOutcome::CannotCheck);
+    EXPECT_EQ(engine.RunStateOf(*first).reason, "std::bad_alloc");
     EXPECT_FALSE(engine.IsBusy());
     EXPECT_TRUE(host.IsSet(CEngine::kEngineTimer));
     EXPECT_EQ(Events(),
@@ -223,6 +226,106 @@ TEST_F(EngineTest, ThrowingCheckOrSendIsLoggedAndThePassGoesOn) {
                   "Sentrel Activations started", "Sentrel Failed to check A1:bad: std::bad_alloc",
                   "A2:good Triggered", "A2:broken Triggered",
                   "Sentrel Failed to send A2:broken: gateway exploded", "A2:phone Triggered"}));
+}
+
+// A watch that cannot look: the second such check in a row tells the activation's alerts,
+// once for that run of failures; the first check after it that can look tells them so,
+// before the watch's own message. The word filter is for the watch's messages only.
+TEST_F(EngineTest, TwoFailedChecksInARowAreToldOnceAndSoIsTheRecovery) {
+    ScriptWatch* w = AddWatch("Watch site");
+    w->onCheck = [](std::string& message) {
+        message = "the page changed";
+        return true;
+    };
+    RecordingAlert* phone = AddAlert("phone");
+    CActivation* a = AddActivation("site", w, CDateTime::FromParts(2026, 12, 7, 9, 0, 0), "1");
+    a->alerts.push_back(phone);
+    a->containsFilterOn = true;
+    a->containsWords = "price"; // lets none of the watch's messages through
+    const std::string reason = "The server answered with status 404";
+    const std::string told = "Sentrel cannot check Watch site: " + reason;
+    const std::string recovered = "Sentrel can check Watch site again";
+    struct Step {
+        bool fails;
+        int failuresInRow;
+        std::vector<std::string> sent; // all so far
+    };
+    const Step steps[] = {
+        {true, 1, {}},
+        {true, 2, {told}},
+        {true, 3, {told}},
+        {false, 0, {told, recovered}},
+        {true, 1, {told, recovered}},
+    };
+    engine.Start();
+    for (const Step& step : steps) {
+        w->failure = step.fails ? reason : "";
+        host.Advance(w->checkedAt.empty() ? 2000 : 60000); // due at 09:00, then every minute
+        const ActivationRunState& state = engine.RunStateOf(*a);
+        EXPECT_EQ(state.outcome, step.fails ? CheckOutcome::CannotCheck : CheckOutcome::Triggered);
+        EXPECT_EQ(state.reason, step.fails ? reason : "");
+        EXPECT_EQ(state.failuresInRow, step.failuresInRow);
+        EXPECT_TRUE(state.lastCheck == CDateTime::Now());
+        EXPECT_EQ(phone->sent, step.sent);
+    }
+    ASSERT_EQ(w->checkedAt.size(), 5u);
+    ASSERT_TRUE(engine.RunStateOf(*a).lastTrigger.has_value());
+    EXPECT_TRUE(*engine.RunStateOf(*a).lastTrigger == w->checkedAt[3]);
+    EXPECT_EQ(Events(), (std::vector<std::string>{
+                            "Sentrel Activations started", "site:Watch site Cannot check",
+                            "site:phone Triggered", "site:Watch site Can check again",
+                            "site:phone Triggered", "site:Watch site Triggered"}));
+    // Stop and Start keep the run state.
+    engine.Stop();
+    engine.Start();
+    EXPECT_EQ(engine.RunStateOf(*a).failuresInRow, 1);
+}
+
+// Check Now looks once, on the worker, and says what it found, which becomes the last
+// check; but no alert goes, the schedule stays, the watch keeps nothing it saw, and the
+// failures in a row are the scheduled checks' alone.
+TEST_F(EngineTest, CheckNowOnlyLooks) {
+    auto* w = AddWatch<test::StatefulWatch>("w");
+    w->onCheck = [](std::string& message) {
+        message = "found it";
+        return true;
+    };
+    RecordingAlert* phone = AddAlert("phone");
+    CActivation* a = AddActivation("a", w, CDateTime::FromParts(2026, 12, 7, 10, 0, 0), "60");
+    a->alerts.push_back(phone);
+    std::vector<CheckReport> reports;
+    const auto report = [&reports](const CheckReport& r) { reports.push_back(r); };
+    host.holdWork = true;
+    engine.CheckNow(*a, report);
+    EXPECT_TRUE(reports.empty());
+    host.RunWork();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].outcome, CheckOutcome::Triggered);
+    EXPECT_EQ(reports[0].message, "found it");
+    EXPECT_EQ(engine.RunStateOf(*a).outcome, CheckOutcome::Triggered);
+    EXPECT_TRUE(engine.RunStateOf(*a).lastTrigger.has_value());
+
+    w->failure = "gone";
+    engine.CheckNow(*a, report);
+    host.RunWork();
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[1].outcome, CheckOutcome::CannotCheck);
+    EXPECT_EQ(reports[1].reason, "gone");
+    EXPECT_EQ(engine.RunStateOf(*a).reason, "gone");
+    EXPECT_EQ(engine.RunStateOf(*a).failuresInRow, 0);
+
+    // Forgotten while it runs: still reported, but no run state is kept for it.
+    engine.CheckNow(*a, report);
+    engine.Forget(a);
+    host.RunWork();
+    EXPECT_EQ(reports.size(), 3u);
+    EXPECT_EQ(engine.RunStateOf(*a).outcome, CheckOutcome::NotChecked);
+
+    EXPECT_TRUE(phone->sent.empty());
+    EXPECT_EQ(a->nextTime, "10:00:00");
+    EXPECT_EQ(w->seen, "");
+    EXPECT_EQ(host.saves, 0);
+    EXPECT_TRUE(Events().empty());
 }
 
 TEST_F(EngineTest, NextPassStartsASecondAfterALongPassEnded) {

@@ -29,12 +29,14 @@ inline std::int64_t LocalSeconds(int y, int mo, int d, int h, int mi, int s) {
     return static_cast<std::int64_t>(std::mktime(&tm));
 }
 
-// A watch whose answer the test decides; it counts its checks and when they came. The
-// engine checks a copy: copies share the script and what it records.
+// A watch whose answer the test decides; it counts its checks and when they came. While
+// `failure` is set, its checks cannot look, for that reason. The engine checks a copy:
+// copies share the script and what it records.
 class ScriptWatch : public CWatch {
     struct Shared {
         std::function<bool(std::string&)> onCheck = [](std::string&) { return true; };
         std::vector<CDateTime> checkedAt;
+        std::string failure;
     };
     std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
 
@@ -44,10 +46,16 @@ public:
 
     std::function<bool(std::string&)>& onCheck = m_shared->onCheck;
     std::vector<CDateTime>& checkedAt = m_shared->checkedAt;
+    std::string& failure = m_shared->failure;
 
     std::unique_ptr<CObject> Clone() const override { return std::make_unique<ScriptWatch>(*this); }
     bool Check(std::string& message) override {
+        ResetFailure();
         checkedAt.push_back(CDateTime::Now());
+        if (!failure.empty()) {
+            NoteFailure(failure);
+            return false;
+        }
         return onCheck(message);
     }
 };

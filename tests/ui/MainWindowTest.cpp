@@ -9,21 +9,27 @@
 #include "services/EventLog.h"
 #include "tests/support/ScriptedHttpServer.h"
 #include "tests/ui/UiTestSupport.h"
+#include "ui/AboutDialog.h"
+#include "ui/ActivationStates.h"
 #include "ui/MainDialog.h"
 #include "ui/SessionEnd.h"
+#include "watches/FileWatch.h"
 #include "watches/WatchKinds.h"
 #include "watches/WebPageWatch.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTest>
 
 #include <atomic>
@@ -46,6 +52,28 @@ QListWidget* List(QWidget* parent, const char* name) {
 void Select(QListWidget* list, int row) {
     list->clearSelection();
     list->item(row)->setSelected(true);
+}
+
+const char* const kStateNames[] = {"disabled", "fine", "not checked", "triggered", "cannot check"};
+
+// What a line shows: the state that its icon is, and the words of its tooltip, which its
+// accessible description repeats.
+QString Shown(const QListWidgetItem* item) {
+    QString state = "no state icon";
+    for (int s = 0; s < 5; ++s) {
+        if (item->icon().pixmap(16).toImage() ==
+            StateIcon(static_cast<ShownState>(s)).pixmap(16).toImage()) {
+            state = kStateNames[s];
+        }
+    }
+    const QString words = item->data(Qt::AccessibleDescriptionRole).toString() == item->toolTip()
+                              ? item->toolTip()
+                              : "the description is not the tooltip";
+    return state + ": " + words;
+}
+
+QString Is(ShownState state, const QString& words) {
+    return QString(kStateNames[static_cast<int>(state)]) + ": " + words;
 }
 
 CActivation* AddActivation(CSentrelDoc& doc, const std::string& name, CWatch* watch,
@@ -666,6 +694,105 @@ private slots:
         QCOMPARE(finished[0][0].toInt(), 1);
         QCOMPARE(LoadStore(env.StorePath())->activations[0]->nextTime,
                  CDateTime::Now().AddSeconds(60).FormatTime()); // saved at the exit
+    }
+
+    // Each activation's line shows the state of its last check, in its icon and in words;
+    // each watch's line the worst of its activations; the tray icon the engine and any
+    // activation that cannot check. "Check Now" in an activation's menu looks once.
+    void statesShowInTheListsAndTheTray() {
+        UiEnvironment env;
+        const std::string notes = env.paths.dir + "/notes.txt";
+        const CDateTime now = CDateTime::Now(); // the clock stands still
+        {
+            CSentrelDoc doc(env.StorePath());
+            auto file = std::make_unique<CFileWatch>();
+            file->name = "Notes";
+            file->fileName = notes;
+            file->watchMode = 2; // contains "": fires on every file it can read
+            CWatch* always = AddWatch(doc, "Always");
+            CAlert* popup = AddAlert(doc, "Popup");
+            const auto add = [&](const char* name, CWatch* watch, const CDateTime& next) {
+                CActivation* activation = AddActivation(doc, name, watch, popup);
+                activation->enabled = true;
+                activation->interval = "1";
+                activation->nextDate = next.FormatDate();
+                activation->nextTime = next.FormatTime();
+            };
+            add("Read notes", file.get(), now);
+            add("Ping me", always, now);
+            add("Later", always, now.AddDays(1));
+            add("Off", always, now);
+            doc.activations.back()->enabled = false;
+            doc.watches.push_back(std::move(file));
+            AddWatch(doc, "Unused");
+            QVERIFY(doc.Save());
+        }
+        auto window = OpenWindow();
+        QListWidget* activations = List(window.get(), "activationList");
+        QListWidget* watches = List(window.get(), "watchList");
+        QCOMPARE(Entries(activations), (QStringList{"Later", "Off", "Ping me", "Read notes"}));
+        QCOMPARE(Entries(watches), (QStringList{"Always", "Notes", "Unused"}));
+        const auto when = [](const CDateTime& t) {
+            return S(t.FormatDate() + " " + t.FormatTime());
+        };
+        const QString nextMinute = "Next due: " + when(now.AddSeconds(60));
+        const QString missing = S("Cannot open " + notes + ": No such file or directory");
+        QCOMPARE(Shown(activations->item(3)),
+                 Is(ShownState::NotChecked, "Not checked yet\nNext due: " + when(now)));
+        auto* tray = window->findChild<QSystemTrayIcon*>();
+        QCOMPARE(tray->toolTip(), QString("Sentrel: stopped"));
+
+        Button(window.get(), "startButton")->click();
+        QTRY_COMPARE(Shown(activations->item(3)),
+                     Is(ShownState::CannotCheck,
+                        "Last check: " + when(now) + ", cannot check: " + missing +
+                            "\nLast trigger: none since Sentrel started\n" + nextMinute));
+        QTRY_COMPARE(Shown(activations->item(2)),
+                     Is(ShownState::Triggered, "Last check: " + when(now) +
+                                                   ", triggered\nLast trigger: " + when(now) +
+                                                   "\n" + nextMinute));
+        QCOMPARE(Shown(activations->item(0)),
+                 Is(ShownState::NotChecked, "Not checked yet\nNext due: " + when(now.AddDays(1))));
+        QCOMPARE(Shown(activations->item(1)), Is(ShownState::Disabled, "Disabled"));
+        QCOMPARE(
+            Shown(watches->item(0)),
+            Is(ShownState::Triggered, "Ping me: triggered\nLater: not checked yet\nOff: disabled"));
+        QCOMPARE(Shown(watches->item(1)),
+                 Is(ShownState::CannotCheck, "Read notes: cannot check: " + missing));
+        QCOMPARE(Shown(watches->item(2)), Is(ShownState::Disabled, "Not used by any activation"));
+        QCOMPARE(tray->toolTip(), "Sentrel: running, 3 activations\n1 cannot check: Read notes (c" +
+                                      missing.mid(1) + ")");
+        const auto image = [](const QIcon& icon) { return icon.pixmap(32).toImage(); };
+        QCOMPARE(image(tray->icon()), image(WithWarningMark(ProgramIcon())));
+        QCOMPARE(env.popups.opened, std::vector<std::string>{""}); // "Ping me" fired
+
+        // Check Now from the menu of the line under the mouse: the outcome in a message box,
+        // no alert, the schedule as it was.
+        WriteFile(notes, "milk");
+        env.messageBox.shown.clear();
+        activations->clearSelection();
+        emit activations->customContextMenuRequested(
+            activations->visualItemRect(activations->item(3)).center());
+        auto* menu = Find<QMenu>(window.get(), "activationMenu");
+        QTRY_VERIFY(menu->isVisible());
+        QCOMPARE(activations->selectedItems(), QList<QListWidgetItem*>{activations->item(3)});
+        Find<QAction>(menu, "checkNowAction")->trigger();
+        menu->close();
+        QTRY_COMPARE(env.Messages(), std::vector<std::string>{"milk"});
+        QCOMPARE(Shown(activations->item(3)),
+                 Is(ShownState::Triggered, "Last check: " + when(now) +
+                                               ", triggered\nLast trigger: " + when(now) + "\n" +
+                                               nextMinute));
+        QCOMPARE(tray->toolTip(), QString("Sentrel: running, 3 activations"));
+        QCOMPARE(image(tray->icon()), image(ProgramIcon()));
+        QCOMPARE(env.popups.opened.size(), std::size_t(1));
+
+        // Its Delete is the list's: the watch's line follows.
+        Select(activations, 1);
+        Find<QAction>(menu, "deleteActivationAction")->trigger();
+        QCOMPARE(Entries(activations), (QStringList{"Later", "Ping me", "Read notes"}));
+        QCOMPARE(Shown(watches->item(0)),
+                 Is(ShownState::Triggered, "Ping me: triggered\nLater: not checked yet"));
     }
 
     void helpOpensTheProgramsHelpPage() {

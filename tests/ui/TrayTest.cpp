@@ -2,6 +2,7 @@
 // back, the return of the notification area, and the alert popups.
 
 #include "alerts/AlertKinds.h"
+#include "model/DateTime.h"
 #include "model/SentrelDoc.h"
 #include "platform/Autostart.h"
 #include "platform/PosixPlatform.h"
@@ -11,6 +12,7 @@
 #include "ui/MainDialog.h"
 #include "ui/QtServices.h"
 #include "ui/TrayNotifyIcon.h"
+#include "watches/FileWatch.h"
 #include "watches/WatchKinds.h"
 
 #include <QAction>
@@ -18,6 +20,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMutex>
 #include <QPlainTextEdit>
@@ -183,7 +186,7 @@ private slots:
         QTRY_VERIFY(icon->isVisible());
         QVERIFY(env.messageBox.shown.empty()); // no "Failed to create tray icon"
         QVERIFY(!window->isVisible());
-        QCOMPARE(icon->toolTip(), QString("Sentrel"));
+        QCOMPARE(icon->toolTip(), QString("Sentrel: stopped"));
 
         QMenu* menu = icon->contextMenu();
         QVERIFY(menu);
@@ -219,12 +222,15 @@ private slots:
         CTraceFile::Instance().SwitchOn();
         auto* start = Find<QPushButton>(window.get(), "startButton");
         QVERIFY(item("startAction")->isEnabled() && !item("stopAction")->isEnabled());
+        // The tooltip says what the engine does.
         item("startAction")->trigger();
         QVERIFY(!start->isEnabled());
         QVERIFY(!item("startAction")->isEnabled() && item("stopAction")->isEnabled());
+        QCOMPARE(icon->toolTip(), QString("Sentrel: running, 0 activations"));
         item("stopAction")->trigger();
         QVERIFY(start->isEnabled());
         QVERIFY(item("startAction")->isEnabled() && !item("stopAction")->isEnabled());
+        QCOMPARE(icon->toolTip(), QString("Sentrel: stopped"));
         QCOMPARE(TraceEvents(env.TracePath()),
                  (std::vector<std::string>{"Sentrel Activations started",
                                            "Sentrel Activations stopped"}));
@@ -282,6 +288,24 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
 
         UiEnvironment env;
+        // An activation whose file is not there yet, due tomorrow: Check Now looks at it.
+        const std::string notes = env.paths.dir + "/notes.txt";
+        {
+            CSentrelDoc doc(env.StorePath());
+            auto watch = std::make_unique<CFileWatch>();
+            watch->name = "Notes";
+            watch->fileName = notes;
+            auto activation = std::make_unique<CActivation>();
+            activation->name = "Read notes";
+            activation->enabled = true;
+            activation->watch = {watch.get()};
+            activation->interval = "60";
+            activation->nextDate = CDateTime::Now().AddDays(1).FormatDate();
+            activation->nextTime = CDateTime::Now().FormatTime();
+            doc.watches.push_back(std::move(watch));
+            doc.activations.push_back(std::move(activation));
+            QVERIFY(doc.Save());
+        }
         BalloonWatch balloons;
         CQtNotificationArea desktop;
         ScopedPlatform realArea(WithArea(&desktop));
@@ -325,6 +349,21 @@ private slots:
         // Its menu still works.
         Find<QAction>(icon->contextMenu(), "startAction")->trigger();
         QVERIFY(!Find<QPushButton>(&window, "startButton")->isEnabled());
+
+        // The desktop is told once when an activation starts failing, and once when it can
+        // look again.
+        Find<QListWidget>(&window, "activationList")->item(0)->setSelected(true);
+        window.OnCheckNow();
+        QTRY_COMPARE(balloons.shown.size(), 2);
+        const QString missing =
+            QString::fromStdString("Cannot open " + notes + ": No such file or directory");
+        QCOMPARE(balloons.shown[1], QStringList({"Sentrel cannot check Notes", missing}));
+        window.OnCheckNow();
+        QTRY_COMPARE(env.messageBox.shown.size(), std::size_t(2));
+        WriteFile(notes, "milk");
+        window.OnCheckNow();
+        QTRY_COMPARE(balloons.shown.size(), 3);
+        QCOMPARE(balloons.shown[2], QStringList({"Sentrel can check Notes again"}));
         panel.kill();
         panel.waitForFinished(5000);
     }

@@ -82,13 +82,15 @@ kill "$app"
 wait "$app" 2>/dev/null || true
 
 # Ended by the session (SIGTERM), it ends as "Exit" does: the event, then the save. The
-# store is a portable one beside the program, and is used there.
+# store is a portable one beside the program, and is used there. Started at login
+# (--minimised), it watches at once.
 printf '\001\000\000\000\000\000\000\000\000\000' >"$work/Sentrel.bin" # empty, trace on
-XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb "$work/sentrel" >"$work/out" 2>&1 &
+XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb "$work/sentrel" --minimised >"$work/out" 2>&1 &
 app=$!
 pids+=($app)
-for _ in $(seq 100); do grep -q "Trace Switched on" "$work/trace.txt" 2>/dev/null && break; sleep 0.1; done
+for _ in $(seq 100); do grep -q "Activations started" "$work/trace.txt" 2>/dev/null && break; sleep 0.1; done
 grep -q "Trace Switched on" "$work/trace.txt" || { echo "the trace was not switched on"; cat "$work/out"; exit 1; }
+grep -q "Sentrel Activations started" "$work/trace.txt" || { echo "started at login, yet not watching:"; cat "$work/trace.txt"; exit 1; }
 rm "$work/Sentrel.bin"
 kill -TERM "$app"
 set +e

@@ -48,10 +48,11 @@ protected:
         ASSERT_TRUE(doc.Save());
     }
 
-    std::string CheckWatch(const std::string& name) {
+    // The output of check-watch, which exits with `exitCode`.
+    std::string CheckWatch(const std::string& name, int exitCode = 0) {
         const test::ProgramResult result =
             test::RunProgram({SENTRELCTL_PATH, "check-watch", dir.File("Sentrel.bin"), name});
-        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.exitCode, exitCode) << result.err;
         return result.out;
     }
 
@@ -71,8 +72,9 @@ TEST_F(POPWatchCtlTest, PrintsTheMessageBuiltFromTheTemplates) {
     EXPECT_EQ(CheckWatch("mailbox").substr(0, 27), "triggered\n3 emails waiting\n");
 }
 
-TEST_F(POPWatchCtlTest, WrongPasswordIsNotTriggeredAndLogged) {
-    EXPECT_EQ(CheckWatch("wrong password"), "not triggered\n");
+TEST_F(POPWatchCtlTest, WrongPasswordCannotCheckAndIsLogged) {
+    EXPECT_EQ(CheckWatch("wrong password", 1),
+              "cannot check: The server answered: -ERR [AUTH] Authentication failed.\n");
     const std::string trace = test::ReadFile(dir.File("trace.txt"));
     EXPECT_NE(trace.find(" POP watch Failed to connect to: 127.0.0.1:" +
                          std::to_string(server.Port()) + "\r\n"),

@@ -148,7 +148,7 @@ TEST_F(WebPageWatchHttpTest, SentrelctlReportsTheNewTextAtTheWatchedPlace) {
 }
 
 // Each certificate a server may present, with the trust the user gave: the page is fetched,
-// or the trace says why not in words the user can act on.
+// or the watch cannot check, and it and the trace say why in words the user can act on.
 TEST(WebPageWatchHttpsTest, SentrelctlReportsEachCertificateProblem) {
     ::unsetenv("SSL_CERT_FILE");
     ::unsetenv("SSL_CERT_DIR");
@@ -197,9 +197,10 @@ TEST(WebPageWatchHttpsTest, SentrelctlReportsEachCertificateProblem) {
             doc.watches.push_back(std::move(watch));
             ASSERT_TRUE(doc.Save());
         }
-        std::string output;
-        ASSERT_TRUE(test::RunAndCapture({SENTRELCTL_PATH, "check-watch", store, "greeting"}, output,
-                                        {c.trust}));
+        const test::ProgramResult result =
+            test::RunProgram({SENTRELCTL_PATH, "check-watch", store, "greeting"}, {c.trust});
+        const std::string& output = result.out;
+        EXPECT_EQ(result.exitCode, c.reason.empty() ? 0 : 1) << result.err;
         const std::string trace = std::filesystem::exists(TracePathFor(store))
                                       ? test::ReadFile(TracePathFor(store))
                                       : std::string();
@@ -207,7 +208,7 @@ TEST(WebPageWatchHttpsTest, SentrelctlReportsEachCertificateProblem) {
             EXPECT_EQ(output, "triggered\nthe page says hello\n");
             EXPECT_EQ(trace, "");
         } else {
-            EXPECT_EQ(output, "not triggered\n");
+            EXPECT_EQ(output, "cannot check: " + c.reason + "\n");
             EXPECT_NE(trace.find("Web Page Watch Failed to fetch web page: " +
                                  nginx.TlsUrl("/index.html", c.host) + "\r\n"),
                       std::string::npos)
