@@ -106,9 +106,9 @@ bool CClickatellAlert::SendOne(const std::string& text) {
     // short or add parameters to it.
     const std::string url =
         UsesApiKey()
-            ? "https://" + Network().smsPlatform + "/messages/http/send?apiKey=" +
-                  EscapeForUrl(apiId) + "&to=" + EscapeForUrl(to) + "&content=" + text +
-                  (from.empty() ? "" : "&from=" + EscapeForUrl(from))
+            ? "https://" + Network().smsPlatform +
+                  "/messages/http/send?apiKey=" + EscapeForUrl(apiId) + "&to=" + EscapeForUrl(to) +
+                  "&content=" + text + (from.empty() ? "" : "&from=" + EscapeForUrl(from))
             : "https://" + Network().smsGateway + "/http/sendmsg?api_id=" + EscapeForUrl(apiId) +
                   "&user=" + EscapeForUrl(apiUser) + "&password=" + EscapeForUrl(apiPassword) +
                   "&from=" + EscapeForUrl(from) + "&to=" + EscapeForUrl(to) +

@@ -300,8 +300,8 @@ Delivery Pushover(const Address& address, const std::string& title, const std::s
     d.url = "https://" + Network().push.pushover + "/1/messages.json";
     d.headers = {"Content-Type: application/x-www-form-urlencoded"};
     d.body = "token=" + EscapeForUrl(Unescaped(address.authority)) +
-             "&user=" + EscapeForUrl(Unescaped(address.userInfo)) +
-             "&message=" + EscapeForUrl(CutTo(message, kPushoverCharacters, PieceMeasure::Characters)) +
+             "&user=" + EscapeForUrl(Unescaped(address.userInfo)) + "&message=" +
+             EscapeForUrl(CutTo(message, kPushoverCharacters, PieceMeasure::Characters)) +
              "&title=" + EscapeForUrl(title);
     d.verdict = Verdict::StatusField;
     return d;
@@ -337,8 +337,7 @@ Delivery Discord(const std::string& shownStart, const std::string& id, const std
     d.url = "https://" + Network().push.discord + "/api/webhooks/" + id + "/" + token;
     d.headers = {"Content-Type: application/json"};
     const std::string content = title.empty() ? message : "**" + title + "**\n" + message;
-    d.body = JsonBody(
-        {{"content", CutTo(content, kDiscordCharacters, PieceMeasure::Characters)}});
+    d.body = JsonBody({{"content", CutTo(content, kDiscordCharacters, PieceMeasure::Characters)}});
     return d;
 }
 
@@ -379,7 +378,8 @@ std::pair<std::string, std::string> FirstPart(const std::string& path) {
 // A topic name on the public ntfy server: letters, digits, "-" and "_".
 bool IsTopicName(const std::string& text) {
     for (char c : text) {
-        if (!(IsDigit(c) || (AsciiLower(c) >= 'a' && AsciiLower(c) <= 'z') || c == '-' || c == '_')) {
+        if (!(IsDigit(c) || (AsciiLower(c) >= 'a' && AsciiLower(c) <= 'z') || c == '-' ||
+              c == '_')) {
             return false;
         }
     }
@@ -394,7 +394,8 @@ Delivery Plan(const std::string& text, const std::string& storedTitle,
     }
     const std::optional<Address> split = Split(trimmed);
     if (!split) {
-        return {.problem = "The push address names no known service", .shown = std::string(trimmed)};
+        return {.problem = "The push address names no known service",
+                .shown = std::string(trimmed)};
     }
     const Address& a = *split;
     const std::string title = Utf8Of(storedTitle);
@@ -430,8 +431,8 @@ Delivery Plan(const std::string& text, const std::string& storedTitle,
     if (a.scheme == "discord") {
         return Discord("discord://", a.authority, a.path, title, message);
     }
-    if (https && (EqualsNoCase(a.authority, "discord.com") ||
-                  EqualsNoCase(a.authority, "discordapp.com"))) {
+    if (https &&
+        (EqualsNoCase(a.authority, "discord.com") || EqualsNoCase(a.authority, "discordapp.com"))) {
         constexpr std::string_view kWebhooks = "api/webhooks/";
         if (!a.path.starts_with(kWebhooks)) {
             return {.problem = "The push address has no webhook id",
@@ -471,13 +472,13 @@ std::string Refusal(Verdict verdict, const HttpReply& reply) {
         return !text.empty() ? text
                              : "The service answered with status " + std::to_string(reply.status);
     }
-    const auto field = json.is_object() ? json.find(verdict == Verdict::OkField ? "ok" : "status")
-                                        : json.end();
+    const auto field =
+        json.is_object() ? json.find(verdict == Verdict::OkField ? "ok" : "status") : json.end();
     const bool said = verdict == Verdict::Status ||
                       (field != json.end() &&
-                       (verdict == Verdict::OkField ? field->is_boolean() && field->get<bool>()
-                                                    : field->is_number_integer() &&
-                                                          field->get<std::int64_t>() == 1));
+                       (verdict == Verdict::OkField
+                            ? field->is_boolean() && field->get<bool>()
+                            : field->is_number_integer() && field->get<std::int64_t>() == 1));
     if (said) {
         return {};
     }

@@ -312,7 +312,9 @@ public:
     long status = 0;
 
 private:
-    void Add(const std::string& line) { curl.headers = curl_slist_append(curl.headers, line.c_str()); }
+    void Add(const std::string& line) {
+        curl.headers = curl_slist_append(curl.headers, line.c_str());
+    }
 
     CurlHandle curl;
     char error[CURL_ERROR_SIZE] = {};

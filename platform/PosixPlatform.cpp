@@ -46,8 +46,7 @@ int ConsoleAlertPopup::Open(const std::string& text) {
 
 void ConsoleAlertPopup::Close(int) {}
 
-bool ConsoleNotifications::Notify(const std::string& title, const std::string& text,
-                                  std::string&) {
+bool ConsoleNotifications::Notify(const std::string& title, const std::string& text, std::string&) {
     std::cout << "--- Notification: " << title << " ---\n" << text << "\n---" << std::endl;
     return true;
 }

@@ -163,8 +163,7 @@ TEST_F(ClickatellAlertTest, TheGatewaysReplyDecidesDelivery) {
     EXPECT_FALSE(alert.Send("reject"));
     EXPECT_EQ(alert.FailureText(), "ERR: 001, Authentication failed");
     EXPECT_FALSE(alert.Send("page"));
-    EXPECT_EQ(alert.FailureText(),
-              "the gateway's reply was not understood: <html>Welcome</html>");
+    EXPECT_EQ(alert.FailureText(), "the gateway's reply was not understood: <html>Welcome</html>");
     // In the several-messages policy the later pieces still go after a failed one.
     alert.sendMultiple = 1;
     alert.maxMessages = 5;

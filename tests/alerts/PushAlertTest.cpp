@@ -1,5 +1,5 @@
-#include "alerts/AlertKinds.h"
 #include "alerts/PushAlert.h"
+#include "alerts/AlertKinds.h"
 #include "model/SentrelDoc.h"
 #include "services/EventLog.h"
 #include "tests/model/StoreBytes.h"
@@ -26,18 +26,16 @@ using test::ServiceStandIn;
 class PushAlertTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
-                                 "all_proxy", "ALL_PROXY"}) {
+        for (const char* name :
+             {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
             ::unsetenv(name);
         }
         ::setenv("SSL_CERT_FILE", test::Certificates().caFile.c_str(), 1);
         const std::string host = secure.Host();
-        network.emplace(NetworkServices{.connection = &connection,
-                                        .push = {.ntfy = host,
-                                                 .pushover = host,
-                                                 .telegram = host,
-                                                 .discord = host,
-                                                 .slack = host}});
+        network.emplace(NetworkServices{
+            .connection = &connection,
+            .push = {
+                .ntfy = host, .pushover = host, .telegram = host, .discord = host, .slack = host}});
         CTraceFile::Instance().SwitchOff();
         CTraceFile::Instance().SetPath(dir.File("trace.txt"));
         CTraceFile::Instance().SwitchOn();
@@ -73,8 +71,9 @@ protected:
 
     // `address` with "{plain}" and "{secure}" replaced by the stand-ins' hosts.
     std::string At(std::string address) const {
-        for (const auto& [mark, host] : {std::pair<std::string, std::string>{"{plain}", plain.Host()},
-                                         {"{secure}", secure.Host()}}) {
+        for (const auto& [mark, host] :
+             {std::pair<std::string, std::string>{"{plain}", plain.Host()},
+              {"{secure}", secure.Host()}}) {
             for (std::size_t at; (at = address.find(mark)) != std::string::npos;) {
                 address.replace(at, mark.size(), host);
             }
@@ -128,10 +127,10 @@ TEST_F(PushAlertTest, EveryServiceTakesOrRefusesTheMessage) {
     const std::string titled = R"(Alarm\nServer down\nat 09:00)";
     const struct {
         const char* address;
-        const char* shown;      // in the trace, secrets hidden
-        std::string request;    // "{plain}" and "{secure}" are the stand-ins' hosts
-        std::string taken;      // a reply that takes the message
-        std::string refused;    // and one that refuses it
+        const char* shown;   // in the trace, secrets hidden
+        std::string request; // "{plain}" and "{secure}" are the stand-ins' hosts
+        std::string taken;   // a reply that takes the message
+        std::string refused; // and one that refuses it
         const char* reason;
         const char* title = "Alarm";
     } services[] = {

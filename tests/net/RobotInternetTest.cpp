@@ -315,9 +315,9 @@ TEST_F(RobotInternetTest, RequestGetsAsFetchDoesAndKeepsRefusals) {
     EXPECT_EQ(server.Requests()[1], server.Requests()[0]);
 
     // No reply at all is a failure with its reason.
-    EXPECT_FALSE(fetcher.Request(
-        "GET", "http://127.0.0.1:" + std::to_string(test::FreeLoopbackPort()) + "/", {}, {},
-        reply));
+    EXPECT_FALSE(
+        fetcher.Request("GET", "http://127.0.0.1:" + std::to_string(test::FreeLoopbackPort()) + "/",
+                        {}, {}, reply));
     EXPECT_NE(fetcher.FailureReason().find("onnect"), std::string::npos) << fetcher.FailureReason();
 }
 

@@ -50,7 +50,8 @@ private:
         std::string request = session.ReadUntil("\r\n\r\n");
         const std::string length = "\r\nContent-Length: ";
         if (const auto at = request.find(length); at != std::string::npos) {
-            request += session.Read(std::strtoul(request.c_str() + at + length.size(), nullptr, 10));
+            request +=
+                session.Read(std::strtoul(request.c_str() + at + length.size(), nullptr, 10));
         }
         {
             const std::lock_guard lock(m_mutex);
