@@ -82,13 +82,13 @@ protected:
     }
 
     test::FakeClock clock;
+    test::FakeDesktopNotifications notifications;
     ScopedPlatform platform{[this] {
         PlatformServices services;
         services.clock = &clock;
         services.notifications = &notifications;
         return services;
     }()};
-    test::FakeDesktopNotifications notifications;
     test::TempDir dir;
     test::FakeConnectionRequest connection;
     std::optional<ScopedNetwork> network;
