@@ -103,13 +103,17 @@ int HexValue(char c) {
     return IsDigit(c) ? c - '0' : lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
 }
 
-// "%XX" escapes turned back into their bytes.
+// "%XX" escapes turned back into their bytes, but for control characters: a line break
+// in a token would end its header and start another of the address's choosing.
 std::string Unescaped(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-            HexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+        const int byte = text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+                                 HexValue(text[i + 2]) >= 0
+                             ? HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])
+                             : -1;
+        if (byte >= 0x20 && byte != 0x7F) {
+            out += static_cast<char>(byte);
             i += 2;
         } else {
             out += text[i];

@@ -331,6 +331,14 @@ TEST_F(PushAlertTest, OnlyTheServiceItselfGetsTheMessage) {
                   "/alerts: The service sent the message on to another host (localhost), where "
                   "it was not sent");
     EXPECT_EQ(plain.Requests().size(), 1u);
+
+    // An escaped line break in a token stays escaped: it cannot add a header.
+    Answer(ServiceStandIn::Reply(200, "{}"));
+    alert.url = "gotify://" + plain.Host() + "/tok%0D%0AX-Forged:%201";
+    EXPECT_TRUE(alert.Send("x"));
+    EXPECT_NE(plain.Requests().back().find("\r\nX-Gotify-Key: tok%0D%0AX-Forged: 1\r\n"),
+              std::string::npos)
+        << plain.Requests().back();
 }
 
 // dbus:// is this desktop's own notifications: the title (or "Sentrel") and the message.
