@@ -3,6 +3,7 @@
 #include "alerts/ClickatellAlert.h"
 #include "alerts/EmailAlert.h"
 #include "alerts/MessageAlert.h"
+#include "alerts/PushAlert.h"
 #include "alerts/RunProgramAlert.h"
 #include "alerts/SoundAlert.h"
 #include "model/TypeRegistry.h"
@@ -13,9 +14,9 @@ namespace sentrel {
 
 namespace {
 
-constexpr std::array<const RecordClass*, 5> kAlertKinds = {
+constexpr std::array<const RecordClass*, 6> kAlertKinds = {
     &CEmailAlert::classInfo,      &CSoundAlert::classInfo,      &CMessageAlert::classInfo,
-    &CRunProgramAlert::classInfo, &CClickatellAlert::classInfo,
+    &CRunProgramAlert::classInfo, &CClickatellAlert::classInfo, &CPushAlert::classInfo,
 };
 
 } // namespace

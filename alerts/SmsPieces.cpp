@@ -25,8 +25,10 @@ std::size_t FirstPieceLength(std::string_view text, std::int64_t limit, PieceMea
     while (end < text.size()) {
         const std::size_t length = CharacterLength(text, end);
         const std::string_view character = text.substr(end, length);
-        size += static_cast<std::int64_t>(
-            measure == PieceMeasure::Bytes ? character.size() : EscapedLength(character));
+        size += measure == PieceMeasure::Characters ? 1
+                : measure == PieceMeasure::Bytes
+                    ? static_cast<std::int64_t>(character.size())
+                    : static_cast<std::int64_t>(EscapedLength(character));
         if (size > limit) {
             break;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
-// Cutting a message into SMS-sized pieces that never end inside a character.
+// Cutting a message into SMS-sized pieces, or to what a service takes, never inside a
+// character.
 
 #include <cstddef>
 #include <cstdint>
@@ -8,8 +9,9 @@
 
 namespace sentrel {
 
-// How the size of a piece is counted: in bytes, or in characters of its URL-escaped form.
-enum class PieceMeasure { Bytes, UrlEscaped };
+// How the size of a piece is counted: in bytes, in characters of its URL-escaped form, or
+// in characters.
+enum class PieceMeasure { Bytes, UrlEscaped, Characters };
 
 // The length in bytes of the first piece of `text`: its longest start of whole characters
 // whose size is at most `limit`. A well-formed UTF-8 sequence is one character, and

@@ -68,23 +68,28 @@ bool ParseHttpUrl(const std::string& address, std::string& canonical) {
     return ok;
 }
 
-// The host of the address the transfer was at when it ended (after any redirects).
-std::string HostOf(CURL* curl) {
-    char* url = nullptr;
-    std::string host;
-    if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &url) != CURLE_OK || !url) {
-        return host;
-    }
+// A part of an address (CURLUPART_HOST, CURLUPART_SCHEME); empty when it has none.
+std::string PartOf(const char* url, CURLUPart which) {
+    std::string value;
     if (CURLU* parsed = curl_url()) {
         char* part = nullptr;
         if (curl_url_set(parsed, CURLUPART_URL, url, 0) == CURLUE_OK &&
-            curl_url_get(parsed, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
-            host = part;
+            curl_url_get(parsed, which, &part, 0) == CURLUE_OK) {
+            value = part;
         }
         curl_free(part);
         curl_url_cleanup(parsed);
     }
-    return host;
+    return value;
+}
+
+// The host of the address the transfer was at when it ended (after any redirects).
+std::string HostOf(CURL* curl) {
+    char* url = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &url) != CURLE_OK || !url) {
+        return {};
+    }
+    return PartOf(url, CURLUPART_HOST);
 }
 
 // Why the server's certificate was refused, in the words the mail and POP3 connections
@@ -117,6 +122,7 @@ struct Transfer {
     std::string block;        // the read block being filled
     bool bodyStarted = false; // the final reply was accepted and its body began
     bool refused = false;     // the final reply had a status of 400 or more
+    bool readRefused = false; // read the body of such a reply too
     bool idle = false;        // ended for receiving nothing for idleTimeoutMs
     bool tooLong = false;     // ended for a body longer than maxBodyBytes
     long idleTimeoutMs = 0;
@@ -161,7 +167,7 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* contex
     if (!transfer->bodyStarted) {
         // The status is looked at once, before the first byte is kept; a refused reply's
         // body is not read.
-        if (ResponseStatus(transfer->curl) >= 400) {
+        if (!transfer->readRefused && ResponseStatus(transfer->curl) >= 400) {
             transfer->refused = true;
             return 0;
         }
@@ -204,6 +210,145 @@ struct CurlHandle {
     }
 };
 
+// One transfer: the handle set up with what every request shares (the header block and
+// the caller's lines, TLS verification with the user's trusted authorities, the agent,
+// the time limits and the callbacks), and what the callbacks saw.
+class Exchange {
+public:
+    Exchange(const CRobotInternet& client, const std::string& url, const std::string& headerBlock,
+             const std::vector<std::string>& lines) {
+        transfer.curl = curl.handle;
+        transfer.idleTimeoutMs = client.idleTimeoutMs;
+        transfer.maxBodyBytes = client.maxBodyBytes;
+        // The header block becomes the request's extra header lines.
+        std::size_t start = 0;
+        for (std::size_t end; (end = headerBlock.find("\r\n", start)) != std::string::npos;
+             start = end + 2) {
+            if (end > start) {
+                Add(headerBlock.substr(start, end - start));
+            }
+        }
+        // Always a fresh copy from the server, never one from a cache on the way.
+        Add("Cache-Control: no-cache");
+        Add("Pragma: no-cache");
+        for (const std::string& line : lines) {
+            Add(line);
+        }
+
+        CURL* h = curl.handle;
+        if (!h) {
+            return;
+        }
+        curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        // Credentials in our own header are dropped by libcurl when a redirect leads to
+        // another host, port or scheme: never to another server, and never over plain
+        // http once a redirect has left https. Keep it that way.
+        curl_easy_setopt(h, CURLOPT_UNRESTRICTED_AUTH, 0L);
+        // The server's certificate and name are always verified. libcurl has its own idea
+        // of where the trusted certificates are; the variables by which users add a
+        // private authority must win over it.
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+        curl_easy_setopt(h, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+        if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file) {
+            curl_easy_setopt(h, CURLOPT_CAINFO, file);
+        }
+        if (const char* folder = std::getenv("SSL_CERT_DIR"); folder && *folder) {
+            curl_easy_setopt(h, CURLOPT_CAPATH, folder);
+        }
+        curl_easy_setopt(h, CURLOPT_USERAGENT, client.agent.c_str());
+        curl_easy_setopt(h, CURLOPT_HTTPHEADER, curl.headers);
+        curl_easy_setopt(h, CURLOPT_HTTP09_ALLOWED, 1L);
+        curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, client.connectTimeoutMs);
+        curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, client.transferTimeLimitMs);
+        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &OnBody);
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+        curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &OnHeader);
+        curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
+        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    }
+
+    CURL* Handle() const { return curl.handle; }
+
+    CURLcode Perform() {
+        transfer.Touch();
+        result = curl_easy_perform(curl.handle);
+        status = ResponseStatus(curl.handle);
+        return result;
+    }
+
+    // What was read, as text.
+    std::string Body() {
+        transfer.FlushBlock();
+        return transfer.accumulator;
+    }
+
+    // Why the transfer failed, in a sentence for the trace.
+    std::string FailureReason(const CRobotInternet& client, bool statusIsFailure) const {
+        if (transfer.tooLong) {
+            return "The page is longer than " + std::to_string(client.maxBodyBytes) + " bytes";
+        }
+        if (transfer.idle) {
+            return "The server sent nothing for " +
+                   DurationText(static_cast<unsigned>(client.idleTimeoutMs));
+        }
+        if (statusIsFailure && status >= 400) {
+            return "The server answered with status " + std::to_string(status);
+        }
+        if (result == CURLE_PEER_FAILED_VERIFICATION) {
+            return CertificateProblemOf(curl.handle);
+        }
+        return error[0] != '\0' ? std::string(error) : std::string(curl_easy_strerror(result));
+    }
+
+    Transfer transfer;
+    CURLcode result = CURLE_OK;
+    long status = 0;
+
+private:
+    void Add(const std::string& line) {
+        curl.headers = curl_slist_append(curl.headers, line.c_str());
+    }
+
+    CurlHandle curl;
+    char error[CURL_ERROR_SIZE] = {};
+};
+
+// Whether a redirect from `from` to `to` may be followed by a request that carries
+// secrets: to the same host, and not from https to plain http.
+bool MayCarrySecrets(const std::string& from, const char* to) {
+    const std::string fromScheme = PartOf(from.c_str(), CURLUPART_SCHEME);
+    const std::string toScheme = PartOf(to, CURLUPART_SCHEME);
+    return EqualsNoCase(PartOf(from.c_str(), CURLUPART_HOST), PartOf(to, CURLUPART_HOST)) &&
+           !(EqualsNoCase(fromScheme, "https") && !EqualsNoCase(toScheme, "https"));
+}
+
+bool IsFollowedRedirect(long status, bool post) {
+    // A 303 after a POST says the request was taken: asking again would send it twice.
+    return status == 301 || status == 302 || status == 307 || status == 308 ||
+           (status == 303 && !post);
+}
+
+// The address as it will be requested: without a scheme, "http://" goes in front (or
+// "http:" before two slashes); nothing when it is empty or cannot be parsed.
+int Canonicalise(const std::string& url, std::string& canonical) {
+    std::string address(Trim(url));
+    if (address.find(':') == std::string::npos) {
+        address.insert(0, !address.empty() && address[0] == '/' ? "http:" : "http://");
+    }
+    if (url.empty()) {
+        return CRobotInternet::InvalidParameter;
+    }
+    return ParseHttpUrl(address, canonical) ? CRobotInternet::Successful
+                                            : CRobotInternet::InvalidUrl;
+}
+
 } // namespace
 
 std::string CRobotInternet::ErrorText(int code) {
@@ -232,97 +377,30 @@ bool CRobotInternet::Fetch(const std::string& url, std::string& body, int& code,
                            std::string& resultText) {
     resultText.clear();
     m_failureReason.clear();
-    code = Successful;
-    const std::string headerBlock = BuildRequestHeaders();
-
-    std::string address(Trim(url));
-    if (address.find(':') == std::string::npos) {
-        address.insert(0, !address.empty() && address[0] == '/' ? "http:" : "http://");
-    }
-
     std::string canonical;
-    if (url.empty()) {
-        code = InvalidParameter;
-    } else if (!ParseHttpUrl(address, canonical)) {
-        code = InvalidUrl;
-    } else {
+    code = Canonicalise(url, canonical);
+    if (code == Successful) {
         GlobalInit();
-        CurlHandle curl;
-        Transfer transfer;
-        transfer.curl = curl.handle;
-        transfer.idleTimeoutMs = idleTimeoutMs;
-        transfer.maxBodyBytes = maxBodyBytes;
-        char curlError[CURL_ERROR_SIZE] = {};
-        // The header block becomes the request's extra header lines.
-        std::size_t start = 0;
-        for (std::size_t end; (end = headerBlock.find("\r\n", start)) != std::string::npos;
-             start = end + 2) {
-            if (end > start) {
-                curl.headers =
-                    curl_slist_append(curl.headers, headerBlock.substr(start, end - start).c_str());
-            }
-        }
-        // Always a fresh copy from the server, never one from a cache on the way.
-        curl.headers = curl_slist_append(curl.headers, "Cache-Control: no-cache");
-        curl.headers = curl_slist_append(curl.headers, "Pragma: no-cache");
-
-        CURL* h = curl.handle;
-        if (!h) {
+        Exchange exchange(*this, canonical, BuildRequestHeaders(), {});
+        if (CURL* h = exchange.Handle(); !h) {
             code = ConnectionFailed;
         } else {
-            curl_easy_setopt(h, CURLOPT_URL, canonical.c_str());
-            curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-            curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
             curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
             curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
-            // Credentials in our own header are dropped by libcurl when a redirect leads
-            // to another host, port or scheme: never to another server, and never over
-            // plain http once a redirect has left https. Keep it that way.
-            curl_easy_setopt(h, CURLOPT_UNRESTRICTED_AUTH, 0L);
-            // The server's certificate and name are always verified. libcurl has its own
-            // idea of where the trusted certificates are; the variables by which users
-            // add a private authority must win over it.
-            curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
-            curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
-            curl_easy_setopt(h, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
-            if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file) {
-                curl_easy_setopt(h, CURLOPT_CAINFO, file);
-            }
-            if (const char* folder = std::getenv("SSL_CERT_DIR"); folder && *folder) {
-                curl_easy_setopt(h, CURLOPT_CAPATH, folder);
-            }
-            curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
-            curl_easy_setopt(h, CURLOPT_HTTPHEADER, curl.headers);
-            curl_easy_setopt(h, CURLOPT_HTTP09_ALLOWED, 1L);
-            curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-            curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs);
-            curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, transferTimeLimitMs);
-            curl_easy_setopt(h, CURLOPT_ERRORBUFFER, curlError);
-            curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &OnBody);
-            curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
-            curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &OnHeader);
-            curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
-            curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &OnProgress);
-            curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
-            curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-
-            transfer.Touch();
-            const CURLcode result = curl_easy_perform(h);
-            const long status = ResponseStatus(h);
-            if (transfer.refused) {
+            const CURLcode result = exchange.Perform();
+            const long status = exchange.status;
+            if (exchange.transfer.refused) {
                 code = CodeForStatus(status);
             } else if (result == CURLE_OK) {
                 // A reply without a status line counts as 200.
                 if (status >= 400) {
                     code = CodeForStatus(status);
                 } else {
-                    transfer.FlushBlock();
-                    body = transfer.accumulator;
+                    body = exchange.Body();
                 }
-            } else if (transfer.bodyStarted || (status >= 200 && status < 300)) {
+            } else if (exchange.transfer.bodyStarted || (status >= 200 && status < 300)) {
                 // Broken off after the reply began: hand back what was read.
-                transfer.FlushBlock();
-                body = transfer.accumulator;
+                body = exchange.Body();
                 code = ConnectionFailed;
             } else if (status >= 400) {
                 code = CodeForStatus(status);
@@ -330,15 +408,7 @@ bool CRobotInternet::Fetch(const std::string& url, std::string& body, int& code,
                 code = ConnectionFailed;
             }
             if (code != Successful) {
-                m_failureReason =
-                    transfer.tooLong
-                        ? "The page is longer than " + std::to_string(maxBodyBytes) + " bytes"
-                    : transfer.idle ? "The server sent nothing for " +
-                                          DurationText(static_cast<unsigned>(idleTimeoutMs))
-                    : status >= 400 ? "The server answered with status " + std::to_string(status)
-                    : result == CURLE_PEER_FAILED_VERIFICATION ? CertificateProblemOf(h)
-                    : curlError[0] != '\0'                     ? std::string(curlError)
-                                           : std::string(curl_easy_strerror(result));
+                m_failureReason = exchange.FailureReason(*this, true);
             }
         }
     }
@@ -348,6 +418,59 @@ bool CRobotInternet::Fetch(const std::string& url, std::string& body, int& code,
         m_failureReason = resultText;
     }
     return code == Successful;
+}
+
+bool CRobotInternet::Request(const std::string& method, const std::string& url,
+                             const std::vector<std::string>& headers, const std::string& body,
+                             HttpReply& reply) {
+    m_failureReason.clear();
+    reply = {};
+    const bool post = method == "POST";
+    std::string address;
+    if (const int code = Canonicalise(url, address); code != Successful) {
+        m_failureReason = ErrorText(code);
+        return false;
+    }
+    GlobalInit();
+    std::vector<std::string> lines = headers;
+    if (post) {
+        // The body goes at once: no waiting for a "100 Continue" that some servers never
+        // send.
+        lines.emplace_back("Expect:");
+    }
+    const std::string headerBlock = BuildRequestHeaders();
+    // Redirects are followed here, one request each, so that each can be judged before
+    // anything goes there.
+    for (long redirects = 0;; ++redirects) {
+        Exchange exchange(*this, address, headerBlock, lines);
+        CURL* h = exchange.Handle();
+        if (!h) {
+            m_failureReason = ErrorText(ConnectionFailed);
+            return false;
+        }
+        exchange.transfer.readRefused = true;
+        if (post) {
+            curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+            curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.data());
+        }
+        if (exchange.Perform() != CURLE_OK) {
+            m_failureReason = exchange.FailureReason(*this, false);
+            return false;
+        }
+        char* next = nullptr;
+        if (IsFollowedRedirect(exchange.status, post) &&
+            curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &next) == CURLE_OK && next) {
+            if (!MayCarrySecrets(address, next)) {
+                reply.refusedRedirectHost = PartOf(next, CURLUPART_HOST);
+            } else if (redirects < kMaxRedirects) {
+                address = next;
+                continue;
+            }
+        }
+        reply.status = exchange.status;
+        reply.body = exchange.Body();
+        return true;
+    }
 }
 
 } // namespace sentrel

@@ -18,6 +18,7 @@ PlatformServices MakeDefaults() {
     static PosixPaths paths;
     static XdgHelp help;
     static NoNotificationArea notificationArea;
+    static ConsoleNotifications notifications;
     PlatformServices services;
     services.clock = &clock;
     services.messageBox = &messageBox;
@@ -28,6 +29,7 @@ PlatformServices MakeDefaults() {
     services.paths = &paths;
     services.help = &help;
     services.notificationArea = &notificationArea;
+    services.notifications = &notifications;
     return services;
 }
 
@@ -50,6 +52,7 @@ PlatformServices InstallPlatform(const PlatformServices& services) {
     ReplaceIfSet(current.paths, services.paths);
     ReplaceIfSet(current.help, services.help);
     ReplaceIfSet(current.notificationArea, services.notificationArea);
+    ReplaceIfSet(current.notifications, services.notifications);
     return previous;
 }
 

@@ -87,6 +87,16 @@ public:
     virtual bool IsAvailable() = 0;
 };
 
+class IDesktopNotifications {
+public:
+    virtual ~IDesktopNotifications() = default;
+    // Shows a notification with a title and a text through the desktop's notification
+    // service, without waiting for the user. False, with why in `failure`, when the desktop
+    // has no such service or it refused.
+    virtual bool Notify(const std::string& title, const std::string& text,
+                        std::string& failure) = 0;
+};
+
 struct PlatformServices {
     IClock* clock = nullptr;
     IMessageBox* messageBox = nullptr;
@@ -97,6 +107,7 @@ struct PlatformServices {
     IPaths* paths = nullptr;
     IHelp* help = nullptr;
     INotificationArea* notificationArea = nullptr;
+    IDesktopNotifications* notifications = nullptr;
 };
 
 // The process-wide services. Members are never null.

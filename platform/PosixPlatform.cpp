@@ -46,6 +46,11 @@ int ConsoleAlertPopup::Open(const std::string& text) {
 
 void ConsoleAlertPopup::Close(int) {}
 
+bool ConsoleNotifications::Notify(const std::string& title, const std::string& text, std::string&) {
+    std::cout << "--- Notification: " << title << " ---\n" << text << "\n---" << std::endl;
+    return true;
+}
+
 bool PosixConnection::IsConnected() {
     std::ifstream routes("/proc/net/route");
     if (!routes) {

@@ -30,6 +30,13 @@ private:
     int m_next = 0;
 };
 
+// A desktop notification is shown the same way, its title in the opening line:
+// "--- Notification: TITLE ---", the text, and a line "---".
+class ConsoleNotifications : public IDesktopNotifications {
+public:
+    bool Notify(const std::string& title, const std::string& text, std::string& failure) override;
+};
+
 // Connected when the kernel has a default route. There is no dial-up service to drive,
 // so dialling and hanging up do nothing.
 class PosixConnection : public IConnection {

@@ -32,7 +32,19 @@ NetworkServices MakeDefaults() {
     services.connection = &connection;
     services.webPages = &webPages;
     services.smsGateway = "api.clickatell.com";
+    services.smsPlatform = "platform.clickatell.com";
+    services.push = {.ntfy = "ntfy.sh",
+                     .pushover = "api.pushover.net",
+                     .telegram = "api.telegram.org",
+                     .discord = "discord.com",
+                     .slack = "hooks.slack.com"};
     return services;
+}
+
+void ReplaceIfSet(std::string& current, const std::string& given) {
+    if (!given.empty()) {
+        current = given;
+    }
 }
 
 } // namespace
@@ -47,8 +59,13 @@ NetworkServices InstallNetwork(const NetworkServices& services) {
     NetworkServices previous = current;
     ReplaceIfSet(current.connection, services.connection);
     ReplaceIfSet(current.webPages, services.webPages);
-    if (!services.smsGateway.empty())
-        current.smsGateway = services.smsGateway;
+    ReplaceIfSet(current.smsGateway, services.smsGateway);
+    ReplaceIfSet(current.smsPlatform, services.smsPlatform);
+    ReplaceIfSet(current.push.ntfy, services.push.ntfy);
+    ReplaceIfSet(current.push.pushover, services.push.pushover);
+    ReplaceIfSet(current.push.telegram, services.push.telegram);
+    ReplaceIfSet(current.push.discord, services.push.discord);
+    ReplaceIfSet(current.push.slack, services.push.slack);
     return previous;
 }
 

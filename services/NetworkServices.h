@@ -2,9 +2,9 @@
 
 // What watches and alerts need around the network, beside the platform's services: the
 // connection request made before any use of the network, the fetching of web pages, and
-// the address of the SMS gateway. Defaults are in place from the start; the engine
-// installs its dial-up policy for as long as it lives, and tests install fakes
-// (ScopedNetwork). Members are never null.
+// the addresses of the SMS gateway and of the push services. Defaults are in place from
+// the start; the engine installs its dial-up policy for as long as it lives, and tests
+// install fakes and stand-ins (ScopedNetwork). Members are never null or empty.
 
 #include "platform/Platform.h"
 
@@ -29,6 +29,16 @@ public:
                        std::string& body, std::string& resultText, std::string& reason) = 0;
 };
 
+// The hosts of the push services' public APIs, reached over https: "name" or
+// "name:port". By default their public addresses.
+struct PushServiceHosts {
+    std::string ntfy{};     // ntfy://TOPIC and https://ntfy.sh/TOPIC
+    std::string pushover{}; // pover://
+    std::string telegram{}; // tgram://
+    std::string discord{};  // discord:// and https://discord.com/api/webhooks/...
+    std::string slack{};    // https://hooks.slack.com/services/...
+};
+
 struct NetworkServices {
     // By default nothing: without an engine (one check from the command line, say)
     // nothing is dialled.
@@ -38,13 +48,17 @@ struct NetworkServices {
     // The host of the SMS gateway's HTTP API, reached over https: "name" or "name:port".
     // By default the gateway's public address.
     std::string smsGateway{};
+    // The host of the SMS gateway's current platform (accounts with an API key), the same
+    // way.
+    std::string smsPlatform{};
+    PushServiceHosts push{};
 };
 
 // The process-wide network services.
 NetworkServices& Network();
 
-// Replaces the services that are set (non-null, non-empty) in `services`; returns the
-// previous set.
+// Replaces the services and hosts that are set (non-null, non-empty) in `services`;
+// returns the previous set.
 NetworkServices InstallNetwork(const NetworkServices& services);
 
 // Installs network services and restores the previous ones when it goes out of scope

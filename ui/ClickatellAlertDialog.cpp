@@ -41,40 +41,53 @@ CClickatellAlertDialog::CClickatellAlertDialog(CClickatellAlert& alert, CSentrel
     m_ui->maxMessagesEdit->setText(QString::number(maxMessages));
     m_ui->flashCheck->setChecked(!isNew && alert.msgType == kFlash);
 
+    editors::MakeTestButton(m_ui->testButton, m_ui->testResultLabel, [this] { return Edited(); });
     connect(m_ui->okButton, &QPushButton::clicked, this, &CClickatellAlertDialog::OnOk);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 CClickatellAlertDialog::~CClickatellAlertDialog() = default;
 
-void CClickatellAlertDialog::OnOk() {
+std::unique_ptr<CClickatellAlert> CClickatellAlertDialog::Edited() {
     const auto maxMessages =
         editors::ReadNumber(m_ui->maxMessagesEdit, 0, std::numeric_limits<std::int32_t>::max());
     if (!maxMessages) {
-        return;
+        return nullptr;
     }
-    if (!editors::Require({editors::Filled(m_ui->nameEdit, "Specify an alert name"),
-                           editors::Filled(m_ui->apiIdEdit, "Specify an API ID"),
-                           editors::Filled(m_ui->fromEdit, "Specify the sender (From)"),
-                           editors::Filled(m_ui->toEdit, "Specify who to send to"),
-                           editors::Filled(m_ui->userNameEdit, "Specify a Clickatell Username"),
-                           editors::Filled(m_ui->passwordEdit, "Specify a Clickatell Password")})) {
-        return;
-    }
-
-    m_alert.name = ToStored(m_ui->nameEdit->text(), m_alert.name);
-    m_alert.to = ToStored(m_ui->toEdit->text(), m_alert.to);
-    m_alert.from = ToStored(m_ui->fromEdit->text(), m_alert.from);
-    m_alert.apiUser = ToStored(m_ui->userNameEdit->text(), m_alert.apiUser);
-    m_alert.apiPassword = ToStored(m_ui->passwordEdit->text(), m_alert.apiPassword);
-    m_alert.apiId = ToStored(m_ui->apiIdEdit->text(), m_alert.apiId);
+    auto edited = std::make_unique<CClickatellAlert>(m_alert);
+    CClickatellAlert& e = *edited;
+    e.name = ToStored(m_ui->nameEdit->text(), e.name);
+    e.to = ToStored(m_ui->toEdit->text(), e.to);
+    e.from = ToStored(m_ui->fromEdit->text(), e.from);
+    e.apiUser = ToStored(m_ui->userNameEdit->text(), e.apiUser);
+    e.apiPassword = ToStored(m_ui->passwordEdit->text(), e.apiPassword);
+    e.apiId = ToStored(m_ui->apiIdEdit->text(), e.apiId);
     if (m_ui->truncateRadio->isChecked()) {
-        m_alert.sendMultiple = 0;
+        e.sendMultiple = 0;
     } else if (m_ui->multipleRadio->isChecked()) {
-        m_alert.sendMultiple = 1;
+        e.sendMultiple = 1;
     }
-    m_alert.maxMessages = static_cast<std::int32_t>(*maxMessages);
-    m_alert.msgType = m_ui->flashCheck->isChecked() ? kFlash : kText;
+    e.maxMessages = static_cast<std::int32_t>(*maxMessages);
+    e.msgType = m_ui->flashCheck->isChecked() ? kFlash : kText;
+    return edited;
+}
+
+void CClickatellAlertDialog::OnOk() {
+    const std::unique_ptr<CClickatellAlert> edited = Edited();
+    // An account of the current platform has neither a user name nor a password.
+    const bool legacyAccount =
+        !m_ui->userNameEdit->text().isEmpty() || !m_ui->passwordEdit->text().isEmpty();
+    if (!edited || !editors::Require({editors::Filled(m_ui->nameEdit, "Specify an alert name"),
+                                      editors::Filled(m_ui->apiIdEdit, "Specify an API ID"),
+                                      editors::Filled(m_ui->fromEdit, "Specify the sender (From)"),
+                                      editors::Filled(m_ui->toEdit, "Specify who to send to"),
+                                      {legacyAccount && m_ui->userNameEdit->text().isEmpty(),
+                                       m_ui->userNameEdit, "Specify a Clickatell Username"},
+                                      {legacyAccount && m_ui->passwordEdit->text().isEmpty(),
+                                       m_ui->passwordEdit, "Specify a Clickatell Password"}})) {
+        return;
+    }
+    m_alert = *edited;
     accept();
 }
 

@@ -14,7 +14,8 @@ class ClickatellAlertDialog;
 
 namespace sentrel {
 
-// "Clickatell Alert (SMS)" (the editor contract of ui/KindEditors.h).
+// "Clickatell Alert (SMS)" (the editor contract of ui/KindEditors.h); "Test" sends a test
+// message with the values shown.
 class CClickatellAlertDialog : public QDialog {
     Q_OBJECT
 
@@ -24,6 +25,8 @@ public:
     ~CClickatellAlertDialog() override;
 
 private:
+    // The alert with the values shown; null, after saying why, when the number is not one.
+    std::unique_ptr<CClickatellAlert> Edited();
     void OnOk();
 
     std::unique_ptr<Ui::ClickatellAlertDialog> m_ui;

@@ -1,12 +1,20 @@
 #include "ui/EditorSupport.h"
 
+#include "engine/Engine.h"
+#include "model/Alert.h"
 #include "ui/FileChooser.h"
+#include "ui/TextCodec.h"
 
+#include <QAbstractButton>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace sentrel::editors {
 
@@ -14,6 +22,12 @@ namespace {
 
 // Day number 0 is 1899-12-30.
 const QDate kDayZero(1899, 12, 30);
+
+// The hosts lent to the editors, the last lent at the back. Touched on the UI thread only.
+std::vector<IEngineHost*>& LentHosts() {
+    static std::vector<IEngineHost*> hosts;
+    return hosts;
+}
 
 } // namespace
 
@@ -115,6 +129,47 @@ std::optional<std::string> ChooseFile(QWidget* parent, const char* filter,
         return std::nullopt;
     }
     return QFile::encodeName(*chosen).toStdString();
+}
+
+IEngineHost* Worker() {
+    const std::vector<IEngineHost*>& hosts = LentHosts();
+    return hosts.empty() ? nullptr : hosts.back();
+}
+
+WorkerLoan::WorkerLoan(IEngineHost& host) : m_host(host) {
+    LentHosts().push_back(&m_host);
+}
+
+WorkerLoan::~WorkerLoan() {
+    std::vector<IEngineHost*>& hosts = LentHosts();
+    hosts.erase(std::find(hosts.begin(), hosts.end(), &m_host));
+}
+
+void MakeTestButton(QAbstractButton* button, QLabel* result,
+                    std::function<std::unique_ptr<CAlert>()> edited) {
+    button->setEnabled(Worker() != nullptr);
+    QObject::connect(button, &QAbstractButton::clicked, result, [button, result, edited] {
+        IEngineHost* worker = Worker();
+        std::shared_ptr<CAlert> alert = worker ? edited() : nullptr;
+        if (!alert) {
+            return;
+        }
+        // One test at a time; the editor may close before it ends.
+        button->setEnabled(false);
+        result->setText(QStringLiteral("Sending..."));
+        auto delivered = std::make_shared<bool>(false);
+        worker->RunOnWorker([alert, delivered] { *delivered = alert->Send(kTestMessage); },
+                            [alert, delivered, again = QPointer<QAbstractButton>(button),
+                             shown = QPointer<QLabel>(result)] {
+                                if (shown) {
+                                    shown->setText(*delivered ? QStringLiteral("Delivered")
+                                                              : FromStored(alert->FailureText()));
+                                }
+                                if (again) {
+                                    again->setEnabled(true);
+                                }
+                            });
+    });
 }
 
 } // namespace sentrel::editors

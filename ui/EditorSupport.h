@@ -1,7 +1,8 @@
 #pragma once
 
 // Small pieces the record editors share: their message boxes and the checks of OK, number
-// fields, file choices, sorted list boxes and the date pickers' values.
+// fields, file choices, sorted list boxes, the date pickers' values, and the alerts'
+// "Test" on the engine's worker.
 
 #include "model/DateTime.h"
 #include "platform/Platform.h"
@@ -10,16 +11,23 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 
+class QAbstractButton;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QWidget;
 
 namespace sentrel {
+
+class CAlert;
+class IEngineHost;
 
 // What an editor is opened on (the contract in ui/KindEditors.h): a record the document
 // holds, or a new one, which shows the defaults of its kind.
@@ -76,5 +84,34 @@ CDateTime FromPicker(const QDateTime& value);
 // the chooser was cancelled.
 std::optional<std::string> ChooseFile(QWidget* parent, const char* filter,
                                       const std::string& current);
+
+// Where editors run what waits (a Test's send): the worker of the window's engine host,
+// which the host lends for as long as it lives (the one lent last, when there are
+// several). Null when none is lent.
+IEngineHost* Worker();
+
+// Lends a host's worker to the editors for the loan's lifetime.
+class WorkerLoan {
+public:
+    explicit WorkerLoan(IEngineHost& host);
+    ~WorkerLoan();
+    WorkerLoan(const WorkerLoan&) = delete;
+    WorkerLoan& operator=(const WorkerLoan&) = delete;
+
+private:
+    IEngineHost& m_host;
+};
+
+// What a Test sends.
+inline constexpr const char* kTestMessage = "Sentrel test message";
+
+// Makes `button` an alert editor's "Test": it sends kTestMessage with the alert that
+// `edited` builds from the values the editor shows now (never the record being edited:
+// the document may be saved meanwhile; null when a value cannot be read, after saying
+// so), on the worker. `result` says "Sending..." meanwhile, then "Delivered" or why not;
+// the editor and every other window go on answering. Without a worker the button is
+// disabled.
+void MakeTestButton(QAbstractButton* button, QLabel* result,
+                    std::function<std::unique_ptr<CAlert>()> edited);
 
 } // namespace sentrel::editors

@@ -24,6 +24,9 @@ set(SENTREL_UI_EDITOR_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/POPWatchDialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/POPWatchDialog.h
   ${CMAKE_CURRENT_LIST_DIR}/POPWatchDialog.ui
+  ${CMAKE_CURRENT_LIST_DIR}/PushAlertDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PushAlertDialog.h
+  ${CMAKE_CURRENT_LIST_DIR}/PushAlertDialog.ui
   ${CMAKE_CURRENT_LIST_DIR}/RunProgramAlertDialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunProgramAlertDialog.h
   ${CMAKE_CURRENT_LIST_DIR}/RunProgramAlertDialog.ui

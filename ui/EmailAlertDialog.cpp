@@ -56,6 +56,7 @@ CEmailAlertDialog::CEmailAlertDialog(CEmailAlert& alert, CSentrelDoc& /*doc*/, E
 
     connect(m_ui->authCombo, &QComboBox::currentIndexChanged, this,
             &CEmailAlertDialog::UpdateCredentials);
+    editors::MakeTestButton(m_ui->testButton, m_ui->testResultLabel, [this] { return Edited(); });
     connect(m_ui->okButton, &QPushButton::clicked, this, &CEmailAlertDialog::OnOk);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -71,55 +72,59 @@ void CEmailAlertDialog::UpdateCredentials() {
     }
 }
 
-void CEmailAlertDialog::OnOk() {
+std::unique_ptr<CEmailAlert> CEmailAlertDialog::Edited() {
     const auto maxMessages = editors::ReadNumber(m_ui->maxMessagesEdit, 0, 9999);
     if (!maxMessages) {
-        return;
+        return nullptr;
     }
     const auto maxSmsChars = editors::ReadNumber(m_ui->maxSmsCharsEdit, 0, 160);
     if (!maxSmsChars) {
-        return;
+        return nullptr;
     }
     const auto port = editors::ReadNumber(m_ui->portEdit, 1, 32000);
     if (!port) {
-        return;
+        return nullptr;
     }
+    auto edited = std::make_unique<CEmailAlert>(m_alert);
+    CEmailAlert& e = *edited;
     // A type not in the list (from an old store) is kept as it is.
-    const int authIndex = m_ui->authCombo->currentIndex();
-    const std::int32_t authType =
-        authIndex >= 0 ? m_ui->authCombo->itemData(authIndex).toInt() : m_alert.authType;
+    if (const int authIndex = m_ui->authCombo->currentIndex(); authIndex >= 0) {
+        e.authType = m_ui->authCombo->itemData(authIndex).toInt();
+    }
+    e.name = ToStored(m_ui->nameEdit->text(), e.name);
+    e.recipients = ToStored(m_ui->recipientsEdit->text(), e.recipients);
+    e.maxMessages = static_cast<std::int32_t>(*maxMessages);
+    e.maxSmsChars = static_cast<std::int32_t>(*maxSmsChars);
+    e.smsSplitting = editors::FlagFrom(m_ui->smsSplittingCheck->isChecked(), e.smsSplitting);
+    // Neither button chosen is a value of its own; a stored value the buttons do not
+    // show stays as it was.
+    const std::int32_t stored = e.multipleMessages;
+    e.multipleMessages = m_ui->truncateRadio->isChecked()   ? 0
+                         : m_ui->multipleRadio->isChecked() ? 1
+                         : (stored == 0 || stored == 1)     ? -1
+                                                            : stored;
+    e.subjectOnly = editors::FlagFrom(m_ui->subjectOnlyCheck->isChecked(), e.subjectOnly);
+    e.userName = ToStored(m_ui->userNameEdit->text(), e.userName);
+    e.password = ToStored(m_ui->passwordEdit->text(), e.password);
+    e.fromAddress = ToStored(m_ui->fromAddressEdit->text(), e.fromAddress);
+    e.smtpHost = ToStored(m_ui->smtpHostEdit->text(), e.smtpHost);
+    e.fromName = ToStored(m_ui->fromNameEdit->text(), e.fromName);
+    e.port = static_cast<std::int32_t>(*port);
+    return edited;
+}
 
-    if (!editors::Require({editors::Filled(m_ui->nameEdit, "Specify an alert name"),
+void CEmailAlertDialog::OnOk() {
+    const std::unique_ptr<CEmailAlert> edited = Edited();
+    if (!edited ||
+        !editors::Require({editors::Filled(m_ui->nameEdit, "Specify an alert name"),
                            editors::Filled(m_ui->recipientsEdit, "Specify an email address"),
                            editors::Filled(m_ui->fromAddressEdit, "Specify an email address"),
                            editors::Filled(m_ui->smtpHostEdit, "Specify a SMTP host"),
-                           {authType != 0 && m_ui->userNameEdit->text().isEmpty(), m_ui->authCombo,
-                            "Specify a username"}})) {
+                           {edited->authType != 0 && m_ui->userNameEdit->text().isEmpty(),
+                            m_ui->authCombo, "Specify a username"}})) {
         return;
     }
-
-    m_alert.name = ToStored(m_ui->nameEdit->text(), m_alert.name);
-    m_alert.recipients = ToStored(m_ui->recipientsEdit->text(), m_alert.recipients);
-    m_alert.maxMessages = static_cast<std::int32_t>(*maxMessages);
-    m_alert.maxSmsChars = static_cast<std::int32_t>(*maxSmsChars);
-    m_alert.smsSplitting =
-        editors::FlagFrom(m_ui->smsSplittingCheck->isChecked(), m_alert.smsSplitting);
-    // Neither button chosen is a value of its own; a stored value the buttons do not
-    // show stays as it was.
-    const std::int32_t stored = m_alert.multipleMessages;
-    m_alert.multipleMessages = m_ui->truncateRadio->isChecked()   ? 0
-                               : m_ui->multipleRadio->isChecked() ? 1
-                               : (stored == 0 || stored == 1)     ? -1
-                                                                  : stored;
-    m_alert.subjectOnly =
-        editors::FlagFrom(m_ui->subjectOnlyCheck->isChecked(), m_alert.subjectOnly);
-    m_alert.authType = authType;
-    m_alert.userName = ToStored(m_ui->userNameEdit->text(), m_alert.userName);
-    m_alert.password = ToStored(m_ui->passwordEdit->text(), m_alert.password);
-    m_alert.fromAddress = ToStored(m_ui->fromAddressEdit->text(), m_alert.fromAddress);
-    m_alert.smtpHost = ToStored(m_ui->smtpHostEdit->text(), m_alert.smtpHost);
-    m_alert.fromName = ToStored(m_ui->fromNameEdit->text(), m_alert.fromName);
-    m_alert.port = static_cast<std::int32_t>(*port);
+    m_alert = *edited;
     accept();
 }
 

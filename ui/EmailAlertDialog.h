@@ -14,7 +14,8 @@ class EmailAlertDialog;
 
 namespace sentrel {
 
-// "Email Alert" (the editor contract of ui/KindEditors.h).
+// "Email Alert" (the editor contract of ui/KindEditors.h); "Test" sends a test message
+// with the values shown.
 class CEmailAlertDialog : public QDialog {
     Q_OBJECT
 
@@ -25,6 +26,8 @@ public:
 
 private:
     void UpdateCredentials();
+    // The alert with the values shown; null, after saying why, when a number is not one.
+    std::unique_ptr<CEmailAlert> Edited();
     void OnOk();
 
     std::unique_ptr<Ui::EmailAlertDialog> m_ui;

@@ -2,10 +2,12 @@
 
 // The engine's host in the program: its timers are QTimers of the UI thread, its waiting
 // work runs on one worker thread and the store's saves on another, and what comes back is
-// a queued call on the UI thread.
+// a queued call on the UI thread. Its worker is lent to the editors (their Test) for as
+// long as it lives.
 
 #include "engine/Engine.h"
 #include "engine/WorkerThread.h"
+#include "ui/EditorSupport.h"
 #include "ui/QtServices.h"
 
 #include <QObject>
@@ -40,6 +42,7 @@ private:
     CCallQueue m_calls;             // back to this thread; dropped with the host
     CWorkerThread m_saver;          // after the queue: the threads end first
     CWorkerThread m_worker;
+    editors::WorkerLoan m_lent{*this}; // last: taken back before the threads end
 };
 
 } // namespace sentrel

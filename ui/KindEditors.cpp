@@ -3,6 +3,7 @@
 #include "alerts/ClickatellAlert.h"
 #include "alerts/EmailAlert.h"
 #include "alerts/MessageAlert.h"
+#include "alerts/PushAlert.h"
 #include "alerts/RunProgramAlert.h"
 #include "alerts/SoundAlert.h"
 #include "ui/ActivationDialog.h"
@@ -13,6 +14,7 @@
 #include "ui/MessageAlertDialog.h"
 #include "ui/POPWatchDialog.h"
 #include "ui/PingWatchDialog.h"
+#include "ui/PushAlertDialog.h"
 #include "ui/RunProgramAlertDialog.h"
 #include "ui/SoundAlertDialog.h"
 #include "ui/WebPageWatchDialog.h"
@@ -39,6 +41,7 @@ const std::vector<KindChoice<CAlert>>& AlertTable() {
          EditorOf<CAlert, CRunProgramAlert, CRunProgramAlertDialog>()},
         {{"Clickatell (SMS)", "clickatellRadio"},
          EditorOf<CAlert, CClickatellAlert, CClickatellAlertDialog>()},
+        {{"Push notification", "pushRadio"}, EditorOf<CAlert, CPushAlert, CPushAlertDialog>()},
     };
     return table;
 }

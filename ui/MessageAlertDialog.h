@@ -1,7 +1,7 @@
 #pragma once
 
 // "Message Alert": the editor of an alert that shows its message in a popup (the editor
-// contract of ui/KindEditors.h).
+// contract of ui/KindEditors.h); "Test" opens a popup with a test message.
 
 #include "model/SentrelDoc.h"
 #include "ui/EditorSupport.h"
@@ -27,6 +27,7 @@ public:
     ~CMessageAlertDialog() override;
 
 private:
+    std::unique_ptr<CMessageAlert> Edited() const;
     void OnOk();
 
     std::unique_ptr<Ui::MessageAlertDialog> m_ui;

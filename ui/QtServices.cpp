@@ -4,6 +4,8 @@
 #include "ui/TextCodec.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QMessageBox>
@@ -99,6 +101,30 @@ bool CQtNotificationArea::IsAvailable() {
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
+bool CDBusNotifications::Notify(const std::string& title, const std::string& text,
+                                std::string& failure) {
+    // A blocking call needs no event loop: the engine's worker may make it.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        failure = "There is no desktop session bus for notifications";
+        return false;
+    }
+    QDBusMessage notify = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    notify << QStringLiteral("Sentrel") << 0u << QStringLiteral("sentrel") << FromStored(title)
+           << FromStored(text) << QStringList() << QVariantMap() << -1;
+    constexpr int kAnswerMs = 10000;
+    const QDBusMessage answer = bus.call(notify, QDBus::Block, kAnswerMs);
+    if (answer.type() == QDBusMessage::ErrorMessage) {
+        failure = "The desktop's notification service did not show it: " +
+                  answer.errorMessage().toStdString();
+        return false;
+    }
+    return true;
+}
+
 bool CBackgroundPageFetcher::Fetch(const std::string& url, const std::string& user,
                                    const std::string& password, std::string& body,
                                    std::string& resultText, std::string& reason) {
@@ -130,10 +156,12 @@ void InstallQtServices() {
     static CAlertPopupService popups;
     static CQtHelp help;
     static CQtNotificationArea notificationArea;
+    static CDBusNotifications notifications;
     InstallPlatform({.messageBox = &messageBox,
                      .alertPopup = &popups,
                      .help = &help,
-                     .notificationArea = &notificationArea});
+                     .notificationArea = &notificationArea,
+                     .notifications = &notifications});
     static CBackgroundPageFetcher webPages(Network().webPages);
     InstallNetwork({.webPages = &webPages});
 }

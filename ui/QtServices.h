@@ -55,6 +55,13 @@ public:
     bool IsAvailable() override;
 };
 
+// Desktop notifications through the freedesktop notification service on the session bus
+// (D-Bus). Works from any thread; waits for the service's answer, not for the user.
+class CDBusNotifications : public IDesktopNotifications {
+public:
+    bool Notify(const std::string& title, const std::string& text, std::string& failure) override;
+};
+
 // The web page fetcher, kept off the UI thread: called there (the web page watch editor's
 // fetch on OK), it fetches on a thread of its own while the UI thread goes on drawing and
 // answering, the window that asked held disabled meanwhile; called from any other thread
@@ -69,8 +76,9 @@ private:
     IWebPageFetcher* m_inner;
 };
 
-// Installs the Qt message box, alert popup, help and notification area services, and the
-// web page fetcher above, for the rest of the run. Needs a QApplication.
+// Installs the Qt message box, alert popup, help, notification area and desktop
+// notification services, and the web page fetcher above, for the rest of the run. Needs a
+// QApplication.
 void InstallQtServices();
 
 } // namespace sentrel

@@ -16,6 +16,7 @@ CRunProgramAlertDialog::CRunProgramAlertDialog(CRunProgramAlert& alert, CSentrel
     m_ui->argumentsEdit->setText(FromStored(alert.arguments));
 
     connect(m_ui->browseButton, &QPushButton::clicked, this, &CRunProgramAlertDialog::OnBrowse);
+    editors::MakeTestButton(m_ui->testButton, m_ui->testResultLabel, [this] { return Edited(); });
     connect(m_ui->okButton, &QPushButton::clicked, this, &CRunProgramAlertDialog::OnOk);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -30,14 +31,20 @@ void CRunProgramAlertDialog::OnBrowse() {
     }
 }
 
+std::unique_ptr<CRunProgramAlert> CRunProgramAlertDialog::Edited() const {
+    auto edited = std::make_unique<CRunProgramAlert>(m_alert);
+    edited->name = ToStored(m_ui->nameEdit->text(), m_alert.name);
+    edited->arguments = ToStored(m_ui->argumentsEdit->text(), m_alert.arguments);
+    edited->program = m_program;
+    return edited;
+}
+
 void CRunProgramAlertDialog::OnOk() {
     // The program is not checked: an alert without one can be kept.
     if (!editors::Require({editors::Filled(m_ui->nameEdit, "Specify an alert name")})) {
         return;
     }
-    m_alert.name = ToStored(m_ui->nameEdit->text(), m_alert.name);
-    m_alert.arguments = ToStored(m_ui->argumentsEdit->text(), m_alert.arguments);
-    m_alert.program = m_program;
+    m_alert = *Edited();
     accept();
 }
 

@@ -14,7 +14,8 @@ class RunProgramAlertDialog;
 
 namespace sentrel {
 
-// "Run Program Alert" (the editor contract of ui/KindEditors.h).
+// "Run Program Alert" (the editor contract of ui/KindEditors.h); "Test" starts the program
+// as the alert would.
 class CRunProgramAlertDialog : public QDialog {
     Q_OBJECT
 
@@ -27,6 +28,7 @@ public:
 
 private:
     void OnBrowse();
+    std::unique_ptr<CRunProgramAlert> Edited() const;
     void OnOk();
 
     std::unique_ptr<Ui::RunProgramAlertDialog> m_ui;

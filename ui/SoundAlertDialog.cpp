@@ -1,6 +1,5 @@
 #include "ui/SoundAlertDialog.h"
 
-#include "platform/Platform.h"
 #include "ui/EditorSupport.h"
 #include "ui/TextCodec.h"
 #include "ui_SoundAlertDialog.h"
@@ -16,7 +15,7 @@ CSoundAlertDialog::CSoundAlertDialog(CSoundAlert& alert, CSentrelDoc& /*doc*/, E
     m_ui->soundFileEdit->setText(FromStored(m_soundFile));
 
     connect(m_ui->browseButton, &QPushButton::clicked, this, &CSoundAlertDialog::OnBrowse);
-    connect(m_ui->testButton, &QPushButton::clicked, this, &CSoundAlertDialog::OnTest);
+    editors::MakeTestButton(m_ui->testButton, m_ui->testResultLabel, [this] { return Edited(); });
     connect(m_ui->okButton, &QPushButton::clicked, this, &CSoundAlertDialog::OnOk);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -30,9 +29,11 @@ void CSoundAlertDialog::OnBrowse() {
     }
 }
 
-void CSoundAlertDialog::OnTest() {
-    // The same call the alert makes: it returns when the sound has finished.
-    Platform().sound->PlayFile(m_soundFile);
+std::unique_ptr<CSoundAlert> CSoundAlertDialog::Edited() const {
+    auto edited = std::make_unique<CSoundAlert>(m_alert);
+    edited->name = ToStored(m_ui->nameEdit->text(), m_alert.name);
+    edited->soundFile = m_soundFile;
+    return edited;
 }
 
 void CSoundAlertDialog::OnOk() {
@@ -41,8 +42,7 @@ void CSoundAlertDialog::OnOk() {
                            {m_soundFile.empty(), m_ui->browseButton, "Specify an sound file"}})) {
         return;
     }
-    m_alert.name = ToStored(m_ui->nameEdit->text(), m_alert.name);
-    m_alert.soundFile = m_soundFile;
+    m_alert = *Edited();
     accept();
 }
 

@@ -14,7 +14,8 @@ class SoundAlertDialog;
 
 namespace sentrel {
 
-// "Sound Alert" (the editor contract of ui/KindEditors.h); "Test" plays the chosen file.
+// "Sound Alert" (the editor contract of ui/KindEditors.h); "Test" plays the chosen file as
+// the alert would, and says so when it cannot be played.
 class CSoundAlertDialog : public QDialog {
     Q_OBJECT
 
@@ -27,7 +28,7 @@ public:
 
 private:
     void OnBrowse();
-    void OnTest();
+    std::unique_ptr<CSoundAlert> Edited() const;
     void OnOk();
 
     std::unique_ptr<Ui::SoundAlertDialog> m_ui;

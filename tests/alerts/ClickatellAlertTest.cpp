@@ -13,15 +13,29 @@
 namespace sentrel {
 namespace {
 
+// The current platform's replies.
+constexpr const char* kAccepted =
+    R"({"messages":[{"apiMessageId":"77fa","accepted":true,"to":"447700900123",)"
+    R"("errorCode":null,"error":null,"errorDescription":null}],"errorCode":null,"error":null,)"
+    R"("errorDescription":null})";
+constexpr const char* kRefusedKey =
+    R"({"messages":[],"errorCode":1,"error":"Invalid or missing Integration API Key",)"
+    R"("errorDescription":"Make sure the API key is correct"})";
+constexpr const char* kRefusedNumber =
+    R"({"messages":[{"apiMessageId":null,"accepted":false,"to":"0000","errorCode":105,)"
+    R"("error":"Invalid destination address","errorDescription":"The number is not valid"}],)"
+    R"("errorCode":null,"error":null,"errorDescription":null})";
+
 // A substitute gateway's address on this machine.
 std::string GatewayAt(int port) {
     return "127.0.0.1:" + std::to_string(port);
 }
 
 // The alert talks over https to a substitute gateway on 127.0.0.1, nginx with a
-// certificate from the test CA, which answers "ID: 5ad1c0ffee" to a request, an error to
-// the text "reject" and status 500 to a text that begins with "broken". The trace goes to
-// a temporary file.
+// certificate from the test CA. Its legacy interface answers "ID: 5ad1c0ffee" to a
+// request, an error to the text "reject", status 500 to a text that begins with "broken"
+// and a page to "page". Its current platform accepts every message but those to
+// 0000 and refuses the key "badkey". The trace goes to a temporary file.
 class ClickatellAlertTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -34,11 +48,25 @@ protected:
                                 "  if ($arg_text = reject) { return 200 "
                                 "\"ERR: 001, Authentication failed\"; }\n"
                                 "  if ($arg_text ~ ^broken) { return 500; }\n"
+                                "  if ($arg_text = page) { return 200 \"<html>Welcome</html>\"; }\n"
                                 "  return 200 \"ID: 5ad1c0ffee\";\n"
+                                "}\n"
+                                "location = /messages/http/send {\n"
+                                "  if ($arg_apiKey = badkey) { return 401 '" +
+                                std::string(kRefusedKey) +
+                                "'; }\n"
+                                "  if ($arg_to = 0000) { return 200 '" +
+                                std::string(kRefusedNumber) +
+                                "'; }\n"
+                                "  return 202 '" +
+                                std::string(kAccepted) +
+                                "';\n"
                                 "}");
         std::string error;
         ASSERT_TRUE(gateway.Start(&error)) << error;
-        network.emplace(NetworkServices{&connection, nullptr, GatewayAt(gateway.TlsPort())});
+        network.emplace(NetworkServices{.connection = &connection,
+                                        .smsGateway = GatewayAt(gateway.TlsPort()),
+                                        .smsPlatform = GatewayAt(gateway.TlsPort())});
         CTraceFile::Instance().SwitchOff();
         CTraceFile::Instance().SetPath(dir.File("trace.txt"));
         CTraceFile::Instance().SwitchOn();
@@ -128,26 +156,66 @@ TEST_F(ClickatellAlertTest, SendsTheRequestAndLogsTheReply) {
     EXPECT_EQ(test::ReadFile(dir.File("trace.txt")), TraceLine("ID: 5ad1c0ffee"));
 }
 
-TEST_F(ClickatellAlertTest, GatewayErrorsAreLoggedLikeAcceptance) {
-    EXPECT_TRUE(alert.Send("reject"));
+// The gateway's reply decides: "ID: ..." is delivered, "ERR: ..." is not, with its words,
+// and a failed status or a reply that is neither is not understood. Every reply is
+// logged as it came.
+TEST_F(ClickatellAlertTest, TheGatewaysReplyDecidesDelivery) {
+    EXPECT_FALSE(alert.Send("reject"));
+    EXPECT_EQ(alert.FailureText(), "ERR: 001, Authentication failed");
+    EXPECT_FALSE(alert.Send("page"));
+    EXPECT_EQ(alert.FailureText(), "the gateway's reply was not understood: <html>Welcome</html>");
     // In the several-messages policy the later pieces still go after a failed one.
     alert.sendMultiple = 1;
     alert.maxMessages = 5;
     EXPECT_FALSE(alert.Send("broken" + std::string(164, 'x')));
+    EXPECT_EQ(alert.FailureText().substr(0, 47),
+              "the gateway's reply was not understood: <html>\r");
+    EXPECT_LE(alert.FailureText().size(), 40u + 200u);
+    EXPECT_EQ(Requests().size(), 4u);
+    const std::string trace = test::ReadFile(dir.File("trace.txt"));
+    EXPECT_TRUE(trace.starts_with(
+        TraceLine("ERR: 001, Authentication failed") + TraceLine("<html>Welcome</html>") +
+        TraceLine("the gateway's reply was not understood: <html>Welcome</html>")))
+        << trace;
+    EXPECT_NE(trace.find(TraceLine("The server answered with status 500")), std::string::npos)
+        << trace;
+    EXPECT_TRUE(trace.ends_with(TraceLine("ID: 5ad1c0ffee"))) << trace;
+}
+
+// An account of the current platform (no user name, no password) sends its API key to
+// the platform, which answers in JSON.
+TEST_F(ClickatellAlertTest, CurrentPlatformAccountsUseTheirApiKey) {
+    alert.apiUser.clear();
+    alert.apiPassword.clear();
+    alert.apiId = "k3y/+=";
+    EXPECT_TRUE(alert.Send("Server down\n"));
+    alert.from.clear();
+    alert.to = "0000";
+    EXPECT_FALSE(alert.Send("x"));
+    EXPECT_EQ(alert.FailureText(), "Invalid destination address: The number is not valid");
+    alert.apiId = "badkey";
+    EXPECT_FALSE(alert.Send("x"));
     EXPECT_EQ(alert.FailureText(),
-              "Failed to connect to Clickatell: The server answered with status 500");
-    EXPECT_EQ(Requests().size(), 3u);
+              "Invalid or missing Integration API Key: Make sure the API key is correct");
+    EXPECT_EQ(RequestLines(),
+              (std::vector<std::string>{
+                  "GET /messages/http/send?apiKey=k3y%2F%2B%3D&to=447700900123"
+                  "&content=Server%20down%20&from=%2B44%20Shop HTTP/1.1",
+                  "GET /messages/http/send?apiKey=k3y%2F%2B%3D&to=0000&content=x HTTP/1.1",
+                  "GET /messages/http/send?apiKey=badkey&to=0000&content=x HTTP/1.1"}));
     EXPECT_EQ(test::ReadFile(dir.File("trace.txt")),
-              TraceLine("ERR: 001, Authentication failed") +
-                  TraceLine("Failed to connect to Clickatell") +
-                  TraceLine("The server answered with status 500") + TraceLine("ID: 5ad1c0ffee"));
+              TraceLine(kAccepted) + TraceLine(kRefusedNumber) +
+                  TraceLine("Invalid destination address: The number is not valid") +
+                  TraceLine(kRefusedKey) + TraceLine("The server answered with status 401") +
+                  TraceLine("Invalid or missing Integration API Key: Make sure the API key is "
+                            "correct"));
 }
 
 // The gateway is reached over https only, its certificate verified.
 TEST_F(ClickatellAlertTest, AGatewayThatCannotBeReachedSafelyIsAFailure) {
     // Nobody at the gateway's address at all.
     {
-        ScopedNetwork nobody({nullptr, nullptr, GatewayAt(test::FreeLoopbackPort())});
+        ScopedNetwork nobody({.smsGateway = GatewayAt(test::FreeLoopbackPort())});
         EXPECT_FALSE(alert.Send("again"));
     }
     // A certificate from an authority this computer does not trust.

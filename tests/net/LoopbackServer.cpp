@@ -105,6 +105,14 @@ std::string CServerSession::ReadLine() {
     return ReadUntil("\r\n");
 }
 
+std::string CServerSession::Read(std::size_t count) {
+    while (m_pending.size() < count && ReadMore()) {
+    }
+    std::string part = m_pending.substr(0, count);
+    m_pending.erase(0, part.size());
+    return part;
+}
+
 std::string CServerSession::ReadToEnd() {
     while (ReadMore()) {
     }

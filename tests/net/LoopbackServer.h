@@ -34,6 +34,8 @@ public:
     std::string ReadLine();
     // Reads up to and including the terminator.
     std::string ReadUntil(std::string_view terminator);
+    // Reads `count` bytes; what arrived if the client closes first.
+    std::string Read(std::size_t count);
     // Reads until the client closes (or 10 s pass).
     std::string ReadToEnd();
     // Writes the bytes as one segment.

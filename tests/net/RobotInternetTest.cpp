@@ -1,4 +1,5 @@
 #include "net/RobotInternet.h"
+#include "tests/net/ServiceStandIn.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/ScriptedHttpServer.h"
 #include "tests/support/TestCertificates.h"
@@ -293,6 +294,102 @@ TEST_F(RobotInternetTest, AddressesWithoutSchemeGoThroughTheProxyFromTheEnvironm
         << requests[0];
     EXPECT_EQ(requests[1].rfind("GET http://example.invalid/other HTTP/1.1\r\n", 0), 0u)
         << requests[1];
+}
+
+// Request's GET is Fetch's request, byte for byte; its replies come back whatever their
+// status, with their bodies.
+TEST_F(RobotInternetTest, RequestGetsAsFetchDoesAndKeepsRefusals) {
+    ScriptedHttpServer server([](ScriptedHttpServer::Connection& c) {
+        c.Send("HTTP/1.1 401 Unauthorized\r\nContent-Length: 16\r\n\r\n{\"error\":\"nope\"}");
+    });
+    CRobotInternet fetcher;
+    fetcher.user = "Aladdin";
+    fetcher.password = "open sesame";
+    const std::string url = server.Url("/q?from=%2B44%20x&text=%E9");
+    EXPECT_EQ(Fetch(fetcher, url).code, 3);
+    HttpReply reply;
+    ASSERT_TRUE(fetcher.Request("GET", url, {}, {}, reply)) << fetcher.FailureReason();
+    EXPECT_EQ(reply.status, 401);
+    EXPECT_EQ(reply.body, "{\"error\":\"nope\"}");
+    ASSERT_EQ(server.Requests().size(), 2u);
+    EXPECT_EQ(server.Requests()[1], server.Requests()[0]);
+
+    // No reply at all is a failure with its reason.
+    EXPECT_FALSE(
+        fetcher.Request("GET", "http://127.0.0.1:" + std::to_string(test::FreeLoopbackPort()) + "/",
+                        {}, {}, reply));
+    EXPECT_NE(fetcher.FailureReason().find("onnect"), std::string::npos) << fetcher.FailureReason();
+}
+
+TEST_F(RobotInternetTest, RequestPostsHeadersAndBody) {
+    test::ServiceStandIn service(
+        [](const std::string&) { return test::ServiceStandIn::Reply(201, "{\"id\":1}"); });
+    CRobotInternet client;
+    client.user = "walter";
+    client.password = "pw";
+    // Longer than 1024 bytes: sent at once, without waiting for a "100 Continue".
+    const std::string body(2000, 'b');
+    HttpReply reply;
+    ASSERT_TRUE(client.Request("POST", "http://" + service.Host() + "/topic",
+                               {"Content-Type: text/plain", "Title: Hi"}, body, reply));
+    EXPECT_EQ(reply.status, 201);
+    EXPECT_EQ(reply.body, "{\"id\":1}");
+    EXPECT_EQ(service.Requests(),
+              std::vector<std::string>{"POST /topic HTTP/1.1\r\nHost: " + service.Host() +
+                                       "\r\nUser-Agent: Mozilla\r\nAccept: */*\r\n"
+                                       "Authorization: Basic d2FsdGVyOnB3\r\n"
+                                       "Cache-Control: no-cache\r\nPragma: no-cache\r\n"
+                                       "Content-Type: text/plain\r\nTitle: Hi\r\n"
+                                       "Content-Length: 2000\r\n\r\n" +
+                                       body});
+}
+
+// What a request carries (credentials in its headers, tokens in its body) goes on only to
+// the host it was meant for, and never from https to plain http.
+TEST_F(RobotInternetTest, RequestsFollowRedirectsOnlyOnTheirOwnHost) {
+    ::setenv("SSL_CERT_FILE", test::Certificates().caFile.c_str(), 1);
+    test::ServiceStandIn elsewhere(
+        [](const std::string&) { return test::ServiceStandIn::Reply(200, "taken"); });
+    std::string plainHost;
+    const auto script = [&](const std::string& request) {
+        const auto to = [](const std::string& where) {
+            return "HTTP/1.1 307 Temporary Redirect\r\nLocation: " + where +
+                   "\r\nContent-Length: 0\r\n\r\n";
+        };
+        if (request.starts_with("POST /moved ")) {
+            return to("/landed");
+        }
+        if (request.starts_with("POST /away ")) {
+            return to("http://localhost:" + std::to_string(elsewhere.Port()) + "/x");
+        }
+        if (request.starts_with("POST /down ")) {
+            return to("http://" + plainHost + "/landed");
+        }
+        return test::ServiceStandIn::Reply(200, "landed");
+    };
+    test::ServiceStandIn plain(script);
+    plainHost = plain.Host();
+    test::ServiceStandIn secure(script, &test::Certificates().valid);
+    CRobotInternet client;
+    client.user = "walter";
+    client.password = "pw";
+    HttpReply reply;
+    ASSERT_TRUE(client.Request("POST", "http://" + plain.Host() + "/moved", {}, "m", reply));
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.body, "landed");
+    ASSERT_EQ(plain.Requests().size(), 2u);
+    EXPECT_TRUE(plain.Requests()[1].starts_with("POST /landed HTTP/1.1\r\n"));
+    EXPECT_NE(plain.Requests()[1].find("Authorization: Basic"), std::string::npos);
+
+    ASSERT_TRUE(client.Request("POST", "http://" + plain.Host() + "/away", {}, "m", reply));
+    EXPECT_EQ(reply.status, 307);
+    EXPECT_EQ(reply.refusedRedirectHost, "localhost");
+    ASSERT_TRUE(client.Request("POST", "https://" + secure.Host() + "/down", {}, "m", reply));
+    EXPECT_EQ(reply.status, 307);
+    EXPECT_EQ(reply.refusedRedirectHost, "127.0.0.1");
+    EXPECT_EQ(plain.Requests().size(), 3u);
+    EXPECT_TRUE(elsewhere.Requests().empty());
+    ::unsetenv("SSL_CERT_FILE");
 }
 
 // Against a real server, over http and https: files, Basic authorisation, refusals and

@@ -44,6 +44,11 @@ basicConstraints = CA:FALSE
 keyUsage = critical, digitalSignature, keyEncipherment
 extendedKeyUsage = serverAuth
 subjectAltName = DNS:other.example
+[services]
+basicConstraints = CA:FALSE
+keyUsage = critical, digitalSignature, keyEncipherment
+extendedKeyUsage = serverAuth
+subjectAltName = DNS:api.clickatell.com, DNS:platform.clickatell.com, DNS:ntfy.sh, DNS:api.pushover.net, DNS:api.telegram.org, DNS:discord.com, DNS:hooks.slack.com
 )";
 
 // The folder lives as long as the process that made it; a forked child that exits must
@@ -153,6 +158,7 @@ TestCertificates Make(const TempDir& dir) {
     made.expired = maker.MakeLeaf("ca", "expired", "localhost", "loopback", "20200101000000Z",
                                   "20210101000000Z");
     made.otherName = maker.MakeLeaf("ca", "other-name", TestCertificates::kOtherName, "other_name");
+    made.services = maker.MakeLeaf("ca", "services", "api.clickatell.com", "services");
     made.untrusted = maker.MakeLeaf("rogue", "untrusted", "localhost", "loopback");
     return made;
 }

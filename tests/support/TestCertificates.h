@@ -3,7 +3,8 @@
 // Certificates for the TLS tests, made with the openssl command once per test process
 // into a temporary folder that goes when the process ends: a test CA, a leaf it signs for
 // 127.0.0.1, ::1 and localhost, an expired leaf for the same names, a leaf for another
-// name only, and a leaf for the same names from a second CA that nothing trusts.
+// name only, a leaf for the public services' names (for stand-ins a proxy's tunnel leads
+// to), and a leaf for the same names from a second CA that nothing trusts.
 // Clients trust the test CA through SSL_CERT_FILE (CaFile) or SSL_CERT_DIR (CaDir).
 
 #include <optional>
@@ -22,6 +23,7 @@ struct TestCertificates {
     TestCertificate valid;     // 127.0.0.1, ::1, localhost; valid now
     TestCertificate expired;   // the same names; expired since 2021
     TestCertificate otherName; // other.example only
+    TestCertificate services;  // the SMS gateway's and the push services' public names
     TestCertificate untrusted; // the same names as valid, from a CA not in caFile
     static constexpr const char* kOtherName = "other.example";
 

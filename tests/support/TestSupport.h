@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,30 @@ public:
     void Close(int handle) override { closed.push_back(handle); }
     std::vector<std::string> opened;
     std::vector<int> closed;
+};
+
+// Records the desktop notifications ("title\ntext"), or refuses them with `refusal`. Alerts
+// notify from the engine's worker: a lock guards what it records.
+class FakeDesktopNotifications : public IDesktopNotifications {
+public:
+    bool Notify(const std::string& title, const std::string& text, std::string& failure) override {
+        const std::lock_guard lock(m_mutex);
+        if (!refusal.empty()) {
+            failure = refusal;
+            return false;
+        }
+        m_shown.push_back(title + "\n" + text);
+        return true;
+    }
+    std::vector<std::string> Shown() const {
+        const std::lock_guard lock(m_mutex);
+        return m_shown;
+    }
+    std::string refusal; // set before use
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_shown;
 };
 
 // A notification area that is there or not, as the test says.

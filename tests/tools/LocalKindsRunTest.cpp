@@ -2,6 +2,7 @@
 
 #include "alerts/AlertKinds.h"
 #include "alerts/MessageAlert.h"
+#include "alerts/PushAlert.h"
 #include "alerts/RunProgramAlert.h"
 #include "model/DateTime.h"
 #include "model/SentrelDoc.h"
@@ -125,17 +126,24 @@ TEST_F(LocalKindsRun, OneOffMomentFiresExactlyOnceAcrossARestart) {
         watch->message = "Deadline passed";
         auto alert = std::make_unique<CMessageAlert>();
         alert->name = "screen";
+        // A desktop notification is printed as a popup is.
+        auto desktop = std::make_unique<CPushAlert>();
+        desktop->name = "desktop";
+        desktop->url = "dbus://";
+        desktop->title = "Deadline";
         auto activation = std::make_unique<CActivation>();
         activation->name = "deadline check";
         DueNow(*activation);
         activation->watch.push_back(watch.get());
-        activation->alerts.push_back(alert.get());
+        activation->alerts = {alert.get(), desktop.get()};
         doc.watches.push_back(std::move(watch));
         doc.alerts.push_back(std::move(alert));
+        doc.alerts.push_back(std::move(desktop));
         doc.activations.push_back(std::move(activation));
         ASSERT_TRUE(doc.Save());
     }
-    const std::string popup = "--- Alert ---\nDeadline passed\n---\n";
+    const std::string popup = "--- Alert ---\nDeadline passed\n---\n"
+                              "--- Notification: Deadline ---\nDeadline passed\n---\n";
     EXPECT_EQ(Run(2), popup);
 
     // Restart, with the activation due again at once: the stored last check is past the

@@ -1,18 +1,32 @@
 // The alert editors, driven through their widgets: what a new alert shows, what OK
-// writes, what Cancel leaves, and the checks on OK with their texts and focus.
+// writes, what Cancel leaves, the checks on OK with their texts and focus, and Test.
 
+#include "alerts/MessageAlert.h"
 #include "model/SentrelDoc.h"
+#include "services/NetworkServices.h"
+#include "tests/support/Programs.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/ClickatellAlertDialog.h"
 #include "ui/EmailAlertDialog.h"
+#include "ui/EngineHost.h"
 #include "ui/FileChooser.h"
+#include "ui/MessageAlertDialog.h"
+#include "ui/PushAlertDialog.h"
+#include "ui/QtServices.h"
 #include "ui/RunProgramAlertDialog.h"
 #include "ui/SoundAlertDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDBusConnection>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QThread>
+
+#include <atomic>
+#include <future>
+#include <thread>
 
 using namespace sentrel;
 using namespace sentrel::test;
@@ -52,6 +66,28 @@ CClickatellAlert FilledSms() {
     return alert;
 }
 
+// Records the programs started.
+struct FakeStarter : IProgramStarter {
+    bool Start(const std::string& program, const std::string& arguments) override {
+        started.push_back(program + " " + arguments);
+        return true;
+    }
+    std::vector<std::string> started;
+};
+
+// Desktop notifications that wait, once they have begun, until the test lets them go on.
+struct HeldNotifications : IDesktopNotifications {
+    bool Notify(const std::string& title, const std::string& text, std::string&) override {
+        shown = title + "\n" + text;
+        begun = true;
+        release.get_future().wait();
+        return true;
+    }
+    std::string shown;
+    std::atomic<bool> begun = false;
+    std::promise<void> release;
+};
+
 bool SameEmail(const CEmailAlert& a, const CEmailAlert& b) {
     return a.name == b.name && a.recipients == b.recipients && a.maxMessages == b.maxMessages &&
            a.maxSmsChars == b.maxSmsChars && a.smsSplitting == b.smsSplitting &&
@@ -70,6 +106,10 @@ private slots:
     void smsNewDefaults();
     void smsChecksInOrder();
     void smsRoundTripAndCancel();
+    void pushEditor();
+    void testSendsTheValuesShown();
+    void testRunsOnTheWorker();
+    void desktopNotificationsGoOverTheSessionBus();
     void emailNewDefaults();
     void emailCredentialsFollowAuthentication();
     void emailRangeChecks();
@@ -91,9 +131,10 @@ void AlertEditorsTest::smsNewDefaults() {
     QCOMPARE(Find<QLineEdit>(&dialog, "maxMessagesEdit")->text(), QStringLiteral("1"));
     QVERIFY(!Find<QCheckBox>(&dialog, "flashCheck")->isChecked());
     QCOMPARE(Find<QLineEdit>(&dialog, "passwordEdit")->echoMode(), QLineEdit::Password);
-    QVERIFY(Find<QLabel>(&dialog, "importantNote")
-                ->text()
-                .startsWith(QStringLiteral("IMPORTANT: The API ID is NOT your Client ID.")));
+    const QString note = Find<QLabel>(&dialog, "importantNote")->text();
+    QVERIFY(note.startsWith(QStringLiteral("IMPORTANT: The API ID is NOT your Client ID.")));
+    // Both kinds of account: an API key without user name and password, or all three.
+    QVERIFY(note.contains(QStringLiteral("API key")) && note.contains(QStringLiteral("api_id")));
 }
 
 void AlertEditorsTest::smsChecksInOrder() {
@@ -102,21 +143,30 @@ void AlertEditorsTest::smsChecksInOrder() {
     CClickatellAlert alert;
     CClickatellAlertDialog dialog(alert, doc, Editing::New);
     ShowDialog(dialog);
+    // The user name and the password are needed together or not at all: an account of the
+    // current platform has neither.
     const struct {
         const char* fill;
         const char* text;
         const char* focus;
+        const char* empty = nullptr;
     } steps[] = {
         {nullptr, "Specify an alert name", "nameEdit"},
         {"nameEdit", "Specify an API ID", "apiIdEdit"},
         {"apiIdEdit", "Specify the sender (From)", "fromEdit"},
         {"fromEdit", "Specify who to send to", "toEdit"},
-        {"toEdit", "Specify a Clickatell Username", "userNameEdit"},
-        {"userNameEdit", "Specify a Clickatell Password", "passwordEdit"},
+        {"passwordEdit", "Specify a Clickatell Username", "userNameEdit"},
+        {"userNameEdit", "Specify a Clickatell Password", "passwordEdit", "passwordEdit"},
     };
     for (const auto& step : steps) {
         if (step.fill != nullptr) {
             Type(dialog, step.fill, "v");
+        }
+        if (step.fill == steps[4].fill) {
+            Type(dialog, "toEdit", "v");
+        }
+        if (step.empty != nullptr) {
+            Type(dialog, step.empty, "");
         }
         Find<QWidget>(&dialog, "maxMessagesEdit")->setFocus();
         Press(dialog, "okButton");
@@ -125,9 +175,11 @@ void AlertEditorsTest::smsChecksInOrder() {
         QVERIFY(dialog.isVisible());
         QVERIFY(alert.name.empty()); // nothing written before every check passes
     }
-    Type(dialog, "passwordEdit", "v");
+    Type(dialog, "userNameEdit", "");
     Press(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(alert.apiUser.empty() && alert.apiPassword.empty());
+    QCOMPARE(S(alert.apiId), QStringLiteral("v"));
     QCOMPARE(alert.sendMultiple, 0);
     QCOMPARE(alert.maxMessages, 1);
     QCOMPARE(S(alert.msgType), QStringLiteral("SMS_TEXT"));
@@ -443,12 +495,230 @@ void AlertEditorsTest::soundEditor() {
     QCOMPARE(CFileChooser::ToQtFilter(UiEnvironment::ChooserFilter()),
              QStringLiteral("WAV files (*.wav *.WAV)"));
     QVERIFY(env.messageBox.shown.empty());
-    Press(dialog, "testButton");
-    QCOMPARE(env.sound.played, std::vector<std::string>{"/usr/share/sounds/bell.wav"});
     Press(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(S(record.name), QStringLiteral("Bell"));
     QCOMPARE(S(record.soundFile), QStringLiteral("/usr/share/sounds/bell.wav"));
+}
+
+void AlertEditorsTest::pushEditor() {
+    UiEnvironment env;
+    CSentrelDoc doc;
+    {
+        CPushAlert created;
+        CPushAlertDialog dialog(created, doc, Editing::New);
+        ShowDialog(dialog);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Push Alert"));
+        for (const char* edit : {"nameEdit", "addressEdit", "titleEdit"}) {
+            QVERIFY2(Find<QLineEdit>(&dialog, edit)->text().isEmpty(), edit);
+        }
+        const QString forms = Find<QLabel>(&dialog, "addressNote")->text();
+        for (const char* form : {"ntfy://", "ntfys://", "gotifys://", "pover://", "tgram://",
+                                 "discord://", "hooks.slack.com", "jsons://", "dbus://"}) {
+            QVERIFY2(forms.contains(QString::fromLatin1(form)), form);
+        }
+        // The checks, in order; an address must name a service and have all its parts. The
+        // title may stay empty.
+        const struct {
+            const char* edit;
+            const char* value;
+            const char* text;
+            const char* focus;
+        } steps[] = {
+            {"titleEdit", "", "Specify an alert name", "nameEdit"},
+            {"nameEdit", "Phone", "Specify an address", "addressEdit"},
+            {"addressEdit", "tgram://123:abc", "The push address has no chat id", "addressEdit"},
+            {"addressEdit", "smtp://mail", "The push address names no known service",
+             "addressEdit"},
+        };
+        for (const auto& step : steps) {
+            Type(dialog, step.edit, QString::fromLatin1(step.value));
+            Find<QWidget>(&dialog, "titleEdit")->setFocus();
+            Press(dialog, "okButton");
+            QCOMPARE(env.TakeMessages(), std::vector<std::string>{step.text});
+            QCOMPARE(Focused(dialog)->objectName(), QString::fromLatin1(step.focus));
+            QVERIFY(created.name.empty() && created.url.empty());
+        }
+        Type(dialog, "addressEdit", "ntfy://alerts");
+        Press(dialog, "okButton");
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(S(created.name), QStringLiteral("Phone"));
+        QCOMPARE(S(created.url), QStringLiteral("ntfy://alerts"));
+        QVERIFY(created.title.empty());
+    }
+
+    CPushAlert stored;
+    stored.name = "Phone";
+    stored.url = "tgram://1:a/2";
+    stored.title = "Caf\xE9"; // a title from a Windows store
+    {
+        CPushAlert alert = stored;
+        CPushAlertDialog dialog(alert, doc, Editing::Existing);
+        ShowDialog(dialog);
+        QCOMPARE(Find<QLineEdit>(&dialog, "titleEdit")->text(), QStringLiteral("Caf\u00e9"));
+        Type(dialog, "addressEdit", "dbus://");
+        Press(dialog, "cancelButton");
+        QCOMPARE(S(alert.url), QStringLiteral("tgram://1:a/2"));
+    }
+    CPushAlert alert = stored;
+    CPushAlertDialog dialog(alert, doc, Editing::Existing);
+    ShowDialog(dialog);
+    Type(dialog, "addressEdit", "dbus://");
+    Press(dialog, "okButton");
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(S(alert.url), QStringLiteral("dbus://"));
+    QCOMPARE(alert.title, stored.title); // untouched text keeps its bytes
+}
+
+// Test, in every alert editor that has one, sends "Sentrel test message" through the values
+// the editor shows, not through the record, and says "Delivered" or why not.
+void AlertEditorsTest::testSendsTheValuesShown() {
+    UiEnvironment env;
+    env.sound.plays = false;
+    FakeStarter starter;
+    FakeDesktopNotifications notifications;
+    PlatformServices services;
+    services.programStarter = &starter;
+    services.notifications = &notifications;
+    ScopedPlatform fakes(services);
+    const std::string nobody = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
+    ScopedNetwork noGateway({.smsGateway = nobody});
+    CSentrelDoc doc;
+    {
+        // Without a window there is no worker to send on.
+        CMessageAlert alert;
+        CMessageAlertDialog dialog(alert, doc, Editing::New);
+        QVERIFY(!Find<QPushButton>(&dialog, "testButton")->isEnabled());
+    }
+    CQtEngineHost host;
+
+    CEmailAlert mail = FilledEmail();
+    mail.port = 31000; // the editor takes ports up to 32000: one where nobody answers
+    while (LoopbackPortAnswers(mail.port)) {
+        ++mail.port;
+    }
+    const CEmailAlert storedMail = mail;
+    CClickatellAlert sms = FilledSms();
+    CPushAlert push;
+    push.url = "ntfy://stored";
+    CMessageAlert popup;
+    CRunProgramAlert program;
+    program.program = "/bin/notify";
+    program.arguments = "stored";
+    CSoundAlert sound;
+    sound.soundFile = "/sounds/bell.wav";
+    const struct {
+        std::function<std::unique_ptr<QDialog>()> open;
+        const char* edit; // typed into before the test
+        QString typed;
+        QString result; // what the editor says; a prefix for the network's own words
+    } editors[] = {
+        {[&] { return std::make_unique<CEmailAlertDialog>(mail, doc, Editing::Existing); },
+         "smtpHostEdit", "127.0.0.1", "Failed to connect to: 127.0.0.1"},
+        {[&] { return std::make_unique<CClickatellAlertDialog>(sms, doc, Editing::Existing); },
+         "userNameEdit", "typed", "Failed to connect to Clickatell: "},
+        {[&] { return std::make_unique<CPushAlertDialog>(push, doc, Editing::Existing); },
+         "addressEdit", "dbus://", "Delivered"},
+        {[&] { return std::make_unique<CMessageAlertDialog>(popup, doc, Editing::Existing); },
+         "nameEdit", "Popup", "Delivered"},
+        {[&] { return std::make_unique<CRunProgramAlertDialog>(program, doc, Editing::Existing); },
+         "argumentsEdit", "typed", "Delivered"},
+        {[&] { return std::make_unique<CSoundAlertDialog>(sound, doc, Editing::Existing); },
+         "nameEdit", "Bell", "Failed to play the sound file: /sounds/bell.wav"},
+    };
+    for (const auto& editor : editors) {
+        const std::unique_ptr<QDialog> dialog = editor.open();
+        ShowDialog(*dialog);
+        Type(*dialog, editor.edit, editor.typed);
+        Press(*dialog, "testButton");
+        auto* result = Find<QLabel>(dialog.get(), "testResultLabel");
+        QTRY_VERIFY2(result->text().startsWith(editor.result), qPrintable(result->text()));
+        QVERIFY(Find<QPushButton>(dialog.get(), "testButton")->isEnabled());
+        Press(*dialog, "cancelButton");
+    }
+    QCOMPARE(notifications.Shown(), std::vector<std::string>{"Sentrel\nSentrel test message"});
+    QCOMPARE(env.popups.opened, std::vector<std::string>{"Sentrel test message"});
+    QCOMPARE(starter.started, std::vector<std::string>{"/bin/notify typed"});
+    QCOMPARE(env.sound.played, std::vector<std::string>{"/sounds/bell.wav"});
+    // Nothing was stored.
+    QVERIFY(SameEmail(mail, storedMail));
+    QCOMPARE(S(sms.apiUser), QStringLiteral("acct"));
+    QCOMPARE(S(push.url), QStringLiteral("ntfy://stored"));
+    QCOMPARE(S(program.arguments), QStringLiteral("stored"));
+    QVERIFY(popup.name.empty() && sound.name.empty());
+}
+
+// The send waits on the worker, not on the window: the editor says "Sending..." and goes
+// on answering, and may even be closed before the send ends.
+void AlertEditorsTest::testRunsOnTheWorker() {
+    UiEnvironment env;
+    HeldNotifications notifications;
+    PlatformServices services;
+    services.notifications = &notifications;
+    ScopedPlatform held(services);
+    CQtEngineHost host;
+    CSentrelDoc doc;
+    CPushAlert alert;
+    alert.url = "dbus://";
+    alert.title = "Phone";
+    {
+        CPushAlertDialog dialog(alert, doc, Editing::Existing);
+        ShowDialog(dialog);
+        Press(dialog, "testButton");
+        QTRY_VERIFY(notifications.begun);
+        QCOMPARE(Find<QLabel>(&dialog, "testResultLabel")->text(), QStringLiteral("Sending..."));
+        QVERIFY(!Find<QPushButton>(&dialog, "testButton")->isEnabled());
+        Type(dialog, "titleEdit", "typed while sending");
+        QCOMPARE(Find<QLineEdit>(&dialog, "titleEdit")->text(),
+                 QStringLiteral("typed while sending"));
+        notifications.release.set_value();
+        QTRY_COMPARE(Find<QLabel>(&dialog, "testResultLabel")->text(), QStringLiteral("Delivered"));
+        QCOMPARE(notifications.shown, std::string("Phone\nSentrel test message"));
+    }
+    // Closed while the send is under way: its end finds no editor to tell.
+    notifications.begun = false;
+    notifications.release = {};
+    {
+        CPushAlertDialog dialog(alert, doc, Editing::Existing);
+        ShowDialog(dialog);
+        Press(dialog, "testButton");
+        QTRY_VERIFY(notifications.begun);
+        Press(dialog, "cancelButton");
+    }
+    notifications.release.set_value();
+    host.DrainWorker();
+    QTest::qWait(50); // the end of the send, delivered to the UI thread
+    QCOMPARE(S(alert.title), QStringLiteral("Phone"));
+}
+
+// dbus:// in the program: the desktop's notification service on the session bus, asked
+// from the engine's worker, as a push alert asks it.
+void AlertEditorsTest::desktopNotificationsGoOverTheSessionBus() {
+    if (qEnvironmentVariableIsEmpty("SENTREL_DBUS_TEST")) {
+        QSKIP("runs on the session bus that dbus-run-session starts");
+    }
+    CDBusNotifications desktop;
+    std::string failure;
+    bool shown = true;
+    std::thread([&] { shown = desktop.Notify("Alarm", "x", failure); }).join();
+    QVERIFY(!shown); // no service on the bus yet
+    QVERIFY2(failure.starts_with("The desktop's notification service did not show it: "),
+             failure.c_str());
+
+    QThread serviceThread;
+    serviceThread.start();
+    FakeNotifications service;
+    service.moveToThread(&serviceThread);
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "service");
+    QVERIFY(bus.registerObject("/org/freedesktop/Notifications", &service,
+                               QDBusConnection::ExportAllSlots));
+    QVERIFY(bus.registerService("org.freedesktop.Notifications"));
+    std::thread([&] { shown = desktop.Notify("Alarm", "Caf\xC3\xA9\nline 2", failure); }).join();
+    QVERIFY2(shown, failure.c_str());
+    QCOMPARE(service.Shown(), QStringList{QString::fromUtf8("Alarm\nCaf\xC3\xA9\nline 2")});
+    QDBusConnection::disconnectFromBus("service");
+    serviceThread.quit();
+    serviceThread.wait();
 }
 
 QTEST_MAIN(AlertEditorsTest)

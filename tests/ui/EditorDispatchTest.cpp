@@ -6,6 +6,7 @@
 #include "alerts/ClickatellAlert.h"
 #include "alerts/EmailAlert.h"
 #include "alerts/MessageAlert.h"
+#include "alerts/PushAlert.h"
 #include "alerts/RunProgramAlert.h"
 #include "alerts/SoundAlert.h"
 #include "model/SentrelDoc.h"
@@ -14,6 +15,7 @@
 #include "tests/ui/UiTestSupport.h"
 #include "ui/AlertPopup.h"
 #include "ui/KindEditors.h"
+#include "ui/KindSelectionDialog.h"
 #include "ui/MainDialog.h"
 #include "ui/WebPageWatchDialog.h"
 #include "watches/DateTimeWatch.h"
@@ -89,6 +91,7 @@ void AddEveryKind(CSentrelDoc& doc) {
     doc.alerts.push_back(std::make_unique<CMessageAlert>());
     doc.alerts.push_back(std::make_unique<CRunProgramAlert>());
     doc.alerts.push_back(std::make_unique<CClickatellAlert>());
+    doc.alerts.push_back(std::make_unique<CPushAlert>());
     for (auto& watch : doc.watches) {
         watch->name = "Kept";
     }
@@ -156,6 +159,11 @@ void EditorDispatchTest::everyKindOfTheCoreIsOffered() {
     for (std::size_t i = 0; i < alerts.size(); ++i) {
         QCOMPARE(alerts[i].editor.kind, AlertKinds()[i]);
     }
+    // The push alert, the kind added last, is offered last.
+    CAlertSelectionDialog selection;
+    QCOMPARE(Find<QRadioButton>(&selection, "pushRadio")->text(),
+             QStringLiteral("Push notification"));
+    QCOMPARE(selection.findChildren<QRadioButton*>().size(), qsizetype(6));
     const auto watches = WatchChoices();
     QCOMPARE(watches.size(), WatchKinds().size());
     for (std::size_t i = 0; i < watches.size(); ++i) {
@@ -232,6 +240,17 @@ void EditorDispatchTest::newRecordKindsLeaveNothingOnCancel() {
     QVERIFY(sms != nullptr);
     QCOMPARE(S(sms->apiId), QStringLiteral("apiIdEdit"));
     QCOMPARE(sms->maxMessages, 1);
+
+    WhenModal([](QDialog& dialog) {
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Push Alert"));
+        Type(dialog, "nameEdit", "Phone");
+        Type(dialog, "addressEdit", "ntfy://alerts");
+        Press(dialog, "okButton");
+    });
+    alert = NewAlert(5, doc, nullptr);
+    auto* push = dynamic_cast<CPushAlert*>(alert.get());
+    QVERIFY(push != nullptr);
+    QCOMPARE(S(push->url), QStringLiteral("ntfy://alerts"));
 
     FakeWeb web;
     WhenModal([](QDialog& dialog) {

@@ -81,32 +81,6 @@ private:
     QStringList m_items;
 };
 
-// The desktop's notification service on the host's bus; notes what it is asked to show.
-class FakeNotifications : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-
-public:
-    // Title and text of each notification, one a line.
-    QStringList Shown() const {
-        const QMutexLocker lock(&m_mutex);
-        return m_shown;
-    }
-
-public slots:
-    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
-                const QStringList&, const QVariantMap&, int) {
-        const QMutexLocker lock(&m_mutex);
-        m_shown << summary + "\n" + body;
-        return static_cast<uint>(m_shown.size());
-    }
-    QStringList GetCapabilities() { return {"body"}; }
-
-private:
-    mutable QMutex m_mutex;
-    QStringList m_shown;
-};
-
 // The open alert popup that shows `text`, or null.
 CAlertPopup* PopupShowing(const QString& text) {
     for (QWidget* window : QApplication::topLevelWidgets()) {

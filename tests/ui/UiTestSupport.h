@@ -14,9 +14,13 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QLineEdit>
+#include <QMutex>
+#include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVariantMap>
 
 #include <functional>
 #include <memory>
@@ -49,9 +53,10 @@ class FakeSound : public ISound {
 public:
     bool PlayFile(const std::string& path) override {
         played.push_back(path);
-        return true;
+        return plays;
     }
     std::vector<std::string> played;
+    bool plays = true; // the file plays
 };
 
 // A fresh data folder (and configuration folder, for the autostart entry), recorded
@@ -90,6 +95,33 @@ public:
 private:
     std::unique_ptr<ScopedPlatform> m_platform;
     std::optional<QByteArray> m_configHome;
+};
+
+// The desktop's notification service, to put on a session bus of the test's own; notes
+// what it is asked to show.
+class FakeNotifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    // Title and text of each notification, one a line.
+    QStringList Shown() const {
+        const QMutexLocker lock(&m_mutex);
+        return m_shown;
+    }
+
+public slots:
+    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
+                const QStringList&, const QVariantMap&, int) {
+        const QMutexLocker lock(&m_mutex);
+        m_shown << summary + "\n" + body;
+        return static_cast<uint>(m_shown.size());
+    }
+    QStringList GetCapabilities() { return {"body"}; }
+
+private:
+    mutable QMutex m_mutex;
+    QStringList m_shown;
 };
 
 template <class T> T* Find(QWidget* parent, const char* name) {
