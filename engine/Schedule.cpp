@@ -60,9 +60,8 @@ CDateTime AdvanceNext(const CActivation& activation, const CDateTime& next, cons
     if (!activation.windowOn || !moved.IsValid()) {
         return moved;
     }
-    // Only the times of day of the window's ends count; they are read on today's date as
-    // the user's own texts would be.
-    const std::string today = now.FormatDate();
+    // Only the times of day of the window's ends count; they are read on today's date.
+    const std::string today = now.FormatIsoDate();
     const CDateTime start = CDateTime::Parse(today + " " + activation.startTime);
     const CDateTime end = CDateTime::Parse(today + " " + activation.endTime);
     if (!start.IsValid() || !end.IsValid()) {
@@ -90,8 +89,11 @@ bool IsDue(CActivation& activation) {
         return false; // would never move past now
     }
     const CDateTime moved = AdvanceNext(activation, next, now, minutes);
-    activation.nextDate = moved.FormatDate();
-    activation.nextTime = moved.FormatTime();
+    // Stored in the form that reads the same under every locale: the store outlives the
+    // locale it was written under (a Windows desktop, a user who changes language, a
+    // command run under C).
+    activation.nextDate = moved.FormatIsoDate();
+    activation.nextTime = moved.FormatIsoTime();
     return true;
 }
 

@@ -13,9 +13,9 @@ class CDateTime;
 
 // True when the activation's next due moment is now or past. Then the next due moment is
 // moved by whole intervals past now (missed runs are not caught up), placed in the daily
-// window when one is set and written back; the store is the engine pass's to save. A next
-// moment that does not parse, or an interval below one minute, makes the activation never
-// due.
+// window when one is set and written back in ISO form (the same in every locale); the store
+// is the engine pass's to save. A next moment that does not parse, or an interval below one
+// minute, makes the activation never due.
 bool IsDue(CActivation& activation);
 
 // The interval text in whole minutes, read as the C library reads a decimal number:

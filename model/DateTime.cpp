@@ -664,6 +664,22 @@ std::string CDateTime::FormatTime() const {
     return Render(forms.timeFormat, {f.year, f.month, f.day, f.hour, f.minute, f.second}, forms);
 }
 
+std::string CDateTime::FormatIsoDate() const {
+    Fields f{};
+    if (!GetFields(f)) {
+        return {};
+    }
+    return Render("%Y-%m-%d", {f.year, f.month, f.day, 0, 0, 0}, CurrentForms());
+}
+
+std::string CDateTime::FormatIsoTime() const {
+    Fields f{};
+    if (!GetFields(f)) {
+        return {};
+    }
+    return Render("%H:%M:%S", {f.year, f.month, f.day, f.hour, f.minute, f.second}, CurrentForms());
+}
+
 bool operator==(const CDateTime& a, const CDateTime& b) {
     const bool ua = Usable(a), ub = Usable(b);
     if (ua && ub) {

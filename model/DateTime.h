@@ -12,6 +12,11 @@
 // numeric dates in the locale's field order, ISO yyyy-mm-dd always, times h:mm or h:mm:ss
 // with an optional am/pm marker ("9:00a", "5:00p", "10:15:00 PM"). What FormatDate and
 // FormatTime write parses back to the same second.
+//
+// What the program itself stores (an activation's next moment) is written in the one form
+// every locale reads the same: FormatIsoDate and FormatIsoTime ("2026-12-10", "14:05:00").
+// A text in the locale's form is for the user's eyes; read back under another locale it
+// may name another day.
 
 #include <cstdint>
 #include <string>
@@ -68,6 +73,9 @@ public:
     // Empty for a value that is not valid.
     std::string FormatDate() const;
     std::string FormatTime() const;
+    // ISO 8601, whatever the locale: "2026-12-10" and "14:05:00". Empty when not valid.
+    std::string FormatIsoDate() const;
+    std::string FormatIsoTime() const;
 
     // Earlier, later: false when either side is not valid. Equal: the same second, or the
     // same non-valid status on both sides.

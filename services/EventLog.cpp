@@ -132,11 +132,19 @@ std::string WithoutUrlPasswords(const std::string& text) {
     for (std::size_t mark = text.find("://"); mark != std::string::npos;
          mark = text.find("://", std::max(mark + 3, done))) {
         const std::size_t start = mark + 3;
-        const std::size_t end = std::min(text.find_first_of("/?# \t\r\n", start), text.size());
-        const std::string_view authority(text.data() + start, end - start);
-        const std::size_t at = authority.rfind('@');
-        const std::size_t colon = authority.find(':');
-        if (at == std::string_view::npos || colon == std::string_view::npos || colon > at) {
+        const std::size_t end = std::min(text.find_first_of(" \t\r\n", start), text.size());
+        const std::string_view address(text.data() + start, end - start);
+        // The user's part ends at the host's last "@"; a password that holds "/", "?" or
+        // "#" (unescaped, as users type it) reaches past where the host would end, so its
+        // "@" is the first one after that.
+        const std::size_t cut = std::min(address.find_first_of("/?#"), address.size());
+        std::size_t at = address.substr(0, cut).rfind('@');
+        if (at == std::string_view::npos) {
+            at = address.find('@', cut);
+        }
+        const std::size_t colon = address.find(':');
+        if (at == std::string_view::npos || colon == std::string_view::npos || colon > at ||
+            colon > cut) {
             continue; // no password in this address
         }
         out.append(text, done, start + colon + 1 - done);

@@ -247,15 +247,24 @@ private:
     // Deeper than any store goes; a limit, so that no input exhausts the stack.
     static constexpr std::size_t kMaxDepth = 64;
 
+    // Null when the value cannot be taken: a key the object holds already would make one
+    // of the two values vanish unseen, so the text is refused, naming the place.
     Json* Add(Json value) {
         if (m_open.empty()) {
             root = std::move(value);
+            m_addedPath.clear();
             return &root;
         }
         Json& parent = *m_open.back();
         if (parent.is_array()) {
+            m_addedPath = Indexed(m_paths.back(), parent.size());
             parent.push_back(std::move(value));
             return &parent.back();
+        }
+        m_addedPath = Member(m_paths.back(), m_key);
+        if (parent.contains(m_key)) {
+            error = m_addedPath + ": given twice";
+            return nullptr;
         }
         Json& slot = parent[m_key];
         slot = std::move(value);
@@ -266,11 +275,17 @@ private:
             error = "bad JSON: nested more than " + std::to_string(kMaxDepth) + " deep";
             return false;
         }
-        m_open.push_back(Add(std::move(container)));
+        Json* added = Add(std::move(container));
+        if (added == nullptr) {
+            return false;
+        }
+        m_open.push_back(added);
+        m_paths.push_back(m_addedPath);
         return true;
     }
     bool Close() {
         m_open.pop_back();
+        m_paths.pop_back();
         return true;
     }
 
@@ -323,6 +338,8 @@ private:
     std::string_view m_text;
     std::size_t m_cursor = 0;
     std::vector<Json*> m_open;
+    std::vector<std::string> m_paths; // where each open container is, as errors name it
+    std::string m_addedPath;
     std::string m_key;
 };
 

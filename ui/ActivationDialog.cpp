@@ -36,6 +36,8 @@ CActivationDialog::CActivationDialog(CActivation& activation, CSentrelDoc& doc, 
     : QDialog(parent), m_ui(std::make_unique<Ui::ActivationDialog>()), m_activation(activation),
       m_doc(doc), m_isNew(editing == Editing::New) {
     m_ui->setupUi(this);
+    editors::MakeDatePicker(m_ui->dateEdit);
+    editors::MakeTimePicker(m_ui->timeEdit);
     FillLists();
 
     CActivation shown = activation;
@@ -47,8 +49,8 @@ CActivationDialog::CActivationDialog(CActivation& activation, CSentrelDoc& doc, 
         shown.interval = "5";
         shown.startTime = "9:00a";
         shown.windowOn = false;
-        shown.nextDate = now.FormatDate();
-        shown.nextTime = now.FormatTime();
+        shown.nextDate = now.FormatIsoDate();
+        shown.nextTime = now.FormatIsoTime();
         shown.containsFilterOn = false;
         shown.excludesFilterOn = false;
         shown.containsWords.clear();
@@ -56,9 +58,11 @@ CActivationDialog::CActivationDialog(CActivation& activation, CSentrelDoc& doc, 
     }
     m_ui->nameEdit->setText(FromStored(shown.name));
     m_ui->enableCheck->setChecked(shown.enabled);
-    m_ui->dateEdit->setText(FromStored(shown.nextDate));
-    m_ui->timeEdit->setText(FromStored(shown.nextTime));
-    m_shownNext = {m_ui->dateEdit->text(), m_ui->timeEdit->text()};
+    const CDateTime next = CDateTime::Parse(shown.nextDate + " " + shown.nextTime);
+    m_nextUnreadable = !next.IsValid();
+    m_shownNext = editors::ToPicker(m_nextUnreadable ? CDateTime::Now() : next);
+    m_ui->dateEdit->setDateTime(m_shownNext);
+    m_ui->timeEdit->setDateTime(m_shownNext);
     m_ui->intervalEdit->setText(FromStored(shown.interval));
     m_ui->windowCheck->setChecked(shown.windowOn);
     m_ui->startTimeEdit->setText(FromStored(shown.startTime));
@@ -98,8 +102,6 @@ void CActivationDialog::FillLists() {
 
 void CActivationDialog::OnOk() {
     const std::string name = ToStored(m_ui->nameEdit->text(), m_activation.name);
-    const std::string nextDate = ToStored(m_ui->dateEdit->text(), m_activation.nextDate);
-    const std::string nextTime = ToStored(m_ui->timeEdit->text(), m_activation.nextTime);
     const std::string interval = ToStored(m_ui->intervalEdit->text(), m_activation.interval);
     const std::string startTime = ToStored(m_ui->startTimeEdit->text(), m_activation.startTime);
     const std::string endTime = ToStored(m_ui->endTimeEdit->text(), m_activation.endTime);
@@ -111,10 +113,6 @@ void CActivationDialog::OnOk() {
     // The window's times must parse even while the window is off.
     if (!editors::Require(
             {{name.empty(), m_ui->nameEdit, "Specify an activation name.", "Invalid Name"},
-             {!CDateTime::Parse(nextDate).IsValid(), m_ui->dateEdit, "The date is invalid.",
-              "Invalid Date"},
-             {!CDateTime::Parse(nextDate + " " + nextTime).IsValid(), m_ui->timeEdit,
-              "The time is invalid.", "Invalid Time"},
              {ParseIntervalMinutes(interval) <= 0, m_ui->intervalEdit, "The interval is invalid.",
               "Invalid Interval"},
              {!CDateTime::Parse(startTime).IsValid(), m_ui->startTimeEdit,
@@ -140,11 +138,11 @@ void CActivationDialog::OnOk() {
     m_activation.startTime = startTime;
     // The engine moves the next moment on while the editor is open: what it shows may
     // already be past, and writing it back would fire the activation again at once.
-    const bool nextTyped = m_isNew || m_ui->dateEdit->text() != m_shownNext.first ||
-                           m_ui->timeEdit->text() != m_shownNext.second;
-    if (nextTyped) {
-        m_activation.nextDate = nextDate;
-        m_activation.nextTime = nextTime;
+    const QDateTime picked(m_ui->dateEdit->date(), m_ui->timeEdit->time(), Qt::UTC);
+    if (m_isNew || m_nextUnreadable || picked != m_shownNext) {
+        const CDateTime next = editors::FromPicker(picked);
+        m_activation.nextDate = next.FormatIsoDate();
+        m_activation.nextTime = next.FormatIsoTime();
     }
 
     // Records are found by exact name, the first in the document's order.

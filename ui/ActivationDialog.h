@@ -4,11 +4,10 @@
 #include "model/SentrelDoc.h"
 #include "ui/EditorSupport.h"
 
+#include <QDateTime>
 #include <QDialog>
-#include <QString>
 
 #include <memory>
-#include <utility>
 
 namespace Ui {
 class ActivationDialog;
@@ -17,8 +16,9 @@ class ActivationDialog;
 namespace sentrel {
 
 // "Activation": edits one activation, with the document's watches and alerts to choose
-// from (the editor contract of ui/KindEditors.h). Its next date and time are written only
-// when the user changed them.
+// from (the editor contract of ui/KindEditors.h). Its next date and time are shown and
+// taken with pickers in the user's locale, and written (in ISO form) only when the user
+// changed them or the stored ones do not read.
 class CActivationDialog : public QDialog {
     Q_OBJECT
 
@@ -38,7 +38,8 @@ private:
     CActivation& m_activation;
     CSentrelDoc& m_doc;
     bool m_isNew;
-    std::pair<QString, QString> m_shownNext; // the date and time as the editor opened
+    QDateTime m_shownNext; // the next moment as the editor opened
+    bool m_nextUnreadable; // the stored next moment does not read as one
 };
 
 } // namespace sentrel

@@ -4,24 +4,7 @@
 #include "ui/TextCodec.h"
 #include "ui_DateTimeWatchDialog.h"
 
-#include <QLocale>
-
 namespace sentrel {
-
-namespace {
-
-// The locale's time form with seconds, without a time zone.
-QString TimeFormatWithSeconds() {
-    QString format = QLocale().timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    format = format.trimmed();
-    if (!format.contains(QLatin1Char('s'))) {
-        format = QStringLiteral("HH:mm:ss");
-    }
-    return format;
-}
-
-} // namespace
 
 CDateTimeWatchDialog::CDateTimeWatchDialog(CDateTimeWatch& watch, CSentrelDoc& /*doc*/,
                                            Editing editing, QWidget* parent)
@@ -31,15 +14,9 @@ CDateTimeWatchDialog::CDateTimeWatchDialog(CDateTimeWatch& watch, CSentrelDoc& /
     // A window of its own, with its own taskbar button.
     setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | Qt::Window);
 
-    const QString timeFormat = TimeFormatWithSeconds();
-    m_ui->onceDateEdit->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
-    m_ui->onceTimeEdit->setDisplayFormat(timeFormat);
-    m_ui->dailyTimeEdit->setDisplayFormat(timeFormat);
-    for (QDateTimeEdit* picker : {m_ui->onceDateEdit, m_ui->onceTimeEdit, m_ui->dailyTimeEdit}) {
-        picker->setTimeSpec(Qt::UTC); // wall-clock values; no zone to shift them
-        picker->setMinimumDateTime(QDateTime(QDate(100, 1, 1), QTime(0, 0), Qt::UTC));
-        picker->setMaximumDateTime(QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC));
-    }
+    editors::MakeDatePicker(m_ui->onceDateEdit);
+    editors::MakeTimePicker(m_ui->onceTimeEdit);
+    editors::MakeTimePicker(m_ui->dailyTimeEdit);
 
     const CDateTime now = CDateTime::Now();
     m_ui->onceDateEdit->setDateTime(editors::ToPicker(m_isNew ? now : watch.onceDate));

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QPointer>
 
 #include <algorithm>
@@ -119,6 +120,38 @@ CDateTime FromPicker(const QDateTime& value) {
     const double day =
         days >= 0 ? static_cast<double>(days) + fraction : static_cast<double>(days) - fraction;
     return CDateTime(CDateTime::Valid, day);
+}
+
+namespace {
+
+// The locale's time form with seconds, without a time zone.
+QString TimeFormatWithSeconds() {
+    QString format = QLocale().timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    format = format.trimmed();
+    if (!format.contains(QLatin1Char('s'))) {
+        format = QStringLiteral("HH:mm:ss");
+    }
+    return format;
+}
+
+void LimitPicker(QDateTimeEdit* picker) {
+    picker->setTimeSpec(Qt::UTC); // wall-clock values; no zone to shift them
+    picker->setMinimumDateTime(QDateTime(QDate(100, 1, 1), QTime(0, 0), Qt::UTC));
+    picker->setMaximumDateTime(QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC));
+}
+
+} // namespace
+
+void MakeDatePicker(QDateTimeEdit* picker) {
+    picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+    picker->setCalendarPopup(true);
+    LimitPicker(picker);
+}
+
+void MakeTimePicker(QDateTimeEdit* picker) {
+    picker->setDisplayFormat(TimeFormatWithSeconds());
+    LimitPicker(picker);
 }
 
 std::optional<std::string> ChooseFile(QWidget* parent, const char* filter,

@@ -8,6 +8,7 @@
 #include "platform/Platform.h"
 
 #include <QDateTime>
+#include <QDateTimeEdit>
 #include <QString>
 
 #include <cstdint>
@@ -78,6 +79,10 @@ std::string EntryKey(const QListWidgetItem* item);
 // The date pickers hold wall-clock values without a time zone.
 QDateTime ToPicker(const CDateTime& value);
 CDateTime FromPicker(const QDateTime& value);
+// A picker for a date (with the calendar) or for a time of day with seconds, in the user's
+// locale's forms, over the calendar's years.
+void MakeDatePicker(QDateTimeEdit* picker);
+void MakeTimePicker(QDateTimeEdit* picker);
 
 // Lets the user choose an existing file through the file-open chooser, starting at
 // `current`; the chosen file's full path as the file system names it, or nothing when

@@ -177,7 +177,7 @@ RecordList<CWatch> WatchList(Ui::MainDialog& ui, CSentrelSession& session, CMain
             .edit = EditWatch,
             .selectBeforeEdit = "Select a Watch before clicking Edit",
             .selectBeforeDelete = "Select a Watch before clicking Delete",
-            .inUse = "Unable to delete watch.\nWatch is is use by "};
+            .inUse = "Unable to delete watch.\nWatch is in use by "};
 }
 
 RecordList<CAlert> AlertList(Ui::MainDialog& ui, CSentrelSession& session, CMainDialog* window) {
@@ -196,7 +196,7 @@ RecordList<CAlert> AlertList(Ui::MainDialog& ui, CSentrelSession& session, CMain
             .edit = EditAlert,
             .selectBeforeEdit = "Select an Alert before clicking Edit",
             .selectBeforeDelete = "Select an Alert before clicking Delete",
-            .inUse = "Unable to delete alert.\nAlert is is use by "};
+            .inUse = "Unable to delete alert.\nAlert is in use by "};
 }
 
 // Deleting an activation leaves its watch and alerts; nothing uses an activation.
@@ -338,6 +338,11 @@ CMainDialog::CMainDialog()
         list->setStyleSheet(
             QStringLiteral("QListWidget:focus { border: 2px solid palette(highlight); }"));
     }
+    // The status line keeps its room while it says nothing: showing it must not move the
+    // buttons from under the user's pointer.
+    QSizePolicy statusRoom = m_ui->statusLabel->sizePolicy();
+    statusRoom.setRetainSizeWhenHidden(true);
+    m_ui->statusLabel->setSizePolicy(statusRoom);
     m_host.onTimer = [this](int id) { m_engine.OnTimer(id); };
     m_engine.onProgress = [this] { OnEngineProgress(); };
     m_engine.onChecked = [this](const CActivation& activation, CheckOutcome before) {
@@ -435,6 +440,7 @@ void CMainDialog::ShowAtStart(bool minimised) {
 void CMainDialog::OnStart() {
     m_engine.Start();
     ShowEngineCommands(false, true);
+    ShowWaiting(); // a stop that was still waiting is over
 }
 
 void CMainDialog::OnStop() {

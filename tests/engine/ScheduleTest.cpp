@@ -146,7 +146,9 @@ TEST_F(ScheduleTest, DailyWindowPlacesTheNextRun) {
     }
 }
 
-TEST_F(ScheduleTest, WindowUnderAnotherLocale) {
+// The moment is written in the one form every locale reads alike: a store written under
+// en_GB and run under C (or the other way) fires on the day it names, not months early.
+TEST_F(ScheduleTest, WindowUnderAnotherLocaleAndTheMomentReadUnderAnother) {
     const std::string previous = std::setlocale(LC_TIME, nullptr);
     ASSERT_TRUE(std::setlocale(LC_TIME, "en_GB.UTF-8"));
     // 3 April: a day that is a different date read month first.
@@ -157,8 +159,16 @@ TEST_F(ScheduleTest, WindowUnderAnotherLocale) {
     a->endTime = "5:00p";
     SetNow(2026, 4, 3, 16, 30, 0);
     EXPECT_TRUE(IsDue(*a));
-    EXPECT_EQ(a->nextDate, "04/04/2026");
+    EXPECT_EQ(a->nextDate, "2026-04-04");
     EXPECT_EQ(a->nextTime, "09:00:00");
+
+    ASSERT_TRUE(std::setlocale(LC_TIME, "C"));
+    SetNow(2026, 4, 3, 20, 0, 0);
+    EXPECT_FALSE(IsDue(*a));
+    EXPECT_TRUE(NextOf(*a) == CDateTime::FromParts(2026, 4, 4, 9, 0, 0));
+    // A store from an earlier version holds the locale's text, and still reads as before.
+    a->nextDate = "04/05/2026";
+    EXPECT_TRUE(NextOf(*a) == CDateTime::FromParts(2026, 4, 5, 9, 0, 0));
     std::setlocale(LC_TIME, previous.c_str());
 }
 

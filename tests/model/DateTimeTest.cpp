@@ -155,6 +155,10 @@ TEST_P(DateTimeLocale, ShortAndMarkedTimesAndIso) {
     ExpectParts(CDateTime::Parse("7:05"), 1899, 12, 30, 7, 5, 0);
     ExpectParts(CDateTime::Parse("2026-12-07"), 2026, 12, 7, 0, 0, 0);
     ExpectParts(CDateTime::Parse("  2026-12-07 9:00a  "), 2026, 12, 7, 9, 0, 0);
+    // The stored form is the same in every locale.
+    const CDateTime evening = CDateTime::FromParts(2026, 12, 7, 22, 5, 9);
+    EXPECT_EQ(evening.FormatIsoDate() + " " + evening.FormatIsoTime(), "2026-12-07 22:05:09");
+    EXPECT_EQ(CDateTime::FromParts(2026, 2, 30, 0, 0, 0).FormatIsoDate(), "");
     for (const char* bad : {"", "   ", "25:00", "9:60", "13:00 pm", "9:00x", "9", "2026-13-01",
                             "2026-02-30", "12/7", "hello", "1/2/3/4", "2026-12-07 abc"}) {
         EXPECT_EQ(CDateTime::Parse(bad).GetStatus(), CDateTime::Invalid) << "\"" << bad << "\"";

@@ -321,6 +321,12 @@ TEST_F(SentrelctlTest, ImportRefusesMistakesAndWritesNothing) {
          "bad JSON: parse error at line 1, column 14: syntax error while parsing value - "
          "invalid literal; last read: '\"trace\": tru'"},
         {std::string(100, '['), "bad JSON: nested more than 64 deep"},
+        {[&example] {
+             // Two values for one field: neither may silently win.
+             std::string text = example.dump();
+             return text.insert(text.find("\"packetSizeText\":"), "\"packetSizeText\":\"8\",");
+         }(),
+         "watches[1].packetSizeText: given twice"},
         {"[]", "the document: expected an object, not an array"},
         {changed([](Json& j) { j.erase("watches"); }), "watches: missing"},
         {changed([](Json& j) { j["extra"] = 1; }), "extra: not a field here"},

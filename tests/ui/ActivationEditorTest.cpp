@@ -1,5 +1,6 @@
 // The activation editor, driven through its widgets: the defaults of a new activation,
-// the eight checks in order, and how the chosen watch and alerts are stored.
+// the six checks in order (the pickers always hold a moment), and how the chosen watch
+// and alerts are stored.
 
 #include "engine/Schedule.h"
 #include "model/DateTime.h"
@@ -8,8 +9,10 @@
 #include "ui/ActivationDialog.h"
 
 #include <QCheckBox>
+#include <QDateTimeEdit>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 
 using namespace sentrel;
 using namespace sentrel::test;
@@ -18,6 +21,10 @@ namespace {
 
 QListWidgetItem* Entry(QDialog& dialog, const char* list, int row) {
     return Find<QListWidget>(&dialog, list)->item(row);
+}
+
+QDateTimeEdit* Picker(QDialog& dialog, const char* name) {
+    return Find<QDateTimeEdit>(&dialog, name);
 }
 
 // An activation that passes every check.
@@ -79,13 +86,12 @@ void ActivationEditorTest::newActivationDefaults() {
     for (const char* edit : {"nameEdit", "containsEdit", "excludesEdit"}) {
         QVERIFY2(Find<QLineEdit>(&dialog, edit)->text().isEmpty(), edit);
     }
-    // Due now: the date and the time as the schedule writes them, which parse back to now.
-    const CDateTime now = CDateTime::Now();
-    const QString date = Find<QLineEdit>(&dialog, "dateEdit")->text();
-    const QString time = Find<QLineEdit>(&dialog, "timeEdit")->text();
-    QCOMPARE(date, S(now.FormatDate()));
-    QCOMPARE(time, S(now.FormatTime()));
-    QVERIFY(CDateTime::Parse(date.toStdString() + " " + time.toStdString()) == now);
+    // Due now, shown in the user's locale by the pickers.
+    const QDateTime now = editors::ToPicker(CDateTime::Now());
+    QCOMPARE(Picker(dialog, "dateEdit")->date(), now.date());
+    QCOMPARE(Picker(dialog, "timeEdit")->time(), now.time());
+    QCOMPARE(Picker(dialog, "dateEdit")->displayFormat(),
+             QLocale().dateFormat(QLocale::ShortFormat));
     QVERIFY(Find<QListWidget>(&dialog, "watchList")->selectedItems().isEmpty());
     QVERIFY(Find<QListWidget>(&dialog, "alertList")->selectedItems().isEmpty());
 
@@ -111,8 +117,6 @@ void ActivationEditorTest::checksInOrder() {
     // Each step breaks one more field than the checks before it reach; every failure
     // shows its own text and caption, focuses its field and writes nothing.
     Type(dialog, "nameEdit", "N");
-    Type(dialog, "dateEdit", "not a date");
-    Type(dialog, "timeEdit", "25:99");
     Type(dialog, "intervalEdit", "0");
     Type(dialog, "startTimeEdit", "nine");
     Type(dialog, "endTimeEdit", "five");
@@ -123,8 +127,6 @@ void ActivationEditorTest::checksInOrder() {
         const char* mendField;
         const char* mendValue;
     } steps[] = {
-        {"The date is invalid.", "Invalid Date", "dateEdit", "dateEdit", "2026-12-08"},
-        {"The time is invalid.", "Invalid Time", "timeEdit", "timeEdit", "10:15"},
         {"The interval is invalid.", "Invalid Interval", "intervalEdit", "intervalEdit", "15"},
         {"The start time is invalid.", "Invalid Start Time", "startTimeEdit", "startTimeEdit",
          "8:00"},
@@ -152,7 +154,9 @@ void ActivationEditorTest::checksInOrder() {
     Press(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(S(activation.name), QStringLiteral("N"));
-    QCOMPARE(S(activation.nextTime), QStringLiteral("10:15"));
+    // A new activation is due now, stored in the form every locale reads alike.
+    QCOMPARE(S(activation.nextDate), S(CDateTime::Now().FormatIsoDate()));
+    QCOMPARE(S(activation.nextTime), S(CDateTime::Now().FormatIsoTime()));
 }
 
 void ActivationEditorTest::intervalForms() {
@@ -312,8 +316,8 @@ void ActivationEditorTest::roundTripAndCancel() {
     CActivationDialog dialog(activation, doc, Editing::Existing);
     ShowDialog(dialog);
     QCOMPARE(Find<QLineEdit>(&dialog, "nameEdit")->text(), QStringLiteral("Morning"));
-    QCOMPARE(Find<QLineEdit>(&dialog, "dateEdit")->text(), QStringLiteral("2026-12-08"));
-    QCOMPARE(Find<QLineEdit>(&dialog, "timeEdit")->text(), QStringLiteral("7:30:00"));
+    QCOMPARE(Picker(dialog, "dateEdit")->date(), QDate(2026, 12, 8));
+    QCOMPARE(Picker(dialog, "timeEdit")->time(), QTime(7, 30));
     QCOMPARE(Find<QLineEdit>(&dialog, "intervalEdit")->text(), QStringLiteral("60"));
     QCOMPARE(Find<QLineEdit>(&dialog, "containsEdit")->text(), QStringLiteral("alarm,fire"));
     QCOMPARE(Find<QLineEdit>(&dialog, "excludesEdit")->text(), QStringLiteral("test"));
@@ -326,8 +330,8 @@ void ActivationEditorTest::roundTripAndCancel() {
 
     Type(dialog, "nameEdit", "Evening");
     Find<QCheckBox>(&dialog, "enableCheck")->setChecked(false);
-    Type(dialog, "dateEdit", "2027-01-02");
-    Type(dialog, "timeEdit", "5:00p");
+    Picker(dialog, "dateEdit")->setDate(QDate(2027, 1, 2));
+    Picker(dialog, "timeEdit")->setTime(QTime(17, 0));
     Type(dialog, "intervalEdit", "1440");
     Find<QCheckBox>(&dialog, "windowCheck")->setChecked(false);
     Type(dialog, "startTimeEdit", "6:00");
@@ -345,7 +349,7 @@ void ActivationEditorTest::roundTripAndCancel() {
     QCOMPARE(S(activation.name), QStringLiteral("Evening"));
     QVERIFY(!activation.enabled);
     QCOMPARE(S(activation.nextDate), QStringLiteral("2027-01-02"));
-    QCOMPARE(S(activation.nextTime), QStringLiteral("5:00p"));
+    QCOMPARE(S(activation.nextTime), QStringLiteral("17:00:00"));
     QCOMPARE(S(activation.interval), QStringLiteral("1440"));
     QVERIFY(!activation.windowOn);
     QCOMPARE(S(activation.startTime), QStringLiteral("6:00"));
@@ -388,16 +392,26 @@ void ActivationEditorTest::scheduleMovedOnWhileOpenIsKept() {
         QVERIFY(!IsDue(activation));
     }
     {
-        // A time the user typed is written, with the date as shown.
+        // A time the user picked is written, with the date as shown.
         CActivationDialog dialog(activation, doc, Editing::Existing);
         ShowDialog(dialog);
-        const QString shownDate = Find<QLineEdit>(&dialog, "dateEdit")->text();
+        const QDate shownDate = Picker(dialog, "dateEdit")->date();
         env.clock.Advance(6 * 60);
         QVERIFY(IsDue(activation));
-        Type(dialog, "timeEdit", "23:59:00");
+        Picker(dialog, "timeEdit")->setTime(QTime(23, 59));
         Press(dialog, "okButton");
         QCOMPARE(S(activation.nextTime), QStringLiteral("23:59:00"));
-        QCOMPARE(S(activation.nextDate), shownDate);
+        QCOMPARE(S(activation.nextDate), shownDate.toString(Qt::ISODate));
+    }
+    {
+        // A stored moment that does not read shows now, and OK writes what was shown.
+        activation.nextDate = "someday";
+        CActivationDialog dialog(activation, doc, Editing::Existing);
+        ShowDialog(dialog);
+        Press(dialog, "okButton");
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(CDateTime::Parse(activation.nextDate + " " + activation.nextTime) ==
+                CDateTime::Now());
     }
 }
 

@@ -301,8 +301,8 @@ private slots:
         Select(watches, 0);
         Button(window.get(), "deleteWatchButton")->click();
         QCOMPARE(env.Messages(),
-                 (std::vector<std::string>{"Unable to delete alert.\nAlert is is use by Zulu",
-                                           "Unable to delete watch.\nWatch is is use by Zulu"}));
+                 (std::vector<std::string>{"Unable to delete alert.\nAlert is in use by Zulu",
+                                           "Unable to delete watch.\nWatch is in use by Zulu"}));
         QCOMPARE(env.messageBox.shown[0].caption, std::string("Sentrel"));
         QCOMPARE(alerts->count(), 1);
         QCOMPARE(watches->count(), 1);
@@ -317,7 +317,7 @@ private slots:
         Select(watches, 0);
         Button(window.get(), "deleteWatchButton")->click();
         QCOMPARE(env.Messages().back(),
-                 std::string("Unable to delete watch.\nWatch is is use by Alpha"));
+                 std::string("Unable to delete watch.\nWatch is in use by Alpha"));
         Select(activations, 0);
         Button(window.get(), "deleteActivationButton")->click();
         Select(watches, 0);
@@ -678,9 +678,23 @@ private slots:
         QVERIFY2(slowest < 100, qPrintable(QString::number(slowest)));
         QCOMPARE(hungUp.load(), 0); // all of it while the check waited
 
+        // The status line shows without moving the buttons under the user's pointer, and
+        // goes when the engine is started again.
+        const auto settled = [] {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        };
+        settled();
+        const QRect exitAt = Button(window.get(), "exitButton")->geometry();
         Button(window.get(), "stopButton")->click();
+        settled();
         QVERIFY(status->isVisible());
         QCOMPARE(status->text(), QString("Stopping: waiting for Often:Silent to finish..."));
+        QCOMPARE(Button(window.get(), "exitButton")->geometry(), exitAt);
+        Button(window.get(), "startButton")->click();
+        QVERIFY(!status->isVisible());
+        Button(window.get(), "stopButton")->click();
+        QVERIFY(status->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!status->isVisible(), 5000);
 
         env.clock.Advance(60); // due again
