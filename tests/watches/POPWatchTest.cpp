@@ -299,6 +299,24 @@ TEST_F(POPWatchScriptedTest, IdsNotReadMeanCannotCheckAndNothingSeen) {
     }
 }
 
+// A server that seems to be elsewhere and offers no STLS gets neither name nor password.
+TEST_F(POPWatchScriptedTest, NoPasswordInClearToARemoteServer) {
+    test::CLoopbackServer server(Mailbox("+OK 2 80\r\n"));
+    CPOPWatch watch;
+    watch.popServer = "127.0.0.1:" + std::to_string(server.Port());
+    watch.popUserName = "ann";
+    watch.popPassword = "secret";
+    std::string message = "untouched";
+    {
+        ScopedNetwork remote({.isLocalAddress = [](const sockaddr_storage&) { return false; }});
+        EXPECT_FALSE(watch.Check(message));
+    }
+    EXPECT_EQ(message, "untouched");
+    EXPECT_EQ(watch.FailureText(), "the server offers no encryption; the password was not sent");
+    server.Stop();
+    EXPECT_EQ(server.Transcript(), "CAPA\r\nQUIT\r\n");
+}
+
 TEST_F(POPWatchScriptedTest, FailedStatMeansNoNewMail) {
     test::CLoopbackServer server(Mailbox("-ERR mailbox busy\r\n"));
     CPOPWatch watch;
