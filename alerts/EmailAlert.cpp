@@ -41,13 +41,26 @@ bool CEmailAlert::Send(std::string message) {
     mail.from = {fromName, fromAddress};
     mail.replyTo = mail.from;
 
+    // Once per send: a login that went out without encryption (CRAM-MD5, or a server in
+    // the local network).
+    bool loginTraced = false;
+    const auto traceLogin = [&](const CSmtpClient& client) {
+        if (authType != SmtpAuthNone && !client.IsTls() && !loginTraced) {
+            Log("Email Alert", "The login to " + smtpHost + " was not encrypted");
+            loginTraced = true;
+        }
+    };
     auto deliver = [&] {
         CSmtpClient client;
+        client.SetLocalTest(Network().isLocalAddress);
         std::string failure;
         if (!client.Connect(smtpHost, authType, userName, password, port)) {
             failure = "Failed to connect to: " + smtpHost;
-        } else if (!client.SendMail(mail)) {
-            failure = "Failed to send email message";
+        } else {
+            traceLogin(client);
+            if (!client.SendMail(mail)) {
+                failure = "Failed to send email message";
+            }
         }
         if (!failure.empty()) {
             // The fixed line first, then the server's or the network's own words.

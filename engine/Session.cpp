@@ -1,6 +1,7 @@
 #include "engine/Session.h"
 
 #include "engine/Engine.h"
+#include "engine/RunState.h"
 #include "platform/Platform.h"
 #include "services/EventLog.h"
 
@@ -35,7 +36,12 @@ bool CSentrelSession::Open(StorePolicy policy, std::string* problem) {
     const bool interactive = policy == StorePolicy::Interactive;
     const auto damage = m_doc.Load(interactive);
     std::string why;
-    switch (m_doc.GetStoreState()) {
+    const StoreState state = m_doc.GetStoreState();
+    if (state == StoreState::Read || (interactive && state != StoreState::Unreadable)) {
+        // Told once the trace is open.
+        m_runStateNote = LoadRunState(m_doc);
+    }
+    switch (state) {
     case StoreState::Read:
         return true;
     case StoreState::Missing:
@@ -78,6 +84,7 @@ void CSentrelSession::ApplyTraceSwitch(bool on) {
     if (on) {
         trace.SwitchOn();
         Log("TRACE", "Trace Switched on");
+        TellRunStateNote();
     } else {
         // Still written: the file is open until the switch goes off.
         Log("TRACE", "Trace Switched off");
@@ -89,6 +96,14 @@ void CSentrelSession::FollowTraceQuietly() {
     if (m_doc.traceOn) {
         CTraceFile::Instance().SetPath(TracePathFor(m_doc.StorePath()));
         CTraceFile::Instance().SwitchOn();
+        TellRunStateNote();
+    }
+}
+
+void CSentrelSession::TellRunStateNote() {
+    if (!m_runStateNote.empty()) {
+        Log(kSource, m_runStateNote);
+        m_runStateNote.clear();
     }
 }
 
@@ -96,7 +111,7 @@ void CSentrelSession::Save() {
     if (m_saver) {
         m_saver->Save();
     } else {
-        ReportSaveProblem(m_doc.Save());
+        ReportSaveProblem(SaveWithRunState(m_doc));
     }
 }
 
@@ -147,7 +162,7 @@ void CSentrelSession::Touched(const CObject* record) {
 
 bool CSentrelSession::Exit() {
     Log(kSource, "Exited");
-    const SaveOutcome outcome = m_saver ? m_saver->SaveNow() : m_doc.Save();
+    const SaveOutcome outcome = m_saver ? m_saver->SaveNow() : SaveWithRunState(m_doc);
     ReportSaveProblem(outcome);
     return outcome.saved;
 }

@@ -34,7 +34,8 @@ public:
     CSentrelSession& operator=(const CSentrelSession&) = delete;
 
     // "Started" (never written: the trace is not open yet), then the store is loaded as
-    // `policy` says. False when the session must not go on; with the strict policy
+    // `policy` says, and what the watches remember from the last run (engine/RunState.h).
+    // False when the session must not go on; with the strict policy
     // `problem` then says why, while the interactive one tells the user (a damaged store,
     // a store that cannot be read) in a message box.
     bool Open(StorePolicy policy, std::string* problem = nullptr);
@@ -42,8 +43,9 @@ public:
     CSentrelDoc& Doc() { return m_doc; }
     const CSentrelDoc& Doc() const { return m_doc; }
 
-    // A save point: the whole store is written, off this thread once an engine is attached
-    // (a failure is then told in a message box on this thread when the save has ended).
+    // A save point: the whole store is written, and the run state beside it, off this thread once
+    // an engine is attached (a failure is then told in a message box on this thread when the save
+    // has ended).
     void Save();
 
     // What ticking or clearing "Log trace to trace.txt" does, and what start-up does with
@@ -52,7 +54,8 @@ public:
     // off writes "Trace Switched off" last and closes the file.
     void ApplyTraceSwitch(bool on);
     // Follows the stored switch without its own lines and without a save: a single check
-    // or send from the command line writes only its own events.
+    // or send from the command line writes only its own events (and a run state that
+    // could not be read).
     void FollowTraceQuietly();
 
     // The engine, on `host` (its timers, its worker and saving threads and the way back to
@@ -79,8 +82,11 @@ public:
 
 private:
     void WaitUntilFree();
+    // The trace line of a run state that could not be read, written once the trace is on.
+    void TellRunStateNote();
 
     CSentrelDoc m_doc;
+    std::string m_runStateNote;
     std::unique_ptr<CStoreSaver> m_saver;
     std::unique_ptr<CEngine> m_engine; // refers to the saver: goes first
 };

@@ -1,6 +1,7 @@
 #include "engine/StoreSaver.h"
 
 #include "engine/Engine.h"
+#include "engine/RunState.h"
 
 #include <optional>
 #include <utility>
@@ -43,7 +44,7 @@ void CStoreSaver::Begin() {
     const std::weak_ptr<int> alive = m_lifetime;
     m_host.RunSave(
         [this, outcome, alive] {
-            *outcome = m_doc.Save([this, alive] {
+            *outcome = SaveWithRunState(m_doc, [this, alive] {
                 m_reading = false;
                 m_host.PostToOwner([this, alive] {
                     if (!alive.expired()) {
@@ -93,7 +94,7 @@ void CStoreSaver::Ended(const SaveOutcome& outcome) {
 
 SaveOutcome CStoreSaver::SaveNow() {
     m_host.DrainSaves(); // the save under way has ended; what it calls back comes later
-    const SaveOutcome outcome = m_doc.Save();
+    const SaveOutcome outcome = SaveWithRunState(m_doc);
     m_pending = false;
     for (auto& written : std::exchange(m_next, {})) {
         if (written) {

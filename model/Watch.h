@@ -3,6 +3,7 @@
 #include "model/Object.h"
 
 #include <string>
+#include <vector>
 
 namespace sentrel {
 
@@ -26,6 +27,14 @@ public:
     // What a kind keeps for the run only, outside its stored fields, taken over from a copy
     // that was checked in its place (Clone carries it into the copy). Nothing for most kinds.
     virtual void TakeRunState(const CWatch& checked);
+
+    // What a kind remembers from one run of the program to the next, kept beside the store
+    // and never in it. The key names what the lines belong to: when it changes, the lines
+    // are for something else and are not restored. An empty key: nothing is kept.
+    virtual std::vector<std::string> LastingKey() const { return {}; }
+    virtual std::vector<std::string> LastingLines() const { return {}; }
+    // Called at start-up with the lines saved under the watch's key.
+    virtual void RestoreLasting(std::vector<std::string> lines) { (void)lines; }
 
     std::string name;
 

@@ -157,8 +157,22 @@ CPop3Client::~CPop3Client() {
 bool CPop3Client::ReceiveUntil(std::string& text, std::size_t capacity, std::string_view terminator,
                                std::size_t growth, std::size_t limit) {
     if (!m_connection.ReceiveUntil(text, capacity, terminator, growth, limit)) {
+        EndAfterTimeOut();
         return false;
     }
+    return IsGoodReply(text);
+}
+
+void CPop3Client::EndAfterTimeOut() {
+    // A reply that comes late would be read as the answer to the next command: the
+    // session is over, without a farewell that would meet the same late reply.
+    if (m_connection.Failure().code == WSAETIMEDOUT) {
+        m_connection.Close();
+        m_connection.SetConnected(false);
+    }
+}
+
+bool CPop3Client::IsGoodReply(const std::string& text) {
     if (BeginsWithOk(text)) {
         return true;
     }
@@ -208,6 +222,10 @@ bool CPop3Client::UpgradeIfOffered(TlsUse tls) {
     return Command("STLS\r\n") && ReadStatus() && m_connection.StartTls();
 }
 
+bool CPop3Client::MaySendPassword() {
+    return PasswordMayGo(m_connection, m_isLocal);
+}
+
 bool CPop3Client::Login(const std::string& host, const std::string& userName,
                         const std::string& password, int port, TlsUse tls) {
     if (!FitsInCommand(userName) || !FitsInCommand(password)) {
@@ -220,8 +238,9 @@ bool CPop3Client::Login(const std::string& host, const std::string& userName,
     if (tls == TlsUse::Implicit && !m_connection.StartTls()) {
         return false;
     }
-    if (ReadStatus() && UpgradeIfOffered(tls) && Command("USER " + userName + "\r\n") &&
-        ReadStatus() && Command("PASS " + password + "\r\n") && ReadStatus()) {
+    if (ReadStatus() && UpgradeIfOffered(tls) && MaySendPassword() &&
+        Command("USER " + userName + "\r\n") && ReadStatus() &&
+        Command("PASS " + password + "\r\n") && ReadStatus()) {
         return true;
     }
     // The cause of the failure, not that of the farewell, is what the caller gets to see.
@@ -267,11 +286,32 @@ bool CPop3Client::CountForTables(int& count) {
     return true;
 }
 
+bool CPop3Client::ReceiveMultiLine(std::string& text, std::size_t capacity, std::size_t growth) {
+    // A listing ends with the line "."; a refusal is its status line alone.
+    bool firstLine = true;
+    const auto endsReply = [&firstLine](std::string_view line) {
+        const bool last = firstLine ? !BeginsWithOk(line) : line == ".";
+        firstLine = false;
+        return last;
+    };
+    if (!m_connection.ReceiveUntil(text, capacity, "\r\n", growth, kMaxMessageReply, endsReply)) {
+        EndAfterTimeOut();
+        return false;
+    }
+    if (!IsGoodReply(text)) {
+        return false;
+    }
+    // Without its final CR LF "." as well: the text ends where the last line does.
+    if (text.ends_with("\r\n.")) {
+        text.resize(text.size() - 3);
+    }
+    return true;
+}
+
 bool CPop3Client::ReceiveTable(int count, std::string& text) {
     // About fourteen characters a line: a number, a blank, a size or a unique id.
     const unsigned long long expected = count > 0 ? static_cast<unsigned long long>(count) : 0;
-    return ReceiveUntil(text, FirstBuffer(14 * expected + 100), "\r\n.\r\n", 4096,
-                        kMaxMessageReply);
+    return ReceiveMultiLine(text, FirstBuffer(14 * expected + 100), 4096);
 }
 
 bool CPop3Client::ReadListReply(int count) {
@@ -359,8 +399,7 @@ bool CPop3Client::GetMessageUid(int n, std::string& uid) {
 
 bool CPop3Client::ReadMessageReply(CPop3Message& holder, unsigned size) {
     std::string text;
-    if (!ReceiveUntil(text, FirstBuffer(static_cast<unsigned long long>(size) + 100), "\r\n.\r\n",
-                      32000, kMaxMessageReply)) {
+    if (!ReceiveMultiLine(text, FirstBuffer(static_cast<unsigned long long>(size) + 100), 32000)) {
         return false;
     }
     ToMessageText(text);

@@ -6,6 +6,7 @@
 // connection; the LIST and UIDL tables are loaded once per connection, on first use, and
 // describe the mailbox as it was then. It says QUIT when destroyed.
 
+#include "net/LocalNetwork.h"
 #include "net/SocketConnection.h"
 
 #include <cstddef>
@@ -50,7 +51,8 @@ public:
     CPop3Client& operator=(const CPop3Client&) = delete;
 
     // Connects, reads the greeting, takes TLS as the port says (Pop3TlsUse) and
-    // authenticates with USER and PASS. A user name or password that is too long or
+    // authenticates with USER and PASS, never in clear to a peer outside the local
+    // network (SetLocalTest). A user name or password that is too long or
     // holds a line break fails with ERROR_INVALID_DATA before anything is sent. After a
     // failure past the TCP connect it quits by itself.
     bool Login(const std::string& host, const std::string& userName, const std::string& password,
@@ -71,6 +73,11 @@ public:
     // QUIT (when connected) and close. False when not connected or QUIT was refused.
     bool Quit();
 
+    // Which peers may be sent the password without TLS (IsLocalAddress by default). To
+    // any other, a session without TLS fails before the user name goes out, with
+    // WSAEACCES and kNoEncryptionReason.
+    void SetLocalTest(LocalAddressTest test) { m_isLocal = test; }
+
     // Why the last operation failed; the last reply is the text of the last refusal.
     const NetFailure& Failure() const { return m_connection.Failure(); }
     const std::string& LastReply() const { return m_connection.LastReply(); }
@@ -81,9 +88,17 @@ public:
 
 private:
     // Reads until the terminator; good when the text begins with "+OK" in any case, else
-    // the text becomes the last reply and it fails with WSAEPROTONOSUPPORT.
+    // the text becomes the last reply and it fails with WSAEPROTONOSUPPORT. A time-out
+    // ends the session.
     bool ReceiveUntil(std::string& text, std::size_t capacity, std::string_view terminator,
                       std::size_t growth, std::size_t limit);
+    // Good when the reply begins with "+OK"; else the last reply and WSAEPROTONOSUPPORT.
+    bool IsGoodReply(const std::string& text);
+    // After a time-out the session is over: the connection is closed.
+    void EndAfterTimeOut();
+    // A multi-line reply up to its line "."; a status line that is not "+OK" ends it at
+    // once. The text comes without the final CR LF ".".
+    bool ReceiveMultiLine(std::string& text, std::size_t capacity, std::size_t growth);
     // A one-line reply.
     bool ReadStatus();
     bool ReadStatReply(int& count, unsigned& totalSize);
@@ -102,7 +117,11 @@ private:
     bool LoadUids();
     bool Retrieve(int n, bool headersOnly, CPop3Message& holder);
 
+    // True when the session is encrypted or its peer is local; else fails.
+    bool MaySendPassword();
+
     CSocketConnection m_connection;
+    LocalAddressTest m_isLocal = IsLocalAddress;
     int m_messageCount = 0;
     bool m_sizesLoaded = false;
     bool m_statDone = false;

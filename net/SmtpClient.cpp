@@ -167,10 +167,10 @@ bool CSmtpClient::Connect(const std::string& host, int authType, const std::stri
             ok = AuthCramMd5(userName, password);
             break;
         case SmtpAuthLogin:
-            ok = AuthLogin(userName, password);
+            ok = MaySendPassword() && AuthLogin(userName, password);
             break;
         case SmtpAuthLoginPlain:
-            ok = AuthLoginPlain(userName, password);
+            ok = MaySendPassword() && AuthLoginPlain(userName, password);
             break;
         default:
             ok = m_connection.Fail(WSAEINVAL,
@@ -187,6 +187,10 @@ bool CSmtpClient::Connect(const std::string& host, int authType, const std::stri
         return false;
     }
     return true;
+}
+
+bool CSmtpClient::MaySendPassword() {
+    return PasswordMayGo(m_connection, m_isLocal);
 }
 
 bool CSmtpClient::AuthLogin(const std::string& userName, const std::string& password) {

@@ -5,6 +5,7 @@
 // PLAIN" dialogue and AUTH CRAM-MD5 (RFC 2195). One object serves one connection and
 // delivers its messages; it says QUIT when destroyed.
 
+#include "net/LocalNetwork.h"
 #include "net/SocketConnection.h"
 
 #include <string>
@@ -49,6 +50,11 @@ public:
     // The same with the use of TLS given.
     bool Connect(const std::string& host, int authType, const std::string& userName,
                  const std::string& password, int port, TlsUse tls);
+    // Which peers may be sent a password without TLS (IsLocalAddress by default). To any
+    // other, AUTH LOGIN and LOGIN PLAIN on a session without TLS fail before the AUTH
+    // command, with WSAEACCES and kNoEncryptionReason; CRAM-MD5 sends no password.
+    void SetLocalTest(LocalAddressTest test) { m_isLocal = test; }
+
     // The envelope and the message text. A refused command fails with ERROR_BAD_COMMAND.
     // A line break in an address or a name would forge a command or a header: such a
     // message is refused with ERROR_INVALID_DATA before anything of it is sent.
@@ -80,7 +86,11 @@ private:
     // The last reply without its code and the blank after it.
     std::string Challenge() const;
 
+    // True when the session is encrypted or its peer is local; else fails.
+    bool MaySendPassword();
+
     CSocketConnection m_connection;
+    LocalAddressTest m_isLocal = IsLocalAddress;
 };
 
 } // namespace sentrel

@@ -31,6 +31,7 @@ NetworkServices MakeDefaults() {
     NetworkServices services;
     services.connection = &connection;
     services.webPages = &webPages;
+    services.isLocalAddress = IsLocalAddress;
     services.smsGateway = "api.clickatell.com";
     services.smsPlatform = "platform.clickatell.com";
     services.push = {.ntfy = "ntfy.sh",
@@ -59,6 +60,9 @@ NetworkServices InstallNetwork(const NetworkServices& services) {
     NetworkServices previous = current;
     ReplaceIfSet(current.connection, services.connection);
     ReplaceIfSet(current.webPages, services.webPages);
+    if (services.isLocalAddress) {
+        current.isLocalAddress = services.isLocalAddress;
+    }
     ReplaceIfSet(current.smsGateway, services.smsGateway);
     ReplaceIfSet(current.smsPlatform, services.smsPlatform);
     ReplaceIfSet(current.push.ntfy, services.push.ntfy);

@@ -6,6 +6,7 @@
 // the start; the engine installs its dial-up policy for as long as it lives, and tests
 // install fakes and stand-ins (ScopedNetwork). Members are never null or empty.
 
+#include "net/LocalNetwork.h"
 #include "platform/Platform.h"
 
 #include <string>
@@ -52,6 +53,9 @@ struct NetworkServices {
     // way.
     std::string smsPlatform{};
     PushServiceHosts push{};
+    // Which servers a password may reach without encryption. By default IsLocalAddress:
+    // this machine and its local network.
+    LocalAddressTest isLocalAddress = nullptr;
 };
 
 // The process-wide network services.

@@ -1,6 +1,7 @@
 #include "tools/EngineCommands.h"
 
 #include "engine/Engine.h"
+#include "engine/RunState.h"
 #include "engine/Session.h"
 #include "engine/WorkerThread.h"
 #include "platform/StoreLock.h"
@@ -216,8 +217,8 @@ int CheckWatch(const std::vector<std::string>& arguments) {
         std::cout << "cannot check: " << watch->FailureText() << "\n";
     }
     std::cout.flush();
-    // The watch keeps what it saw for its next check.
-    const SaveOutcome saved = doc.Save();
+    // The watch keeps what it saw for its next check, beside the store.
+    const SaveOutcome saved = SaveWithRunState(doc);
     ReportSaveProblem(saved);
     return saved && looked ? 0 : 1;
 }

@@ -39,6 +39,8 @@ namespace {
 struct NewMail {
     std::string uid;
     int number;
+    CPop3Message mail; // as far as it was read
+    bool headersRead = false;
 };
 
 // A server's reply may echo what it was sent: the password never goes on with it.
@@ -56,12 +58,28 @@ std::string Masked(std::string text, const std::string& password) {
 
 std::unique_ptr<CObject> CPOPWatch::Clone() const {
     std::unique_ptr<CObject> copy = CWatch::Clone();
-    static_cast<CPOPWatch&>(*copy).seenUids = seenUids;
+    static_cast<CPOPWatch&>(*copy).TakeRunState(*this);
     return copy;
 }
 
 void CPOPWatch::TakeRunState(const CWatch& checked) {
-    seenUids = static_cast<const CPOPWatch&>(checked).seenUids;
+    const auto& other = static_cast<const CPOPWatch&>(checked);
+    seenUids = other.seenUids;
+    m_seenFor = other.m_seenFor;
+}
+
+std::vector<std::string> CPOPWatch::LastingKey() const {
+    return {"pop3", popServer, popUserName};
+}
+
+std::vector<std::string> CPOPWatch::LastingLines() const {
+    // Ids seen in a mailbox that the watch no longer names are not this mailbox's.
+    return m_seenFor == LastingKey() ? seenUids : std::vector<std::string>();
+}
+
+void CPOPWatch::RestoreLasting(std::vector<std::string> lines) {
+    seenUids = std::move(lines);
+    m_seenFor = LastingKey();
 }
 
 void CPOPWatch::VisitFields(IFieldVisitor& v) {
@@ -87,7 +105,13 @@ bool CPOPWatch::Check(std::string& message) {
     ResetFailure();
     RequestConnection();
     const auto server = ParseHostAndPort(popServer, 110);
+    if (m_seenFor != LastingKey()) {
+        // Another mailbox than the one the ids were seen in.
+        seenUids.clear();
+        m_seenFor = LastingKey();
+    }
     CPop3Client client;
+    client.SetLocalTest(Network().isLocalAddress);
     if (!server || !client.Login(server->host, popUserName, popPassword, server->port)) {
         const std::string why = server ? Masked(client.FailureReason(), popPassword)
                                        : "Not a server or port: " + popServer;
@@ -95,6 +119,9 @@ bool CPOPWatch::Check(std::string& message) {
         Log("POP watch", why);
         NoteFailure(why);
         return false;
+    }
+    if (!client.IsTls()) {
+        Log("POP watch", "The login to " + popServer + " was not encrypted");
     }
     int count = 0;
     unsigned totalSize = 0;
@@ -108,52 +135,102 @@ bool CPOPWatch::Check(std::string& message) {
         return false;
     }
 
-    // Every message not seen before is considered once, whether or not it is reported.
-    std::vector<NewMail> fresh;
+    // The server's ids, all of them: a list cut short would make old mail look new.
+    std::vector<std::string> onServer;
     for (int n = 1; n <= count; ++n) {
         std::string uid;
-        const bool known = client.GetMessageUid(n, uid);
-        if (std::find(seenUids.begin(), seenUids.end(), uid) == seenUids.end()) {
-            fresh.push_back({uid, n});
-            seenUids.push_back(uid);
-        }
-        if (!known) {
-            // Past the end of the id table every later number gives the same empty id,
-            // which is now seen: stop here rather than walk a count the server may have
-            // made up.
+        if (!client.GetMessageUid(n, uid)) {
+            if (!client.IsConnected() || n == 1) {
+                const std::string why = "Failed to read the mailbox's message ids: " +
+                                        Masked(client.FailureReason(), popPassword);
+                Log("POP watch", why);
+                NoteFailure(why);
+                client.Quit();
+                return false;
+            }
+            // Past the end of the id table every later number gives the same empty id:
+            // it counts once, and the look-up stops rather than walk a count the server
+            // may have made up.
+            onServer.emplace_back();
             break;
+        }
+        onServer.push_back(std::move(uid));
+    }
+    // Every message not seen before is considered once, whether or not it is reported.
+    std::vector<NewMail> fresh;
+    for (std::size_t at = 0; at < onServer.size(); ++at) {
+        const std::string& uid = onServer[at];
+        const bool known = std::find(seenUids.begin(), seenUids.end(), uid) != seenUids.end() ||
+                           std::any_of(fresh.begin(), fresh.end(),
+                                       [&uid](const NewMail& entry) { return entry.uid == uid; });
+        if (!known) {
+            fresh.push_back({uid, static_cast<int>(at) + 1, {}});
         }
     }
 
-    // The header block, then the whole message. The watch goes on with what it got; the
-    // trace says why the first retrieval that failed did.
+    // Each message is read once, and only as far as the filters and the report need it:
+    // the header block for the subject filter, then the whole message only when the
+    // report shows bodies. The watch goes on with what it got; the trace says why the
+    // first retrieval that failed did.
     bool failureLogged = false;
-    auto retrieve = [&](int number, CPop3Message& mail) {
-        const bool headers = client.RetrieveHeaders(number, mail);
-        const bool whole = client.RetrieveMessage(number, mail);
-        if (!(headers && whole) && !failureLogged) {
+    auto noteRetrieval = [&](bool ok, int number) {
+        if (!ok && !failureLogged) {
             Log("POP watch",
                 "Failed to read message " + std::to_string(number) + ": " + client.FailureReason());
             failureLogged = true;
         }
     };
-
-    // A fresh holder for every retrieval: a failed one leaves it empty, never holding
+    // A fresh holder for every message: a failed retrieval leaves it empty, never holding
     // the message before.
+    for (NewMail& entry : fresh) {
+        if (skipUppercaseSubject) {
+            noteRetrieval(client.RetrieveHeaders(entry.number, entry.mail), entry.number);
+            entry.headersRead = true;
+        }
+    }
+    std::vector<std::string> considered;
     std::erase_if(fresh, [&](const NewMail& entry) {
-        CPop3Message mail;
-        retrieve(entry.number, mail);
-        const std::string subject = mail.GetHeaderField("Subject");
+        considered.push_back(entry.uid);
+        const std::string subject = entry.mail.GetHeaderField("Subject");
         unsigned size = 0;
-        client.GetMessageSize(entry.number, size);
+        if (skipIfOverSize) {
+            client.GetMessageSize(entry.number, size);
+        }
         return (skipUppercaseSubject && !subject.empty() && IsAllUpperCase(subject)) ||
                (skipIfOverSize && size / 1024 > maxSizeKb);
     });
 
+    const bool one = fresh.size() == 1;
+    const bool wantBody = one ? oneIncludeContent != 0 : manyIncludeContent != 0;
+    const bool wantHeaders =
+        one ? oneIncludeFrom || oneIncludeSubject : manyIncludeFrom || manyIncludeSubject;
+    for (NewMail& entry : fresh) {
+        if (wantBody) {
+            noteRetrieval(client.RetrieveMessage(entry.number, entry.mail), entry.number);
+        } else if (wantHeaders && !entry.headersRead) {
+            noteRetrieval(client.RetrieveHeaders(entry.number, entry.mail), entry.number);
+        }
+    }
+    if (!client.IsConnected()) {
+        // The session broke off (a time-out, a server that went away): what was read may
+        // be cut short, so nothing is reported and the mail stays new.
+        const std::string why =
+            "The mailbox broke off the session: " + Masked(client.FailureReason(), popPassword);
+        Log("POP watch", why);
+        NoteFailure(why);
+        client.Quit();
+        return false;
+    }
+
+    // Ids no longer on the server are forgotten; the mail just considered is remembered.
+    std::erase_if(seenUids, [&onServer](const std::string& uid) {
+        return std::find(onServer.begin(), onServer.end(), uid) == onServer.end();
+    });
+    seenUids.insert(seenUids.end(), considered.begin(), considered.end());
+
     bool triggered = false;
     if (fresh.size() == 1) {
-        CPop3Message mail;
-        retrieve(fresh.front().number, mail);
+        const CPop3Message& mail = fresh.front().mail;
         message = oneText;
         if (oneIncludeFrom) {
             message += "\n" + mail.GetHeaderField("From");
@@ -174,16 +251,14 @@ bool CPOPWatch::Check(std::string& message) {
         }
         message += manyText;
         for (const NewMail& entry : fresh) {
-            CPop3Message mail;
-            retrieve(entry.number, mail);
             if (manyIncludeFrom) {
-                message += "\n" + mail.GetHeaderField("From");
+                message += "\n" + entry.mail.GetHeaderField("From");
             }
             if (manyIncludeSubject) {
-                message += "\n" + mail.GetHeaderField("Subject");
+                message += "\n" + entry.mail.GetHeaderField("Subject");
             }
             if (manyIncludeContent) {
-                message += "\n" + mail.GetBody();
+                message += "\n" + entry.mail.GetBody();
             }
         }
         triggered = true;

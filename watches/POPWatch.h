@@ -23,6 +23,10 @@ public:
     // A copy knows the mail already reported, and hands back what it saw.
     std::unique_ptr<CObject> Clone() const override;
     void TakeRunState(const CWatch& checked) override;
+    // The ids reported, for the mailbox they came from: the server and the user name.
+    std::vector<std::string> LastingKey() const override;
+    std::vector<std::string> LastingLines() const override;
+    void RestoreLasting(std::vector<std::string> lines) override;
 
     std::string popPassword;
     std::string popUserName;
@@ -41,8 +45,14 @@ public:
     std::uint32_t maxSizeKb = 0;
     std::int32_t skipIfOverSize = 0;
     std::int32_t skipUppercaseSubject = 0;
-    // Unique ids of every message already considered in this run; never stored.
+    // Unique ids of every message already considered and still on the server; never in
+    // the store, kept from run to run beside it (LastingLines).
     std::vector<std::string> seenUids;
+
+private:
+    // The mailbox (LastingKey) that seenUids are of: another server or user name starts
+    // afresh.
+    std::vector<std::string> m_seenFor;
 };
 
 // True when the text equals its own upper-case form: no character of it has a lower-case

@@ -95,17 +95,18 @@ TEST(EmailAlertCommand, SendAlertDeliversWithEachMethodAndTracesFailures) {
         events.push_back(trace.substr(at + 13, end - at - 13));
         at = end;
     }
-    // Each failure, and the line that says why.
-    ASSERT_EQ(events.size(), 10u) << trace;
-    EXPECT_EQ(events[9].rfind("Cannot connect to 127.0.0.1:", 0), 0u) << events[9];
+    // Each failure, and the line that says why; each login made, in clear to this machine.
+    ASSERT_EQ(events.size(), 13u) << trace;
+    EXPECT_EQ(events[12].rfind("Cannot connect to 127.0.0.1:", 0), 0u) << events[12];
     events.pop_back();
+    const std::string inClear = "The login to 127.0.0.1 was not encrypted";
     EXPECT_EQ(events,
-              (std::vector<std::string>{"Failed to connect to: 127.0.0.1",
+              (std::vector<std::string>{inClear, inClear, "Failed to connect to: 127.0.0.1",
                                         "The server answered: 535 Invalid username or password",
                                         "Failed to connect to: 127.0.0.1",
                                         "The server answered: 535 Invalid username or password",
                                         "Failed to connect to: 127.0.0.1",
-                                        "The server answered: 501 Error: invalid userdata",
+                                        "The server answered: 501 Error: invalid userdata", inClear,
                                         "Failed to send email message",
                                         "The server answered: 550 No such user here",
                                         "Failed to connect to: 127.0.0.1"}))

@@ -52,7 +52,16 @@ TEST_F(EmailAlertRealServer, DeliversWithEachAuthenticationMethod) {
         alert.authType = c.authType;
         alert.Send("Disk almost full\r\n.hidden\r\n..two dots\r\n");
     }
-    EXPECT_EQ(Trace(), "");
+    // Nothing failed; the two logins went to this machine in clear, and the trace says so.
+    const std::string trace = Trace();
+    EXPECT_EQ(trace.find("Failed"), std::string::npos) << trace;
+    const std::string inClearLine = " Email Alert The login to 127.0.0.1 was not encrypted\r\n";
+    std::size_t inClear = 0;
+    for (auto at = trace.find(inClearLine); at != std::string::npos;
+         at = trace.find(inClearLine, at + 1)) {
+        ++inClear;
+    }
+    EXPECT_EQ(inClear, 2u) << trace;
     const auto messages = server.Messages();
     ASSERT_EQ(messages.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) {
@@ -99,7 +108,7 @@ TEST_F(EmailAlertRealServer, SmsPiecesArriveAsSeparateMessages) {
     EXPECT_EQ(messages[3].Header("Subject"), text.substr(0, 160));
     EXPECT_EQ(messages[4].Header("Subject"), text.substr(160, 160));
     EXPECT_EQ(messages[4].Body(), "\r\n");
-    EXPECT_EQ(Trace(), "");
+    EXPECT_EQ(Trace().find("Failed"), std::string::npos) << Trace(); // one login line a send
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "alerts/EmailAlert.h"
 
+#include "net/SmtpClient.h"
 #include "services/EventLog.h"
 #include "tests/net/LoopbackServer.h"
 #include "tests/support/FakeNetwork.h"
@@ -16,7 +17,8 @@ using test::CLoopbackServer;
 using test::CServerSession;
 
 // An SMTP server that accepts everything, except recipients whose address contains
-// "refused" (and, with refuseFirst, every recipient of the first connection).
+// "refused" (and, with refuseFirst, every recipient of the first connection). It takes
+// any CRAM-MD5 answer.
 CLoopbackServer::Handler AcceptingServer(bool refuseFirst = false) {
     auto connections = std::make_shared<int>(0);
     return [refuseFirst, connections](CServerSession& s) {
@@ -28,8 +30,12 @@ CLoopbackServer::Handler AcceptingServer(bool refuseFirst = false) {
                 s.Write("221 bye\r\n");
                 return;
             }
-            if (line.rfind("RCPT", 0) == 0 &&
-                (refuseAll || line.find("refused") != std::string::npos)) {
+            if (line == "AUTH CRAM-MD5\r\n") {
+                s.Write("334 PDEyMzQ1QGV4YW1wbGUub3JnPg==\r\n");
+                s.ReadLine();
+                s.Write("235 ok\r\n");
+            } else if (line.rfind("RCPT", 0) == 0 &&
+                       (refuseAll || line.find("refused") != std::string::npos)) {
                 s.Write("550 no such user\r\n");
             } else if (line == "DATA\r\n") {
                 s.Write("354 go\r\n");
@@ -225,6 +231,29 @@ TEST_F(EmailAlertTest, FailuresAreLoggedAndLaterPiecesStillGo) {
     const std::string& envelope = sent[0].envelope;
     EXPECT_EQ(envelope.substr(envelope.find("RCPT")), "RCPT TO:<ann@example.org>\r\n");
     EXPECT_EQ(sent[0].body, "partly addressed");
+}
+
+TEST_F(EmailAlertTest, NoPasswordInClearToARemoteServer) {
+    alert.userName = "ann";
+    alert.password = "secret";
+    ScopedNetwork remote({.isLocalAddress = [](const sockaddr_storage&) { return false; }});
+    for (const int type : {SmtpAuthLogin, SmtpAuthLoginPlain}) {
+        alert.authType = type;
+        const auto sent = SendThrough(AcceptingServer(), "hello");
+        EXPECT_EQ(alert.FailureText(), "Failed to connect to: 127.0.0.1: the server offers no "
+                                       "encryption; the password was not sent");
+        ASSERT_EQ(sent.size(), 1u);
+        const std::string& envelope = sent[0].envelope;
+        EXPECT_EQ(envelope.substr(envelope.find("\r\n") + 2), "QUIT\r\n") << envelope;
+    }
+    // CRAM-MD5 puts no password on the wire: it goes on, and the trace says it was in clear.
+    alert.authType = SmtpAuthCramMd5;
+    const auto sent = SendThrough(AcceptingServer(), "hello");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].body, "hello");
+    EXPECT_EQ(alert.FailureText(), "");
+    EXPECT_NE(Trace().find(" Email Alert The login to 127.0.0.1 was not encrypted\r\n"),
+              std::string::npos);
 }
 
 } // namespace

@@ -87,6 +87,18 @@ void CDovecotServer::Deliver(const std::string& user, const std::string& text) {
     std::filesystem::rename(staged, MailDir(user) + "/new/" + name);
 }
 
+void CDovecotServer::Remove(const std::string& user, int delivered) {
+    // The server renames a message it has seen into cur/, keeping the name's start.
+    const std::string start = std::to_string(1700000000 + delivered) + ".";
+    for (const char* folder : {"/new", "/cur"}) {
+        for (const auto& entry : std::filesystem::directory_iterator(MailDir(user) + folder)) {
+            if (entry.path().filename().string().starts_with(start)) {
+                std::filesystem::remove(entry.path());
+            }
+        }
+    }
+}
+
 std::string CDovecotServer::Log() const {
     std::string log;
     for (const char* name : {"dovecot.out", "dovecot.log"}) {

@@ -27,6 +27,9 @@ public:
     // Delivers a message (text with CR LF line ends, as it is to be served) into the
     // user's Maildir; works while the server runs.
     void Deliver(const std::string& user, const std::string& text);
+    // Takes the n-th message delivered (from 1) out of the user's Maildir, as a mail
+    // program that deleted it would.
+    void Remove(const std::string& user, int delivered);
 
     // Writes the configuration and starts Dovecot; returns once it accepts connections.
     // False, with the reason in `error`, when it cannot be started.

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace sentrel {
 namespace {
 
@@ -67,9 +69,35 @@ TEST_F(POPWatchCtlTest, PrintsTheMessageBuiltFromTheTemplates) {
                                      "At noon?\n"
                                      "Cy <cy@example.org>\n"
                                      "Attached.\n");
-    // What has been seen is not stored: the next run reports the mail again.
+    // The first run had nothing to remember from, and the trace says so.
+    const std::string trace = test::ReadFile(dir.File("trace.txt"));
+    EXPECT_NE(trace.find(" Sentrel Run state " + dir.File("Sentrel.state") +
+                         " not read (there is none yet)"),
+              std::string::npos)
+        << trace;
+}
+
+TEST_F(POPWatchCtlTest, MailReportedIsRememberedFromRunToRunBesideTheStore) {
+    const std::string store = test::ReadFile(dir.File("Sentrel.bin"));
+    EXPECT_EQ(CheckWatch("mailbox").substr(0, 27), "triggered\n2 emails waiting\n");
+    EXPECT_EQ(CheckWatch("mailbox"), "not triggered\n");
     server.Deliver("ann", "From: Di <di@example.org>\r\nSubject: Later\r\n\r\nMore.\r\n");
+    EXPECT_EQ(CheckWatch("mailbox"), "triggered\nOne new e-mail\nLater\n");
+    // The store is as it was; what was seen is in a file of its own, for the owner only.
+    EXPECT_EQ(test::ReadFile(dir.File("Sentrel.bin")), store);
+    struct stat st {};
+    ASSERT_EQ(stat(dir.File("Sentrel.state").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // A damaged file costs the memory, not the check.
+    test::WriteFile(dir.File("Sentrel.state"), "sentrel-state 1\nline u1\n");
     EXPECT_EQ(CheckWatch("mailbox").substr(0, 27), "triggered\n3 emails waiting\n");
+    const std::string trace = test::ReadFile(dir.File("trace.txt"));
+    EXPECT_NE(trace.find(" not read (damaged: line 2 is not an entry): mail already reported may "
+                         "be reported again\r\n"),
+              std::string::npos)
+        << trace;
+    EXPECT_EQ(CheckWatch("mailbox"), "not triggered\n");
 }
 
 TEST_F(POPWatchCtlTest, WrongPasswordCannotCheckAndIsLogged) {

@@ -90,7 +90,31 @@ TEST_F(POPWatchTest, ReportsAllMailFirstThenOnlyWhatIsNew) {
     server.Deliver("ann", Mail("g@example.org", "Six", "sixth"));
     ASSERT_TRUE(watch.Check(message));
     EXPECT_EQ(message, "New mail\nfifth\nsixth");
-    EXPECT_EQ(Trace(), ""); // nothing failed
+    // Nothing failed; each login, to a server on this machine, went out in clear.
+    const std::string trace = Trace();
+    EXPECT_EQ(trace.find("Failed"), std::string::npos) << trace;
+    EXPECT_NE(trace.find(" POP watch The login to " + watch.popServer + " was not encrypted\r\n"),
+              std::string::npos)
+        << trace;
+}
+
+TEST_F(POPWatchTest, ForgetsMailGoneFromTheServerAndStartsAfreshForAnotherMailbox) {
+    server.Deliver("ann", Mail("a@example.org", "One", "x"));
+    server.Deliver("ann", Mail("b@example.org", "Two", "y"));
+    std::string message;
+    ASSERT_TRUE(watch.Check(message));
+    ASSERT_EQ(watch.seenUids.size(), 2u);
+    const std::string second = watch.seenUids[1];
+    server.Remove("ann", 1);
+    EXPECT_FALSE(watch.Check(message));
+    EXPECT_EQ(watch.seenUids, std::vector<std::string>{second});
+
+    // The same mailbox named another way is another mailbox as far as the watch knows:
+    // what it has seen was seen elsewhere.
+    watch.popServer = "localhost:" + std::to_string(server.Port());
+    EXPECT_EQ(watch.LastingLines(), std::vector<std::string>());
+    ASSERT_TRUE(watch.Check(message));
+    EXPECT_EQ(message, "You have mail");
 }
 
 TEST_F(POPWatchTest, UppercaseFilterDropsForGood) {
@@ -176,9 +200,10 @@ TEST_F(POPWatchTest, FailedLoginIsLoggedAndChangesNothing) {
 class POPWatchScriptedTest : public ::testing::Test {
 protected:
     // With `hangUpAt`, the server closes the connection when that command comes.
-    static test::CLoopbackServer::Handler Mailbox(std::string statReply,
-                                                  std::string hangUpAt = "") {
-        return [statReply, hangUpAt](test::CServerSession& s) {
+    // With `uidlReply`, UIDL is answered so, after `uidlDelayMs`.
+    static test::CLoopbackServer::Handler Mailbox(std::string statReply, std::string hangUpAt = "",
+                                                  std::string uidlReply = "", int uidlDelayMs = 0) {
+        return [statReply, hangUpAt, uidlReply, uidlDelayMs](test::CServerSession& s) {
             s.Write("+OK ready\r\n");
             for (;;) {
                 const std::string line = s.ReadLine();
@@ -195,7 +220,8 @@ protected:
                 } else if (command == "STAT") {
                     s.Write(statReply);
                 } else if (command == "UIDL") {
-                    s.Write("+OK\r\n1 u1\r\n2 u2\r\n.\r\n");
+                    s.Pause(uidlDelayMs);
+                    s.Write(uidlReply.empty() ? "+OK\r\n1 u1\r\n2 u2\r\n.\r\n" : uidlReply);
                 } else if (command == "LIST") {
                     s.Write("+OK\r\n1 40\r\n2 40\r\n.\r\n");
                 } else if (command == "TOP 1 0" || command == "RETR 1") {
@@ -233,11 +259,62 @@ TEST_F(POPWatchScriptedTest, ChecksWithTheExpectedCommands) {
     EXPECT_EQ(message, "Mail\nhi");
     EXPECT_EQ(watch.seenUids, (std::vector<std::string>{"u1", "u2"}));
     server.Stop();
-    // Every new message is fetched whole to be filtered, the one reported once more.
+    // Each message is read once: its header block for the subject filter, and the whole
+    // of the one reported, whose body the message shows.
     EXPECT_EQ(server.Transcript(),
               "CAPA\r\nUSER ann\r\nPASS secret\r\nSTAT\r\nSTAT\r\nUIDL\r\nLIST\r\n"
-              "TOP 1 0\r\nRETR 1\r\nTOP 2 0\r\nRETR 2\r\n"
-              "TOP 2 0\r\nRETR 2\r\nQUIT\r\n");
+              "TOP 1 0\r\nTOP 2 0\r\nRETR 2\r\nQUIT\r\n");
+}
+
+TEST_F(POPWatchScriptedTest, IdsNotReadMeanCannotCheckAndNothingSeen) {
+    struct Case {
+        const char* name;
+        std::string uidlReply;
+        int delayMs;
+        const char* reason;
+    };
+    const Case cases[] = {
+        // Later than the time-out: the session is over, no command follows.
+        {"late", "+OK\r\n1 u1\r\n2 u2\r\n.\r\n", 2500, "The server sent nothing for 2 s"},
+        {"refused", "-ERR not now\r\n", 0, "The server answered: -ERR not now"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::CLoopbackServer server(Mailbox("+OK 2 80\r\n", "", c.uidlReply, c.delayMs));
+        CPOPWatch watch;
+        watch.popServer = "127.0.0.1:" + std::to_string(server.Port());
+        watch.popUserName = "ann";
+        watch.popPassword = "secret";
+        watch.manyText = "New mail";
+        std::string message = "untouched";
+        EXPECT_FALSE(watch.Check(message));
+        EXPECT_EQ(message, "untouched");
+        EXPECT_EQ(watch.FailureText(),
+                  std::string("Failed to read the mailbox's message ids: ") + c.reason);
+        EXPECT_TRUE(watch.seenUids.empty());
+        server.Stop();
+        const std::string sent = server.Transcript();
+        EXPECT_EQ(sent.substr(sent.find("UIDL\r\n")),
+                  c.delayMs > 0 ? "UIDL\r\n" : "UIDL\r\nQUIT\r\n");
+    }
+}
+
+// A server that seems to be elsewhere and offers no STLS gets neither name nor password.
+TEST_F(POPWatchScriptedTest, NoPasswordInClearToARemoteServer) {
+    test::CLoopbackServer server(Mailbox("+OK 2 80\r\n"));
+    CPOPWatch watch;
+    watch.popServer = "127.0.0.1:" + std::to_string(server.Port());
+    watch.popUserName = "ann";
+    watch.popPassword = "secret";
+    std::string message = "untouched";
+    {
+        ScopedNetwork remote({.isLocalAddress = [](const sockaddr_storage&) { return false; }});
+        EXPECT_FALSE(watch.Check(message));
+    }
+    EXPECT_EQ(message, "untouched");
+    EXPECT_EQ(watch.FailureText(), "the server offers no encryption; the password was not sent");
+    server.Stop();
+    EXPECT_EQ(server.Transcript(), "CAPA\r\nQUIT\r\n");
 }
 
 TEST_F(POPWatchScriptedTest, FailedStatMeansNoNewMail) {
@@ -254,7 +331,7 @@ TEST_F(POPWatchScriptedTest, FailedStatMeansNoNewMail) {
     EXPECT_EQ(server.Transcript(), "CAPA\r\nUSER ann\r\nPASS secret\r\nSTAT\r\nQUIT\r\n");
 }
 
-TEST_F(POPWatchScriptedTest, AFailedRetrievalIsTracedWithItsReason) {
+TEST_F(POPWatchScriptedTest, ASessionCutShortCannotCheckAndReportsNothing) {
     test::TempDir dir;
     CTraceFile::Instance().SetPath(dir.File("trace.txt"));
     CTraceFile::Instance().SwitchOn();
@@ -264,10 +341,14 @@ TEST_F(POPWatchScriptedTest, AFailedRetrievalIsTracedWithItsReason) {
     watch.popUserName = "ann";
     watch.popPassword = "secret";
     watch.manyText = "New mail";
+    watch.manyIncludeContent = 1;
     std::string message;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(watch.Check(message)); // with what it could read
+    EXPECT_FALSE(watch.Check(message)); // the report would be cut short
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(watch.FailureText(),
+              "The mailbox broke off the session: The server closed the connection");
+    EXPECT_TRUE(watch.seenUids.empty()); // the mail is new at the next check
     CTraceFile::Instance().SwitchOff();
     const std::string trace = test::ReadFile(dir.File("trace.txt"));
     EXPECT_NE(
