@@ -4,7 +4,8 @@
 #   2. the core tests again under AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. the Debian package of that build: its file list, and the programs unpacked into a
 #      scratch root;
-#   4. the engine and main window tests again under ThreadSanitizer (the engine's worker);
+#   4. the engine, main window and alert editor tests again under ThreadSanitizer (the
+#      engine's worker, the saving thread, Test on the worker);
 #   5. the store reader's fuzz target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,14 +33,14 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSENTREL_SANITIZE=ON
 cmake --build build/asan -j "$JOBS"
 ctest --test-dir build/asan -j "$JOBS" -L core --timeout 600
 
-echo "== engine and main window tests with the thread sanitizer"
+echo "== engine, main window and alert editor tests with the thread sanitizer"
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSENTREL_SANITIZE_THREAD=ON \
       -DSENTREL_WERROR=ON
 cmake --build build/tsan -j "$JOBS" --target engine_tests session_tests eventlog_tests \
-      ui_main_window_tests main_window_editor_tests
+      ui_main_window_tests main_window_editor_tests alert_editor_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
   ctest --test-dir build/tsan -j "$JOBS" --timeout 600 \
-  -R '^(EngineTest|EngineLifetime|(Stores/)?SessionHeldStoreTest|EventLogTest|TraceTimeStamp)\.|^(ui_main_window_tests|main_window_editor_tests)$'
+  -R '^(EngineTest|EngineLifetime|(Stores/)?SessionHeldStoreTest|EventLogTest|TraceTimeStamp)\.|^(ui_main_window_tests|main_window_editor_tests|alert_editor_tests|alert_editor_desktop_notifications)$'
 
 if [ -f tests/fuzz/CMakeLists.txt ]; then
   echo "== fuzzing the store reader"

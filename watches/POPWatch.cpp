@@ -123,16 +123,18 @@ bool CPOPWatch::Check(std::string& message) {
     if (!client.IsTls()) {
         Log("POP watch", "The login to " + popServer + " was not encrypted");
     }
-    int count = 0;
-    unsigned totalSize = 0;
-    if (!client.Stat(count, totalSize)) {
-        // Without a count there is nothing to look at.
-        const std::string why =
-            "Failed to read the mailbox: " + Masked(client.FailureReason(), popPassword);
+    // The check ends in cannot check, with what the server or the connection said.
+    const auto fail = [&](const std::string& what) {
+        const std::string why = what + Masked(client.FailureReason(), popPassword);
         Log("POP watch", why);
         NoteFailure(why);
         client.Quit();
         return false;
+    };
+    int count = 0;
+    unsigned totalSize = 0;
+    if (!client.Stat(count, totalSize)) {
+        return fail("Failed to read the mailbox: "); // without a count there is nothing to see
     }
 
     // The server's ids, all of them: a list cut short would make old mail look new.
@@ -141,12 +143,7 @@ bool CPOPWatch::Check(std::string& message) {
         std::string uid;
         if (!client.GetMessageUid(n, uid)) {
             if (!client.IsConnected() || n == 1) {
-                const std::string why = "Failed to read the mailbox's message ids: " +
-                                        Masked(client.FailureReason(), popPassword);
-                Log("POP watch", why);
-                NoteFailure(why);
-                client.Quit();
-                return false;
+                return fail("Failed to read the mailbox's message ids: ");
             }
             // Past the end of the id table every later number gives the same empty id:
             // it counts once, and the look-up stops rather than walk a count the server
@@ -214,12 +211,7 @@ bool CPOPWatch::Check(std::string& message) {
     if (!client.IsConnected()) {
         // The session broke off (a time-out, a server that went away): what was read may
         // be cut short, so nothing is reported and the mail stays new.
-        const std::string why =
-            "The mailbox broke off the session: " + Masked(client.FailureReason(), popPassword);
-        Log("POP watch", why);
-        NoteFailure(why);
-        client.Quit();
-        return false;
+        return fail("The mailbox broke off the session: ");
     }
 
     // Ids no longer on the server are forgotten; the mail just considered is remembered.

@@ -199,6 +199,11 @@ TEST_F(POPWatchTest, FailedLoginIsLoggedAndChangesNothing) {
 // A scripted mailbox: the exact traffic of a check.
 class POPWatchScriptedTest : public ::testing::Test {
 protected:
+    static void LogInAsAnn(CPOPWatch& watch, const test::CLoopbackServer& server) {
+        watch.popServer = "127.0.0.1:" + std::to_string(server.Port());
+        watch.popUserName = "ann";
+        watch.popPassword = "secret";
+    }
     // With `hangUpAt`, the server closes the connection when that command comes.
     // With `uidlReply`, UIDL is answered so, after `uidlDelayMs`.
     static test::CLoopbackServer::Handler Mailbox(std::string statReply, std::string hangUpAt = "",
@@ -242,9 +247,7 @@ protected:
 TEST_F(POPWatchScriptedTest, ChecksWithTheExpectedCommands) {
     test::CLoopbackServer server(Mailbox("+OK 2 80\r\n"));
     CPOPWatch watch;
-    watch.popServer = "127.0.0.1:" + std::to_string(server.Port());
-    watch.popUserName = "ann";
-    watch.popPassword = "secret";
+    LogInAsAnn(watch, server);
     watch.oneText = "Mail";
     watch.oneIncludeContent = 1;
     watch.skipUppercaseSubject = 1;
@@ -282,9 +285,7 @@ TEST_F(POPWatchScriptedTest, IdsNotReadMeanCannotCheckAndNothingSeen) {
         SCOPED_TRACE(c.name);
         test::CLoopbackServer server(Mailbox("+OK 2 80\r\n", "", c.uidlReply, c.delayMs));
         CPOPWatch watch;
-        watch.popServer = "127.0.0.1:" + std::to_string(server.Port());
-        watch.popUserName = "ann";
-        watch.popPassword = "secret";
+        LogInAsAnn(watch, server);
         watch.manyText = "New mail";
         std::string message = "untouched";
         EXPECT_FALSE(watch.Check(message));
@@ -303,9 +304,7 @@ TEST_F(POPWatchScriptedTest, IdsNotReadMeanCannotCheckAndNothingSeen) {
 TEST_F(POPWatchScriptedTest, NoPasswordInClearToARemoteServer) {
     test::CLoopbackServer server(Mailbox("+OK 2 80\r\n"));
     CPOPWatch watch;
-    watch.popServer = "127.0.0.1:" + std::to_string(server.Port());
-    watch.popUserName = "ann";
-    watch.popPassword = "secret";
+    LogInAsAnn(watch, server);
     std::string message = "untouched";
     {
         ScopedNetwork remote({.isLocalAddress = [](const sockaddr_storage&) { return false; }});
@@ -320,9 +319,7 @@ TEST_F(POPWatchScriptedTest, NoPasswordInClearToARemoteServer) {
 TEST_F(POPWatchScriptedTest, FailedStatMeansNoNewMail) {
     test::CLoopbackServer server(Mailbox("-ERR mailbox busy\r\n"));
     CPOPWatch watch;
-    watch.popServer = "127.0.0.1:" + std::to_string(server.Port());
-    watch.popUserName = "ann";
-    watch.popPassword = "secret";
+    LogInAsAnn(watch, server);
     std::string message = "untouched";
     EXPECT_FALSE(watch.Check(message));
     EXPECT_EQ(message, "untouched");
@@ -337,9 +334,7 @@ TEST_F(POPWatchScriptedTest, ASessionCutShortCannotCheckAndReportsNothing) {
     CTraceFile::Instance().SwitchOn();
     test::CLoopbackServer server(Mailbox("+OK 2 80\r\n", "RETR 2"));
     CPOPWatch watch;
-    watch.popServer = "127.0.0.1:" + std::to_string(server.Port());
-    watch.popUserName = "ann";
-    watch.popPassword = "secret";
+    LogInAsAnn(watch, server);
     watch.manyText = "New mail";
     watch.manyIncludeContent = 1;
     std::string message;
@@ -362,9 +357,7 @@ TEST_F(POPWatchScriptedTest, ACountBeyondTheIdsEndsTheLookUp) {
     // Two messages listed, two thousand million announced.
     test::CLoopbackServer server(Mailbox("+OK 2000000000 80\r\n"));
     CPOPWatch watch;
-    watch.popServer = "127.0.0.1:" + std::to_string(server.Port());
-    watch.popUserName = "ann";
-    watch.popPassword = "secret";
+    LogInAsAnn(watch, server);
     watch.manyText = "New mail";
     watch.manyIncludeCount = 1;
     const auto start = std::chrono::steady_clock::now();
