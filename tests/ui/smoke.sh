@@ -13,6 +13,13 @@ cleanup() {
   wait 2>/dev/null || true
   rm -rf "$work"
 }
+
+# Starts the program as at login (--minimised), in the background, as $app.
+start_minimised() {
+  XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb "$work/sentrel" --minimised >"$work/out" 2>&1 &
+  app=$!
+  pids+=($app)
+}
 trap cleanup EXIT
 cp "$program" "$work/sentrel"
 export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
@@ -54,9 +61,7 @@ kill "$app"
 wait "$app" 2>/dev/null || true
 
 # Started at login (--minimised) with a notification area: the icon, no window.
-XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb "$work/sentrel" --minimised >"$work/out" 2>&1 &
-app=$!
-pids+=($app)
+start_minimised
 sleep 2
 kill -0 "$app" 2>/dev/null || { echo "the minimised program ended by itself"; cat "$work/out"; exit 1; }
 ! xdotool search --onlyvisible --name '^Sentrel$' >/dev/null || { echo "minimised, yet a window shows"; exit 1; }
@@ -73,9 +78,7 @@ xdotool search --onlyvisible --name '^Sentrel$' >/dev/null || { echo "the first 
 # Killed outright, it lets the store go: the next start runs on it.
 kill -9 "$app"
 wait "$app" 2>/dev/null || true
-XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb "$work/sentrel" --minimised >"$work/out" 2>&1 &
-app=$!
-pids+=($app)
+start_minimised
 sleep 2
 kill -0 "$app" 2>/dev/null || { echo "the store was still held after kill -9:"; cat "$work/out"; exit 1; }
 kill "$app"
@@ -85,9 +88,7 @@ wait "$app" 2>/dev/null || true
 # store is a portable one beside the program, and is used there. Started at login
 # (--minimised), it watches at once.
 printf '\001\000\000\000\000\000\000\000\000\000' >"$work/Sentrel.bin" # empty, trace on
-XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb "$work/sentrel" --minimised >"$work/out" 2>&1 &
-app=$!
-pids+=($app)
+start_minimised
 for _ in $(seq 100); do grep -q "Activations started" "$work/trace.txt" 2>/dev/null && break; sleep 0.1; done
 grep -q "Trace Switched on" "$work/trace.txt" || { echo "the trace was not switched on"; cat "$work/out"; exit 1; }
 grep -q "Sentrel Activations started" "$work/trace.txt" || { echo "started at login, yet not watching:"; cat "$work/trace.txt"; exit 1; }
